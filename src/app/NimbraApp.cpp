@@ -1,0 +1,347 @@
+#include "app/NimbraApp.h"
+
+#include "app/AboutDlg.h"
+#include "bars/AddressCombo.h"
+#include "frame/MainFrame.h"
+#include "platform/Paths.h"
+#include "platform/Shortcut.h"
+#include "platform/Text.h"
+#include "platform/Wildcard.h"
+#include "session/ListFile.h"
+#include "session/OpenTabsLog.h"
+#include "view/NimbraView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+
+namespace nimbra {
+
+namespace {
+
+CNimbraApp* g_app = nullptr;
+
+// List files being opened, so that lists naming each other open once.
+std::vector<std::string> g_openingLists;
+
+// A list-file reference as a path: "file://" dropped and the URL decoded,
+// or blanks for "%20" in a plain path.
+std::string ListFilePath(const std::string& text)
+{
+    if (StartsWithNoCase(text, "file://"))
+        return FromQ(QUrl::fromPercentEncoding(QByteArray::fromStdString(text.substr(7))));
+    std::string path = text;
+    for (size_t at = path.find("%20"); at != std::string::npos; at = path.find("%20", at + 1))
+        path.replace(at, 3, " ");
+    return path;
+}
+
+std::string CanonicalPath(const std::string& path)
+{
+    const QFileInfo info(ToQ(path));
+    const QString canonical = info.canonicalFilePath();
+    return FromQ(canonical.isEmpty() ? info.absoluteFilePath() : canonical);
+}
+
+} // namespace
+
+SMailerCommand BuildMailerCommand(const std::string& mailerPath, const std::string& url)
+{
+    if (mailerPath.size() < 2)
+        return {};
+    if (mailerPath.find('"') == std::string::npos)
+        return {mailerPath, "\"" + url + "\""};
+
+    const size_t split = mailerPath.find(" \"");
+    if (split == std::string::npos)
+        return {};
+    std::string program = Trim(mailerPath.substr(0, split));
+    if (program.size() >= 2 && program.front() == '"' && program.back() == '"')
+        program = program.substr(1, program.size() - 2);
+    std::string parameters = mailerPath.substr(split + 2);
+    if (!parameters.empty())
+        parameters.pop_back();
+    parameters = Trim(parameters);
+
+    const size_t colon = url.find(':');
+    const std::string address = Trim(colon == std::string::npos ? std::string() : url.substr(colon + 1));
+    std::string expanded;
+    for (size_t i = 0; i < parameters.size(); ++i) {
+        if (parameters[i] == '%' && i + 1 < parameters.size()
+            && (parameters[i + 1] == 'M' || parameters[i + 1] == 'm')) {
+            expanded += parameters[i + 1] == 'M' ? url : address;
+            ++i;
+        } else {
+            expanded += parameters[i];
+        }
+    }
+    if (program.empty() || expanded.empty())
+        return {};
+    return {program, expanded};
+}
+
+CNimbraApp::CNimbraApp() : m_shell(std::make_unique<CShell>())
+{
+    g_app = this;
+}
+
+CNimbraApp::~CNimbraApp()
+{
+    delete m_pMainFrame;
+    m_pMainFrame = nullptr;
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+CNimbraApp* CNimbraApp::Instance()
+{
+    return g_app;
+}
+
+void CNimbraApp::SetShell(std::unique_ptr<CShell> shell)
+{
+    m_shell = std::move(shell);
+}
+
+void CNimbraApp::InitPaths()
+{
+    m_strProgramDir = DataDirectory();
+    m_strIniPath = m_strProgramDir + "/nimbrab.ini";
+    m_strStartupPath = m_strProgramDir + "/startup.html";
+    m_strCloseUrlPath = m_strProgramDir + "/close.html";
+    m_strAddressLogPath = m_strProgramDir + "/log.html";
+    m_strCloseTitlePath = m_strProgramDir + "/closetitle.html";
+    m_strRecentClosedPath = m_strProgramDir + "/rcul.ini";
+    m_settings = std::make_unique<CSettings>(m_strIniPath);
+    m_strBookmarkPath = m_settings->GetString(EKey::BookmarkPath);
+    if (m_strBookmarkPath.empty()) {
+        m_strBookmarkPath = m_strProgramDir + "/bookmark.html";
+        m_settings->WriteString(EKey::BookmarkPath, m_strBookmarkPath);
+    }
+}
+
+QWebEngineProfile* CNimbraApp::Profile()
+{
+    if (!m_pProfile) {
+        m_pProfile = new QWebEngineProfile(QStringLiteral("nimbra"), this);
+        const QString engineDir = ToQ(m_strProgramDir.empty() ? DataDirectory() : m_strProgramDir) + "/engine";
+        m_pProfile->setPersistentStoragePath(engineDir);
+        m_pProfile->setCachePath(engineDir + "/cache");
+        m_pProfile->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    }
+    return m_pProfile;
+}
+
+std::string CNimbraApp::EngineHomePage() const
+{
+    // The engine's own home page, as the system's Internet settings name it.
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QSettings system(config + "/Orvane/system.conf", QSettings::IniFormat);
+    return FromQ(system.value(QStringLiteral("Main/Start Page"), QStringLiteral("qrc:/start.html")).toString());
+}
+
+bool CNimbraApp::CreateMainFrame()
+{
+    if (!m_settings)
+        InitPaths();
+    m_pMainFrame = new CMainFrame();
+    if (!m_pMainFrame->Create()) {
+        delete m_pMainFrame;
+        m_pMainFrame = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool CNimbraApp::InitInstance(const QStringList& arguments)
+{
+    m_pMutex = std::make_unique<ipc::CInstanceLock>(QStringLiteral("NimbraBrowseApp"), ToQ(DataDirectory()));
+    if (!m_pMutex->TryLock()) {
+        HandOver(arguments);
+        return false;
+    }
+    InitPaths();
+    if (!CreateMainFrame())
+        return false;
+
+    bool opened = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const std::string target = ResolveShortcut(FromQ(arguments[i]));
+        if (!target.empty()) {
+            OpenUrl(target, 0, {}, 0, 1);
+            opened = true;
+        }
+    }
+    if (!opened || m_settings->GetInt(EKey::StartupParamCheck) == 0)
+        OpenStartupPages();
+
+    m_pMainFrame->show();
+    m_pMainFrame->EndStartup();
+    return true;
+}
+
+void CNimbraApp::HandOver(const QStringList& arguments)
+{
+    const QString dir = ToQ(DataDirectory());
+    if (!ipc::FindWindow(ipc::kBrowserClass, dir))
+        return;
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        ipc::SendWindowMessage(ipc::kBrowserClass, dir, ipc::MakeCopyData(0, TrimLeft(FromQ(arguments[i]))));
+    ipc::PostWindowMessage(ipc::kBrowserClass, dir, {ipc::kMsgFlashWindow, 0, {}});
+}
+
+void CNimbraApp::OpenStartupPages()
+{
+    const bool startOpenUrl = m_settings->GetInt(EKey::StartOpenUrl) == 1;
+    if (startOpenUrl) {
+        UrlList startup;
+        ReadListFile(m_strStartupPath, startup);
+        for (const std::string& entry : startup)
+            OpenUrl(entry, 0, {}, 0, 1);
+    }
+    if (m_settings->GetInt(EKey::StartupLogRestor) != 0) {
+        const bool skipStartup = startOpenUrl && m_settings->GetInt(EKey::SURepeatCheck) != 0;
+        const UrlList entries = LogEntriesToRestore(OpenTabsLogPath(), m_settings->GetInt(EKey::LogRepeatCheck) != 0,
+                                                    skipStartup ? m_strStartupPath : std::string());
+        for (const std::string& entry : entries)
+            OpenUrl(entry, 0, {}, 0, 0);
+    }
+}
+
+CNimbraView* CNimbraApp::OpenUrl(const std::string& url, int navigateFlags, const std::string& targetFrame,
+                                 int goHome, int focusAfter)
+{
+    std::string target = ResolveShortcut(url);
+    bool blankOpen = false;
+    const int newBlank = m_pMainFrame ? m_pMainFrame->FrameSettings().NewBlank : m_settings->GetInt(EKey::NewBlank);
+    if (target.empty() && newBlank == 0) {
+        target = "about:blank";
+        blankOpen = true;
+    }
+
+    CNimbraView* view = nullptr;
+    if (m_pMainFrame) {
+        const CFrameSettings& s = m_pMainFrame->FrameSettings();
+        if (s.TabMax == 1 && m_pMainFrame->TabCount() >= s.TabMaxCount)
+            return nullptr;
+        if (m_pMainFrame->BlockedLists().IsUrlAllowed(url, goHome).empty())
+            return nullptr;
+        if (OpenSpecialUrl(url))
+            return nullptr;
+        if (m_pMainFrame->ActiveView())
+            view = m_pMainFrame->CreateNewView();
+    }
+    if (!view) {
+        if (!m_pMainFrame)
+            return nullptr;
+        view = m_pMainFrame->NewDocument();
+        if (!view)
+            return nullptr;
+        view->m_bActive = true;
+    }
+    const CFrameSettings& s = m_pMainFrame->FrameSettings();
+
+    if (blankOpen && s.NewBlank == 0 && s.BlankPageActive != 0)
+        view->m_bActivateOnFirstNavigate = true;
+
+    if (goHome == 1) {
+        view->SetViewTitle("Loading..");
+        if (s.MyHome == 1) {
+            view->Navigate(s.MyHomeUrl);
+        } else {
+            view->m_bNewWindowPending = true;
+            view->GoHome();
+        }
+    } else if (!target.empty()) {
+        view->SetViewTitle("Loading..");
+        if (MatchWildcard("\\\\*", target) || MatchWildcard("file:/*", target) || MatchWildcard("::*", target)
+            || MatchWildcard("/*", target)) {
+            view->CreateTabItem("Loading..");
+            view->SetViewTitle("about:blank");
+            if (s.ActiveNewTab == 1)
+                m_pMainFrame->ActivateTab(view->ChildFrame());
+        }
+        view->Navigate(target, navigateFlags | 1, targetFrame);
+    }
+
+    if (focusAfter)
+        m_pMainFrame->PostFocusView();
+    return view;
+}
+
+std::string CNimbraApp::ResolveShortcut(const std::string& text) const
+{
+    if (StartsWithNoCase(text, "htt") || StartsWithNoCase(text, "ftp"))
+        return text;
+    if (EndsWithNoCase(text, ".url") && FileExists(text)) {
+        if (IsDirectory(text))
+            return text;
+        return ReadInternetShortcut(text).value_or(text);
+    }
+    if (EndsWithNoCase(text, ".lnk") && FileExists(text) && !IsDirectory(text))
+        return ReadShellLinkTarget(text).value_or(text);
+    return text;
+}
+
+bool CNimbraApp::OpenSpecialUrl(const std::string& url)
+{
+    const std::string text = TrimLeft(url);
+    if (text.size() >= 7 && StartsWithNoCase(text, "mailto:")) {
+        const int noEmail = m_pMainFrame ? m_pMainFrame->FrameSettings().NoEmail : m_settings->GetInt(EKey::NoEmail);
+        if (noEmail != 0)
+            return true;
+        return LaunchMailer(text);
+    }
+    if (!EndsWithNoCase(text, ".nbl"))
+        return false;
+
+    const std::string path = ListFilePath(text);
+    if (!FileExists(path) || IsDirectory(path))
+        return false;
+    const std::string self = CanonicalPath(path);
+    if (std::find(g_openingLists.begin(), g_openingLists.end(), self) != g_openingLists.end())
+        return true;
+    UrlList entries;
+    ReadListFile(path, entries);
+    if (entries.empty())
+        return false;
+
+    g_openingLists.push_back(self);
+    for (const std::string& entry : entries) {
+        if (entry.empty())
+            continue;
+        const std::string entryPath = ListFilePath(entry);
+        if (!entryPath.empty() && entryPath.front() == '/' && CanonicalPath(entryPath) == self)
+            continue;
+        OpenUrl(entry, 0, {}, 0, 0);
+    }
+    g_openingLists.pop_back();
+    if (m_pMainFrame)
+        m_pMainFrame->PostFocusView();
+    return true;
+}
+
+bool CNimbraApp::LaunchMailer(const std::string& url)
+{
+    if (m_settings->GetInt(EKey::UseMailer) == 0) {
+        m_shell->OpenDefault(url);
+        return true;
+    }
+    const SMailerCommand command = BuildMailerCommand(m_settings->GetString(EKey::MailerPath), url);
+    if (!command.program.empty())
+        m_shell->Execute(command.program, command.parameters);
+    return true;
+}
+
+void CNimbraApp::ShowAboutDialog(QWidget* parent)
+{
+    CAboutDlg dialog(m_pMainFrame ? m_pMainFrame->m_nCWC : m_settings->GetInt(EKey::CWC), parent);
+    dialog.exec();
+}
+
+} // namespace nimbra

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "platform/Ipc.h"
+#include "platform/Shell.h"
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+#include <string>
+
+class QWebEngineProfile;
+
+namespace nimbra {
+
+class CMainFrame;
+class CNimbraView;
+
+// The application object: paths of the data model, single-instance start-up
+// and hand-over, opening URLs in new tabs, shortcut and special-URL handling.
+class CNimbraApp : public QObject {
+    Q_OBJECT
+public:
+    CNimbraApp();
+    ~CNimbraApp() override;
+
+    static CNimbraApp* Instance();
+
+    // Start-up. False when another instance runs (the arguments were handed
+    // over to it) or the main frame could not be created.
+    bool InitInstance(const QStringList& arguments);
+
+    // Opens `url` in a new tab; the new tab's view, or nullptr.
+    CNimbraView* OpenUrl(const std::string& url, int navigateFlags = 0, const std::string& targetFrame = {},
+                         int goHome = 0, int focusAfter = 0);
+
+    // The URL or path a .url or .lnk file points to; other text unchanged.
+    std::string ResolveShortcut(const std::string& text) const;
+
+    // Mail links and URL list files; true when the URL was handled.
+    bool OpenSpecialUrl(const std::string& url);
+
+    bool LaunchMailer(const std::string& url);
+
+    void ShowAboutDialog(QWidget* parent);
+
+    // Replaces the shell (tests record what would be started).
+    void SetShell(std::unique_ptr<CShell> shell);
+    CShell& Shell() { return *m_shell; }
+
+    CSettings& Settings() { return *m_settings; }
+    CMainFrame* MainFrame() const { return m_pMainFrame; }
+    QWebEngineProfile* Profile();
+    // The page the engine's own go-home operation loads.
+    std::string EngineHomePage() const;
+
+    // Paths of the data model.
+    const std::string& ProgramDir() const { return m_strProgramDir; }
+    const std::string& IniPath() const { return m_strIniPath; }
+    const std::string& StartupPath() const { return m_strStartupPath; }
+    const std::string& CloseUrlPath() const { return m_strCloseUrlPath; }
+    const std::string& AddressLogPath() const { return m_strAddressLogPath; }
+    const std::string& CloseTitlePath() const { return m_strCloseTitlePath; }
+    const std::string& RecentClosedPath() const { return m_strRecentClosedPath; }
+    const std::string& BookmarkPath() const { return m_strBookmarkPath; }
+    std::string OpenTabsLogPath() const { return m_strProgramDir + "/eaou.log"; }
+
+    // Computes every path from the data directory and writes BookmarkPath on
+    // the first start. Called by InitInstance; tests call it directly.
+    void InitPaths();
+
+    // Creates the main frame without the single-instance check (tests).
+    bool CreateMainFrame();
+
+    // Start-up pages: the start-up list, then the open-tabs log.
+    void OpenStartupPages();
+
+private:
+    void HandOver(const QStringList& arguments);
+
+    std::string m_strProgramDir;
+    std::string m_strIniPath;
+    std::string m_strStartupPath;
+    std::string m_strCloseUrlPath;
+    std::string m_strAddressLogPath;
+    std::string m_strCloseTitlePath;
+    std::string m_strRecentClosedPath;
+    std::string m_strBookmarkPath;
+
+    std::unique_ptr<ipc::CInstanceLock> m_pMutex;
+    std::unique_ptr<CSettings> m_settings;
+    std::unique_ptr<CShell> m_shell;
+    CMainFrame* m_pMainFrame = nullptr;
+    QWebEngineProfile* m_pProfile = nullptr;
+};
+
+// Builds the command of the mail program from `MailerPath` and a mail URL:
+// the program and its parameters, or empty strings when nothing is to run.
+struct SMailerCommand {
+    std::string program;
+    std::string parameters;
+};
+SMailerCommand BuildMailerCommand(const std::string& mailerPath, const std::string& url);
+
+} // namespace nimbra

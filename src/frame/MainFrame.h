@@ -1,0 +1,100 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "platform/Ipc.h"
+#include "session/BlockedLists.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QMdiArea;
+class QMdiSubWindow;
+class QToolBar;
+
+namespace nimbra {
+
+class CAddressCombo;
+class CChildFrame;
+class CNimbraView;
+
+// The browser's main window: an MDI frame whose children are the tabs.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Creates the bars, reads the settings and starts listening for other
+    // programs. False when the window could not be built.
+    bool Create();
+
+    // Set from construction until the end of start-up; hand-overs that
+    // arrive meanwhile are dropped.
+    bool m_bStartup = true;
+    void EndStartup();
+
+    CFrameSettings& FrameSettings() { return m_settings; }
+    const CFrameSettings& FrameSettings() const { return m_settings; }
+    CBlockedLists& BlockedLists() { return m_blockedLists; }
+    CAddressCombo* AddressCombo() const { return m_pAddressCombo; }
+
+    // Re-reads the frame's settings group and the blocked lists.
+    void ReloadSettings();
+
+    // Tabs, in tab order, including those whose first page has not arrived.
+    int TabCount() const;
+    std::vector<CNimbraView*> Views() const;
+    CNimbraView* ActiveView() const;
+    CChildFrame* ActiveChild() const;
+
+    // A new tab in the background (no activation); nullptr at the tab limit.
+    CNimbraView* CreateNewView();
+    // The new-document command: a new tab that becomes the active one.
+    CNimbraView* NewDocument();
+    // Shows a tab that was created in the background; its index.
+    int AddTab(CChildFrame* child, bool activate);
+    void ActivateTab(CChildFrame* child);
+    // A tab's child frame is closing: it no longer counts as a tab.
+    void OnChildClosed(CChildFrame* child);
+
+    void SetAddressText(const std::string& url);
+
+    // Gives the keyboard focus to the active tab's page, later.
+    void PostFocusView();
+
+    // Writes the URLs of all tabs, in tab order, to a list file; the
+    // open-tabs log when `path` is empty.
+    void SaveOpenTabs(const std::string& path);
+
+    // Messages from other programs.
+    qint64 OnWindowMessage(const ipc::Message& message);
+    qint64 OnCopyData(const ipc::Message& message);
+
+    int m_nCWC = 0;
+
+    // Commands.
+    void OnFileNew();
+    void OnFileClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateAddressBar();
+    void UpdateCaption();
+    void OnSubWindowActivated(QMdiSubWindow* window);
+
+    CFrameSettings m_settings;
+    CBlockedLists m_blockedLists;
+    QMdiArea* m_pMdiArea = nullptr;
+    CAddressCombo* m_pAddressCombo = nullptr;
+    std::vector<QPointer<CChildFrame>> m_children;
+    std::unique_ptr<ipc::CWindowEndpoint> m_pEndpoint;
+    bool m_bClosing = false;
+};
+
+} // namespace nimbra

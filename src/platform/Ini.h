@@ -1,0 +1,53 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nimbra {
+
+// An INI file with the semantics of the Windows private-profile functions:
+// nothing is cached (every call reads or rewrites the file), section and key
+// names compare without regard to ASCII case, the first matching section and
+// key win, a missing file reads as empty, the file is created by the first
+// write. Lines end in CR LF when written; LF alone is accepted when read.
+// Lines that are not valid UTF-8 are read as CP932. Every write goes to a
+// temporary file that is renamed over the old one, so a failed write leaves
+// the old file as it was.
+class CIniFile {
+public:
+    explicit CIniFile(std::string path);
+
+    const std::string& path() const { return m_path; }
+
+    // The value of section/key with surrounding blanks removed (and one pair
+    // of enclosing double quotes), or `def` when the key is missing.
+    std::string GetString(std::string_view section, std::string_view key, std::string_view def) const;
+
+    // The value read as an integer: leading blanks, an optional sign and the
+    // leading decimal digits ("12abc" reads 12). A missing key, an empty value
+    // or a value without leading digits gives `def`. Out-of-range values wrap
+    // to 32 bits as the system parser does.
+    int GetInt(std::string_view section, std::string_view key, int def) const;
+
+    // nullopt when the key is missing.
+    std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+
+    // Writes the key (replacing it in place, or appending it to its section,
+    // or appending a new section). Returns false when the file could not be
+    // written; the old file then stays as it was.
+    bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+    bool WriteInt(std::string_view section, std::string_view key, int value);
+
+    bool DeleteKey(std::string_view section, std::string_view key);
+    bool DeleteSection(std::string_view section);
+
+    std::vector<std::string> SectionNames() const;
+    std::vector<std::string> KeyNames(std::string_view section) const;
+
+private:
+    std::string m_path;
+};
+
+} // namespace nimbra

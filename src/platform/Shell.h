@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace nimbra {
+
+// What the shell does for the browser: open a target with the desktop's
+// default handler, or start a program with parameters. Tests put a recording
+// subclass in place of the real one.
+class CShell {
+public:
+    virtual ~CShell() = default;
+
+    // Opens a URL or file with its default handler (mail links go to the
+    // desktop's mail program).
+    virtual bool OpenDefault(const std::string& target);
+
+    // Starts `program` with `parameters`, a command-line text split as a
+    // shell splits words.
+    virtual bool Execute(const std::string& program, const std::string& parameters);
+};
+
+} // namespace nimbra

@@ -1,0 +1,280 @@
+#include "platform/Text.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <iconv.h>
+
+namespace nimbra {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+
+// One unit of a UTF-8 text: a well-formed sequence, or a single stray byte
+// (valid == false). Overlong forms, surrogates and values above U+10FFFF are
+// stray bytes too.
+struct Utf8Unit {
+    size_t length;
+    char32_t code;
+    bool valid;
+};
+
+Utf8Unit NextUnit(std::string_view s, size_t pos)
+{
+    const auto b0 = static_cast<unsigned char>(s[pos]);
+    if (b0 < 0x80)
+        return {1, b0, true};
+    size_t length;
+    char32_t code;
+    char32_t min;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+        code = b0 & 0x1F;
+        min = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        code = b0 & 0x0F;
+        min = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        code = b0 & 0x07;
+        min = 0x10000;
+    } else {
+        return {1, b0, false};
+    }
+    if (pos + length > s.size())
+        return {1, b0, false};
+    for (size_t i = 1; i < length; ++i) {
+        const auto b = static_cast<unsigned char>(s[pos + i]);
+        if ((b & 0xC0) != 0x80)
+            return {1, b0, false};
+        code = (code << 6) | (b & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return {1, b0, false};
+    return {length, code, true};
+}
+
+int UnitWidth(const Utf8Unit& unit)
+{
+    if (!unit.valid || unit.code < 0x80 || (unit.code >= 0xFF61 && unit.code <= 0xFF9F))
+        return 1;
+    return 2;
+}
+
+// One converter per thread; iconv descriptors keep state and are not
+// shareable between threads.
+class CCp932Decoder {
+public:
+    CCp932Decoder()
+    {
+        m_cd = iconv_open("UTF-8", "CP932");
+        if (m_cd == reinterpret_cast<iconv_t>(-1))
+            m_cd = iconv_open("UTF-8", "SHIFT_JIS");
+    }
+    ~CCp932Decoder()
+    {
+        if (ok())
+            iconv_close(m_cd);
+    }
+    CCp932Decoder(const CCp932Decoder&) = delete;
+    CCp932Decoder& operator=(const CCp932Decoder&) = delete;
+
+    bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+
+    std::string Decode(std::string_view bytes)
+    {
+        std::string out;
+        out.reserve(bytes.size() * 3 / 2 + 4);
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        char* in = const_cast<char*>(bytes.data());
+        size_t inLeft = bytes.size();
+        char buffer[1024];
+        while (inLeft > 0) {
+            char* outPtr = buffer;
+            size_t outLeft = sizeof buffer;
+            const size_t rc = iconv(m_cd, &in, &inLeft, &outPtr, &outLeft);
+            out.append(buffer, static_cast<size_t>(outPtr - buffer));
+            if (rc != static_cast<size_t>(-1))
+                continue;
+            if (errno == E2BIG)
+                continue;
+            // Invalid or truncated sequence: replace one byte and go on.
+            out.append(kReplacement);
+            ++in;
+            --inLeft;
+            iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        }
+        return out;
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+} // namespace
+
+QString ToQ(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string FromQ(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
+
+bool IsValidUtf8(std::string_view bytes)
+{
+    for (size_t pos = 0; pos < bytes.size();) {
+        const Utf8Unit unit = NextUnit(bytes, pos);
+        if (!unit.valid)
+            return false;
+        pos += unit.length;
+    }
+    return true;
+}
+
+std::string DecodeLine(std::string_view bytes)
+{
+    if (IsValidUtf8(bytes))
+        return std::string(bytes);
+    thread_local CCp932Decoder decoder;
+    if (decoder.ok())
+        return decoder.Decode(bytes);
+    // No converter at all: keep the ASCII, replace the rest.
+    std::string out;
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) < 0x80)
+            out += c;
+        else
+            out.append(kReplacement);
+    }
+    return out;
+}
+
+int TextWidth(std::string_view utf8)
+{
+    int width = 0;
+    for (size_t pos = 0; pos < utf8.size();) {
+        const Utf8Unit unit = NextUnit(utf8, pos);
+        width += UnitWidth(unit);
+        pos += unit.length;
+    }
+    return width;
+}
+
+std::string CutText(std::string_view utf8, int width, bool* straddled)
+{
+    if (straddled)
+        *straddled = false;
+    int used = 0;
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        const Utf8Unit unit = NextUnit(utf8, pos);
+        const int w = UnitWidth(unit);
+        if (used + w > width) {
+            if (straddled && w == 2 && used == width - 1)
+                *straddled = true;
+            break;
+        }
+        used += w;
+        pos += unit.length;
+    }
+    return std::string(utf8.substr(0, pos));
+}
+
+std::string TruncateTitle(std::string_view utf8, int width)
+{
+    if (TextWidth(utf8) <= width)
+        return std::string(utf8);
+    bool straddled = false;
+    std::string cut = CutText(utf8, width, &straddled);
+    cut += straddled ? "...." : "...";
+    return cut;
+}
+
+namespace {
+
+bool IsAsciiSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+} // namespace
+
+std::string Trim(std::string_view text)
+{
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsAsciiSpace(text[begin]))
+        ++begin;
+    while (end > begin && IsAsciiSpace(text[end - 1]))
+        --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+std::string TrimLeft(std::string_view text)
+{
+    size_t begin = 0;
+    while (begin < text.size() && IsAsciiSpace(text[begin]))
+        ++begin;
+    return std::string(text.substr(begin));
+}
+
+std::string ToLowerAscii(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = LowerAscii(c);
+    return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+std::optional<int> ParseLeadingInt(std::string_view text)
+{
+    size_t pos = 0;
+    while (pos < text.size() && IsAsciiSpace(text[pos]))
+        ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    if (pos >= text.size() || text[pos] < '0' || text[pos] > '9')
+        return std::nullopt;
+    // Unsigned arithmetic: overflow wraps to 32 bits instead of being undefined.
+    uint32_t value = 0;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos)
+        value = value * 10u + static_cast<uint32_t>(text[pos] - '0');
+    if (negative)
+        value = 0u - value;
+    return static_cast<int>(value);
+}
+
+} // namespace nimbra

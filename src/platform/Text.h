@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace nimbra {
+
+// Strings in the logic and file layers are UTF-8 bytes; widgets and the
+// engine adapter use QString. These two convert.
+QString ToQ(std::string_view utf8);
+std::string FromQ(const QString& text);
+
+bool IsValidUtf8(std::string_view bytes);
+
+// Bytes from a file: valid UTF-8 comes back unchanged, anything else is read
+// as CP932 (files of the Windows version) and returned as UTF-8.
+std::string DecodeLine(std::string_view bytes);
+
+// The width a text has in Shift-JIS: 1 for U+0000-U+007F and for half-width
+// katakana U+FF61-U+FF9F, 2 for every other character.
+int TextWidth(std::string_view utf8);
+
+// Cuts a text to at most `width` cells without splitting a character. When
+// a 2-wide character straddles the limit, the cut falls before it and
+// `straddled` (if given) is set.
+std::string CutText(std::string_view utf8, int width, bool* straddled = nullptr);
+
+// Shortens a title for display: a text not wider than `width` is kept;
+// otherwise it is cut with CutText and gets "...." after a straddling cut,
+// "..." otherwise, so the result is always width + 3 cells wide.
+std::string TruncateTitle(std::string_view utf8, int width);
+
+// Trims ASCII white space (blank, tab, CR, LF, VT, FF) at both ends / the start.
+std::string Trim(std::string_view text);
+std::string TrimLeft(std::string_view text);
+
+// ASCII lower case; other bytes unchanged.
+std::string ToLowerAscii(std::string_view text);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+bool EndsWithNoCase(std::string_view text, std::string_view suffix);
+
+// Leading blanks, an optional sign and the leading decimal digits, as the
+// system's integer parser reads them ("12abc" is 12). nullopt when there are
+// no digits. Values out of range wrap to 32 bits.
+std::optional<int> ParseLeadingInt(std::string_view text);
+
+} // namespace nimbra

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nimbra {
+
+using UrlList = std::vector<std::string>;
+
+// Headings of the list files the browser writes.
+inline constexpr char kHeadingOpenTabsLog[] = "ExitAppOpenedUrls";
+inline constexpr char kHeadingUrlList[] = "UrlList";
+inline constexpr char kHeadingStartup[] = "Startup URL List";
+inline constexpr char kHeadingCloseUrl[] = "Close URL List";
+inline constexpr char kHeadingCloseTitle[] = "Close Title List";
+inline constexpr char kHeadingAddressLog[] = "Address Log";
+
+// Appends the entries of a list file to `list`: every line holding "<LI>"
+// (case matters), trimmed, without its first four characters, when the rest
+// is not empty. A file that cannot be opened adds nothing.
+void ReadListFile(const std::string& path, UrlList& list);
+
+// Writes the list file layout with CR LF line ends; entries are written byte
+// for byte. The file is replaced atomically; false when it could not be
+// written (the old file then stays as it was).
+bool WriteListFile(std::string_view heading, const std::string& path, const UrlList& list);
+
+} // namespace nimbra

@@ -1,0 +1,283 @@
+#include "app/NimbraApp.h"
+#include "bars/AddressCombo.h"
+#include "frame/MainFrame.h"
+#include "platform/Ini.h"
+#include "platform/Ipc.h"
+#include "platform/Shortcut.h"
+#include "session/ListFile.h"
+#include "view/NimbraView.h"
+
+#include "TestEnv.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <gtest/gtest.h>
+
+using namespace nimbra;
+
+namespace {
+
+// Records what the browser asks the shell to start.
+class RecordingShell : public CShell {
+public:
+    struct Log {
+        std::vector<std::string> opened;
+        std::vector<std::pair<std::string, std::string>> executed;
+    };
+    explicit RecordingShell(Log* log) : m_log(log) {}
+    bool OpenDefault(const std::string& target) override
+    {
+        m_log->opened.push_back(target);
+        return true;
+    }
+    bool Execute(const std::string& program, const std::string& parameters) override
+    {
+        m_log->executed.emplace_back(program, parameters);
+        return true;
+    }
+
+private:
+    Log* m_log;
+};
+
+void Spin(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// A browser with its own data directory; options are written before the
+// frame reads them.
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_app = std::make_unique<CNimbraApp>();
+        m_app->SetShell(std::make_unique<RecordingShell>(&m_shell));
+        m_app->InitPaths();
+    }
+    void TearDown() override { m_app.reset(); }
+
+    void Option(const char* key, int value) { m_app->Settings().WriteInt("Options", key, value); }
+    void Option(const char* key, const std::string& value) { m_app->Settings().WriteString("Options", key, value); }
+
+    CMainFrame* Start()
+    {
+        EXPECT_TRUE(m_app->CreateMainFrame());
+        m_app->MainFrame()->EndStartup();
+        return m_app->MainFrame();
+    }
+
+    std::string File(const std::string& name) { return m_home.file(name); }
+
+    testenv::ScopedHome m_home;
+    RecordingShell::Log m_shell;
+    std::unique_ptr<CNimbraApp> m_app;
+};
+
+} // namespace
+
+TEST_F(AppTest, FirstStartWritesBookmarkPathAndKeepsAnExistingOne)
+{
+    CIniFile ini(File("nimbrab.ini"));
+    EXPECT_EQ(ini.GetString("Options", "BookmarkPath", ""), File("bookmark.html"));
+
+    ini.WriteString("Options", "BookmarkPath", "/elsewhere/b.html");
+    CNimbraApp second;
+    second.InitPaths();
+    EXPECT_EQ(second.BookmarkPath(), "/elsewhere/b.html");
+    EXPECT_EQ(second.CloseUrlPath(), File("close.html"));
+    EXPECT_EQ(second.OpenTabsLogPath(), File("eaou.log"));
+}
+
+TEST_F(AppTest, TabLimitStopsTheSecondTab)
+{
+    Option("TabMax", 1);
+    Option("TabMaxCount", 1);
+    CMainFrame* frame = Start();
+    EXPECT_NE(m_app->OpenUrl("about:blank"), nullptr);
+    EXPECT_EQ(m_app->OpenUrl("about:blank"), nullptr);
+    EXPECT_EQ(frame->TabCount(), 1);
+}
+
+TEST_F(AppTest, TabMaxCountZeroActsAsOneAndTabMaxOffIgnoresIt)
+{
+    Option("TabMax", 1);
+    Option("TabMaxCount", 0);
+    CMainFrame* frame = Start();
+    m_app->OpenUrl("about:blank");
+    m_app->OpenUrl("about:blank");
+    EXPECT_EQ(frame->TabCount(), 1);
+
+    Option("TabMax", 2); // only 1 means on
+    frame->ReloadSettings();
+    m_app->OpenUrl("about:blank");
+    EXPECT_EQ(frame->TabCount(), 2);
+}
+
+TEST_F(AppTest, EmptyUrlOpensBlankPageOnlyWithoutNewBlank)
+{
+    CMainFrame* frame = Start();
+    CNimbraView* blank = m_app->OpenUrl("");
+    ASSERT_NE(blank, nullptr);
+    Spin(300);
+    EXPECT_EQ(blank->GetLocationURL(), "about:blank");
+
+    Option("NewBlank", 1);
+    frame->ReloadSettings();
+    CNimbraView* empty = m_app->OpenUrl("");
+    ASSERT_NE(empty, nullptr);
+    Spin(300);
+    EXPECT_EQ(empty->GetLocationURL(), "");
+    EXPECT_EQ(frame->TabCount(), 2);
+}
+
+TEST_F(AppTest, ListFileOpensEachEntryButNotItself)
+{
+    CMainFrame* frame = Start();
+    const std::string list = File("my list.nbl");
+    WriteListFile("UrlList", list,
+                  {"about:blank#1", "file://" + QUrl::toPercentEncoding(QString::fromStdString(list), "/").toStdString(),
+                   list, "about:blank#2"});
+    const std::string fileUrl = "file://" + QUrl::toPercentEncoding(QString::fromStdString(list), "/").toStdString();
+
+    EXPECT_EQ(m_app->OpenUrl(fileUrl), nullptr);
+    ASSERT_EQ(frame->TabCount(), 2);
+    Spin(300);
+    EXPECT_EQ(frame->Views()[0]->m_strUrl, "about:blank#1");
+    EXPECT_EQ(frame->Views()[1]->m_strUrl, "about:blank#2");
+}
+
+TEST_F(AppTest, ListFilesNamingEachOtherOpenOnce)
+{
+    CMainFrame* frame = Start();
+    WriteListFile("UrlList", File("a.nbl"), {File("b.nbl"), "about:blank#a"});
+    WriteListFile("UrlList", File("b.nbl"), {File("a.nbl"), "about:blank#b"});
+    EXPECT_TRUE(m_app->OpenSpecialUrl(File("a.nbl")));
+    EXPECT_EQ(frame->TabCount(), 2);
+}
+
+TEST_F(AppTest, MissingOrEmptyListFileIsNotSpecial)
+{
+    Start();
+    EXPECT_FALSE(m_app->OpenSpecialUrl(File("none.nbl")));
+    WriteListFile("UrlList", File("empty.nbl"), {});
+    EXPECT_FALSE(m_app->OpenSpecialUrl(File("empty.nbl")));
+}
+
+TEST_F(AppTest, MailLinksInAnyCaseGoToTheMailerOrNowhere)
+{
+    Start();
+    EXPECT_TRUE(m_app->OpenSpecialUrl("  MAILTO:someone@example.org"));
+    ASSERT_EQ(m_shell.opened.size(), 1u);
+    EXPECT_EQ(m_shell.opened[0], "MAILTO:someone@example.org");
+
+    Option("NoEmail", 1);
+    m_app->MainFrame()->ReloadSettings();
+    EXPECT_TRUE(m_app->OpenSpecialUrl("MAILTO:someone@example.org"));
+    EXPECT_EQ(m_app->OpenUrl("mailto:x@example.org"), nullptr);
+    EXPECT_EQ(m_shell.opened.size(), 1u);
+    EXPECT_EQ(m_app->MainFrame()->TabCount(), 0);
+}
+
+TEST_F(AppTest, MailerPathWithQuotedTemplateGetsTheBareAddress)
+{
+    Option("UseMailer", 1);
+    Option("MailerPath", std::string("/usr/bin/mailer \"%m\""));
+    Start();
+    EXPECT_TRUE(m_app->LaunchMailer("mailto: someone@example.org"));
+    ASSERT_EQ(m_shell.executed.size(), 1u);
+    EXPECT_EQ(m_shell.executed[0].first, "/usr/bin/mailer");
+    EXPECT_EQ(m_shell.executed[0].second, "someone@example.org");
+}
+
+TEST(MailerCommand, Templates)
+{
+    auto whole = BuildMailerCommand("\"/opt/my mailer/m\" \"-compose %M\"", "mailto:a@b.c");
+    EXPECT_EQ(whole.program, "/opt/my mailer/m");
+    EXPECT_EQ(whole.parameters, "-compose mailto:a@b.c");
+
+    auto plain = BuildMailerCommand("/usr/bin/mutt", "mailto:a@b.c");
+    EXPECT_EQ(plain.program, "/usr/bin/mutt");
+    EXPECT_EQ(plain.parameters, "\"mailto:a@b.c\"");
+
+    EXPECT_TRUE(BuildMailerCommand("x", "mailto:a@b.c").program.empty());
+    EXPECT_TRUE(BuildMailerCommand("/usr/bin/m \"\"", "mailto:a@b.c").program.empty());
+}
+
+TEST_F(AppTest, ShortcutFilesResolveToTheirTargets)
+{
+    const std::string url = File("page.url");
+    ASSERT_TRUE(WriteInternetShortcut(url, "http://example.org/from-url"));
+    EXPECT_EQ(m_app->ResolveShortcut(url), "http://example.org/from-url");
+
+    // Unreadable shortcuts leave the text as it was.
+    testenv::WriteFile(File("broken.url"), "\x01\x02garbage");
+    EXPECT_EQ(m_app->ResolveShortcut(File("broken.url")), File("broken.url"));
+    testenv::WriteFile(File("broken.lnk"), "L\0\0\0garbage");
+    EXPECT_EQ(m_app->ResolveShortcut(File("broken.lnk")), File("broken.lnk"));
+    EXPECT_EQ(m_app->ResolveShortcut(File("missing.url")), File("missing.url"));
+
+    // Web addresses are never looked up as files.
+    EXPECT_EQ(m_app->ResolveShortcut("http://x/a.url"), "http://x/a.url");
+}
+
+TEST_F(AppTest, HandOverIsDroppedDuringStartUpAndHonoursBookmarkNewTab)
+{
+    Option("BookmarkNewTab", 0);
+    ASSERT_TRUE(m_app->CreateMainFrame());
+    CMainFrame* frame = m_app->MainFrame();
+
+    frame->OnCopyData(ipc::MakeCopyData(0, "about:blank#dropped"));
+    EXPECT_EQ(frame->TabCount(), 0);
+    frame->EndStartup();
+
+    // No terminating zero: refused.
+    frame->OnCopyData({ipc::WM_COPYDATA, 0, QByteArray("about:blank")});
+    EXPECT_EQ(frame->TabCount(), 0);
+
+    frame->OnCopyData(ipc::MakeCopyData(0, "about:blank#one"));
+    EXPECT_EQ(frame->TabCount(), 1);
+    // A bookmark from the editor opens in the active tab with BookmarkNewTab 0.
+    frame->OnCopyData(ipc::MakeCopyData(777, "about:blank#two"));
+    EXPECT_EQ(frame->TabCount(), 1);
+    frame->OnCopyData(ipc::MakeCopyData(0, "about:blank#three"));
+    EXPECT_EQ(frame->TabCount(), 2);
+    // History is not touched by hand-overs.
+    EXPECT_TRUE(frame->AddressCombo()->History().empty());
+}
+
+TEST_F(AppTest, ExitWritesClosedCountAndOpenTabsLog)
+{
+    CMainFrame* frame = Start();
+    m_app->OpenUrl("about:blank#x");
+    m_app->OpenUrl("about:blank#y");
+    Spin(300);
+    frame->m_nCWC = 3;
+    frame->close();
+
+    CIniFile ini(File("nimbrab.ini"));
+    EXPECT_EQ(ini.GetInt("Options", "CWC", -1), 3);
+    UrlList log;
+    ReadListFile(File("eaou.log"), log);
+    EXPECT_EQ(log, (UrlList{"about:blank#x", "about:blank#y"}));
+}
+
+TEST_F(AppTest, StartupListAndLogOpenWithoutRepeats)
+{
+    Option("StartOpenUrl", 1);
+    Option("StartupLogRestor", 1);
+    WriteListFile("Startup URL List", File("startup.html"), {"about:blank#s"});
+    WriteListFile("ExitAppOpenedUrls", File("eaou.log"), {"about:blank#a", "about:blank#s", "about:blank#a"});
+    CMainFrame* frame = Start();
+    m_app->OpenStartupPages();
+    Spin(300);
+    std::vector<std::string> urls;
+    for (CNimbraView* view : frame->Views())
+        urls.push_back(view->m_strUrl);
+    EXPECT_EQ(urls, (std::vector<std::string>{"about:blank#s", "about:blank#a"}));
+}

@@ -1,0 +1,122 @@
+#include "HttpServer.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QMutexLocker>
+#include <QSemaphore>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace testenv {
+
+HttpServer::HttpServer()
+{
+    QSemaphore ready;
+    QObject::connect(&m_thread, &QThread::started, [this, &ready] {
+        m_server = new QTcpServer;
+        m_server->listen(QHostAddress::LocalHost, 0);
+        m_port = m_server->serverPort();
+        QObject::connect(m_server, &QTcpServer::newConnection, m_server, [this] { Serve(); });
+        ready.release();
+    });
+    m_thread.start();
+    ready.acquire();
+}
+
+HttpServer::~HttpServer()
+{
+    QMetaObject::invokeMethod(m_server, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void HttpServer::AddPage(const QString& path, const QByteArray& body, int delayMs)
+{
+    QMutexLocker lock(&m_mutex);
+    Page page;
+    page.body = body;
+    page.delayMs = delayMs;
+    m_pages[path] = page;
+}
+
+void HttpServer::AddHtml(const QString& path, const QString& title, const QString& bodyHtml, int delayMs)
+{
+    const QString html = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%1</title>"
+                                        "</head><body>%2</body></html>")
+                             .arg(title, bodyHtml);
+    AddPage(path, html.toUtf8(), delayMs);
+}
+
+QString HttpServer::Url(const QString& path) const
+{
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+}
+
+QStringList HttpServer::Requests() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_requests;
+}
+
+bool HttpServer::WaitForRequest(const QString& path, int timeoutMs) const
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (Requests().contains(path))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+void HttpServer::Serve()
+{
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        auto* buffer = new QByteArray;
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, [socket, buffer] {
+            delete buffer;
+            socket->deleteLater();
+        });
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
+            buffer->append(socket->readAll());
+            if (buffer->contains("\r\n\r\n")) {
+                Answer(socket, *buffer);
+                buffer->clear();
+            }
+        });
+    }
+}
+
+void HttpServer::Answer(QTcpSocket* socket, const QByteArray& request)
+{
+    const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
+    const QString path = words.size() > 1 ? QString::fromUtf8(words[1]) : QString();
+    Page page;
+    bool found = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_requests << path;
+        auto it = m_pages.find(path);
+        if (it != m_pages.end()) {
+            page = it->second;
+            found = true;
+        }
+    }
+    auto send = [socket, page, found] {
+        QByteArray reply = found ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 404 Not Found\r\n";
+        const QByteArray body = found ? page.body : QByteArray("<html><title>404</title></html>");
+        reply += "Content-Type: " + page.contentType + "\r\n";
+        reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+        reply += "Connection: close\r\n\r\n" + body;
+        socket->write(reply);
+        socket->disconnectFromHost();
+    };
+    if (page.delayMs > 0)
+        QTimer::singleShot(page.delayMs, socket, send);
+    else
+        send();
+}
+
+} // namespace testenv

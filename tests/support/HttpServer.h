@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <functional>
+#include <map>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace testenv {
+
+// A small HTTP/1.0 server on 127.0.0.1 running on a thread of its own, so
+// tests may block the main thread (waiting for a process) while it serves.
+class HttpServer {
+public:
+    struct Page {
+        QByteArray body;
+        QByteArray contentType = "text/html; charset=utf-8";
+        int delayMs = 0; // wait before answering (slow pages)
+    };
+
+    HttpServer();
+    ~HttpServer();
+
+    // Serves `body` at `path` ("/a.html").
+    void AddPage(const QString& path, const QByteArray& body, int delayMs = 0);
+    // A page titled `title` with `bodyHtml` inside <body>.
+    void AddHtml(const QString& path, const QString& title, const QString& bodyHtml = {}, int delayMs = 0);
+
+    quint16 port() const { return m_port; }
+    QString Url(const QString& path) const;
+
+    // Paths requested so far, in order.
+    QStringList Requests() const;
+    bool WaitForRequest(const QString& path, int timeoutMs) const;
+
+private:
+    void Serve();
+    void Answer(QTcpSocket* socket, const QByteArray& request);
+
+    QThread m_thread;
+    QTcpServer* m_server = nullptr;
+    quint16 m_port = 0;
+    mutable QMutex m_mutex;
+    std::map<QString, Page> m_pages;
+    QStringList m_requests;
+};
+
+} // namespace testenv

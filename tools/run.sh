@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Starts the browser. Without a display it runs under Xvfb, opens the URL
+# (or the bundled start page), saves build/nimbrab.png and exits.
+set -euo pipefail
+build=${1:-build}
+shift || true
+root=$(cd "$(dirname "$0")/.." && pwd)
+url=${1:-$root/res/start.html}
+export NIMBRA_HOME=${NIMBRA_HOME:-$root/$build/home}
+mkdir -p "$NIMBRA_HOME"
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec "$root/$build/nimbrab" "$url"
+fi
+
+display=:$(( 90 + RANDOM % 100 ))
+Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true' EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+"$root/$build/nimbrab" "$url" &
+browser=$!
+# Wait for the window, then give the page time to render.
+for _ in $(seq 100); do
+  xwininfo -root -tree 2>/dev/null | grep -q 'Nimbra Browser' && break
+  sleep 0.2
+done
+sleep "${NIMBRA_SHOT_DELAY:-4}"
+import -window root "$root/$build/nimbrab.png"
+echo "screenshot: $build/nimbrab.png"
+kill -TERM $browser
+wait $browser || true
