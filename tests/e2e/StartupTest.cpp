@@ -1,0 +1,138 @@
+#include "platform/Ini.h"
+#include "session/ListFile.h"
+
+#include "HttpServer.h"
+#include "TestEnv.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace nimbra;
+
+namespace {
+
+// The real browser program in a data directory of its own.
+class Browser {
+public:
+    explicit Browser(const QString& home) : m_home(home) {}
+
+    QProcessEnvironment Environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("NIMBRA_HOME", m_home);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        return env;
+    }
+
+    static QString Program() { return qEnvironmentVariable("NIMBRA_BIN_DIR") + "/nimbrab"; }
+
+    void Start(const QStringList& arguments)
+    {
+        m_process.setProcessEnvironment(Environment());
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.start(Program(), arguments);
+        ASSERT_TRUE(m_process.waitForStarted(10000));
+    }
+
+    // Runs a second start to its end; its run time in milliseconds.
+    qint64 RunSecond(const QStringList& arguments, int* exitCode)
+    {
+        QProcess second;
+        second.setProcessEnvironment(Environment());
+        second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        second.setStandardOutputFile(QProcess::nullDevice());
+        QElapsedTimer timer;
+        timer.start();
+        second.start(Program(), arguments);
+        second.waitForFinished(20000);
+        *exitCode = second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+        return timer.elapsed();
+    }
+
+    bool Terminate()
+    {
+        ::kill(pid_t(m_process.processId()), SIGTERM);
+        return m_process.waitForFinished(20000) && m_process.exitStatus() == QProcess::NormalExit;
+    }
+
+    void Kill()
+    {
+        m_process.kill();
+        m_process.waitForFinished(10000);
+    }
+
+    ~Browser()
+    {
+        if (m_process.state() != QProcess::NotRunning)
+            Kill();
+    }
+
+private:
+    QString m_home;
+    QProcess m_process;
+};
+
+std::string Path(const QTemporaryDir& dir, const char* name)
+{
+    return QFile::encodeName(dir.path()).toStdString() + "/" + name;
+}
+
+} // namespace
+
+TEST(Startup, SecondStartHandsItsArgumentsToTheRunningBrowser)
+{
+    testenv::HttpServer server;
+    server.AddHtml("/c", "C");
+    server.AddHtml("/a", "A");
+    server.AddHtml("/b", "B");
+    QTemporaryDir home;
+
+    Browser first(home.path());
+    first.Start({server.Url("/c")});
+    ASSERT_TRUE(server.WaitForRequest("/c", 60000));
+    QThread::msleep(1000);
+
+    int exitCode = -1;
+    const qint64 ms = first.RunSecond({"  " + server.Url("/a"), server.Url("/b")}, &exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_LT(ms, 1500) << "the second start took " << ms << " ms";
+    std::cout << "second start ended after " << ms << " ms\n";
+
+    EXPECT_TRUE(server.WaitForRequest("/a", 20000));
+    EXPECT_TRUE(server.WaitForRequest("/b", 20000));
+    ASSERT_TRUE(first.Terminate());
+
+    UrlList log;
+    ReadListFile(Path(home, "eaou.log"), log);
+    EXPECT_EQ(log, (UrlList{server.Url("/c").toStdString(), server.Url("/a").toStdString(),
+                            server.Url("/b").toStdString()}));
+    CIniFile ini(Path(home, "nimbrab.ini"));
+    EXPECT_EQ(ini.GetString("Options", "BookmarkPath", ""), Path(home, "bookmark.html"));
+    EXPECT_EQ(ini.GetInt("Options", "CWC", -1), 0);
+}
+
+TEST(Startup, ALockLeftByAKilledBrowserIsTakenOver)
+{
+    testenv::HttpServer server;
+    server.AddHtml("/one", "one");
+    server.AddHtml("/two", "two");
+    QTemporaryDir home;
+    {
+        Browser crashed(home.path());
+        crashed.Start({server.Url("/one")});
+        ASSERT_TRUE(server.WaitForRequest("/one", 60000));
+        crashed.Kill();
+    }
+    Browser next(home.path());
+    next.Start({server.Url("/two")});
+    EXPECT_TRUE(server.WaitForRequest("/two", 60000));
+    EXPECT_TRUE(next.Terminate());
+}
