@@ -7,6 +7,7 @@
 #include "session/ListFile.h"
 #include "view/NimbraView.h"
 
+#include "ShellLinkBuilder.h"
 #include "TestEnv.h"
 
 #include <QCoreApplication>
@@ -221,6 +222,11 @@ TEST_F(AppTest, ShortcutFilesResolveToTheirTargets)
     testenv::WriteFile(File("broken.lnk"), "L\0\0\0garbage");
     EXPECT_EQ(m_app->ResolveShortcut(File("broken.lnk")), File("broken.lnk"));
     EXPECT_EQ(m_app->ResolveShortcut(File("missing.url")), File("missing.url"));
+
+    testenv::shelllink::LinkSpec link;
+    link.base = "C:\\docs\\page.html";
+    testenv::WriteFile(File("page.lnk"), testenv::shelllink::BuildLink(link));
+    EXPECT_EQ(m_app->ResolveShortcut(File("page.lnk")), "C:/docs/page.html");
 
     // Web addresses are never looked up as files.
     EXPECT_EQ(m_app->ResolveShortcut("http://x/a.url"), "http://x/a.url");
