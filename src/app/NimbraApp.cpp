@@ -6,6 +6,7 @@
 #include "platform/Paths.h"
 #include "platform/Shortcut.h"
 #include "platform/Text.h"
+#include "platform/WebEngineBrowser.h"
 #include "platform/Wildcard.h"
 #include "session/ListFile.h"
 #include "session/OpenTabsLog.h"
@@ -17,6 +18,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
@@ -133,8 +135,21 @@ QWebEngineProfile* CNimbraApp::Profile()
         m_pProfile->setPersistentStoragePath(engineDir);
         m_pProfile->setCachePath(engineDir + "/cache");
         m_pProfile->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+        connect(m_pProfile, &QWebEngineProfile::downloadRequested, this, &CWebEngineBrowser::OnDownloadRequested);
     }
     return m_pProfile;
+}
+
+std::unique_ptr<IWebBrowser> CNimbraApp::CreateBrowser(QWidget* parent)
+{
+    if (m_browserFactory)
+        return m_browserFactory(parent);
+    return std::make_unique<CWebEngineBrowser>(Profile(), parent, EngineHomePage());
+}
+
+void CNimbraApp::SetBrowserFactory(WebBrowserFactory factory)
+{
+    m_browserFactory = std::move(factory);
 }
 
 std::string CNimbraApp::EngineHomePage() const
@@ -263,6 +278,7 @@ CNimbraView* CNimbraApp::OpenUrl(const std::string& url, int navigateFlags, cons
             || MatchWildcard("/*", target)) {
             view->CreateTabItem("Loading..");
             view->SetViewTitle("about:blank");
+            view->ResetNavigationState();
             if (s.ActiveNewTab == 1)
                 m_pMainFrame->ActivateTab(view->ChildFrame());
         }

@@ -3,6 +3,7 @@
 #include "app/Settings.h"
 #include "platform/Ipc.h"
 #include "platform/Shell.h"
+#include "view/WebBrowser.h"
 
 #include <QObject>
 #include <QStringList>
@@ -54,6 +55,10 @@ public:
     // The page the engine's own go-home operation loads.
     std::string EngineHomePage() const;
 
+    // The engine of a new tab; tests put a scripted engine in its place.
+    std::unique_ptr<IWebBrowser> CreateBrowser(QWidget* parent);
+    void SetBrowserFactory(WebBrowserFactory factory);
+
     // Paths of the data model.
     const std::string& ProgramDir() const { return m_strProgramDir; }
     const std::string& IniPath() const { return m_strIniPath; }
@@ -92,6 +97,7 @@ private:
     std::unique_ptr<CShell> m_shell;
     CMainFrame* m_pMainFrame = nullptr;
     QWebEngineProfile* m_pProfile = nullptr;
+    WebBrowserFactory m_browserFactory;
 };
 
 // Builds the command of the mail program from `MailerPath` and a mail URL:

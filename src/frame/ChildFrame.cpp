@@ -9,11 +9,6 @@
 
 namespace nimbra {
 
-namespace {
-// Width of a tab text when the tab bar sets no limit of its own.
-constexpr int kTabTextWidth = 60;
-} // namespace
-
 CChildFrame::CChildFrame(CMainFrame* mainFrame)
     : m_pMainFrame(mainFrame), m_pDoc(std::make_unique<CNimbraDoc>())
 {
@@ -28,14 +23,17 @@ CChildFrame::~CChildFrame() = default;
 void CChildFrame::closeEvent(QCloseEvent* event)
 {
     QMdiSubWindow::closeEvent(event);
-    if (event->isAccepted())
+    if (event->isAccepted()) {
+        m_pView->OnClosing();
         m_pMainFrame->OnChildClosed(this);
+    }
 }
 
-void CChildFrame::SetTitle(const std::string& title)
+void CChildFrame::SetDocumentTitle(const std::string& title)
 {
     m_pDoc->SetTitle(title);
-    setWindowTitle(ToQ(TruncateTitle(title, kTabTextWidth)));
+    setWindowTitle(ToQ(title));
+    m_pMainFrame->OnDocumentTitleChanged(this);
 }
 
 } // namespace nimbra

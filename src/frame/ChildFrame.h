@@ -21,8 +21,8 @@ public:
     CNimbraView* View() const { return m_pView; }
     CNimbraDoc* Doc() const { return m_pDoc.get(); }
 
-    // Document title and tab text.
-    void SetTitle(const std::string& title);
+    // The document title, which the caption shows.
+    void SetDocumentTitle(const std::string& title);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

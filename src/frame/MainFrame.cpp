@@ -2,6 +2,8 @@
 
 #include "app/NimbraApp.h"
 #include "bars/AddressCombo.h"
+#include "bars/StatusBar.h"
+#include "bars/ViewManager.h"
 #include "frame/ChildFrame.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
@@ -10,12 +12,13 @@
 #include "view/NimbraView.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QVBoxLayout>
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QWebEngineView>
 #include <algorithm>
 
 namespace nimbra {
@@ -37,15 +40,25 @@ CMainFrame::~CMainFrame() = default;
 bool CMainFrame::Create()
 {
     CSettings& settings = CNimbraApp::Instance()->Settings();
-    m_pMdiArea = new QMdiArea(this);
-    m_pMdiArea->setViewMode(QMdiArea::TabbedView);
-    m_pMdiArea->setDocumentMode(true);
-    m_pMdiArea->setTabsMovable(false);
-    setCentralWidget(m_pMdiArea);
+    auto* centre = new QWidget(this);
+    auto* layout = new QVBoxLayout(centre);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_pViewManager = new CViewManager(this, centre);
+    m_pMdiArea = new QMdiArea(centre);
+    m_pMdiArea->setViewMode(QMdiArea::SubWindowView);
+    m_pMdiArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
+    layout->addWidget(m_pViewManager->TabCtrl());
+    layout->addWidget(m_pMdiArea, 1);
+    setCentralWidget(centre);
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
 
     CreateMenus();
     CreateAddressBar();
+    m_pStatusBar = new CNimbraStatusBar(this);
+    setStatusBar(m_pStatusBar);
+    m_pStatusBar->SetOffline(m_offline.IsOffline());
+    qApp->installEventFilter(this);
     m_settings.LoadCreationGroup(settings);
     m_nCWC = m_settings.CWC;
     ReloadSettings();
@@ -107,14 +120,15 @@ void CMainFrame::CreateAddressBar()
 
 int CMainFrame::TabCount() const
 {
-    return int(Views().size());
+    return int(std::count_if(m_children.begin(), m_children.end(),
+                             [](const QPointer<CChildFrame>& child) { return !child.isNull(); }));
 }
 
 std::vector<CNimbraView*> CMainFrame::Views() const
 {
-    std::vector<CNimbraView*> views;
+    std::vector<CNimbraView*> views = m_pViewManager->Views();
     for (const QPointer<CChildFrame>& child : m_children)
-        if (child)
+        if (child && child->View()->m_nTab == -1)
             views.push_back(child->View());
     return views;
 }
@@ -148,23 +162,22 @@ CNimbraView* CMainFrame::NewDocument()
     CNimbraView* view = CreateNewView();
     if (!view)
         return nullptr;
-    AddTab(view->ChildFrame(), true);
-    view->m_bTabPending = false;
+    view->CreateTabItem("Loading..");
+    ActivateTab(view->ChildFrame());
     return view;
-}
-
-int CMainFrame::AddTab(CChildFrame* child, bool activate)
-{
-    child->showMaximized();
-    if (activate || !m_pMdiArea->currentSubWindow())
-        ActivateTab(child);
-    const std::vector<CNimbraView*> views = Views();
-    return int(std::find(views.begin(), views.end(), child->View()) - views.begin());
 }
 
 void CMainFrame::ActivateTab(CChildFrame* child)
 {
+    if (!child)
+        return;
+    child->showMaximized();
     m_pMdiArea->setActiveSubWindow(child);
+}
+
+void CMainFrame::RecordClosedTab(const std::string& url, const std::string& title)
+{
+    m_recentClosed.AddRecentClosed(url, title);
 }
 
 void CMainFrame::OnChildClosed(CChildFrame* child)
@@ -172,17 +185,33 @@ void CMainFrame::OnChildClosed(CChildFrame* child)
     m_children.erase(std::remove_if(m_children.begin(), m_children.end(),
                                     [child](const QPointer<CChildFrame>& c) { return c.isNull() || c == child; }),
                      m_children.end());
+    m_pViewManager->RemoveTab(child->View());
+    if (m_pLastActive == child)
+        m_pLastActive = nullptr;
 }
 
 void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window)
 {
-    for (CNimbraView* view : Views())
-        view->m_bActive = view->ChildFrame() == window;
-    if (CNimbraView* view = ActiveView())
-        SetAddressText(view->GetLocationURL());
-    else if (!window)
-        SetAddressText({});
+    auto* child = qobject_cast<CChildFrame*>(window);
+    if (!child || child == m_pLastActive) {
+        UpdateCaption();
+        return;
+    }
+    // Only the active tab is shown; the others load hidden.
+    child->showMaximized();
+    if (m_pLastActive) {
+        m_pLastActive->View()->OnActivateView(false);
+        m_pLastActive->hide();
+    }
+    m_pLastActive = child;
+    child->View()->OnActivateView(true);
     UpdateCaption();
+}
+
+void CMainFrame::OnDocumentTitleChanged(CChildFrame* child)
+{
+    if (child == ActiveChild())
+        UpdateCaption();
 }
 
 void CMainFrame::UpdateCaption()
@@ -193,7 +222,10 @@ void CMainFrame::UpdateCaption()
         return;
     }
     const std::string& title = child->Doc()->GetTitle();
-    setWindowTitle((title.empty() ? child->windowTitle() : ToQ(title)) + QStringLiteral(" - ") + kAppTitle);
+    QString caption = (title.empty() ? child->windowTitle() : ToQ(title)) + QStringLiteral(" - ") + kAppTitle;
+    if (m_offline.IsOffline())
+        caption += QStringLiteral(" - [オフライン作業]");
+    setWindowTitle(caption);
 }
 
 void CMainFrame::SetAddressText(const std::string& url)
@@ -207,7 +239,7 @@ void CMainFrame::PostFocusView()
 {
     QTimer::singleShot(0, this, [this] {
         if (CNimbraView* view = ActiveView())
-            view->Browser()->setFocus();
+            view->Browser()->Widget()->setFocus();
     });
 }
 
@@ -262,6 +294,35 @@ qint64 CMainFrame::OnCopyData(const ipc::Message& message)
     return 0;
 }
 
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    // Keys for the browser that a page must not take: Ctrl+Tab switches
+    // tabs, F5 does nothing in a locked tab.
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || !m_pMdiArea->isAncestorOf(widget))
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool ctrl = key->modifiers() & Qt::ControlModifier;
+    if (ctrl && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+        if (event->type() == QEvent::KeyPress) {
+            const bool previous = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
+            m_pViewManager->SelectNextTab(previous);
+        }
+        event->accept();
+        return true;
+    }
+    if (key->key() == Qt::Key_F5 && key->modifiers() == Qt::NoModifier) {
+        CNimbraView* view = ActiveView();
+        if (view && view->m_bNaviLock) {
+            event->accept();
+            return true;
+        }
+    }
+    return false;
+}
+
 void CMainFrame::OnFileNew()
 {
     if (m_settings.MyHome == 1 && m_settings.NewBlank == 1
@@ -301,6 +362,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     settings.WriteInt(EKey::CWC, m_nCWC);
 
+    qApp->removeEventFilter(this);
     for (CNimbraView* view : Views())
         view->m_bTabRemoved = true;
     m_pMdiArea->closeAllSubWindows();

@@ -3,6 +3,8 @@
 #include "app/Settings.h"
 #include "platform/Ipc.h"
 #include "session/BlockedLists.h"
+#include "session/RecentClosed.h"
+#include "view/EngineServices.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -18,7 +20,9 @@ namespace nimbra {
 
 class CAddressCombo;
 class CChildFrame;
+class CNimbraStatusBar;
 class CNimbraView;
+class CViewManager;
 
 // The browser's main window: an MDI frame whose children are the tabs.
 class CMainFrame : public QMainWindow {
@@ -40,25 +44,33 @@ public:
     const CFrameSettings& FrameSettings() const { return m_settings; }
     CBlockedLists& BlockedLists() { return m_blockedLists; }
     CAddressCombo* AddressCombo() const { return m_pAddressCombo; }
+    CViewManager* ViewManager() const { return m_pViewManager; }
+    CNimbraStatusBar* StatusBar() const { return m_pStatusBar; }
+    COfflineState& Offline() { return m_offline; }
+    IUrlHistoryStore& History() { return m_history; }
+    CRecentClosed& RecentClosed() { return m_recentClosed; }
 
     // Re-reads the frame's settings group and the blocked lists.
     void ReloadSettings();
 
-    // Tabs, in tab order, including those whose first page has not arrived.
+    // Tabs that exist, including those whose first page has not arrived.
     int TabCount() const;
+    // Views in tab order, then those still waiting for their tab item.
     std::vector<CNimbraView*> Views() const;
     CNimbraView* ActiveView() const;
     CChildFrame* ActiveChild() const;
 
     // A new tab in the background (no activation); nullptr at the tab limit.
     CNimbraView* CreateNewView();
-    // The new-document command: a new tab that becomes the active one.
+    // The new-document command: a new tab with its item, made active.
     CNimbraView* NewDocument();
-    // Shows a tab that was created in the background; its index.
-    int AddTab(CChildFrame* child, bool activate);
+    // Shows and activates a tab.
     void ActivateTab(CChildFrame* child);
+    // A closing tab: its view records it, its item goes.
+    void RecordClosedTab(const std::string& url, const std::string& title);
     // A tab's child frame is closing: it no longer counts as a tab.
     void OnChildClosed(CChildFrame* child);
+    void OnDocumentTitleChanged(CChildFrame* child);
 
     void SetAddressText(const std::string& url);
 
@@ -81,6 +93,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateMenus();
@@ -92,6 +105,12 @@ private:
     CBlockedLists m_blockedLists;
     QMdiArea* m_pMdiArea = nullptr;
     CAddressCombo* m_pAddressCombo = nullptr;
+    CViewManager* m_pViewManager = nullptr;
+    CNimbraStatusBar* m_pStatusBar = nullptr;
+    COfflineState m_offline;
+    CMemoryUrlHistory m_history;
+    CRecentClosed m_recentClosed;
+    QPointer<CChildFrame> m_pLastActive;
     std::vector<QPointer<CChildFrame>> m_children;
     std::unique_ptr<ipc::CWindowEndpoint> m_pEndpoint;
     bool m_bClosing = false;

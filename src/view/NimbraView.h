@@ -1,74 +1,134 @@
 #pragma once
 
-#include <QWidget>
-#include <string>
+#include "view/WebBrowser.h"
 
-class QWebEngineView;
-class QWebEnginePage;
+#include <QWidget>
+#include <memory>
+#include <string>
 
 namespace nimbra {
 
 class CChildFrame;
 class CMainFrame;
-class CWebPage;
 
-// The browser view of one tab: hosts the web engine and turns its events
-// into the tab's text, the frame's caption and the address bar's text.
-class CNimbraView : public QWidget {
+// Tab icon indices.
+enum ETabImage : int {
+    TABIMG_NONE = -1,
+    TABIMG_LOADING = 1,
+    TABIMG_NAVIGATED = 2,
+    TABIMG_UNREAD = 4,
+    TABIMG_LOCKED = 5,
+};
+
+// The browser view of one tab: hosts the tab's engine, receives its events
+// and turns them into the tab's text and icon, the caption, the address bar
+// and the status bar, applying the blocking and navigation-lock rules.
+class CNimbraView : public QWidget, public IWebBrowserEvents {
     Q_OBJECT
 public:
     CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame);
     ~CNimbraView() override;
 
     CChildFrame* ChildFrame() const { return m_pChildFrame; }
-    QWebEnginePage* Page() const;
-    QWebEngineView* Browser() const { return m_pBrowser; }
+    IWebBrowser* Browser() const { return m_pBrowser.get(); }
 
-    // Navigates the engine; local paths become file URLs.
+    // The control's operations.
     void Navigate(const std::string& url, int flags = 0, const std::string& targetFrame = {});
     void GoHome();
-    void Reload();
+    void GoBack();
+    void GoForward();
+    void Refresh(int level = 0);
     void Stop();
-
-    // The engine's current location; empty before the first navigation.
     std::string GetLocationURL() const;
     std::string GetLocationName() const;
 
-    // Sets the tab's title; false when the update was skipped.
     bool SetViewTitle(const std::string& title);
+    void SetTabImage(int index);
+    CNimbraView* CreateNewView();
+    void StartAutoRefresh(bool on);
+    // Tells the page that an ambient property changed (-5512: the
+    // download-control flags in m_dwDLControl).
+    void NotifyAmbientChange(int dispid);
+    void SetSecureLockIcon(int state) override;
+    void MarkRead();
+    void UpdateSecureIndicator();
 
-    // Creates the tab item now (before the first navigation).
+    // Creates the tab item at once (local files opened from OpenUrl).
     void CreateTabItem(const std::string& text);
+    // Forgets the navigation history of the first page (OpenUrl's reset).
+    void ResetNavigationState();
+    // Called by the child frame on MDI activation changes.
+    void OnActivateView(bool active);
+    // The tab is closing: records it as recently closed unless the blocking
+    // rules closed it.
+    void OnClosing();
+    // Toggles the navigation lock (command 61240 and the tab menu).
+    void ToggleNaviLock();
 
-    // Per-tab state.
     std::string m_strTitle;
     std::string m_strUrl;
+    int m_nProgress = 0;
+    int m_nTabImage = TABIMG_NONE;
     bool m_bTabPending = true;
     bool m_bActivateOnFirstNavigate = false;
+    bool m_bFirstActivatePending = true;
+    bool m_bCanGoForward = false;
+    bool m_bCanGoBack = false;
     bool m_bActive = false;
     bool m_bNewWindowPending = false;
+    bool m_bMarkedForClose = false;
+    bool m_bNoCloseRecord = false;
     bool m_bTabRemoved = false;
     bool m_bNaviLock = false;
-    bool m_bNoCloseRecord = false;
+    bool m_bBlankPopup = false;
     int m_nTab = -1;
+    int m_nSecureLock = -1;
+    unsigned m_nRefreshInterval = 0;
+    int m_nRefreshTimer = 0;
+    unsigned m_dwDLControl;
+    unsigned m_dwDLControlPrev = unsigned(-1);
+    // Host UI record, present when HostUI is on.
+    struct SHostUI {
+        unsigned flags;
+        unsigned doubleClick;
+    };
+    std::unique_ptr<SHostUI> m_pHostUI;
 
     // Engine events.
-    bool OnBeforeNavigate2(const std::string& url, bool mainFrame);
-    QWebEnginePage* OnNewWindow2();
-    void OnNavigateComplete2(const std::string& url);
-    void OnTitleChange(const std::string& title);
-    void OnDocumentComplete(bool ok);
+    bool BeforeNavigate2(const std::string& url, int flags, const std::string& targetFrame) override;
+    bool SubFrameNavigate(const std::string& url) override;
+    void DownloadBegin() override;
+    void ProgressChange(int progress, int progressMax) override;
+    void NavigateComplete2(const std::string& url) override;
+    void TitleChange(const std::string& text) override;
+    void DownloadComplete() override;
+    void DocumentComplete(const std::string& url) override;
+    IWebBrowser* NewWindow2() override;
+    void StatusTextChange(const std::string& text) override;
+    void CommandStateChange(int command, bool enabled) override;
+    void WindowClosing() override;
+
+    // Progress percentage of ProgressChange.
+    static int ProgressPercent(int progress, int progressMax);
 
 Q_SIGNALS:
-    void DocumentComplete(bool ok);
+    // Emitted after the view handled DocumentComplete.
+    void DocumentCompleted(const QString& url);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
-    void CreateTabItemOnFirstNavigate();
+    bool IsBlocked(const std::string& url) const;
+    void QueueForClosing();
+    void MarkAndQueueUncounted();
+    void ResolveBlankPopup();
+    void CreatePendingTabItem(const std::string& text, bool activateIfActiveNewTab);
 
     CMainFrame* m_pMainFrame;
     CChildFrame* m_pChildFrame;
-    QWebEngineView* m_pBrowser = nullptr;
-    CWebPage* m_pPage = nullptr;
+    std::unique_ptr<IWebBrowser> m_pBrowser;
 };
 
 } // namespace nimbra

@@ -1,0 +1,395 @@
+#include "platform/WebEngineBrowser.h"
+
+#include "platform/Text.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineHistory>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineView>
+
+namespace nimbra {
+
+namespace {
+
+constexpr double kZoomFactors[] = {0.7, 0.85, 1.0, 1.25, 1.5};
+
+// Local paths become file URLs; other text is read as a user types it.
+QUrl UrlFromText(const std::string& text)
+{
+    const QString q = ToQ(text);
+    if (q.startsWith('/'))
+        return QUrl::fromLocalFile(q);
+    const QUrl url(q, QUrl::StrictMode);
+    if (url.isValid() && url.scheme().size() > 1)
+        return url;
+    return QUrl::fromUserInput(q, QDir::currentPath(), QUrl::AssumeLocalFile);
+}
+
+// Reads the document and its frames (same-origin frames only; for others
+// just their address) in one pass.
+const char kReadDocumentScript[] = R"JS(
+(function () {
+  function read(d, depth) {
+    var r = { url: d.URL, title: d.title, body: d.body ? d.body.innerHTML : '', elements: [], frames: [] };
+    var all = d.getElementsByTagName('*');
+    for (var i = 0; i < all.length; i++) {
+      var e = all[i], o = { tag: e.tagName };
+      if (e.tagName === 'A' && e.href) { o.href = e.href; o.text = e.textContent; }
+      if (e.tagName === 'IMG' && e.src) o.src = e.src;
+      r.elements.push(o);
+    }
+    if (depth < 16) {
+      var frames = d.querySelectorAll('frame,iframe');
+      for (var j = 0; j < frames.length; j++) {
+        var inner = null;
+        try { inner = frames[j].contentDocument; } catch (x) { inner = null; }
+        r.frames.push(inner ? read(inner, depth + 1)
+                            : { url: frames[j].src || '', title: '', body: '', elements: [], frames: [] });
+      }
+    }
+    return r;
+  }
+  return JSON.stringify(read(document, 0));
+})()
+)JS";
+
+SPageDocument DocumentFromJson(const QJsonObject& o)
+{
+    SPageDocument d;
+    d.url = FromQ(o.value("url").toString());
+    d.title = FromQ(o.value("title").toString());
+    d.bodyHtml = FromQ(o.value("body").toString());
+    for (const QJsonValue& v : o.value("elements").toArray()) {
+        const QJsonObject e = v.toObject();
+        d.elements.push_back({FromQ(e.value("tag").toString()), FromQ(e.value("href").toString()),
+                              FromQ(e.value("src").toString()), FromQ(e.value("text").toString())});
+    }
+    for (const QJsonValue& v : o.value("frames").toArray())
+        d.frames.push_back(DocumentFromJson(v.toObject()));
+    return d;
+}
+
+} // namespace
+
+// Blocks images and media as the tab's download-control flags say. Runs on
+// the engine's IO thread, so it only reads one atomic value.
+class CWebEngineBrowser::CInterceptor : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    std::atomic<unsigned> flags{DLCTL_DLIMAGES | DLCTL_VIDEOS | DLCTL_BGSOUNDS};
+
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override
+    {
+        const unsigned f = flags.load(std::memory_order_relaxed);
+        switch (info.resourceType()) {
+        case QWebEngineUrlRequestInfo::ResourceTypeImage:
+        case QWebEngineUrlRequestInfo::ResourceTypeFavicon:
+            if (!(f & DLCTL_DLIMAGES))
+                info.block(true);
+            break;
+        case QWebEngineUrlRequestInfo::ResourceTypeMedia:
+            if (!(f & DLCTL_VIDEOS) || !(f & DLCTL_BGSOUNDS))
+                info.block(true);
+            break;
+        default:
+            break;
+        }
+    }
+};
+
+class CWebEngineBrowser::CPage : public QWebEnginePage {
+public:
+    CPage(QWebEngineProfile* profile, CWebEngineBrowser* owner) : QWebEnginePage(profile, owner), m_pOwner(owner) {}
+    CWebEngineBrowser* Owner() const { return m_pOwner; }
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override
+    {
+        return m_pOwner->OnAcceptNavigation(url, isMainFrame);
+    }
+    QWebEnginePage* createWindow(WebWindowType) override { return m_pOwner->OnCreateWindow(); }
+    void javaScriptAlert(const QUrl& origin, const QString& msg) override
+    {
+        if (!m_pOwner->m_bSilent)
+            QWebEnginePage::javaScriptAlert(origin, msg);
+    }
+
+private:
+    CWebEngineBrowser* m_pOwner;
+};
+
+CWebEngineBrowser::CWebEngineBrowser(QWebEngineProfile* profile, QWidget* parent, std::string homePage)
+    : QObject(parent), m_strHomePage(std::move(homePage))
+{
+    m_pView = new QWebEngineView(parent);
+    m_pPage = new CPage(profile, this);
+    m_pInterceptor = new CInterceptor(this);
+    m_pPage->setUrlRequestInterceptor(m_pInterceptor);
+    m_pView->setPage(m_pPage);
+
+    connect(m_pPage, &QWebEnginePage::loadStarted, this, &CWebEngineBrowser::OnLoadStarted);
+    connect(m_pPage, &QWebEnginePage::loadProgress, this, &CWebEngineBrowser::OnLoadProgress);
+    connect(m_pPage, &QWebEnginePage::urlChanged, this, &CWebEngineBrowser::OnUrlChanged);
+    connect(m_pPage, &QWebEnginePage::titleChanged, this, &CWebEngineBrowser::OnTitleChanged);
+    connect(m_pPage, &QWebEnginePage::loadFinished, this, &CWebEngineBrowser::OnLoadFinished);
+    connect(m_pPage, &QWebEnginePage::linkHovered, this, [this](const QString& url) {
+        if (m_pEvents)
+            m_pEvents->StatusTextChange(FromQ(url));
+    });
+    connect(m_pPage, &QWebEnginePage::windowCloseRequested, this, [this] {
+        if (m_pEvents)
+            m_pEvents->WindowClosing();
+    });
+}
+
+CWebEngineBrowser::~CWebEngineBrowser()
+{
+    m_pEvents = nullptr;
+    // The page must go before the view that shows it.
+    m_pView->setPage(nullptr);
+    delete m_pPage;
+    delete m_pView;
+}
+
+QWebEnginePage* CWebEngineBrowser::Page() const
+{
+    return m_pPage;
+}
+
+QWidget* CWebEngineBrowser::Widget()
+{
+    return m_pView;
+}
+
+void CWebEngineBrowser::OnDownloadRequested(QWebEngineDownloadRequest* download)
+{
+    if (download->isSavePageDownload()) {
+        download->accept();
+        return;
+    }
+    auto* page = dynamic_cast<CPage*>(download->page());
+    if (page && (page->Owner()->m_dwDLControl & DLCTL_NO_DLACTIVEXCTLS)) {
+        download->cancel();
+        return;
+    }
+    download->accept();
+}
+
+void CWebEngineBrowser::Navigate(const std::string& url, int, const std::string&)
+{
+    m_pPage->load(UrlFromText(url));
+}
+
+void CWebEngineBrowser::GoBack()
+{
+    m_pPage->triggerAction(QWebEnginePage::Back);
+}
+
+void CWebEngineBrowser::GoForward()
+{
+    m_pPage->triggerAction(QWebEnginePage::Forward);
+}
+
+void CWebEngineBrowser::GoHome()
+{
+    Navigate(m_strHomePage, 0, {});
+}
+
+void CWebEngineBrowser::Refresh(int level)
+{
+    m_pPage->triggerAction(level == 3 ? QWebEnginePage::ReloadAndBypassCache : QWebEnginePage::Reload);
+}
+
+void CWebEngineBrowser::Stop()
+{
+    m_pPage->triggerAction(QWebEnginePage::Stop);
+}
+
+std::string CWebEngineBrowser::LocationURL() const
+{
+    const QUrl url = m_pPage->url();
+    return url.isEmpty() ? std::string() : FromQ(url.toString());
+}
+
+std::string CWebEngineBrowser::LocationName() const
+{
+    return FromQ(m_pPage->title());
+}
+
+int CWebEngineBrowser::GetZoom() const
+{
+    return m_nZoom;
+}
+
+void CWebEngineBrowser::SetZoom(int size)
+{
+    if (size < 0 || size > 4)
+        return;
+    m_nZoom = size;
+    m_pPage->setZoomFactor(kZoomFactors[size]);
+}
+
+void CWebEngineBrowser::SetDownloadControl(unsigned flags)
+{
+    m_dwDLControl = flags;
+    m_pInterceptor->flags.store(flags);
+    QWebEngineSettings* settings = m_pPage->settings();
+    settings->setAttribute(QWebEngineSettings::AutoLoadImages, (flags & DLCTL_DLIMAGES) != 0);
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, (flags & DLCTL_NO_SCRIPTS) == 0);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, (flags & DLCTL_NO_RUNACTIVEXCTLS) == 0);
+    // Script pop-ups reach createWindow only with this on; the view decides.
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+}
+
+void CWebEngineBrowser::SetHostUI(unsigned, unsigned)
+{
+    // Of the host UI flags only "accept drops on the page" has a meaning
+    // here, and it follows from having a host UI record at all.
+    m_pView->setAcceptDrops(true);
+}
+
+void CWebEngineBrowser::ReadDocument(std::function<void(const SPageDocument&)> done)
+{
+    QPointer<CWebEngineBrowser> self(this);
+    m_pPage->runJavaScript(QString::fromLatin1(kReadDocumentScript), QWebEngineScript::ApplicationWorld,
+                           [self, done = std::move(done)](const QVariant& result) {
+                               if (!self)
+                                   return;
+                               const QJsonObject o = QJsonDocument::fromJson(result.toString().toUtf8()).object();
+                               done(DocumentFromJson(o));
+                           });
+}
+
+void CWebEngineBrowser::WriteBodyHtml(const std::string& html)
+{
+    const QString literal = QString::fromUtf8(QJsonDocument(QJsonArray{ToQ(html)}).toJson(QJsonDocument::Compact));
+    m_pPage->runJavaScript(QStringLiteral("if (document.body) document.body.innerHTML = %1[0];").arg(literal),
+                           QWebEngineScript::ApplicationWorld);
+}
+
+void CWebEngineBrowser::ReadSelectionText(std::function<void(const std::string&)> done)
+{
+    done(FromQ(m_pPage->selectedText()));
+}
+
+bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, bool mainFrame)
+{
+    if (!m_pEvents)
+        return true;
+    const std::string text = FromQ(url.toString());
+    if (!mainFrame)
+        return m_pEvents->SubFrameNavigate(text);
+    if (!m_pEvents->BeforeNavigate2(text, 0, {})) {
+        m_bRefused = true;
+        return false;
+    }
+    m_bRefused = false;
+    m_nav = ENav::Started;
+    m_pEvents->DownloadBegin();
+    return true;
+}
+
+QWebEnginePage* CWebEngineBrowser::OnCreateWindow()
+{
+    if (!m_pEvents)
+        return nullptr;
+    auto* target = dynamic_cast<CWebEngineBrowser*>(m_pEvents->NewWindow2());
+    return target ? target->m_pPage : nullptr;
+}
+
+bool CWebEngineBrowser::EnsureStarted()
+{
+    if (m_nav != ENav::Idle || !m_pEvents)
+        return m_nav != ENav::Idle;
+    if (m_bRefused)
+        return false;
+    const std::string url = LocationURL().empty() ? FromQ(m_pPage->requestedUrl().toString()) : LocationURL();
+    if (!m_pEvents->BeforeNavigate2(url, 0, {})) {
+        m_bRefused = true;
+        m_pPage->triggerAction(QWebEnginePage::Stop);
+        return false;
+    }
+    m_nav = ENav::Started;
+    m_pEvents->DownloadBegin();
+    return true;
+}
+
+void CWebEngineBrowser::EnsureCommitted()
+{
+    if (m_nav != ENav::Started || !m_pEvents)
+        return;
+    m_nav = ENav::Committed;
+    const std::string url = LocationURL();
+    m_pEvents->NavigateComplete2(url);
+    m_pEvents->SetSecureLockIcon(m_pPage->url().scheme() == QLatin1String("https") ? SECURELOCK_SET_SECURE128BIT
+                                                                                    : SECURELOCK_SET_UNSECURE);
+}
+
+void CWebEngineBrowser::OnLoadStarted()
+{
+    m_bLoading = true;
+}
+
+void CWebEngineBrowser::OnLoadProgress(int progress)
+{
+    if (!m_bLoading || !EnsureStarted())
+        return;
+    m_pEvents->ProgressChange(progress, 100);
+}
+
+void CWebEngineBrowser::OnUrlChanged(const QUrl&)
+{
+    if (!m_pEvents)
+        return;
+    if (!m_bLoading) {
+        // A move inside the same document: no load, only the new address.
+        m_pEvents->NavigateComplete2(LocationURL());
+        return;
+    }
+    if (EnsureStarted())
+        EnsureCommitted();
+}
+
+void CWebEngineBrowser::OnTitleChanged(const QString& title)
+{
+    if (!m_pEvents)
+        return;
+    if (m_bLoading && EnsureStarted())
+        EnsureCommitted();
+    m_pEvents->TitleChange(FromQ(title));
+}
+
+void CWebEngineBrowser::OnLoadFinished(bool)
+{
+    m_bLoading = false;
+    if (!m_pEvents)
+        return;
+    if (m_bRefused) {
+        // The refused navigation ends here; the page stays as it was.
+        m_bRefused = false;
+        m_nav = ENav::Idle;
+        return;
+    }
+    if (m_nav == ENav::Idle && !EnsureStarted()) {
+        m_bRefused = false;
+        return;
+    }
+    EnsureCommitted();
+    m_nav = ENav::Idle;
+    m_pEvents->DownloadComplete();
+    m_pEvents->DocumentComplete(LocationURL());
+    if (m_pEvents) {
+        m_pEvents->CommandStateChange(1, m_pPage->history()->canGoForward());
+        m_pEvents->CommandStateChange(2, m_pPage->history()->canGoBack());
+    }
+}
+
+} // namespace nimbra

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "view/WebBrowser.h"
+
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+
+class QWebEngineProfile;
+class QWebEngineView;
+class QWebEnginePage;
+class QWebEngineDownloadRequest;
+
+namespace nimbra {
+
+// One tab's engine on Qt WebEngine. Qt reports a load as loadStarted, the
+// navigation decision, loadProgress, urlChanged, titleChanged and
+// loadFinished; this adapter turns them into the tab's events in their
+// fixed order, and reports nothing more for a navigation it was told to
+// cancel.
+class CWebEngineBrowser : public QObject, public IWebBrowser {
+    Q_OBJECT
+public:
+    CWebEngineBrowser(QWebEngineProfile* profile, QWidget* parent, std::string homePage);
+    ~CWebEngineBrowser() override;
+
+    QWebEnginePage* Page() const;
+    QWebEngineView* View() const { return m_pView; }
+
+    // Refuses downloads that pages of tabs without ActiveX download start.
+    static void OnDownloadRequested(QWebEngineDownloadRequest* download);
+
+    QWidget* Widget() override;
+    void SetEvents(IWebBrowserEvents* events) override { m_pEvents = events; }
+
+    void Navigate(const std::string& url, int flags, const std::string& targetFrame) override;
+    void GoBack() override;
+    void GoForward() override;
+    void GoHome() override;
+    void Refresh(int level) override;
+    void Stop() override;
+
+    std::string LocationURL() const override;
+    std::string LocationName() const override;
+    bool Busy() const override { return m_bLoading; }
+
+    void SetRegisterAsBrowser(bool on) override { m_bRegisterAsBrowser = on; }
+    void SetSilent(bool on) override { m_bSilent = on; }
+    int GetZoom() const override;
+    void SetZoom(int size) override;
+    void SetDownloadControl(unsigned flags) override;
+    unsigned DownloadControl() const override { return m_dwDLControl; }
+    void SetHostUI(unsigned flags, unsigned doubleClick) override;
+
+    void ReadDocument(std::function<void(const SPageDocument&)> done) override;
+    void WriteBodyHtml(const std::string& html) override;
+    void ReadSelectionText(std::function<void(const std::string&)> done) override;
+
+private:
+    class CPage;
+    class CInterceptor;
+    enum class ENav { Idle, Started, Committed };
+
+    bool OnAcceptNavigation(const QUrl& url, bool mainFrame);
+    QWebEnginePage* OnCreateWindow();
+    void OnLoadStarted();
+    void OnLoadProgress(int progress);
+    void OnUrlChanged(const QUrl& url);
+    void OnTitleChanged(const QString& title);
+    void OnLoadFinished(bool ok);
+    // Delivers BeforeNavigate2 and DownloadBegin for a load that never asked
+    // for a decision (about:blank, history moves inside the engine).
+    bool EnsureStarted();
+    void EnsureCommitted();
+
+    IWebBrowserEvents* m_pEvents = nullptr;
+    QWebEngineView* m_pView = nullptr;
+    CPage* m_pPage = nullptr;
+    CInterceptor* m_pInterceptor = nullptr;
+    std::string m_strHomePage;
+    ENav m_nav = ENav::Idle;
+    bool m_bLoading = false;
+    bool m_bRefused = false;
+    bool m_bRegisterAsBrowser = false;
+    bool m_bSilent = false;
+    unsigned m_dwDLControl = DLCTL_DLIMAGES | DLCTL_VIDEOS | DLCTL_BGSOUNDS;
+    int m_nZoom = 2;
+};
+
+} // namespace nimbra

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace nimbra {
+
+class IWebBrowser;
+
+// Events of one tab's engine. For one navigation they arrive in this order:
+// BeforeNavigate2, DownloadBegin, ProgressChange (repeated),
+// NavigateComplete2, TitleChange, DownloadComplete, DocumentComplete.
+class IWebBrowserEvents {
+public:
+    virtual ~IWebBrowserEvents() = default;
+
+    // False cancels the navigation.
+    virtual bool BeforeNavigate2(const std::string& url, int flags, const std::string& targetFrame) = 0;
+    // A frame inside the page wants to load `url`; false refuses it.
+    virtual bool SubFrameNavigate(const std::string& url) = 0;
+    virtual void DownloadBegin() = 0;
+    virtual void ProgressChange(int progress, int progressMax) = 0;
+    virtual void NavigateComplete2(const std::string& url) = 0;
+    virtual void TitleChange(const std::string& text) = 0;
+    virtual void DownloadComplete() = 0;
+    virtual void DocumentComplete(const std::string& url) = 0;
+    // The engine of the new window, or nullptr to cancel it.
+    virtual IWebBrowser* NewWindow2() = 0;
+    virtual void StatusTextChange(const std::string& text) = 0;
+    // command 1 = forward, 2 = back.
+    virtual void CommandStateChange(int command, bool enabled) = 0;
+    virtual void SetSecureLockIcon(int state) = 0;
+    virtual void WindowClosing() = 0;
+};
+
+// Download-control flags of a tab.
+enum : unsigned {
+    DLCTL_DLIMAGES = 0x10,
+    DLCTL_VIDEOS = 0x20,
+    DLCTL_BGSOUNDS = 0x40,
+    DLCTL_NO_SCRIPTS = 0x80,
+    DLCTL_NO_JAVA = 0x100,
+    DLCTL_NO_RUNACTIVEXCTLS = 0x200,
+    DLCTL_NO_DLACTIVEXCTLS = 0x400,
+};
+
+// Secure-lock states reported with SetSecureLockIcon.
+enum : int {
+    SECURELOCK_SET_UNSECURE = 0,
+    SECURELOCK_SET_SECURE128BIT = 6,
+};
+
+// An element of a page document, in document order.
+struct SPageElement {
+    std::string tag;      // upper case, as the DOM names it
+    std::string linkUrl;  // absolute href of an anchor
+    std::string imageUrl; // absolute src of an image
+    std::string text;     // the anchor's text
+};
+
+// One document of a page: the top document or a frame's.
+struct SPageDocument {
+    std::string url;
+    std::string title;
+    std::string bodyHtml;
+    std::vector<SPageElement> elements;
+    std::vector<SPageDocument> frames; // in order
+};
+
+// The web engine of one tab. Navigation and the document reads are
+// asynchronous: their results come back through events and callbacks on
+// the user-interface thread.
+class IWebBrowser {
+public:
+    virtual ~IWebBrowser() = default;
+
+    virtual QWidget* Widget() = 0;
+    virtual void SetEvents(IWebBrowserEvents* events) = 0;
+
+    virtual void Navigate(const std::string& url, int flags, const std::string& targetFrame) = 0;
+    virtual void GoBack() = 0;
+    virtual void GoForward() = 0;
+    virtual void GoHome() = 0;
+    // level 3 = completely, bypassing caches.
+    virtual void Refresh(int level) = 0;
+    virtual void Stop() = 0;
+
+    virtual std::string LocationURL() const = 0;
+    virtual std::string LocationName() const = 0;
+    virtual bool Busy() const = 0;
+
+    virtual void SetRegisterAsBrowser(bool on) = 0;
+    virtual void SetSilent(bool on) = 0;
+    // Text size 0 (smallest) .. 4 (largest).
+    virtual int GetZoom() const = 0;
+    virtual void SetZoom(int size) = 0;
+    // The ambient download-control flags, applied to later loads.
+    virtual void SetDownloadControl(unsigned flags) = 0;
+    virtual unsigned DownloadControl() const = 0;
+    // Host UI flags and double-click mode; only "accept drops" acts.
+    virtual void SetHostUI(unsigned flags, unsigned doubleClick) = 0;
+
+    // The page's documents, read together: title, body HTML, elements with
+    // absolute link and image URLs, and every frame's document in order.
+    virtual void ReadDocument(std::function<void(const SPageDocument&)> done) = 0;
+    virtual void WriteBodyHtml(const std::string& html) = 0;
+    virtual void ReadSelectionText(std::function<void(const std::string&)> done) = 0;
+};
+
+// Creates the engine of a new tab inside `parent`.
+using WebBrowserFactory = std::function<std::unique_ptr<IWebBrowser>(QWidget* parent)>;
+
+} // namespace nimbra
