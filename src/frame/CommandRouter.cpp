@@ -111,11 +111,7 @@ CCommandRouter::CCommandRouter(QObject* parent)
         app->installEventFilter(this);
 }
 
-CCommandRouter::~CCommandRouter()
-{
-    for (auto& [id, action] : m_actions)
-        delete action.data();
-}
+CCommandRouter::~CCommandRouter() = default;
 
 CCommandTable& CCommandRouter::Table(ELevel level)
 {
@@ -141,9 +137,7 @@ QAction* CCommandRouter::Action(int id)
 {
     if (QAction* action = FindAction(id))
         return action;
-    // Not parented to the router: actions are deleted with it explicitly,
-    // and QObject children would outlive nothing here.
-    auto* action = new QAction();
+    auto* action = new QAction(this);
     action->setProperty(kIdProperty, id);
     connect(action, &QAction::triggered, this, [this, id] { OnTriggered(id); });
     m_actions[id] = action;
