@@ -197,6 +197,13 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window)
         UpdateCaption();
         return;
     }
+    if (child->View()->m_nTab == -1 && m_pLastActive) {
+        // A tab without its item yet (a pop-up the engine just created)
+        // does not take the activation from the shown tab.
+        child->hide();
+        m_pMdiArea->setActiveSubWindow(m_pLastActive);
+        return;
+    }
     // Only the active tab is shown; the others load hidden.
     child->showMaximized();
     if (m_pLastActive) {

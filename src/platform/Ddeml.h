@@ -20,6 +20,9 @@
 //   AdviseStart(u conv, s item, u fmt) -> b                   XTYP_ADVSTART
 //   AdviseStop(u conv, s item, u fmt) -> b                    XTYP_ADVSTOP
 //   Disconnect(u conv) -> b                                   XTYP_DISCONNECT
+//   RequestOnce(s topic, s item, u fmt) -> (b ok, ay data)    connect, request, disconnect
+//   PokeOnce(s topic, s item, u fmt, ay data) -> u flags      connect, poke, disconnect
+//   ExecuteOnce(s topic, ay data) -> u flags                  connect, execute, disconnect
 //   signal AdviseData(u conv, s item, u fmt, ay data)  sent to the client after DdePostAdvise
 //   signal Disconnected(u conv)                       sent to the client after DdeDisconnect
 //
@@ -145,8 +148,7 @@ std::optional<std::string> DdeQueryString(DWORD idInst, HSZ hsz);
 
 // Data handles. A handle returned from a callback belongs to the library
 // afterwards; one returned by DdeClientTransaction belongs to the caller.
-HDDEDATA DdeCreateDataHandle(DWORD idInst, const void* source, DWORD size, DWORD offset,
-                             HSZ item, UINT format, UINT afCmd);
+HDDEDATA DdeCreateDataHandle(DWORD idInst, const void* source, DWORD size);
 // The bytes of the handle (valid until it is freed); nullptr for an invalid handle.
 const BYTE* DdeAccessData(HDDEDATA data, DWORD* size);
 BOOL DdeFreeDataHandle(HDDEDATA data);

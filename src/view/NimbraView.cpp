@@ -11,6 +11,7 @@
 #include "view/EngineServices.h"
 
 #include <QDateTime>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
@@ -19,6 +20,10 @@ namespace nimbra {
 namespace {
 constexpr int kDispidAmbientDlControl = -5512;
 constexpr int kDocumentTitleWidth = 100;
+// The engine completes a pop-up's blank first document before the opener's
+// script can send it elsewhere; the blank page counts as the pop-up's page
+// only when it is still there a moment later.
+constexpr int kBlankPopupSettleMs = 300;
 } // namespace
 
 CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
@@ -360,7 +365,10 @@ void CNimbraView::DownloadComplete()
 void CNimbraView::DocumentComplete(const std::string& url)
 {
     if (m_bBlankPopup && EqualsNoCase(GetLocationURL(), "about:blank")) {
-        ResolveBlankPopup();
+        QTimer::singleShot(kBlankPopupSettleMs, this, [this] {
+            if (m_bBlankPopup && !m_pBrowser->Busy() && EqualsNoCase(GetLocationURL(), "about:blank"))
+                ResolveBlankPopup();
+        });
         Q_EMIT DocumentCompleted(ToQ(url));
         return;
     }

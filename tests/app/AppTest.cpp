@@ -8,6 +8,7 @@
 #include "view/NimbraView.h"
 
 #include "ShellLinkBuilder.h"
+#include "TestBrowser.h"
 #include "TestEnv.h"
 
 #include <QCoreApplication>
@@ -20,65 +21,16 @@ using namespace nimbra;
 
 namespace {
 
-// Records what the browser asks the shell to start.
-class RecordingShell : public CShell {
-public:
-    struct Log {
-        std::vector<std::string> opened;
-        std::vector<std::pair<std::string, std::string>> executed;
-    };
-    explicit RecordingShell(Log* log) : m_log(log) {}
-    bool OpenDefault(const std::string& target) override
-    {
-        m_log->opened.push_back(target);
-        return true;
-    }
-    bool Execute(const std::string& program, const std::string& parameters) override
-    {
-        m_log->executed.emplace_back(program, parameters);
-        return true;
-    }
-
-private:
-    Log* m_log;
-};
-
-void Spin(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-// A browser with its own data directory; options are written before the
-// frame reads them.
-class AppTest : public ::testing::Test {
+class AppTest : public testenv::BrowserTest {
 protected:
     void SetUp() override
     {
-        m_app = std::make_unique<CNimbraApp>();
-        m_app->SetShell(std::make_unique<RecordingShell>(&m_shell));
-        m_app->InitPaths();
+        m_bRealEngine = true;
+        BrowserTest::SetUp();
     }
-    void TearDown() override { m_app.reset(); }
-
-    void Option(const char* key, int value) { m_app->Settings().WriteInt("Options", key, value); }
-    void Option(const char* key, const std::string& value) { m_app->Settings().WriteString("Options", key, value); }
-
-    CMainFrame* Start()
-    {
-        EXPECT_TRUE(m_app->CreateMainFrame());
-        m_app->MainFrame()->EndStartup();
-        return m_app->MainFrame();
-    }
-
-    std::string File(const std::string& name) { return m_home.file(name); }
-
-    testenv::ScopedHome m_home;
-    RecordingShell::Log m_shell;
-    std::unique_ptr<CNimbraApp> m_app;
 };
+
+using testenv::Spin;
 
 } // namespace
 

@@ -1,0 +1,250 @@
+#include "platform/WebEngineBrowser.h"
+
+#include "HttpServer.h"
+#include "TestBrowser.h"
+
+#include <QWebEnginePage>
+
+using namespace nimbra;
+using testenv::SpinUntil;
+
+namespace {
+
+constexpr int kLoadMs = 20000;
+
+class ViewE2E : public testenv::BrowserTest {
+protected:
+    void SetUp() override
+    {
+        m_bRealEngine = true;
+        BrowserTest::SetUp();
+        m_server.AddHtml("/links", "Links",
+                         "<a id=blank href='/target' target=_blank>new</a> <a id=plain href='/plain'>same</a>");
+        m_server.AddHtml("/target", "Target");
+        m_server.AddHtml("/plain", "Plain");
+        m_server.AddHtml("/popup", "Popup opener",
+                         "<script>function go(u) { window.open(u); }</script>");
+        m_server.AddHtml("/ads/banner", "Banner");
+        m_server.AddHtml("/slow", "Slow", "<p>slow</p>", 600);
+    }
+
+    std::string Url(const char* path) const { return m_server.Url(path).toStdString(); }
+
+    CNimbraView* OpenAndWait(const std::string& url)
+    {
+        CNimbraView* view = m_app->OpenUrl(url);
+        EXPECT_NE(view, nullptr);
+        bool done = false;
+        QObject::connect(view, &CNimbraView::DocumentCompleted, view, [&done] { done = true; });
+        EXPECT_TRUE(SpinUntil([&] { return done; }, kLoadMs)) << url;
+        QObject::disconnect(view, &CNimbraView::DocumentCompleted, view, nullptr);
+        return view;
+    }
+
+    static void RunScript(CNimbraView* view, const QString& script)
+    {
+        dynamic_cast<CWebEngineBrowser*>(view->Browser())->Page()->runJavaScript(script);
+    }
+
+    testenv::HttpServer m_server;
+};
+
+// Wraps the real engine and writes down the events it delivers.
+class RecordingBrowser : public IWebBrowser, public IWebBrowserEvents {
+public:
+    RecordingBrowser(std::unique_ptr<CWebEngineBrowser> inner, std::vector<std::string>* log)
+        : m_inner(std::move(inner)), m_log(log)
+    {
+    }
+    QWidget* Widget() override { return m_inner->Widget(); }
+    void SetEvents(IWebBrowserEvents* events) override
+    {
+        m_view = events;
+        m_inner->SetEvents(events ? this : nullptr);
+    }
+    void Navigate(const std::string& url, int flags, const std::string& frame) override
+    {
+        m_inner->Navigate(url, flags, frame);
+    }
+    void GoBack() override { m_inner->GoBack(); }
+    void GoForward() override { m_inner->GoForward(); }
+    void GoHome() override { m_inner->GoHome(); }
+    void Refresh(int level) override { m_inner->Refresh(level); }
+    void Stop() override { m_inner->Stop(); }
+    std::string LocationURL() const override { return m_inner->LocationURL(); }
+    std::string LocationName() const override { return m_inner->LocationName(); }
+    bool Busy() const override { return m_inner->Busy(); }
+    void SetRegisterAsBrowser(bool on) override { m_inner->SetRegisterAsBrowser(on); }
+    void SetSilent(bool on) override { m_inner->SetSilent(on); }
+    int GetZoom() const override { return m_inner->GetZoom(); }
+    void SetZoom(int size) override { m_inner->SetZoom(size); }
+    void SetDownloadControl(unsigned flags) override { m_inner->SetDownloadControl(flags); }
+    unsigned DownloadControl() const override { return m_inner->DownloadControl(); }
+    void SetHostUI(unsigned flags, unsigned dbl) override { m_inner->SetHostUI(flags, dbl); }
+    void ReadDocument(std::function<void(const SPageDocument&)> done) override { m_inner->ReadDocument(done); }
+    void WriteBodyHtml(const std::string& html) override { m_inner->WriteBodyHtml(html); }
+    void ReadSelectionText(std::function<void(const std::string&)> done) override
+    {
+        m_inner->ReadSelectionText(done);
+    }
+
+    bool BeforeNavigate2(const std::string& url, int flags, const std::string& frame) override
+    {
+        m_log->push_back("BeforeNavigate2");
+        return m_view->BeforeNavigate2(url, flags, frame);
+    }
+    bool SubFrameNavigate(const std::string& url) override { return m_view->SubFrameNavigate(url); }
+    void DownloadBegin() override { Log("DownloadBegin", [&] { m_view->DownloadBegin(); }); }
+    void ProgressChange(int progress, int max) override
+    {
+        if (m_log->empty() || m_log->back() != "ProgressChange")
+            m_log->push_back("ProgressChange");
+        m_view->ProgressChange(progress, max);
+    }
+    void NavigateComplete2(const std::string& url) override
+    {
+        Log("NavigateComplete2", [&] { m_view->NavigateComplete2(url); });
+    }
+    void TitleChange(const std::string& text) override
+    {
+        Log("TitleChange", [&] { m_view->TitleChange(text); });
+    }
+    void DownloadComplete() override { Log("DownloadComplete", [&] { m_view->DownloadComplete(); }); }
+    void DocumentComplete(const std::string& url) override
+    {
+        Log("DocumentComplete", [&] { m_view->DocumentComplete(url); });
+    }
+    IWebBrowser* NewWindow2() override
+    {
+        auto* target = dynamic_cast<RecordingBrowser*>(m_view->NewWindow2());
+        return target ? target->m_inner.get() : nullptr;
+    }
+    void StatusTextChange(const std::string& text) override { m_view->StatusTextChange(text); }
+    void CommandStateChange(int command, bool enabled) override { m_view->CommandStateChange(command, enabled); }
+    void SetSecureLockIcon(int state) override { m_view->SetSecureLockIcon(state); }
+    void WindowClosing() override { m_view->WindowClosing(); }
+
+    // Icon of the tab after each event.
+    std::vector<int> icons;
+
+private:
+    template <typename F>
+    void Log(const char* name, F forward)
+    {
+        m_log->push_back(name);
+        forward();
+        auto* view = dynamic_cast<CNimbraView*>(m_view);
+        if (view && (icons.empty() || icons.back() != view->m_nTabImage))
+            icons.push_back(view->m_nTabImage);
+    }
+
+    std::unique_ptr<CWebEngineBrowser> m_inner;
+    IWebBrowserEvents* m_view = nullptr;
+    std::vector<std::string>* m_log;
+};
+
+} // namespace
+
+TEST_F(ViewE2E, OneNavigationDeliversItsEventsInOrderAndUnreadIcon)
+{
+    std::vector<std::string> log;
+    std::vector<RecordingBrowser*> browsers;
+    m_app->SetBrowserFactory([this, &log, &browsers](QWidget* parent) {
+        auto inner = std::make_unique<CWebEngineBrowser>(m_app->Profile(), parent, "about:blank");
+        auto browser = std::make_unique<RecordingBrowser>(std::move(inner), &log);
+        browsers.push_back(browser.get());
+        return browser;
+    });
+    m_bRealEngine = true;
+    Start();
+    OpenAndWait(Url("/links"));
+    log.clear();
+    CNimbraView* background = OpenAndWait(Url("/slow"));
+    // Progress and title may repeat; each event first comes in this order,
+    // and DocumentComplete ends the navigation.
+    std::vector<std::string> firsts;
+    for (const std::string& event : log)
+        if (std::find(firsts.begin(), firsts.end(), event) == firsts.end())
+            firsts.push_back(event);
+    EXPECT_EQ(firsts, (std::vector<std::string>{"BeforeNavigate2", "DownloadBegin", "ProgressChange",
+                                                "NavigateComplete2", "TitleChange", "DownloadComplete",
+                                                "DocumentComplete"}));
+    EXPECT_EQ(log.back(), "DocumentComplete");
+    // Loading, navigated, then unread for a tab completed in the background.
+    ASSERT_EQ(browsers.size(), 2u);
+    EXPECT_EQ(browsers[1]->icons, (std::vector<int>{1, 2, 4}));
+    EXPECT_EQ(Tabs()->GetItemImage(background->m_nTab), 4);
+    EXPECT_EQ(Tabs()->GetItemImage(0), -1);
+    Tabs()->SelectTab(background->m_nTab);
+    EXPECT_EQ(Tabs()->GetItemImage(background->m_nTab), -1);
+}
+
+TEST_F(ViewE2E, TargetBlankLinkOpensABackgroundTabOrAnActiveOne)
+{
+    for (int activeNewTab : {0, 1}) {
+        Option("ActiveNewTab", activeNewTab);
+        m_frame ? m_frame->ReloadSettings() : void(Start());
+        CNimbraView* links = OpenAndWait(Url("/links"));
+        Tabs()->SelectTab(links->m_nTab);
+        const int before = Tabs()->GetItemCount();
+        RunScript(links, "document.getElementById('blank').click()");
+        ASSERT_TRUE(SpinUntil([&] { return Tabs()->GetItemCount() == before + 1; }, kLoadMs));
+        CNimbraView* opened = Tabs()->ViewAt(before);
+        EXPECT_TRUE(SpinUntil([&] { return opened->GetLocationURL() == Url("/target"); }, kLoadMs));
+        EXPECT_EQ(m_frame->ActiveView() == opened, activeNewTab == 1);
+    }
+}
+
+TEST_F(ViewE2E, LockedTabNeverLeavesItsPage)
+{
+    Start();
+    CNimbraView* links = OpenAndWait(Url("/links"));
+    links->ToggleNaviLock();
+    RunScript(links, "document.getElementById('plain').click()");
+    ASSERT_TRUE(SpinUntil([&] { return Tabs()->GetItemCount() == 2; }, kLoadMs));
+    EXPECT_TRUE(m_server.WaitForRequest("/plain", kLoadMs));
+    EXPECT_EQ(links->GetLocationURL(), Url("/links"));
+
+    Option("NaviNewTabLock", 1);
+    m_frame->ReloadSettings();
+    RunScript(links, "document.getElementById('plain').click(); document.getElementById('blank').click();");
+    testenv::Spin(1500);
+    EXPECT_EQ(Tabs()->GetItemCount(), 2);
+    EXPECT_EQ(links->GetLocationURL(), Url("/links"));
+}
+
+TEST_F(ViewE2E, BlockedPopupsAreClosedQuicklyAndCounted)
+{
+    Option("CloseUrl", 1);
+    BlockUrls({"*/ads/*"});
+    Start();
+    CNimbraView* opener = OpenAndWait(Url("/popup"));
+    QElapsedTimer timer;
+    RunScript(opener, QString("go('%1')").arg(m_server.Url("/ads/banner")));
+    ASSERT_TRUE(SpinUntil([&] { return m_frame->m_nCWC == 1; }, kLoadMs));
+    timer.start();
+    ASSERT_TRUE(SpinUntil([&] { return m_frame->TabCount() == 1; }, 2000));
+    EXPECT_LT(timer.elapsed(), 400);
+    EXPECT_TRUE(m_frame->RecentClosed().Entries().empty());
+
+    // A blank pop-up that moves on to a blocked address.
+    RunScript(opener, QString("var w = window.open('about:blank'); w.location.href = '%1';")
+                          .arg(m_server.Url("/ads/banner")));
+    ASSERT_TRUE(SpinUntil([&] { return m_frame->m_nCWC == 2; }, kLoadMs));
+    ASSERT_TRUE(SpinUntil([&] { return m_frame->TabCount() == 1; }, 2000));
+    EXPECT_TRUE(m_frame->RecentClosed().Entries().empty());
+
+    m_frame->close();
+    EXPECT_EQ(m_app->Settings().GetInt("Options", "CWC", 0), 2);
+}
+
+TEST_F(ViewE2E, BlockedTitleClosesEveryNewTab)
+{
+    Option("CloseTitle", 1);
+    BlockTitles({"*"});
+    Start();
+    m_app->OpenUrl(Url("/plain"));
+    m_app->OpenUrl(Url("/target"));
+    EXPECT_EQ(m_frame->m_nCWC, 2);
+    EXPECT_TRUE(SpinUntil([&] { return m_frame->TabCount() == 0; }, 2000));
+}

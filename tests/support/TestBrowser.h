@@ -1,0 +1,116 @@
+#pragma once
+
+// A browser in the test process: the application object with its own data
+// directory, the main frame created offscreen, and scripted engines unless
+// a test asks for the real one.
+#include "app/NimbraApp.h"
+#include "bars/ViewManager.h"
+#include "frame/MainFrame.h"
+#include "platform/Shell.h"
+#include "session/ListFile.h"
+#include "view/NimbraView.h"
+
+#include "FakeWebBrowser.h"
+#include "TestEnv.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+namespace testenv {
+
+// Records what the browser asks the shell to start.
+class RecordingShell : public nimbra::CShell {
+public:
+    struct Log {
+        std::vector<std::string> opened;
+        std::vector<std::pair<std::string, std::string>> executed;
+    };
+    explicit RecordingShell(Log* log) : m_log(log) {}
+    bool OpenDefault(const std::string& target) override
+    {
+        m_log->opened.push_back(target);
+        return true;
+    }
+    bool Execute(const std::string& program, const std::string& parameters) override
+    {
+        m_log->executed.emplace_back(program, parameters);
+        return true;
+    }
+
+private:
+    Log* m_log;
+};
+
+inline void Spin(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// Spins the event loop until `done` holds or `ms` passed; whether it held.
+template <typename Pred>
+bool SpinUntil(Pred done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+class BrowserTest : public ::testing::Test {
+protected:
+    // Fake engines unless a test says otherwise before Start().
+    bool m_bRealEngine = false;
+
+    void SetUp() override
+    {
+        m_app = std::make_unique<nimbra::CNimbraApp>();
+        m_app->SetShell(std::make_unique<RecordingShell>(&m_shell));
+        m_app->InitPaths();
+    }
+    void TearDown() override
+    {
+        m_app.reset();
+        FakeWebBrowser::Titles().clear();
+    }
+
+    void Option(const char* key, int value) { m_app->Settings().WriteInt("Options", key, value); }
+    void Option(const char* key, const std::string& value) { m_app->Settings().WriteString("Options", key, value); }
+    void BlockUrls(const nimbra::UrlList& patterns)
+    {
+        nimbra::WriteListFile("Close URL List", m_app->CloseUrlPath(), patterns);
+    }
+    void BlockTitles(const nimbra::UrlList& patterns)
+    {
+        nimbra::WriteListFile("Close Title List", m_app->CloseTitlePath(), patterns);
+    }
+
+    nimbra::CMainFrame* Start()
+    {
+        if (!m_bRealEngine)
+            m_app->SetBrowserFactory(FakeBrowserFactory());
+        EXPECT_TRUE(m_app->CreateMainFrame());
+        m_frame = m_app->MainFrame();
+        m_frame->show();
+        m_frame->EndStartup();
+        return m_frame;
+    }
+
+    nimbra::CViewManager* Tabs() const { return m_frame->ViewManager(); }
+    static FakeWebBrowser* Fake(nimbra::CNimbraView* view) { return FakeWebBrowser::Of(view->Browser()); }
+    std::string File(const std::string& name) const { return m_home.file(name); }
+
+    ScopedHome m_home;
+    RecordingShell::Log m_shell;
+    std::unique_ptr<nimbra::CNimbraApp> m_app;
+    nimbra::CMainFrame* m_frame = nullptr;
+};
+
+} // namespace testenv
