@@ -29,7 +29,7 @@ int main(int argc, char** argv)
     const auto views = app.MainFrame()->Views();
     if (views.empty())
         return 1;
-    QObject::connect(views.front(), &nimbra::CNimbraView::DocumentComplete, &application,
-                     [](bool ok) { QApplication::exit(ok ? 0 : 3); });
+    QObject::connect(views.front(), &nimbra::CNimbraView::DocumentCompleted, &application,
+                     [] { QApplication::exit(0); });
     return application.exec();
 }

@@ -5,6 +5,7 @@
 #include "frame/MainFrame.h"
 #include "platform/Paths.h"
 #include "platform/Shortcut.h"
+#include "platform/SystemSettings.h"
 #include "platform/Text.h"
 #include "platform/WebEngineBrowser.h"
 #include "platform/Wildcard.h"
@@ -154,10 +155,7 @@ void CNimbraApp::SetBrowserFactory(WebBrowserFactory factory)
 
 std::string CNimbraApp::EngineHomePage() const
 {
-    // The engine's own home page, as the system's Internet settings name it.
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    QSettings system(config + "/Orvane/system.conf", QSettings::IniFormat);
-    return FromQ(system.value(QStringLiteral("Main/Start Page"), QStringLiteral("qrc:/start.html")).toString());
+    return CSystemSettings().StartPage();
 }
 
 bool CNimbraApp::CreateMainFrame()

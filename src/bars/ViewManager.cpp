@@ -1,6 +1,7 @@
 #include "bars/ViewManager.h"
 
 #include "frame/ChildFrame.h"
+#include "bars/StatusBar.h"
 #include "frame/MainFrame.h"
 #include "platform/Text.h"
 #include "view/NimbraView.h"
@@ -180,6 +181,65 @@ void CViewManager::OnCurrentChanged(int index)
 {
     if (!m_bSelecting)
         SelectTab(index);
+}
+
+void CViewManager::MoveTab(int from, int to)
+{
+    const int count = GetItemCount();
+    if (from < 0 || to < 0 || from >= count || to >= count || from == to)
+        return;
+    m_bSelecting = true;
+    m_pTabCtrl->moveTab(from, to);
+    m_bSelecting = false;
+    QPointer<CNimbraView> view = m_views[size_t(from)];
+    const int image = m_images[size_t(from)];
+    m_views.erase(m_views.begin() + from);
+    m_images.erase(m_images.begin() + from);
+    m_views.insert(m_views.begin() + to, view);
+    m_images.insert(m_images.begin() + to, image);
+    for (size_t i = 0; i < m_views.size(); ++i)
+        if (m_views[i])
+            m_views[i]->m_nTab = int(i);
+}
+
+void CViewManager::CloseAll()
+{
+    m_pMainFrame->BulkClose(nullptr, false);
+}
+
+void CViewManager::CloseReadTabs()
+{
+    UrlList restore;
+    std::vector<CNimbraView*> closing;
+    for (CNimbraView* view : Views()) {
+        if (view->m_bNaviLock || view->m_bNoCloseRecord || m_images[size_t(view->m_nTab)] != -1)
+            continue;
+        const std::string url = view->GetLocationURL();
+        restore.push_back(url.empty() ? view->m_strUrl : url);
+        closing.push_back(view);
+    }
+    m_pMainFrame->m_closeAllRestore = restore;
+    CFrameSettings& settings = m_pMainFrame->FrameSettings();
+    const int rule = settings.TabPosToCls;
+    settings.TabPosToCls = 1;
+    for (CNimbraView* view : closing) {
+        view->m_bTabRemoved = true;
+        view->ChildFrame()->close();
+    }
+    settings.TabPosToCls = rule;
+    Refresh();
+}
+
+void CViewManager::Refresh()
+{
+    m_pTabCtrl->setVisible(GetItemCount() > 0);
+    if (GetItemCount() == 0) {
+        m_pMainFrame->SetAddressText({});
+        if (CNimbraStatusBar* status = m_pMainFrame->StatusBar()) {
+            status->SetStatusText({});
+            status->SetProgress(0);
+        }
+    }
 }
 
 void CViewManager::QueueClose(CNimbraView* view)

@@ -44,6 +44,16 @@ public:
     void SelectTab(int nTab);
     void SelectNextTab(bool previous);
 
+    // Moves a tab to another place; the views' indices follow.
+    void MoveTab(int from, int to);
+    // Closes every tab that is neither locked nor closing by a blocking
+    // rule, keeping their URLs in the frame's restore list.
+    void CloseAll();
+    // The same for the tabs that have been seen (no unread icon).
+    void CloseReadTabs();
+    // Brings the items up to date after closes.
+    void Refresh();
+
     // The pending-close list.
     void QueueClose(CNimbraView* view);
     bool IsPendingClose(const CNimbraView* view) const;

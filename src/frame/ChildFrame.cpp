@@ -22,6 +22,7 @@ CChildFrame::~CChildFrame() = default;
 
 void CChildFrame::closeEvent(QCloseEvent* event)
 {
+    m_pMainFrame->OnChildClosing(this);
     QMdiSubWindow::closeEvent(event);
     if (event->isAccepted()) {
         m_pView->OnClosing();

@@ -5,13 +5,19 @@
 #include "bars/StatusBar.h"
 #include "bars/ViewManager.h"
 #include "frame/ChildFrame.h"
+#include "frame/CommandRouter.h"
+#include "frame/MenuResource.h"
+#include "platform/MessageBox.h"
 #include "platform/Paths.h"
+#include "platform/SystemSettings.h"
 #include "platform/Text.h"
 #include "session/ListFile.h"
 #include "view/NimbraDoc.h"
 #include "view/NimbraView.h"
 
 #include <QApplication>
+#include <QMimeData>
+#include <QWebEngineProfile>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 #include <QCloseEvent>
@@ -39,7 +45,15 @@ CMainFrame::~CMainFrame() = default;
 
 bool CMainFrame::Create()
 {
-    CSettings& settings = CNimbraApp::Instance()->Settings();
+    CNimbraApp* app = CNimbraApp::Instance();
+    CSettings& settings = app->Settings();
+
+    // 1. The frame and its menu bar.
+    m_pRouter = new CCommandRouter(this);
+    m_pRouter->SetViewTableProvider([this]() -> CCommandTable* {
+        CNimbraView* view = ActiveView();
+        return view ? &view->Commands() : nullptr;
+    });
     auto* centre = new QWidget(this);
     auto* layout = new QVBoxLayout(centre);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -54,14 +68,44 @@ bool CMainFrame::Create()
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
 
     CreateMenus();
+    RegisterFrameCommands();
+    m_settings.LoadCreationGroup(settings);
+
+    // 2. The toolbar; 3. the rebar with the address bar, and the tab bar.
+    CreateToolBar();
     CreateAddressBar();
+
+    // 4. The bar layout, the status bar.
+    LoadBarLayout();
     m_pStatusBar = new CNimbraStatusBar(this);
     setStatusBar(m_pStatusBar);
-    m_pStatusBar->SetOffline(m_offline.IsOffline());
-    qApp->installEventFilter(this);
-    m_settings.LoadCreationGroup(settings);
+
+    // 5. The closed-window count; the side bar.
     m_nCWC = m_settings.CWC;
+    CreateSideBar();
+
+    // 6. The settings; the user agent for the whole process.
     ReloadSettings();
+    const std::string userAgent = settings.GetString(EKey::UserAgent);
+    if (!userAgent.empty())
+        app->Profile()->setHttpUserAgent(ToQ(CutText(userAgent, 255)));
+
+    // 8. The proxy menu and the indicators.
+    SetUpProxyMenu();
+    m_offline.SetOffline(CSystemSettings().Offline());
+    m_pStatusBar->SetOffline(m_offline.IsOffline());
+
+    // 9. The DDE server with its topics. Without it the rest still comes up.
+    m_pDDE = std::make_unique<CNimbraDDEClient>(m_ddeHost);
+    if (!m_pDDE->Start(m_settings.DDEServerName)) {
+        m_pDDE.reset();
+        ShowMessage(this, QString::fromLatin1(kDDEInitFailedText));
+    }
+
+    // 11. The security-level items; the focus.
+    PrepareSecurityLevelItems();
+    m_pRouter->AttachShortcuts(this);
+    qApp->installEventFilter(this);
 
     m_pEndpoint = std::make_unique<ipc::CWindowEndpoint>(
         ipc::kBrowserClass, ToQ(DataDirectory()),
@@ -97,16 +141,40 @@ void CMainFrame::ReloadSettings()
 
 void CMainFrame::CreateMenus()
 {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-    file->addAction(QStringLiteral("新規タブ(&N)"), this, &CMainFrame::OnFileNew);
-    QAction* closeTab = file->addAction(QStringLiteral("閉じる(&C)\tCtrl+W"), this, &CMainFrame::OnFileClose);
-    closeTab->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
-    file->addSeparator();
-    file->addAction(QStringLiteral("アプリケーションの終了(&X)\tAlt+F4"), this, &QWidget::close);
+    const CMenuResource& resource = CMenuResource::Builtin();
+    if (const SMenu* main = resource.FindMenu(128))
+        setMenuBar(BuildMenuBar(*main, *m_pRouter, this));
+    ApplyCommandInfo(resource.Commands(), *m_pRouter);
+}
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
-    help->addAction(QStringLiteral("バージョン情報(&A)"), this,
-                    [this] { CNimbraApp::Instance()->ShowAboutDialog(this); });
+bool CMainFrame::ExecuteCommand(int id)
+{
+    return m_pRouter->Execute(id);
+}
+
+void CMainFrame::CreateToolBar()
+{
+    // The customisable toolbar is not part of this window yet.
+}
+
+void CMainFrame::LoadBarLayout()
+{
+    // No bar layout file is read yet; the bars keep their built-in places.
+}
+
+void CMainFrame::CreateSideBar()
+{
+    // The side bar is not part of this window yet.
+}
+
+void CMainFrame::SetUpProxyMenu()
+{
+    // The proxy list is not part of this window yet.
+}
+
+void CMainFrame::PrepareSecurityLevelItems()
+{
+    // The security-level drop-down is not part of this window yet.
 }
 
 void CMainFrame::CreateAddressBar()
@@ -330,25 +398,6 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-void CMainFrame::OnFileNew()
-{
-    if (m_settings.MyHome == 1 && m_settings.NewBlank == 1
-        && EndsWithNoCase(m_settings.MyHomeUrl, ".nbl")) {
-        m_pAddressCombo->Go(m_settings.MyHomeUrl, 0, 1, 0, 1);
-        return;
-    }
-    CNimbraApp::Instance()->OpenUrl({}, 0, {}, m_settings.NewBlank, 1);
-}
-
-void CMainFrame::OnFileClose()
-{
-    CNimbraView* view = ActiveView();
-    if (!view || view->m_bNaviLock)
-        return;
-    view->m_bTabRemoved = true;
-    view->ChildFrame()->close();
-}
-
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
     if (m_bClosing) {
@@ -375,6 +424,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     m_pMdiArea->closeAllSubWindows();
     if (m_pEndpoint)
         m_pEndpoint->Close();
+    m_pDDE.reset();
     event->accept();
 }
 

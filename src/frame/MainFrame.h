@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/Settings.h"
+#include "dde/NimbraDDEClient.h"
+#include "frame/FrameDDEHost.h"
 #include "platform/Ipc.h"
 #include "session/BlockedLists.h"
 #include "session/RecentClosed.h"
@@ -20,6 +22,7 @@ namespace nimbra {
 
 class CAddressCombo;
 class CChildFrame;
+class CCommandRouter;
 class CNimbraStatusBar;
 class CNimbraView;
 class CViewManager;
@@ -49,6 +52,28 @@ public:
     COfflineState& Offline() { return m_offline; }
     IUrlHistoryStore& History() { return m_history; }
     CRecentClosed& RecentClosed() { return m_recentClosed; }
+    CCommandRouter& Router() { return *m_pRouter; }
+    QMdiArea* MdiArea() const { return m_pMdiArea; }
+
+    // Runs a command by id, as its menu item would.
+    bool ExecuteCommand(int id);
+
+    // The tab whose context menu is open, -1 when none.
+    int m_nContextTab = -1;
+    CNimbraView* ContextView() const;
+    // URLs of the tabs that the last bulk close closed.
+    UrlList m_closeAllRestore;
+
+    // Closes a tab through its frame, unless it is locked.
+    void CloseTab(CNimbraView* view);
+    // Closes every tab but `spare` that is neither locked nor already
+    // closing by a blocking rule, keeping their URLs for the restore.
+    void BulkClose(CNimbraView* spare, bool lastToFirst);
+    // The tab index to select when the active tab `i` of `n` closes under
+    // rule `tabPosToCls`; -1 leaves the choice to the activation order.
+    static int NextActiveTab(int tabPosToCls, int i, int n);
+    // Called by a closing child frame before it goes.
+    void OnChildClosing(CChildFrame* child);
 
     // Re-reads the frame's settings group and the blocked lists.
     void ReloadSettings();
@@ -89,14 +114,32 @@ public:
 
     // Commands.
     void OnFileNew();
+    void OnFileNewHome();
     void OnFileClose();
+    void OnNewTabFromClipboard();
+    void OnCopyTitle();
+    void OnCopyUrl();
+    void OnStartEditor();
+    void OnInternetOptions(int page);
+    // Files dropped on the frame: the first in the active tab (or a new one
+    // with Shift), the others in new tabs.
+    void OpenDroppedFiles(const QStringList& paths, bool shift);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateMenus();
+    void RegisterFrameCommands();
+    // Creation steps of bars and services that are not part of this window yet.
+    void CreateToolBar();
+    void CreateSideBar();
+    void LoadBarLayout();
+    void SetUpProxyMenu();
+    void PrepareSecurityLevelItems();
     void CreateAddressBar();
     void UpdateCaption();
     void OnSubWindowActivated(QMdiSubWindow* window);
@@ -106,6 +149,7 @@ private:
     QMdiArea* m_pMdiArea = nullptr;
     CAddressCombo* m_pAddressCombo = nullptr;
     CViewManager* m_pViewManager = nullptr;
+    CCommandRouter* m_pRouter = nullptr;
     CNimbraStatusBar* m_pStatusBar = nullptr;
     COfflineState m_offline;
     CMemoryUrlHistory m_history;
@@ -113,6 +157,8 @@ private:
     QPointer<CChildFrame> m_pLastActive;
     std::vector<QPointer<CChildFrame>> m_children;
     std::unique_ptr<ipc::CWindowEndpoint> m_pEndpoint;
+    CFrameDDEHost m_ddeHost{*this};
+    std::unique_ptr<CNimbraDDEClient> m_pDDE;
     bool m_bClosing = false;
 };
 

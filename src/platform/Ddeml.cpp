@@ -12,10 +12,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QSet>
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "platform/Text.h"

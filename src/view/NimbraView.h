@@ -1,5 +1,6 @@
 #pragma once
 
+#include "frame/CommandRouter.h"
 #include "view/WebBrowser.h"
 
 #include <QWidget>
@@ -30,6 +31,8 @@ public:
     ~CNimbraView() override;
 
     CChildFrame* ChildFrame() const { return m_pChildFrame; }
+    // The commands this tab's view carries; the frame routes to the active one.
+    CCommandTable& Commands() { return m_commands; }
     IWebBrowser* Browser() const { return m_pBrowser.get(); }
 
     // The control's operations.
@@ -129,6 +132,7 @@ private:
     CMainFrame* m_pMainFrame;
     CChildFrame* m_pChildFrame;
     std::unique_ptr<IWebBrowser> m_pBrowser;
+    CCommandTable m_commands;
 };
 
 } // namespace nimbra

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "TestEnv.h"
+#include "platform/MessageBox.h"
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -11,6 +14,8 @@ int main(int argc, char** argv)
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // Message boxes would wait for a click: tests see their text on stderr.
+    nimbra::SetMessageHandler([](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

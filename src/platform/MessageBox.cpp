@@ -1,0 +1,28 @@
+#include "platform/MessageBox.h"
+
+namespace nimbra {
+
+namespace {
+std::function<void(const QString&)>& Handler()
+{
+    static std::function<void(const QString&)> handler;
+    return handler;
+}
+} // namespace
+
+void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon)
+{
+    if (Handler()) {
+        Handler()(text);
+        return;
+    }
+    QMessageBox box(icon, QStringLiteral("Nimbra Browser"), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void SetMessageHandler(std::function<void(const QString&)> handler)
+{
+    Handler() = std::move(handler);
+}
+
+} // namespace nimbra

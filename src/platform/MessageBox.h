@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace nimbra {
+
+// Shows a message box captioned with the application's title. Tests put a
+// handler in place of the window, which then records the text instead.
+void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon = QMessageBox::Information);
+void SetMessageHandler(std::function<void(const QString&)> handler);
+
+} // namespace nimbra
