@@ -1,6 +1,7 @@
 #include "platform/Ini.h"
 #include "session/ListFile.h"
 
+#include "BrowserProcess.h"
 #include "HttpServer.h"
 #include "TestEnv.h"
 
@@ -14,71 +15,9 @@
 #include <csignal>
 
 using namespace nimbra;
+using testenv::Browser;
 
 namespace {
-
-// The real browser program in a data directory of its own.
-class Browser {
-public:
-    explicit Browser(const QString& home) : m_home(home) {}
-
-    QProcessEnvironment Environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("NIMBRA_HOME", m_home);
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        return env;
-    }
-
-    static QString Program() { return qEnvironmentVariable("NIMBRA_BIN_DIR") + "/nimbrab"; }
-
-    void Start(const QStringList& arguments)
-    {
-        m_process.setProcessEnvironment(Environment());
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(Program(), arguments);
-        ASSERT_TRUE(m_process.waitForStarted(10000));
-    }
-
-    // Runs a second start to its end; its run time in milliseconds.
-    qint64 RunSecond(const QStringList& arguments, int* exitCode)
-    {
-        QProcess second;
-        second.setProcessEnvironment(Environment());
-        second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        second.setStandardOutputFile(QProcess::nullDevice());
-        QElapsedTimer timer;
-        timer.start();
-        second.start(Program(), arguments);
-        second.waitForFinished(20000);
-        *exitCode = second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
-        return timer.elapsed();
-    }
-
-    bool Terminate()
-    {
-        ::kill(pid_t(m_process.processId()), SIGTERM);
-        return m_process.waitForFinished(20000) && m_process.exitStatus() == QProcess::NormalExit;
-    }
-
-    void Kill()
-    {
-        m_process.kill();
-        m_process.waitForFinished(10000);
-    }
-
-    ~Browser()
-    {
-        if (m_process.state() != QProcess::NotRunning)
-            Kill();
-    }
-
-private:
-    QString m_home;
-    QProcess m_process;
-};
 
 std::string Path(const QTemporaryDir& dir, const char* name)
 {
