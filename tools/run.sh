@@ -9,6 +9,11 @@ url=${1:-$root/res/start.html}
 export NIMBRA_HOME=${NIMBRA_HOME:-$root/$build/home}
 mkdir -p "$NIMBRA_HOME"
 
+# Other programs reach the browser over the session bus; start one if there is none.
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] && [ -z "${NIMBRA_IN_BUS:-}" ]; then
+  NIMBRA_IN_BUS=1 exec dbus-run-session -- bash "$0" "$build" "$@"
+fi
+
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec "$root/$build/nimbrab" "$url"
 fi

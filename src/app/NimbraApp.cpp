@@ -210,20 +210,9 @@ void CNimbraApp::HandOver(const QStringList& arguments)
 
 void CNimbraApp::OpenStartupPages()
 {
-    const bool startOpenUrl = m_settings->GetInt(EKey::StartOpenUrl) == 1;
-    if (startOpenUrl) {
-        UrlList startup;
-        ReadListFile(m_strStartupPath, startup);
-        for (const std::string& entry : startup)
-            OpenUrl(entry, 0, {}, 0, 1);
-    }
-    if (m_settings->GetInt(EKey::StartupLogRestor) != 0) {
-        const bool skipStartup = startOpenUrl && m_settings->GetInt(EKey::SURepeatCheck) != 0;
-        const UrlList entries = LogEntriesToRestore(OpenTabsLogPath(), m_settings->GetInt(EKey::LogRepeatCheck) != 0,
-                                                    skipStartup ? m_strStartupPath : std::string());
-        for (const std::string& entry : entries)
-            OpenUrl(entry, 0, {}, 0, 0);
-    }
+    OpenStartupList(*this);
+    if (m_settings->GetInt(EKey::StartupLogRestor) != 0)
+        RestoreLog(*this, true);
 }
 
 CNimbraView* CNimbraApp::OpenUrl(const std::string& url, int navigateFlags, const std::string& targetFrame,

@@ -1,186 +1,298 @@
 #include "bars/ViewManager.h"
 
-#include "frame/ChildFrame.h"
+#include "app/NimbraApp.h"
+#include "app/Settings.h"
 #include "bars/StatusBar.h"
+#include "bars/TabManagerDlg.h"
+#include "frame/ChildFrame.h"
+#include "frame/CommandRouter.h"
 #include "frame/MainFrame.h"
+#include "frame/MenuResource.h"
 #include "platform/Text.h"
 #include "view/NimbraView.h"
 
-#include <QPainter>
-#include <QTabBar>
+#include <QDockWidget>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QToolBar>
 #include <algorithm>
 
 namespace nimbra {
 
 namespace {
 
-// Width of a tab text when no limit of its own is set.
-constexpr int kTabTextWidth = 60;
-constexpr int kPendingCloseMs = 200;
+constexpr int kDefaultTabTextWidth = 60;
+constexpr int kWindowMenuTextWidth = 40;
+constexpr int kLeftMargin = 10;
+constexpr int kTabMenuId = 176;
+constexpr int kBackgroundMenuId = 177;
+constexpr int kNextTabId = 32773;
+constexpr int kTabManagerId = 32777;
+constexpr char kRecentClosedText[] = "最近閉じたURL(&E)";
 
-// The built-in tab icons: 1 loading, 2 navigated, 4 unread, 5 locked.
-QIcon TabIcon(int image)
+QMenu* BuildResourcePopup(int resourceId, CMainFrame* frame)
 {
-    static QIcon icons[6];
-    if (image < 0 || image > 5 || image == 0 || image == 3)
-        return {};
-    if (icons[image].isNull()) {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        switch (image) {
-        case 1:
-            p.setPen(QPen(QColor(0x2f, 0x6f, 0xc0), 2));
-            p.drawArc(QRectF(2, 2, 12, 12), 90 * 16, 270 * 16);
-            break;
-        case 2:
-            p.setBrush(QColor(0x3c, 0xa0, 0x4c));
-            p.setPen(Qt::NoPen);
-            p.drawEllipse(QRectF(4, 4, 8, 8));
-            break;
-        case 4:
-            p.setBrush(QColor(0xe8, 0x8a, 0x1a));
-            p.setPen(Qt::NoPen);
-            p.drawEllipse(QRectF(3, 3, 10, 10));
-            break;
-        case 5:
-            p.setPen(QPen(QColor(0x55, 0x55, 0x55), 2));
-            p.drawArc(QRectF(4, 1, 8, 9), 0, 180 * 16);
-            p.setBrush(QColor(0xc9, 0xa2, 0x27));
-            p.setPen(Qt::NoPen);
-            p.drawRect(QRectF(3, 7, 10, 8));
-            break;
-        }
-        icons[image] = QIcon(pixmap);
-    }
-    return icons[image];
+    const SMenu* resource = CMenuResource::Builtin().FindMenu(resourceId);
+    if (!resource || resource->items.empty())
+        return nullptr;
+    QMenu* menu = BuildPopupMenu(resource->items.front(), frame->Router(), frame);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    return menu;
 }
 
 } // namespace
 
 CViewManager::CViewManager(CMainFrame* mainFrame, QWidget* parent) : QObject(parent), m_pMainFrame(mainFrame)
 {
-    m_pTabCtrl = new QTabBar(parent);
-    m_pTabCtrl->setObjectName(QStringLiteral("TabBar"));
-    m_pTabCtrl->setExpanding(false);
-    m_pTabCtrl->setElideMode(Qt::ElideRight);
-    m_pTabCtrl->setDocumentMode(true);
-    m_pTabCtrl->setUsesScrollButtons(true);
-    connect(m_pTabCtrl, &QTabBar::currentChanged, this, &CViewManager::OnCurrentChanged);
+    m_pHolder = new QWidget(parent);
+    m_pHolder->setObjectName(QStringLiteral("TabBarHolder"));
+    auto* layout = new QHBoxLayout(m_pHolder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_pTabCtrl = new CTabBarCtrl(m_pHolder);
+    layout->addWidget(m_pTabCtrl);
+    m_pTabCtrl->hide();
+    connect(m_pTabCtrl, &CTabBarCtrl::MouseAction, this, &CViewManager::OnMouseAction);
+    connect(m_pTabCtrl, &CTabBarCtrl::DragDropped, this, &CViewManager::MoveTab);
+    connect(m_pTabCtrl, &CTabBarCtrl::FilesDropped, this, &CViewManager::OnFilesDropped);
+    connect(m_pTabCtrl, &CTabBarCtrl::RowsChanged, this, &CViewManager::UpdateBarHeight);
 
-    m_closeTimer.setInterval(kPendingCloseMs);
-    connect(&m_closeTimer, &QTimer::timeout, this, &CViewManager::ProcessPendingClose);
-    m_closeTimer.start();
+    m_timer.setInterval(kPendingCloseMs);
+    connect(&m_timer, &QTimer::timeout, this, &CViewManager::OnTick);
+    m_timer.start();
+}
+
+void CViewManager::CreateBar(bool rebarMode)
+{
+    m_bRebarMode = rebarMode;
+    if (rebarMode) {
+        auto* band = new QToolBar(QStringLiteral("Tab Bar"), m_pMainFrame);
+        band->setObjectName(QStringLiteral("TabBarBand"));
+        band->addWidget(m_pHolder);
+        m_pMainFrame->addToolBarBreak(Qt::TopToolBarArea);
+        m_pMainFrame->addToolBar(Qt::TopToolBarArea, band);
+        m_pBar = band;
+    } else {
+        auto* dock = new QDockWidget(QStringLiteral("Tab Bar"), m_pMainFrame);
+        dock->setObjectName(QStringLiteral("TabBar"));
+        dock->setAllowedAreas(Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
+        dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
+                          QDockWidget::DockWidgetVerticalTitleBar);
+        // The gripper is the bar's left margin.
+        auto* grip = new QFrame(dock);
+        grip->setFrameStyle(QFrame::VLine | QFrame::Raised);
+        grip->setFixedWidth(kLeftMargin);
+        dock->setTitleBarWidget(grip);
+        dock->setWidget(m_pHolder);
+        m_pMainFrame->addDockWidget(Qt::TopDockWidgetArea, dock);
+        connect(dock, &QDockWidget::dockLocationChanged, this, &CViewManager::OnDockLocationChanged);
+        connect(dock, &QDockWidget::topLevelChanged, this, &CViewManager::OnDockLocationChanged);
+        m_pBar = dock;
+    }
+    if (QMdiArea* mdi = m_pMainFrame->MdiArea())
+        mdi->viewport()->installEventFilter(this);
+    UpdateBarHeight();
+}
+
+void CViewManager::OnDockLocationChanged()
+{
+    auto* dock = qobject_cast<QDockWidget*>(m_pBar);
+    const bool bottom = dock && !dock->isFloating() &&
+                        m_pMainFrame->dockWidgetArea(dock) == Qt::BottomDockWidgetArea;
+    m_pTabCtrl->SetBottom(bottom && !m_pTabCtrl->IsButtonMode());
+    UpdateBarHeight();
+}
+
+void CViewManager::UpdateBarHeight()
+{
+    auto* layout = static_cast<QHBoxLayout*>(m_pHolder->layout());
+    int top = 0;
+    int bottom = 0;
+    if (!m_bRebarMode) {
+        auto* dock = qobject_cast<QDockWidget*>(m_pBar);
+        const bool atBottom = dock && !dock->isFloating() &&
+                              m_pMainFrame->dockWidgetArea(dock) == Qt::BottomDockWidgetArea;
+        (atBottom && !m_pTabCtrl->IsButtonMode() ? bottom : top) = 3;
+    }
+    layout->setContentsMargins(0, top, 0, bottom);
+    // The bar keeps its height while the control is hidden.
+    m_pHolder->setFixedHeight(m_pTabCtrl->sizeHint().height() + top + bottom);
+}
+
+bool CViewManager::IsBarVisible() const
+{
+    return m_pBar && !m_pBar->isHidden();
+}
+
+void CViewManager::ShowBar(bool show)
+{
+    if (m_pBar)
+        m_pBar->setVisible(show);
+}
+
+void CViewManager::ApplySettings(const CFrameSettings& s)
+{
+    m_pTabCtrl->SetTabMode(s.TabMode == 1, m_bRebarMode && s.TabMultiLine == 1);
+    m_pTabCtrl->SetFixedWidth(s.SetTabWidth == 1, s.TabWidth);
+    m_pTabCtrl->SetFonts(TabFontWeight(s.SelTabWeight), IsOn(EKey::SelTabItalic, s.SelTabItalic),
+                         IsOn(EKey::SelTabUnderline, s.SelTabUnderline), TabFontWeight(s.UnSelTabWeight),
+                         IsOn(EKey::UnSelTabItalic, s.UnSelTabItalic),
+                         IsOn(EKey::UnSelTabUnderline, s.UnSelTabUnderline));
+    m_pTabCtrl->SetColors(s.SelTabClr, s.UnSelTabClr, s.SelTabBkgClr, s.UnSelTabBkgClr);
+    OnDockLocationChanged();
+}
+
+std::string CViewManager::TabText(const std::string& title) const
+{
+    const CFrameSettings& s = m_pMainFrame->FrameSettings();
+    const int width = s.SetTabWidth == 0 && s.SetTabCharMax == 1 ? s.TabCharMax : kDefaultTabTextWidth;
+    return TruncateTitle(title, width);
 }
 
 int CViewManager::AddTab(CNimbraView* view, const std::string& text)
 {
-    const int index = int(m_views.size());
-    m_views.emplace_back(view);
-    m_images.push_back(-1);
-    m_bSelecting = true;
-    m_pTabCtrl->addTab(ToQ(TruncateTitle(text, kTabTextWidth)));
-    m_bSelecting = false;
+    const int count = GetItemCount();
+    const int current = GetCurSel();
+    int index = count;
+    switch (m_pMainFrame->FrameSettings().NewTabPosition) {
+    case 1:
+        index = 0;
+        break;
+    case 2:
+        index = std::max(current, 0);
+        break;
+    case 3:
+        index = current < 0 ? 0 : current + 1;
+        break;
+    default:
+        break;
+    }
+    index = m_pTabCtrl->InsertItem(index, ToQ(TabText(text)), view);
     view->m_nTab = index;
+    if (count == 0)
+        m_pTabCtrl->show();
+    Renumber(index + 1);
+    if (index < kWindowMenuTabs || count + 1 == kWindowMenuTabs)
+        UpdateWindowMenu(index);
     return index;
+}
+
+void CViewManager::Renumber(int from)
+{
+    for (int i = from; i < GetItemCount(); ++i)
+        if (CNimbraView* view = m_pTabCtrl->GetView(i))
+            view->m_nTab = i;
 }
 
 void CViewManager::RemoveTab(CNimbraView* view)
 {
-    const auto it = std::find(m_views.begin(), m_views.end(), view);
-    if (it == m_views.end())
+    int index = view->m_nTab;
+    if (m_pTabCtrl->GetView(index) != view) {
+        index = -1;
+        for (int i = 0; i < GetItemCount() && index < 0; ++i)
+            if (m_pTabCtrl->GetView(i) == view)
+                index = i;
+    }
+    if (index < 0)
         return;
-    const int index = int(it - m_views.begin());
-    m_views.erase(it);
-    m_images.erase(m_images.begin() + index);
-    m_bSelecting = true;
-    m_pTabCtrl->removeTab(index);
-    m_bSelecting = false;
+    m_pTabCtrl->RemoveItem(index);
     view->m_nTab = -1;
-    for (size_t i = size_t(index); i < m_views.size(); ++i)
-        if (m_views[i])
-            m_views[i]->m_nTab = int(i);
+    Renumber(index);
+    if (index < kWindowMenuTabs || GetItemCount() + 1 == kWindowMenuTabs)
+        UpdateWindowMenu(index);
+    if (GetItemCount() == 0)
+        Refresh();
 }
 
 void CViewManager::SetItemText(int nTab, const std::string& title)
 {
     if (nTab < 0 || nTab >= GetItemCount())
         return;
-    m_pTabCtrl->setTabText(nTab, ToQ(TruncateTitle(title, kTabTextWidth)));
-    m_pTabCtrl->setTabToolTip(nTab, ToQ(title));
+    m_pTabCtrl->SetItemText(nTab, ToQ(TabText(title)));
+    if (nTab < kWindowMenuTabs)
+        UpdateWindowMenu(nTab);
 }
 
 void CViewManager::SetItemImage(int nTab, int image)
 {
-    if (nTab < 0 || nTab >= GetItemCount())
-        return;
-    m_images[size_t(nTab)] = image;
-    m_pTabCtrl->setTabIcon(nTab, TabIcon(image));
+    m_pTabCtrl->SetItemImage(nTab, image);
 }
 
 int CViewManager::GetItemImage(int nTab) const
 {
-    return nTab >= 0 && nTab < GetItemCount() ? m_images[size_t(nTab)] : -1;
+    return m_pTabCtrl->GetImage(nTab);
 }
 
 std::string CViewManager::GetItemText(int nTab) const
 {
-    return FromQ(m_pTabCtrl->tabText(nTab));
+    return FromQ(m_pTabCtrl->ItemText(nTab));
 }
 
 int CViewManager::GetItemCount() const
 {
-    return int(m_views.size());
+    return m_pTabCtrl->Count();
 }
 
 int CViewManager::GetCurSel() const
 {
-    return m_pTabCtrl->currentIndex();
+    return m_pTabCtrl->CurrentIndex();
 }
 
 CNimbraView* CViewManager::ViewAt(int nTab) const
 {
-    return nTab >= 0 && nTab < GetItemCount() ? m_views[size_t(nTab)].data() : nullptr;
+    return m_pTabCtrl->GetView(nTab);
+}
+
+std::string CViewManager::GetTabUrl(int nTab) const
+{
+    CNimbraView* view = ViewAt(nTab);
+    return view ? view->GetLocationURL() : std::string();
 }
 
 std::vector<CNimbraView*> CViewManager::Views() const
 {
     std::vector<CNimbraView*> views;
-    for (const QPointer<CNimbraView>& view : m_views)
-        if (view)
+    views.reserve(size_t(GetItemCount()));
+    for (int i = 0; i < GetItemCount(); ++i)
+        if (CNimbraView* view = m_pTabCtrl->GetView(i))
             views.push_back(view);
     return views;
 }
 
 void CViewManager::SelectItem(int nTab)
 {
-    if (nTab < 0 || nTab >= GetItemCount() || nTab == m_pTabCtrl->currentIndex())
-        return;
-    m_bSelecting = true;
-    m_pTabCtrl->setCurrentIndex(nTab);
-    m_bSelecting = false;
+    if (nTab >= 0 && nTab < GetItemCount())
+        m_pTabCtrl->SetCurrentIndex(nTab);
 }
 
 void CViewManager::SelectTab(int nTab)
 {
-    if (CNimbraView* view = ViewAt(nTab))
-        m_pMainFrame->ActivateTab(view->ChildFrame());
+    CNimbraView* view = ViewAt(nTab);
+    if (!view)
+        return;
+    m_pMainFrame->ActivateTab(view->ChildFrame());
+    m_pTabCtrl->SetCurrentIndex(nTab);
 }
 
 void CViewManager::SelectNextTab(bool previous)
 {
     const int count = GetItemCount();
-    if (count < 2)
+    if (count == 0)
         return;
-    const int current = std::max(0, GetCurSel());
-    SelectTab((current + (previous ? count - 1 : 1)) % count);
+    int next = GetCurSel() + (previous ? -1 : 1);
+    if (next >= count)
+        next = 0;
+    else if (next < 0)
+        next = count - 1;
+    SelectTab(next);
 }
 
-void CViewManager::OnCurrentChanged(int index)
+void CViewManager::CloseTab(int nTab)
 {
-    if (!m_bSelecting)
-        SelectTab(index);
+    m_pMainFrame->CloseTab(ViewAt(nTab));
 }
 
 void CViewManager::MoveTab(int from, int to)
@@ -188,18 +300,11 @@ void CViewManager::MoveTab(int from, int to)
     const int count = GetItemCount();
     if (from < 0 || to < 0 || from >= count || to >= count || from == to)
         return;
-    m_bSelecting = true;
-    m_pTabCtrl->moveTab(from, to);
-    m_bSelecting = false;
-    QPointer<CNimbraView> view = m_views[size_t(from)];
-    const int image = m_images[size_t(from)];
-    m_views.erase(m_views.begin() + from);
-    m_images.erase(m_images.begin() + from);
-    m_views.insert(m_views.begin() + to, view);
-    m_images.insert(m_images.begin() + to, image);
-    for (size_t i = 0; i < m_views.size(); ++i)
-        if (m_views[i])
-            m_views[i]->m_nTab = int(i);
+    m_pTabCtrl->MoveTab(from, to);
+    Renumber(std::min(from, to));
+    if (std::min(from, to) < kWindowMenuTabs)
+        UpdateWindowMenu(std::min(from, to));
+    Q_EMIT m_pMainFrame->OpenTabsChanged();
 }
 
 void CViewManager::CloseAll()
@@ -212,7 +317,7 @@ void CViewManager::CloseReadTabs()
     UrlList restore;
     std::vector<CNimbraView*> closing;
     for (CNimbraView* view : Views()) {
-        if (view->m_bNaviLock || view->m_bNoCloseRecord || m_images[size_t(view->m_nTab)] != -1)
+        if (view->m_bNaviLock || view->m_bNoCloseRecord || GetItemImage(view->m_nTab) != -1)
             continue;
         const std::string url = view->GetLocationURL();
         restore.push_back(url.empty() ? view->m_strUrl : url);
@@ -233,12 +338,13 @@ void CViewManager::CloseReadTabs()
 void CViewManager::Refresh()
 {
     m_pTabCtrl->setVisible(GetItemCount() > 0);
-    if (GetItemCount() == 0) {
-        m_pMainFrame->SetAddressText({});
-        if (CNimbraStatusBar* status = m_pMainFrame->StatusBar()) {
-            status->SetStatusText({});
-            status->SetProgress(0);
-        }
+    if (GetItemCount() > 0)
+        return;
+    m_pMainFrame->SetAddressText({});
+    if (CNimbraStatusBar* status = m_pMainFrame->StatusBar()) {
+        status->SetStatusText({});
+        status->SetProgress(0);
+        status->SetSecure(false);
     }
 }
 
@@ -254,17 +360,188 @@ bool CViewManager::IsPendingClose(const CNimbraView* view) const
                        [view](const QPointer<CNimbraView>& v) { return v == view; });
 }
 
+void CViewManager::OnTick()
+{
+    ProcessPendingClose();
+    // The engine shows no native warning dialogs (its JavaScript dialogs
+    // belong to the page), so only a sweep someone installed runs here.
+    if (m_dialogSweep && m_pMainFrame->FrameSettings().KillDlg != 0)
+        m_dialogSweep();
+}
+
 void CViewManager::ProcessPendingClose()
 {
     std::vector<QPointer<CNimbraView>> pending;
     pending.swap(m_pendingClose);
-    for (const QPointer<CNimbraView>& view : pending) {
-        if (!view)
+    for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
+        CNimbraView* view = *it;
+        if (!view || !view->m_bMarkedForClose)
             continue;
         view->m_bNoCloseRecord = true;
         view->m_bTabRemoved = true;
         view->ChildFrame()->close();
     }
+}
+
+void CViewManager::OnMouseAction(CTabBarCtrl::EMouse gesture, int index, const QPoint& globalPos)
+{
+    const CFrameSettings& s = m_pMainFrame->FrameSettings();
+    switch (gesture) {
+    case CTabBarCtrl::EMouse::LeftPress:
+        SelectTab(index);
+        break;
+    case CTabBarCtrl::EMouse::MiddlePress:
+        m_pMainFrame->m_nContextTab = -1;
+        ApplyAction(s.TabWheelClick, index, globalPos, false);
+        break;
+    case CTabBarCtrl::EMouse::MiddleDouble:
+        ApplyAction(s.TabWheelClick, index, globalPos, false);
+        break;
+    case CTabBarCtrl::EMouse::LeftDouble:
+        ApplyAction(s.TabLeftDblClick, index, globalPos, false);
+        break;
+    case CTabBarCtrl::EMouse::RightClick:
+        ApplyAction(s.TabRightClick, index, globalPos, true);
+        break;
+    case CTabBarCtrl::EMouse::BackgroundRight:
+        ShowBackgroundMenu(globalPos);
+        break;
+    }
+}
+
+void CViewManager::ApplyAction(int action, int nTab, const QPoint& globalPos, bool popupOnZero)
+{
+    CNimbraView* view = ViewAt(nTab);
+    if (!view)
+        return;
+    switch (action) {
+    case 0:
+        if (popupOnZero)
+            ShowTabMenu(nTab, globalPos);
+        break;
+    case 1:
+        CloseTab(nTab);
+        break;
+    case 2:
+        if (!view->m_bNaviLock)
+            view->Refresh();
+        break;
+    case 3:
+        if (!view->m_bNaviLock)
+            view->GoBack();
+        break;
+    case 4:
+        view->ToggleNaviLock();
+        break;
+    default:
+        break;
+    }
+}
+
+QMenu* CViewManager::ShowTabMenu(int nTab, const QPoint& globalPos)
+{
+    if (!ViewAt(nTab))
+        return nullptr;
+    QMenu* menu = BuildResourcePopup(kTabMenuId, m_pMainFrame);
+    if (!menu)
+        return nullptr;
+    m_pMainFrame->m_nContextTab = nTab;
+    menu->popup(globalPos);
+    return menu;
+}
+
+QMenu* CViewManager::ShowBackgroundMenu(const QPoint& globalPos)
+{
+    QMenu* menu = BuildResourcePopup(kBackgroundMenuId, m_pMainFrame);
+    if (!menu)
+        return nullptr;
+    // The recently closed submenu is lent to the popup while it is open.
+    QAction* recent = nullptr;
+    if (QMenu* file = FindPopup(m_pMainFrame->menuBar(), {0}))
+        for (QAction* action : file->actions())
+            if (action->menu() && action->text() == QString::fromUtf8(kRecentClosedText))
+                recent = action;
+    if (recent) {
+        menu->insertAction(menu->actions().value(4, nullptr), recent);
+        connect(menu, &QMenu::aboutToHide, menu, [menu, recent] { menu->removeAction(recent); });
+    }
+    menu->popup(globalPos);
+    return menu;
+}
+
+void CViewManager::ShowTabManager()
+{
+    CTabManagerDlg dialog(m_pMainFrame);
+    dialog.exec();
+}
+
+QMenu* CViewManager::WindowMenu() const
+{
+    QMenuBar* bar = m_pMainFrame->menuBar();
+    for (QAction* action : bar->actions()) {
+        QMenu* menu = action->menu();
+        if (!menu)
+            continue;
+        const QList<QAction*> items = menu->actions();
+        if (items.size() > 1 && CCommandRouter::IdOf(items[1]) == kNextTabId)
+            return menu;
+    }
+    return nullptr;
+}
+
+void CViewManager::UpdateWindowMenu(int from)
+{
+    QMenu* menu = WindowMenu();
+    if (!menu)
+        return;
+    CCommandRouter& router = m_pMainFrame->Router();
+    const int shown = std::min(GetItemCount(), kWindowMenuTabs);
+    for (int i = std::max(from, 0); i < kWindowMenuTabs; ++i) {
+        QAction* entry = router.Action(kWindowMenuFirstId + i);
+        if (i >= shown) {
+            menu->removeAction(entry);
+            continue;
+        }
+        QString title = ToQ(TruncateTitle(GetItemText(i), kWindowMenuTextWidth));
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        entry->setText(QStringLiteral("&%1 ").arg(i + 1) + title);
+        if (!menu->actions().contains(entry))
+            menu->insertAction(menu->actions().value(kWindowMenuFixedItems + i, nullptr), entry);
+    }
+    QAction* manager = menu->findChild<QAction*>(QStringLiteral("TabManagerEntry"), Qt::FindDirectChildrenOnly);
+    if (GetItemCount() >= kWindowMenuTabs) {
+        if (!manager) {
+            manager = router.AddAlias(kTabManagerId, QStringLiteral("タブ マネージャー(&M)..."), menu);
+            manager->setObjectName(QStringLiteral("TabManagerEntry"));
+            menu->addAction(manager);
+        }
+    } else {
+        delete manager;
+    }
+}
+
+void CViewManager::OnFilesDropped(int index, const QStringList& paths)
+{
+    CNimbraView* view = ViewAt(index);
+    if (!view || paths.isEmpty())
+        return;
+    const std::string url = CNimbraApp::Instance()->ResolveShortcut(FromQ(paths.front()));
+    if (url.empty())
+        return;
+    view->Navigate(url);
+    m_pMainFrame->PostFocusView();
+}
+
+bool CViewManager::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+            ShowBackgroundMenu(mouse->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 } // namespace nimbra

@@ -1,7 +1,9 @@
 // The main frame's commands over tabs and outside programs.
 #include "app/NimbraApp.h"
+#include "bars/AddressBar.h"
 #include "bars/AddressCombo.h"
 #include "bars/ViewManager.h"
+#include "bookmarks/BookmarkCommands.h"
 #include "frame/ChildFrame.h"
 #include "frame/CommandRouter.h"
 #include "frame/InternetOptionsDlg.h"
@@ -10,7 +12,9 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "session/SessionCommands.h"
 #include "view/NimbraView.h"
+#include "view/ViewCommands.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -145,6 +149,11 @@ void CMainFrame::RegisterFrameCommands()
     t.SetHandler(ID_EXIT, [this] { close(); });
     t.SetRangeHandler(ID_WINDOW_FIRST, ID_WINDOW_LAST,
                       [this](int id) { m_pViewManager->SelectTab(id - ID_WINDOW_FIRST); });
+    RegisterPageFrameCommands(*this);
+    RegisterSessionCommands(*this);
+    RegisterAddressCommands(*this, t);
+    RegisterBookmarkCommands(*this);
+    RegisterTabBarCommands(*this);
 }
 
 CNimbraView* CMainFrame::ContextView() const

@@ -1,9 +1,12 @@
 #include "frame/MainFrame.h"
 
 #include "app/NimbraApp.h"
+#include "bars/AddressBar.h"
 #include "bars/AddressCombo.h"
 #include "bars/StatusBar.h"
 #include "bars/ViewManager.h"
+#include "bookmarks/BookmarkCommands.h"
+#include "bookmarks/BookmarkMessages.h"
 #include "frame/ChildFrame.h"
 #include "frame/CommandRouter.h"
 #include "frame/MenuResource.h"
@@ -12,6 +15,8 @@
 #include "platform/SystemSettings.h"
 #include "platform/Text.h"
 #include "session/ListFile.h"
+#include "session/OpenTabsLog.h"
+#include "session/SessionCommands.h"
 #include "view/NimbraDoc.h"
 #include "view/NimbraView.h"
 
@@ -62,7 +67,6 @@ bool CMainFrame::Create()
     m_pMdiArea = new QMdiArea(centre);
     m_pMdiArea->setViewMode(QMdiArea::SubWindowView);
     m_pMdiArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, false);
-    layout->addWidget(m_pViewManager->TabCtrl());
     layout->addWidget(m_pMdiArea, 1);
     setCentralWidget(centre);
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
@@ -74,6 +78,7 @@ bool CMainFrame::Create()
     // 2. The toolbar; 3. the rebar with the address bar, and the tab bar.
     CreateToolBar();
     CreateAddressBar();
+    m_pViewManager->CreateBar(m_settings.TabBarDockingMode == 1);
 
     // 4. The bar layout, the status bar.
     LoadBarLayout();
@@ -89,6 +94,10 @@ bool CMainFrame::Create()
     const std::string userAgent = settings.GetString(EKey::UserAgent);
     if (!userAgent.empty())
         app->Profile()->setHttpUserAgent(ToQ(CutText(userAgent, 255)));
+
+    // 7. The bookmark menu is built once the frame is up.
+    QMetaObject::invokeMethod(
+        this, [this] { OnWindowMessage({ipc::WM_USER_BOOKMARK_MENU_RELOAD, 0, {}}); }, Qt::QueuedConnection);
 
     // 8. The proxy menu and the indicators.
     SetUpProxyMenu();
@@ -137,6 +146,7 @@ void CMainFrame::ReloadSettings()
     switches.NewBlank = m_settings.NewBlank;
     m_blockedLists.SetSwitches(switches);
     m_blockedLists.Load(app->CloseUrlPath(), app->CloseTitlePath());
+    m_pViewManager->ApplySettings(m_settings);
 }
 
 void CMainFrame::CreateMenus()
@@ -182,8 +192,9 @@ void CMainFrame::CreateAddressBar()
     QToolBar* bar = addToolBar(QStringLiteral("Address Bar"));
     bar->setObjectName(QStringLiteral("AddressBar"));
     bar->setMovable(false);
-    m_pAddressCombo = new CAddressCombo(this, bar);
-    bar->addWidget(m_pAddressCombo);
+    auto* addressBar = new CAddressBar(this, bar);
+    m_pAddressCombo = addressBar->Combo();
+    bar->addWidget(addressBar);
 }
 
 int CMainFrame::TabCount() const
@@ -256,6 +267,7 @@ void CMainFrame::OnChildClosed(CChildFrame* child)
     m_pViewManager->RemoveTab(child->View());
     if (m_pLastActive == child)
         m_pLastActive = nullptr;
+    Q_EMIT OpenTabsChanged();
 }
 
 void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window)
@@ -320,15 +332,7 @@ void CMainFrame::PostFocusView()
 
 void CMainFrame::SaveOpenTabs(const std::string& path)
 {
-    UrlList urls;
-    for (CNimbraView* view : Views()) {
-        std::string url = view->GetLocationURL();
-        urls.push_back(url.empty() ? view->m_strUrl : url);
-    }
-    if (path.empty())
-        WriteListFile(kHeadingOpenTabsLog, CNimbraApp::Instance()->OpenTabsLogPath(), urls);
-    else
-        WriteListFile(kHeadingUrlList, path, urls);
+    nimbra::SaveOpenTabs(*this, path);
 }
 
 qint64 CMainFrame::OnWindowMessage(const ipc::Message& message)
@@ -347,6 +351,9 @@ qint64 CMainFrame::OnWindowMessage(const ipc::Message& message)
         return 0;
     case ipc::WM_CLOSE:
         QTimer::singleShot(0, this, &QWidget::close);
+        return 0;
+    case ipc::WM_USER_BOOKMARK_MENU_RELOAD:
+        ReloadBookmarkMenu(*this);
         return 0;
     default:
         return 0;
@@ -408,8 +415,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     CNimbraApp* app = CNimbraApp::Instance();
     CSettings& settings = app->Settings();
 
-    if (m_settings.ExitSaveLog != 0)
-        SaveOpenTabs({});
+    SaveSessionAtExit(*this);
     m_blockedLists.Clear();
     if (m_settings.MainExitEditClose != 0 && ipc::FindWindow(ipc::kEditorClass, ToQ(DataDirectory()))) {
         const QString dir = ToQ(DataDirectory());

@@ -112,6 +112,12 @@ public:
 
     int m_nCWC = 0;
 
+Q_SIGNALS:
+    // A tab was added, removed or moved, or one of their URLs changed.
+    void OpenTabsChanged();
+
+public:
+
     // Commands.
     void OnFileNew();
     void OnFileNewHome();

@@ -7,7 +7,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineFindTextResult>
 #include <QWebEngineHistory>
+#include <QWebEngineHistoryItem>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -37,8 +39,15 @@ QUrl UrlFromText(const std::string& text)
 // just their address) in one pass.
 const char kReadDocumentScript[] = R"JS(
 (function () {
+  function bodySize(d) {
+    try {
+      var n = d.defaultView.performance.getEntriesByType('navigation')[0];
+      return n && n.decodedBodySize > 0 ? n.decodedBodySize : -1;
+    } catch (x) { return -1; }
+  }
   function read(d, depth) {
-    var r = { url: d.URL, title: d.title, body: d.body ? d.body.innerHTML : '', elements: [], frames: [] };
+    var r = { url: d.URL, title: d.title, body: d.body ? d.body.innerHTML : '', type: d.contentType || '',
+              size: bodySize(d), elements: [], frames: [] };
     var all = d.getElementsByTagName('*');
     for (var i = 0; i < all.length; i++) {
       var e = all[i], o = { tag: e.tagName };
@@ -61,12 +70,28 @@ const char kReadDocumentScript[] = R"JS(
 })()
 )JS";
 
+// Replaces the body of the document reached through the frame indices.
+const char kWriteBodyScript[] = R"JS(
+(function (path, html) {
+  var d = document;
+  for (var i = 0; i < path.length && d; i++) {
+    var f = d.querySelectorAll('frame,iframe')[path[i]];
+    try { d = f ? f.contentDocument : null; } catch (x) { d = null; }
+  }
+  if (d && d.body) d.body.innerHTML = html;
+})(%1, %2)
+)JS";
+
 SPageDocument DocumentFromJson(const QJsonObject& o)
 {
     SPageDocument d;
     d.url = FromQ(o.value("url").toString());
     d.title = FromQ(o.value("title").toString());
     d.bodyHtml = FromQ(o.value("body").toString());
+    d.contentType = FromQ(o.value("type").toString());
+    d.size = o.value("size").toVariant().toLongLong();
+    if (d.size <= 0)
+        d.size = -1;
     for (const QJsonValue& v : o.value("elements").toArray()) {
         const QJsonObject e = v.toObject();
         d.elements.push_back({FromQ(e.value("tag").toString()), FromQ(e.value("href").toString()),
@@ -270,9 +295,93 @@ void CWebEngineBrowser::ReadDocument(std::function<void(const SPageDocument&)> d
 
 void CWebEngineBrowser::WriteBodyHtml(const std::string& html)
 {
-    const QString literal = QString::fromUtf8(QJsonDocument(QJsonArray{ToQ(html)}).toJson(QJsonDocument::Compact));
-    m_pPage->runJavaScript(QStringLiteral("if (document.body) document.body.innerHTML = %1[0];").arg(literal),
-                           QWebEngineScript::ApplicationWorld);
+    WriteFrameBodyHtml({}, html);
+}
+
+void CWebEngineBrowser::WriteFrameBodyHtml(const std::vector<int>& framePath, const std::string& html)
+{
+    QJsonArray path;
+    for (int index : framePath)
+        path.append(index);
+    const QByteArray pathJson = QJsonDocument(path).toJson(QJsonDocument::Compact);
+    // A JSON string inside an array is a valid script literal.
+    const QByteArray htmlJson = QJsonDocument(QJsonArray{ToQ(html)}).toJson(QJsonDocument::Compact);
+    const QString script = QString::fromLatin1(kWriteBodyScript)
+                               .arg(QString::fromUtf8(pathJson), QString::fromUtf8(htmlJson) + QStringLiteral("[0]"));
+    m_pPage->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+}
+
+std::vector<std::string> CWebEngineBrowser::BackList() const
+{
+    std::vector<std::string> titles;
+    const QList<QWebEngineHistoryItem> items = m_pPage->history()->backItems(m_pPage->history()->count());
+    for (auto it = items.rbegin(); it != items.rend(); ++it)
+        titles.push_back(FromQ(it->title().isEmpty() ? it->url().toString() : it->title()));
+    return titles;
+}
+
+std::vector<std::string> CWebEngineBrowser::ForwardList() const
+{
+    std::vector<std::string> titles;
+    for (const QWebEngineHistoryItem& item : m_pPage->history()->forwardItems(m_pPage->history()->count()))
+        titles.push_back(FromQ(item.title().isEmpty() ? item.url().toString() : item.title()));
+    return titles;
+}
+
+void CWebEngineBrowser::GoToHistory(int offset)
+{
+    QWebEngineHistory* history = m_pPage->history();
+    const QWebEngineHistoryItem item = history->itemAt(history->currentItemIndex() + offset);
+    if (offset != 0 && item.isValid())
+        history->goToItem(item);
+}
+
+void CWebEngineBrowser::FindText(const std::string& text, bool backward, bool matchCase,
+                                 std::function<void(int active, int count)> done)
+{
+    QWebEnginePage::FindFlags flags;
+    if (backward)
+        flags |= QWebEnginePage::FindBackward;
+    if (matchCase)
+        flags |= QWebEnginePage::FindCaseSensitively;
+    QPointer<CWebEngineBrowser> self(this);
+    m_pPage->findText(ToQ(text), flags, [self, done = std::move(done)](const QWebEngineFindTextResult& result) {
+        if (self && done)
+            done(result.activeMatch(), result.numberOfMatches());
+    });
+}
+
+void CWebEngineBrowser::SavePage(const std::string& path, bool complete, std::function<void(bool ok)> done)
+{
+    // The save arrives as a download of the profile (accepted there); its
+    // end tells whether the file was written.
+    disconnect(m_saveRequest);
+    m_saveRequest = connect(m_pPage->profile(), &QWebEngineProfile::downloadRequested, this,
+                            [this, done](QWebEngineDownloadRequest* download) {
+                                if (!download->isSavePageDownload() || download->page() != m_pPage)
+                                    return;
+                                disconnect(m_saveRequest);
+                                auto report = [download, done] {
+                                    if (download->isFinished() && done)
+                                        done(download->state() == QWebEngineDownloadRequest::DownloadCompleted);
+                                };
+                                connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, report);
+                                if (download->isFinished())
+                                    report();
+                            });
+    m_pPage->save(ToQ(path), complete ? QWebEngineDownloadRequest::CompleteHtmlSaveFormat
+                                      : QWebEngineDownloadRequest::SingleHtmlSaveFormat);
+}
+
+void CWebEngineBrowser::Print(QPrinter* printer, std::function<void(bool ok)> done)
+{
+    disconnect(m_printFinished);
+    m_printFinished = connect(m_pView, &QWebEngineView::printFinished, this, [this, done](bool ok) {
+        disconnect(m_printFinished);
+        if (done)
+            done(ok);
+    });
+    m_pView->print(printer);
 }
 
 void CWebEngineBrowser::ReadSelectionText(std::function<void(const std::string&)> done)

@@ -54,7 +54,16 @@ public:
 
     void ReadDocument(std::function<void(const SPageDocument&)> done) override;
     void WriteBodyHtml(const std::string& html) override;
+    void WriteFrameBodyHtml(const std::vector<int>& framePath, const std::string& html) override;
     void ReadSelectionText(std::function<void(const std::string&)> done) override;
+
+    std::vector<std::string> BackList() const override;
+    std::vector<std::string> ForwardList() const override;
+    void GoToHistory(int offset) override;
+    void FindText(const std::string& text, bool backward, bool matchCase,
+                  std::function<void(int active, int count)> done) override;
+    void SavePage(const std::string& path, bool complete, std::function<void(bool ok)> done) override;
+    void Print(QPrinter* printer, std::function<void(bool ok)> done) override;
 
 private:
     class CPage;
@@ -85,6 +94,9 @@ private:
     bool m_bSilent = false;
     unsigned m_dwDLControl = DLCTL_DLIMAGES | DLCTL_VIDEOS | DLCTL_BGSOUNDS;
     int m_nZoom = 2;
+    // Waits for the download of the last SavePage.
+    QMetaObject::Connection m_saveRequest;
+    QMetaObject::Connection m_printFinished;
 };
 
 } // namespace nimbra

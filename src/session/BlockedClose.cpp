@@ -6,14 +6,20 @@
 
 namespace nimbra {
 
-void QueueBlockedClose(CNimbraView* view, CMainFrame* frame)
+bool QueueTabClose(CNimbraView* view, CMainFrame* frame)
 {
     if (view->m_bMarkedForClose)
-        return;
+        return false;
     view->m_bMarkedForClose = true;
     view->m_bTabPending = false;
-    ++frame->m_nCWC;
     frame->ViewManager()->QueueClose(view);
+    return true;
+}
+
+void QueueBlockedClose(CNimbraView* view, CMainFrame* frame)
+{
+    if (QueueTabClose(view, frame))
+        ++frame->m_nCWC;
 }
 
 } // namespace nimbra

@@ -19,6 +19,8 @@ bool AnyMatches(const UrlList& patterns, const std::string& text)
 void CBlockedLists::Load(const std::string& closeUrlPath, const std::string& closeTitlePath)
 {
     Clear();
+    m_urlPath = closeUrlPath;
+    m_titlePath = closeTitlePath;
     ReadListFile(closeUrlPath, m_urls);
     ReadListFile(closeTitlePath, m_titles);
 }
@@ -27,6 +29,22 @@ void CBlockedLists::Clear()
 {
     m_urls.clear();
     m_titles.clear();
+}
+
+bool CBlockedLists::AddBlockedUrl(const std::string& url)
+{
+    if (url.empty())
+        return false;
+    m_urls.push_back(url);
+    return WriteListFile(kHeadingCloseUrl, m_urlPath, m_urls);
+}
+
+bool CBlockedLists::AddBlockedTitle(const std::string& title)
+{
+    if (title.empty())
+        return false;
+    m_titles.push_back(title);
+    return WriteListFile(kHeadingCloseTitle, m_titlePath, m_titles);
 }
 
 std::string CBlockedLists::IsUrlAllowed(const std::string& url, int goHome) const

@@ -21,9 +21,16 @@ public:
     void SetSwitches(const Switches& switches) { m_switches = switches; }
     const Switches& switches() const { return m_switches; }
 
-    // Empties both lists and refills them from their files.
+    // Empties both lists and refills them from their files, which the
+    // Add functions then write.
     void Load(const std::string& closeUrlPath, const std::string& closeTitlePath);
     void Clear();
+
+    // Appends a non-empty entry (repeats allowed) and writes the whole list
+    // to its file. The entry is in effect even when the file could not be
+    // written; false then, and when the entry was empty.
+    bool AddBlockedUrl(const std::string& url);
+    bool AddBlockedTitle(const std::string& title);
 
     // A non-empty string when allowed, an empty one when blocked.
     std::string IsUrlAllowed(const std::string& url, int goHome) const;
@@ -36,6 +43,8 @@ private:
     Switches m_switches;
     UrlList m_urls;
     UrlList m_titles;
+    std::string m_urlPath;
+    std::string m_titlePath;
 };
 
 } // namespace nimbra

@@ -1,5 +1,9 @@
 #include "session/OpenTabsLog.h"
 
+#include "app/NimbraApp.h"
+#include "frame/MainFrame.h"
+#include "view/NimbraView.h"
+
 #include <unordered_set>
 
 namespace nimbra {
@@ -26,6 +30,62 @@ UrlList LogEntriesToRestore(const std::string& logPath, bool removeRepeats, cons
         result.push_back(std::move(entry));
     }
     return result;
+}
+
+UrlList OpenTabUrls(const CMainFrame& frame)
+{
+    UrlList urls;
+    for (const CNimbraView* view : frame.Views()) {
+        std::string url = view->GetLocationURL();
+        urls.push_back(url.empty() ? view->m_strUrl : std::move(url));
+    }
+    return urls;
+}
+
+void SaveOpenTabs(const CMainFrame& frame, const std::string& path)
+{
+    const UrlList urls = OpenTabUrls(frame);
+    if (path.empty())
+        WriteListFile(kHeadingOpenTabsLog, CNimbraApp::Instance()->OpenTabsLogPath(), urls);
+    else
+        WriteListFile(kHeadingUrlList, path, urls);
+}
+
+void OpenListEntries(CNimbraApp& app, const UrlList& entries)
+{
+    for (const std::string& entry : entries)
+        if (!entry.empty())
+            app.OpenUrl(entry, 0, {}, 0, 0);
+}
+
+void RestoreLog(CNimbraApp& app, bool atStartup)
+{
+    CSettings& settings = app.Settings();
+    // Only entries that the start-up list really opened are skipped.
+    const bool skipStartup = atStartup && settings.GetInt(EKey::StartOpenUrl) == 1
+                             && settings.GetInt(EKey::SURepeatCheck) != 0;
+    OpenListEntries(app, LogEntriesToRestore(app.OpenTabsLogPath(), settings.GetInt(EKey::LogRepeatCheck) != 0,
+                                             skipStartup ? app.StartupPath() : std::string()));
+}
+
+void OpenStartupList(CNimbraApp& app)
+{
+    if (app.Settings().GetInt(EKey::StartOpenUrl) != 1)
+        return;
+    UrlList startup;
+    ReadListFile(app.StartupPath(), startup);
+    for (const std::string& entry : startup)
+        app.OpenUrl(entry, 0, {}, 0, 1);
+}
+
+bool AddStartupUrl(const std::string& startupPath, const std::string& url)
+{
+    if (url.size() < 3)
+        return false;
+    UrlList list;
+    ReadListFile(startupPath, list);
+    list.push_back(url);
+    return WriteListFile(kHeadingStartup, startupPath, list);
 }
 
 } // namespace nimbra

@@ -6,10 +6,34 @@
 
 namespace nimbra {
 
+class CMainFrame;
+class CNimbraApp;
+
 // The entries of the open-tabs log to open again, in order: repeats removed
 // (first occurrence kept, exact comparison) when `removeRepeats`, and the
 // entries of the start-up list removed when `startupPath` is not empty.
 // Empty entries are dropped.
 UrlList LogEntriesToRestore(const std::string& logPath, bool removeRepeats, const std::string& startupPath);
+
+// The URL of every tab in tab order: the engine's location, or the view's
+// own URL when the page has not arrived yet.
+UrlList OpenTabUrls(const CMainFrame& frame);
+
+// Writes the open tabs to a list file; the open-tabs log when `path` is empty.
+void SaveOpenTabs(const CMainFrame& frame, const std::string& path);
+
+// Opens every non-empty entry in a new tab of its own, in order.
+void OpenListEntries(CNimbraApp& app, const UrlList& entries);
+
+// Reopens the tabs of the open-tabs log. At start-up the entries of the
+// start-up list, opened just before, are skipped when SURepeatCheck is on.
+void RestoreLog(CNimbraApp& app, bool atStartup);
+
+// Opens the start-up list when StartOpenUrl is 1.
+void OpenStartupList(CNimbraApp& app);
+
+// Appends a URL of at least three characters to the start-up list.
+// False when it was too short or the file could not be written.
+bool AddStartupUrl(const std::string& startupPath, const std::string& url);
 
 } // namespace nimbra

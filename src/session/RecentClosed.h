@@ -1,11 +1,14 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace nimbra {
 
-// Pages of recently closed tabs, newest first, with the last closed URL.
+// Pages of recently closed tabs, newest first, with the last closed URL,
+// and their file "rcul.ini" (one section "RecentClosedUrl<i>" per entry
+// with the keys Title and Url).
 class CRecentClosed {
 public:
     static constexpr size_t kMaxEntries = 19;
@@ -23,9 +26,29 @@ public:
     const std::vector<SEntry>& Entries() const { return m_entries; }
     const std::string& LastClosedUrl() const { return m_strLastClosedUrl; }
 
+    // Replaces the list by the entries of the file, up to the first section
+    // without a URL. A missing file gives an empty list.
+    void Load(const std::string& path);
+    // Writes every entry and removes the sections of a longer earlier list.
+    // False when the file could not be written.
+    bool Save(const std::string& path) const;
+
+    // "&1 title" .. "&9 title", then "&A title", ..., the title shortened
+    // to the menu width.
+    std::string MenuLabel(size_t index) const;
+
+    // RectUrlEnable: keep the list in its file across restarts.
+    bool m_bSaveOnExit = true;
+    // RectUrlMenuCharLength: the width of a title in the menu.
+    int m_nMenuCharLength = 50;
+
+    // Called after the list changed.
+    void SetChangedHandler(std::function<void()> handler) { m_changed = std::move(handler); }
+
 private:
     std::vector<SEntry> m_entries;
     std::string m_strLastClosedUrl;
+    std::function<void()> m_changed;
 };
 
 } // namespace nimbra

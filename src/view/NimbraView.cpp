@@ -9,6 +9,7 @@
 #include "platform/Wildcard.h"
 #include "session/BlockedClose.h"
 #include "view/EngineServices.h"
+#include "view/ViewCommands.h"
 
 #include <QDateTime>
 #include <QTimer>
@@ -47,6 +48,7 @@ CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
     m_pBrowser->SetRegisterAsBrowser(s.RegisterAsBrowser != 0);
     m_pBrowser->SetSilent(s.SilentBrowser != 0);
     m_pChildFrame->SetDocumentTitle("Loading..");
+    RegisterViewCommands(*this);
 }
 
 void CNimbraView::OnClosing()
@@ -176,9 +178,10 @@ void CNimbraView::StartAutoRefresh(bool on)
 
 void CNimbraView::timerEvent(QTimerEvent* event)
 {
-    if (event->timerId() == m_nRefreshTimer)
-        Refresh();
-    else
+    if (event->timerId() == m_nRefreshTimer) {
+        if (!m_bNaviLock)
+            Refresh(3);
+    } else
         QWidget::timerEvent(event);
 }
 
@@ -326,6 +329,7 @@ void CNimbraView::NavigateComplete2(const std::string& url)
             status->SetZone(UrlZone(location.empty() ? url : location));
     }
     SetTabImage(TABIMG_NAVIGATED);
+    Q_EMIT m_pMainFrame->OpenTabsChanged();
 }
 
 void CNimbraView::TitleChange(const std::string& text)

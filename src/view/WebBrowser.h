@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+class QPrinter;
 class QWidget;
 
 namespace nimbra {
@@ -67,6 +68,8 @@ struct SPageDocument {
     std::string url;
     std::string title;
     std::string bodyHtml;
+    std::string contentType; // MIME type, empty when unknown
+    long long size = -1;     // bytes of the document, -1 when unknown
     std::vector<SPageElement> elements;
     std::vector<SPageDocument> frames; // in order
 };
@@ -108,7 +111,27 @@ public:
     // absolute link and image URLs, and every frame's document in order.
     virtual void ReadDocument(std::function<void(const SPageDocument&)> done) = 0;
     virtual void WriteBodyHtml(const std::string& html) = 0;
+    // The same for the frame reached by `framePath`: indices into
+    // SPageDocument::frames, one per level.
+    virtual void WriteFrameBodyHtml(const std::vector<int>& framePath, const std::string& html) = 0;
     virtual void ReadSelectionText(std::function<void(const std::string&)> done) = 0;
+
+    // Titles of the session history around the page, nearest first.
+    virtual std::vector<std::string> BackList() const = 0;
+    virtual std::vector<std::string> ForwardList() const = 0;
+    // Moves through the history: `offset` < 0 back, > 0 forward.
+    virtual void GoToHistory(int offset) = 0;
+
+    // Highlights the next (or previous) match of `text` in the page; an
+    // empty text clears the highlight. `done` gets the active match (from
+    // 1, 0 = none) and the number of matches.
+    virtual void FindText(const std::string& text, bool backward, bool matchCase,
+                          std::function<void(int active, int count)> done) = 0;
+    // Saves the page as `path`: the complete page (its resources in a folder
+    // beside it) or the HTML alone. `done` tells whether the file was written.
+    virtual void SavePage(const std::string& path, bool complete, std::function<void(bool ok)> done) = 0;
+    // Prints the page; `done` tells whether it was printed.
+    virtual void Print(QPrinter* printer, std::function<void(bool ok)> done) = 0;
 };
 
 // Creates the engine of a new tab inside `parent`.

@@ -87,6 +87,23 @@ public:
     {
         m_inner->ReadSelectionText(done);
     }
+    void WriteFrameBodyHtml(const std::vector<int>& path, const std::string& html) override
+    {
+        m_inner->WriteFrameBodyHtml(path, html);
+    }
+    std::vector<std::string> BackList() const override { return m_inner->BackList(); }
+    std::vector<std::string> ForwardList() const override { return m_inner->ForwardList(); }
+    void GoToHistory(int offset) override { m_inner->GoToHistory(offset); }
+    void FindText(const std::string& text, bool backward, bool matchCase,
+                  std::function<void(int, int)> done) override
+    {
+        m_inner->FindText(text, backward, matchCase, done);
+    }
+    void SavePage(const std::string& path, bool complete, std::function<void(bool)> done) override
+    {
+        m_inner->SavePage(path, complete, done);
+    }
+    void Print(QPrinter* printer, std::function<void(bool)> done) override { m_inner->Print(printer, done); }
 
     bool BeforeNavigate2(const std::string& url, int flags, const std::string& frame) override
     {

@@ -3,6 +3,8 @@
 #include "view/WebBrowser.h"
 
 #include <QWidget>
+#include <cctype>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -53,6 +55,83 @@ public:
     void ReadDocument(std::function<void(const nimbra::SPageDocument&)> done) override { done(document); }
     void WriteBodyHtml(const std::string& html) override { document.bodyHtml = html; }
     void ReadSelectionText(std::function<void(const std::string&)> done) override { done(selection); }
+    void WriteFrameBodyHtml(const std::vector<int>& framePath, const std::string& html) override
+    {
+        nimbra::SPageDocument* d = &document;
+        for (int index : framePath) {
+            if (index < 0 || size_t(index) >= d->frames.size())
+                return;
+            d = &d->frames[size_t(index)];
+        }
+        d->bodyHtml = html;
+    }
+    std::vector<std::string> BackList() const override
+    {
+        std::vector<std::string> titles;
+        for (size_t i = m_historyPos; i-- > 0;)
+            titles.push_back(TitleOf(m_history[i]));
+        return titles;
+    }
+    std::vector<std::string> ForwardList() const override
+    {
+        std::vector<std::string> titles;
+        for (size_t i = m_historyPos + 1; i < m_history.size(); ++i)
+            titles.push_back(TitleOf(m_history[i]));
+        return titles;
+    }
+    void GoToHistory(int offset) override
+    {
+        const long long pos = (long long)m_historyPos + offset;
+        if (offset == 0 || pos < 0 || pos >= (long long)m_history.size())
+            return;
+        m_historyPos = size_t(pos);
+        Navigate(m_history[m_historyPos], 0, {});
+    }
+    // Counts the matches in the body's HTML; the active match is the first.
+    void FindText(const std::string& text, bool backward, bool matchCase,
+                  std::function<void(int active, int count)> done) override
+    {
+        finds.push_back({text, backward, matchCase});
+        auto fold = [matchCase](std::string s) {
+            if (!matchCase)
+                for (char& c : s)
+                    c = char(std::tolower((unsigned char)c));
+            return s;
+        };
+        const std::string body = fold(document.bodyHtml), needle = fold(text);
+        int count = 0;
+        for (size_t at = needle.empty() ? std::string::npos : body.find(needle); at != std::string::npos;
+             at = body.find(needle, at + needle.size()))
+            ++count;
+        if (done)
+            done(count ? 1 : 0, count);
+    }
+    // Writes the body as the saved file.
+    void SavePage(const std::string& path, bool complete, std::function<void(bool ok)> done) override
+    {
+        saves.push_back({path, complete});
+        FILE* f = std::fopen(path.c_str(), "wb");
+        if (f) {
+            std::fputs(document.bodyHtml.c_str(), f);
+            std::fclose(f);
+        }
+        if (done)
+            done(f != nullptr);
+    }
+    void Print(QPrinter*, std::function<void(bool ok)> done) override
+    {
+        ++prints;
+        if (done)
+            done(true);
+    }
+    struct Find {
+        std::string text;
+        bool backward;
+        bool matchCase;
+    };
+    std::vector<Find> finds;
+    std::vector<std::pair<std::string, bool>> saves;
+    int prints = 0;
 
     // A page's window.open(url): the pop-up's engine plays its first
     // navigation (held with `holdFirst`). nullptr when the view cancelled
@@ -79,6 +158,12 @@ public:
     std::string selection;
 
 private:
+    static std::string TitleOf(const std::string& url)
+    {
+        const auto it = Titles().find(url);
+        return it != Titles().end() ? it->second : url;
+    }
+
     nimbra::IWebBrowserEvents* m_pEvents = nullptr;
     QWidget* m_pWidget;
     std::string m_location;

@@ -1,0 +1,123 @@
+// Tab bar operations with many tabs: adding an item, renaming it and
+// removing it, on a frame whose tabs have engines that do nothing.
+// Run it offscreen under dbus-run-session (the frame starts its DDE server).
+#include "app/NimbraApp.h"
+#include "bars/ViewManager.h"
+#include "frame/MainFrame.h"
+#include "view/NimbraView.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+using namespace nimbra;
+
+namespace {
+
+class CIdleBrowser : public IWebBrowser {
+public:
+    explicit CIdleBrowser(QWidget* parent) : m_widget(parent) {}
+    QWidget* Widget() override { return &m_widget; }
+    void SetEvents(IWebBrowserEvents*) override {}
+    void Navigate(const std::string&, int, const std::string&) override {}
+    void GoBack() override {}
+    void GoForward() override {}
+    void GoHome() override {}
+    void Refresh(int) override {}
+    void Stop() override {}
+    std::string LocationURL() const override { return {}; }
+    std::string LocationName() const override { return {}; }
+    bool Busy() const override { return false; }
+    void SetRegisterAsBrowser(bool) override {}
+    void SetSilent(bool) override {}
+    int GetZoom() const override { return 2; }
+    void SetZoom(int) override {}
+    void SetDownloadControl(unsigned) override {}
+    unsigned DownloadControl() const override { return 0; }
+    void SetHostUI(unsigned, unsigned) override {}
+    void ReadDocument(std::function<void(const SPageDocument&)>) override {}
+    void WriteBodyHtml(const std::string&) override {}
+    void WriteFrameBodyHtml(const std::vector<int>&, const std::string&) override {}
+    void ReadSelectionText(std::function<void(const std::string&)>) override {}
+    std::vector<std::string> BackList() const override { return {}; }
+    std::vector<std::string> ForwardList() const override { return {}; }
+    void GoToHistory(int) override {}
+    void FindText(const std::string&, bool, bool, std::function<void(int, int)>) override {}
+    void SavePage(const std::string&, bool, std::function<void(bool)>) override {}
+    void Print(QPrinter*, std::function<void(bool)>) override {}
+
+private:
+    QWidget m_widget;
+};
+
+struct SFrame {
+    QTemporaryDir home;
+    std::unique_ptr<CNimbraApp> app;
+    CMainFrame* frame = nullptr;
+    std::vector<CNimbraView*> views;
+
+    explicit SFrame(int tabs)
+    {
+        qputenv("NIMBRA_HOME", home.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+        app = std::make_unique<CNimbraApp>();
+        app->InitPaths();
+        app->SetBrowserFactory([](QWidget* parent) { return std::make_unique<CIdleBrowser>(parent); });
+        app->CreateMainFrame();
+        frame = app->MainFrame();
+        frame->show();
+        for (int i = 0; i < tabs; ++i)
+            views.push_back(frame->CreateNewView());
+    }
+};
+
+enum class EOp { Add, Rename, Remove };
+
+// Adds `n` tabs, renames each, removes them all; only `op` is timed.
+// items_per_second gives the time of one operation.
+void Run(benchmark::State& state, EOp op)
+{
+    const int n = int(state.range(0));
+    SFrame f(n);
+    CViewManager* tabs = f.frame->ViewManager();
+    for (auto _ : state) {
+        if (op != EOp::Add)
+            state.PauseTiming();
+        for (int i = 0; i < n; ++i)
+            tabs->AddTab(f.views[size_t(i)], "http://example.com/page/" + std::to_string(i));
+        if (op == EOp::Add)
+            state.PauseTiming();
+        if (op == EOp::Rename)
+            state.ResumeTiming();
+        for (int i = 0; i < n; ++i)
+            tabs->SetItemText(i, "renamed title of the page number " + std::to_string(i));
+        if (op == EOp::Rename)
+            state.PauseTiming();
+        if (op == EOp::Remove)
+            state.ResumeTiming();
+        for (int i = n - 1; i >= 0; --i)
+            tabs->RemoveTab(f.views[size_t(i)]);
+        if (op != EOp::Remove)
+            state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_AddTab(benchmark::State& state) { Run(state, EOp::Add); }
+void BM_RenameTab(benchmark::State& state) { Run(state, EOp::Rename); }
+void BM_RemoveTab(benchmark::State& state) { Run(state, EOp::Remove); }
+
+} // namespace
+
+BENCHMARK(BM_AddTab)->Arg(5)->Arg(50)->Arg(500)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RenameTab)->Arg(5)->Arg(50)->Arg(500)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RemoveTab)->Arg(5)->Arg(50)->Arg(500)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

@@ -1,0 +1,39 @@
+// The address bar's commands.
+#include "bars/AddressBar.h"
+#include "bars/AddressCombo.h"
+#include "frame/CommandRouter.h"
+#include "frame/MainFrame.h"
+#include "platform/Text.h"
+
+#include <QLineEdit>
+
+namespace nimbra {
+
+namespace {
+enum : int {
+    ID_ENTER = 1,
+    ID_VIEW_GO_BUTTON = 32928,
+};
+} // namespace
+
+void RegisterAddressCommands(CMainFrame& frame, CCommandTable& table)
+{
+    CMainFrame* pFrame = &frame;
+    table.SetHandler(ID_VIEW_GO_BUTTON, [pFrame] {
+        if (CAddressBar* bar = CAddressBar::Of(*pFrame))
+            bar->SetGoButtonVisible(!bar->IsGoButtonVisible());
+    });
+    table.SetUpdateHandler(ID_VIEW_GO_BUTTON, [pFrame](SCmdUI& ui) {
+        CAddressBar* bar = CAddressBar::Of(*pFrame);
+        ui.Enable(bar != nullptr);
+        ui.SetCheck(bar && bar->IsGoButtonVisible());
+    });
+    // Enter outside a field that takes it; the page receives its own keys.
+    table.SetHandler(ID_ENTER, [pFrame] {
+        CAddressCombo* combo = pFrame->AddressCombo();
+        if (combo && combo->lineEdit()->hasFocus())
+            combo->Go(Trim(FromQ(combo->lineEdit()->text())), 1, 0, 1, 1);
+    });
+}
+
+} // namespace nimbra

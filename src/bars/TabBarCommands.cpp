@@ -1,0 +1,35 @@
+// Commands of the tab menu that the tab bar carries.
+#include "bars/ViewManager.h"
+#include "frame/CommandRouter.h"
+#include "frame/MainFrame.h"
+
+namespace nimbra {
+
+namespace {
+
+enum : int {
+    ID_NEXT_TAB = 32773,
+    ID_PREVIOUS_TAB = 32774,
+    ID_TAB_MANAGER = 32777,
+    ID_TAB_BAR = 32771,
+};
+
+} // namespace
+
+void RegisterTabBarCommands(CMainFrame& frame)
+{
+    CCommandTable& t = frame.Router().Table(CCommandRouter::ELevel::Frame);
+    CViewManager* tabs = frame.ViewManager();
+    auto twoTabs = [tabs](SCmdUI& ui) { ui.Enable(tabs->GetItemCount() >= 2); };
+
+    t.SetHandler(ID_NEXT_TAB, [tabs] { tabs->SelectNextTab(false); });
+    t.SetUpdateHandler(ID_NEXT_TAB, twoTabs);
+    t.SetHandler(ID_PREVIOUS_TAB, [tabs] { tabs->SelectNextTab(true); });
+    t.SetUpdateHandler(ID_PREVIOUS_TAB, twoTabs);
+    t.SetHandler(ID_TAB_MANAGER, [tabs] { tabs->ShowTabManager(); });
+    t.SetUpdateHandler(ID_TAB_MANAGER, [tabs](SCmdUI& ui) { ui.Enable(tabs->GetItemCount() >= 1); });
+    t.SetHandler(ID_TAB_BAR, [tabs] { tabs->ShowBar(!tabs->IsBarVisible()); });
+    t.SetUpdateHandler(ID_TAB_BAR, [tabs](SCmdUI& ui) { ui.SetCheck(tabs->IsBarVisible()); });
+}
+
+} // namespace nimbra

@@ -1,0 +1,109 @@
+#include "bars/TabManagerDlg.h"
+
+#include "bars/ViewManager.h"
+#include "frame/MainFrame.h"
+#include "platform/Paths.h"
+#include "platform/Text.h"
+#include "view/NimbraView.h"
+
+#include <QBitmap>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace nimbra {
+
+namespace {
+
+// The page image: the first 16x16 image of res/bk.bmp (magenta
+// transparent), else the style's file icon.
+QIcon PageIcon(const QStyle* style)
+{
+    const std::string path = DataFile("res/bk.bmp");
+    QPixmap strip;
+    if (FileExists(path) && strip.load(ToQ(path)) && strip.width() >= 16 && strip.height() >= 16) {
+        strip.setMask(strip.createMaskFromColor(QColor(0xFF, 0x00, 0xFF), Qt::MaskInColor));
+        return QIcon(strip.copy(0, 0, 16, 16));
+    }
+    return style->standardIcon(QStyle::SP_FileIcon);
+}
+
+} // namespace
+
+CTabManagerDlg::CTabManagerDlg(CMainFrame* mainFrame) : QDialog(mainFrame), m_pMainFrame(mainFrame)
+{
+    setWindowTitle(QStringLiteral("タブ マネージャー"));
+    m_pList = new QListWidget(this);
+    m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_pList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_pShow = new QPushButton(QStringLiteral("表示(&A)"), this);
+    m_pCloseTabs = new QPushButton(QStringLiteral("タブを閉じる(&C)"), this);
+    auto* close = new QPushButton(QStringLiteral("閉じる(&E)"), this);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(m_pShow);
+    buttons->addWidget(m_pCloseTabs);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(m_pList, 1);
+    layout->addLayout(buttons);
+    resize(480, 320);
+
+    connect(m_pShow, &QPushButton::clicked, this, &CTabManagerDlg::OnShowTab);
+    connect(m_pCloseTabs, &QPushButton::clicked, this, &CTabManagerDlg::OnCloseTabs);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_pList, &QListWidget::itemDoubleClicked, this, &CTabManagerDlg::OnShowTab);
+    connect(m_pList, &QListWidget::itemSelectionChanged, this, &CTabManagerDlg::UpdateButtons);
+    Fill();
+}
+
+void CTabManagerDlg::Fill()
+{
+    CViewManager* tabs = m_pMainFrame->ViewManager();
+    const QIcon icon = PageIcon(style());
+    m_pList->clear();
+    for (int i = 0; i < tabs->GetItemCount(); ++i) {
+        const CNimbraView* view = tabs->ViewAt(i);
+        const QString title = view ? ToQ(view->m_strTitle) : QStringLiteral("タイトル不明");
+        m_pList->addItem(new QListWidgetItem(icon, title));
+    }
+    if (QListWidgetItem* active = m_pList->item(tabs->GetCurSel())) {
+        active->setSelected(true);
+        m_pList->setCurrentItem(active);
+    }
+    UpdateButtons();
+}
+
+void CTabManagerDlg::UpdateButtons()
+{
+    const qsizetype selected = m_pList->selectedItems().size();
+    m_pShow->setEnabled(selected == 1);
+    m_pCloseTabs->setEnabled(selected >= 1);
+}
+
+void CTabManagerDlg::OnShowTab()
+{
+    const QList<QListWidgetItem*> selected = m_pList->selectedItems();
+    if (selected.size() != 1)
+        return;
+    m_pMainFrame->ViewManager()->SelectTab(m_pList->row(selected.front()));
+    accept();
+}
+
+void CTabManagerDlg::OnCloseTabs()
+{
+    std::vector<int> rows;
+    for (QListWidgetItem* item : m_pList->selectedItems())
+        rows.push_back(m_pList->row(item));
+    std::sort(rows.rbegin(), rows.rend());
+    CViewManager* tabs = m_pMainFrame->ViewManager();
+    for (int row : rows)
+        tabs->CloseTab(row);
+    tabs->Refresh();
+    Fill();
+}
+
+} // namespace nimbra

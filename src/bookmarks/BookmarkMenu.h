@@ -1,0 +1,122 @@
+#pragma once
+
+#include "bookmarks/BookmarkFile.h"
+
+#include <QPointer>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QObject;
+
+namespace nimbra {
+
+enum : int {
+    ID_BOOKMARK_ADD = 32821,     // "追加(&A)..."; marks the bookmark menu
+    ID_BOOKMARK_ADD_ALL = 32889, // "すべて追加(&C)"
+    ID_BOOKMARK_EDIT = 61241,    // "編集(&E)..."
+    ID_BOOKMARK_ADD_TAB = 61238, // tab menu "ブックマークに追加(&A)..."
+    ID_BOOKMARK_FIRST = 34000,   // link n of the file has command 34000 + n
+    ID_BOOKMARK_LAST = 44000,    // the last command that opens a link
+};
+
+// The bookmark menu is the fourth menu of the menu bar; it keeps its first
+// four items (add, add all, edit, separator) at every rebuild.
+inline constexpr int kBookmarkMenuIndex = 3;
+inline constexpr int kBookmarkFixedItems = 4;
+inline constexpr char kBookmarkTreeRootText[] = "Nimbra Browser Bookmark";
+
+// Folders nested deeper than this get no submenu of their own: their
+// entries go into the deepest submenu. The tree and the link bar still see
+// every folder.
+inline constexpr int kMaxBookmarkMenuDepth = 32;
+
+// The link bar as the bookmark pass fills it.
+class IBookmarkLinkBar {
+public:
+    virtual ~IBookmarkLinkBar() = default;
+    virtual void ClearButtons() = 0;
+    // A link (command id, no drop-down) or a folder (empty URL, id -1, its
+    // popup menu as drop-down).
+    virtual void AddButton(const std::string& title, const std::string& url, int id, QMenu* dropDown) = 0;
+};
+
+// The side bar's bookmark tree as the bookmark pass fills it. Items are
+// handles the tree hands out.
+class IBookmarkTree {
+public:
+    using Item = void*;
+    virtual ~IBookmarkTree() = default;
+    // Leaves only the root item (kBookmarkTreeRootText) and returns it.
+    virtual Item ResetRoot() = 0;
+    // A folder item (closed/open folder images) at the end of `parent`.
+    virtual Item AddFolder(Item parent, const std::string& name) = 0;
+    // A link item (bookmark image) at the end of `parent`; `number` is its
+    // link number (command - ID_BOOKMARK_FIRST).
+    virtual void AddLink(Item parent, const std::string& title, int number) = 0;
+    virtual void ExpandAndSelectRoot() = 0;
+};
+
+// Titles are shown at most this wide (menus, link bar buttons), so a
+// runaway line of the file cannot make a widget unusable.
+inline constexpr int kMaxBookmarkTextWidth = 1024;
+
+// The text of a bookmark in the menu: with `shorten` on, titles wider than
+// `width` are cut and get "..." (or "...." after a cut before a 2-wide
+// character); without it only kMaxBookmarkTextWidth applies.
+std::string BookmarkMenuText(std::string_view title, bool shorten, int width);
+
+// The menu at kBookmarkMenuIndex when its first item is ID_BOOKMARK_ADD;
+// nullptr otherwise.
+QMenu* FindBookmarkMenu(const QMenuBar* bar);
+
+// The bookmark items of the menu, the URL table behind their commands, and
+// the calls that fill the link bar and the side-bar tree.
+class CBookmarkMenu {
+public:
+    struct Options {
+        bool shortenTitles = false; // MenuTitle
+        int titleWidth = 20;        // MenuTitleLength
+    };
+
+    // `run` is called with the command of a chosen bookmark item.
+    explicit CBookmarkMenu(std::function<void(int id)> run);
+
+    void SetLinkBar(IBookmarkLinkBar* linkBar) { m_pLinkBar = linkBar; }
+    void SetTree(IBookmarkTree* tree) { m_pTree = tree; }
+    IBookmarkLinkBar* LinkBar() const { return m_pLinkBar; }
+    IBookmarkTree* Tree() const { return m_pTree; }
+
+    // Removes the bookmark items of `menu` and empties the link bar, the
+    // tree and the URL table.
+    void Clear(QMenu* menu);
+    // Clear() followed by the items of `root`, in file order.
+    void Rebuild(QMenu* menu, const BookmarkItem& root, const Options& options);
+    // Appends one link at the end of the root list, as a rebuild would
+    // place it after the file gained it there.
+    void AppendRootLink(QMenu* menu, const std::string& title, const std::string& url, const Options& options);
+
+    // The URL of a bookmark command; empty when the command has none.
+    std::string UrlOf(int id) const;
+    const std::vector<std::string>& Urls() const { return m_urls; }
+    // Links placed so far; the next command is ID_BOOKMARK_FIRST + LinkCount().
+    int LinkCount() const { return int(m_urls.size()); }
+
+private:
+    struct Pass;
+    QAction* AddLinkItem(QMenu* menu, const std::string& title, const Options& options);
+
+    std::function<void(int)> m_run;
+    IBookmarkLinkBar* m_pLinkBar = nullptr;
+    IBookmarkTree* m_pTree = nullptr;
+    IBookmarkTree::Item m_treeRoot = nullptr;
+    std::vector<std::string> m_urls;
+    // Items and submenus made for the top menu, deleted at the next Clear().
+    std::vector<QPointer<QObject>> m_owned;
+};
+
+} // namespace nimbra

@@ -1,0 +1,251 @@
+#include "session/SessionCommands.h"
+
+#include "app/NimbraApp.h"
+#include "bars/AddressCombo.h"
+#include "frame/CommandRouter.h"
+#include "frame/MainFrame.h"
+#include "frame/MenuResource.h"
+#include "platform/Text.h"
+#include "session/OpenTabsAutoSave.h"
+#include "session/OpenTabsLog.h"
+#include "view/NimbraView.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <cstdio>
+
+namespace nimbra {
+
+namespace {
+
+enum : int {
+    ID_OPEN_LAST_CLOSED = 32865,
+    ID_LOG_RESTORE = 32866,
+    ID_LOG_SAVE = 32869,
+    ID_LIST_SAVE = 32876,
+    ID_LIST_OPEN = 32877,
+    ID_RESTORE_CLOSE_ALL = 32941,
+    ID_RECENT_OPEN_ALL = 32964,
+    ID_RECENT_SAVE_ON_EXIT = 61246,
+    ID_RECENT_FIRST = 44257,
+    ID_ADD_STARTUP = 61237,
+    ID_BLOCK_URL_CONTEXT = 32842,
+    ID_BLOCK_TITLE_CONTEXT = 32959,
+};
+
+constexpr char kAutoSaveName[] = "OpenTabsAutoSave";
+
+std::string SystemListFileDialog(QWidget* parent, bool save, const std::string& folder, const std::string& name)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilters({QStringLiteral("Nimbra リストファイル (*.nbl)"), QStringLiteral("すべてのファイル (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("nbl"));
+    dialog.setDirectory(folder.empty() ? QDir::homePath() : ToQ(folder));
+    if (!name.empty())
+        dialog.selectFile(ToQ(name));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return FromQ(dialog.selectedFiles().first());
+}
+
+ListFileDialog& Dialog()
+{
+    static ListFileDialog dialog = SystemListFileDialog;
+    return dialog;
+}
+
+void SaveListFile(CMainFrame& frame)
+{
+    CSettings& settings = CNimbraApp::Instance()->Settings();
+    const std::string path = Dialog()(&frame, true, settings.GetString(EKey::LastSavePath),
+                                      DefaultListFileName(QDateTime::currentDateTime()));
+    if (path.empty())
+        return;
+    SaveOpenTabs(frame, path);
+    settings.WriteString(EKey::LastSavePath, FolderOf(path));
+}
+
+void OpenListFile(CMainFrame& frame)
+{
+    CNimbraApp* app = CNimbraApp::Instance();
+    CSettings& settings = app->Settings();
+    const std::string path = Dialog()(&frame, false, settings.GetString(EKey::LastOpenPath), {});
+    if (path.empty())
+        return;
+    UrlList entries;
+    ReadListFile(path, entries);
+    OpenListEntries(*app, entries);
+    frame.PostFocusView();
+    settings.WriteString(EKey::LastOpenPath, FolderOf(path));
+}
+
+// A tab menu command: acts on the context tab, then forgets it.
+std::function<void()> OnContextTab(CMainFrame& frame, std::function<void(CNimbraView*)> action)
+{
+    return [&frame, action] {
+        if (CNimbraView* view = frame.ContextView())
+            action(view);
+        frame.m_nContextTab = -1;
+    };
+}
+
+void RegisterListCommands(CMainFrame& frame, CCommandTable& t)
+{
+    CNimbraApp* app = CNimbraApp::Instance();
+    t.SetHandler(ID_LIST_SAVE, [&frame] { SaveListFile(frame); });
+    t.SetHandler(ID_LIST_OPEN, [&frame] { OpenListFile(frame); });
+    t.SetHandler(ID_LOG_SAVE, [&frame] { SaveOpenTabs(frame, {}); });
+    t.SetHandler(ID_LOG_RESTORE, [app] { RestoreLog(*app, false); });
+    t.SetHandler(ID_RESTORE_CLOSE_ALL, [&frame, app] {
+        const UrlList restore = frame.m_closeAllRestore;
+        OpenListEntries(*app, restore);
+        frame.PostFocusView();
+    });
+    t.SetHandler(ID_ADD_STARTUP, OnContextTab(frame, [app](CNimbraView* view) {
+                     AddStartupUrl(app->StartupPath(), view->GetLocationURL());
+                 }));
+}
+
+void RegisterRecentClosedCommands(CMainFrame& frame, CCommandTable& t)
+{
+    CNimbraApp* app = CNimbraApp::Instance();
+    CRecentClosed& recent = frame.RecentClosed();
+    recent.m_bSaveOnExit = app->Settings().GetInt(EKey::RectUrlEnable) != 0;
+    recent.m_nMenuCharLength = app->Settings().GetInt(EKey::RectUrlMenuCharLength);
+    recent.SetChangedHandler([&frame] { RebuildRecentClosedMenu(frame); });
+    recent.Load(app->RecentClosedPath());
+
+    t.SetRangeHandler(ID_RECENT_FIRST, ID_RECENT_FIRST + int(CRecentClosed::kMaxEntries) - 1, [&frame](int id) {
+        const auto& entries = frame.RecentClosed().Entries();
+        const size_t index = size_t(id - ID_RECENT_FIRST);
+        if (index < entries.size())
+            frame.AddressCombo()->Go(entries[index].url, 0, 1, 0, 1);
+    });
+    t.SetHandler(ID_RECENT_OPEN_ALL, [&frame, app] {
+        UrlList urls;
+        for (const CRecentClosed::SEntry& entry : frame.RecentClosed().Entries())
+            urls.push_back(entry.url);
+        OpenListEntries(*app, urls);
+        frame.PostFocusView();
+    });
+    t.SetHandler(ID_RECENT_SAVE_ON_EXIT,
+                 [&frame] { frame.RecentClosed().m_bSaveOnExit = !frame.RecentClosed().m_bSaveOnExit; });
+    t.SetUpdateHandler(ID_RECENT_SAVE_ON_EXIT,
+                       [&frame](SCmdUI& ui) { ui.SetCheck(frame.RecentClosed().m_bSaveOnExit); });
+    t.SetHandler(ID_OPEN_LAST_CLOSED, [&frame] {
+        const std::string url = frame.RecentClosed().LastClosedUrl();
+        if (!url.empty())
+            frame.AddressCombo()->Go(url, 0, frame.FrameSettings().BookmarkNewTab == 1 ? 1 : 0, 0, 1);
+    });
+    t.SetUpdateHandler(ID_OPEN_LAST_CLOSED,
+                       [&frame](SCmdUI& ui) { ui.Enable(!frame.RecentClosed().LastClosedUrl().empty()); });
+}
+
+// The active tab's commands (32875, 32960) belong to the view; these are
+// the tab menu's.
+void RegisterBlockedListCommands(CMainFrame& frame, CCommandTable& t)
+{
+    t.SetHandler(ID_BLOCK_URL_CONTEXT, OnContextTab(frame, [&frame](CNimbraView* view) {
+                     const std::string url = view->GetLocationURL();
+                     if (!url.empty())
+                         frame.BlockedLists().AddBlockedUrl(url);
+                     if (frame.FrameSettings().RLCCloseTab != 0)
+                         frame.CloseTab(view);
+                 }));
+    t.SetHandler(ID_BLOCK_TITLE_CONTEXT, OnContextTab(frame, [&frame](CNimbraView* view) {
+                     frame.BlockedLists().AddBlockedTitle(view->GetLocationName());
+                 }));
+}
+
+void StartOpenTabsAutoSave(CMainFrame& frame)
+{
+    auto* saver = new COpenTabsAutoSave([&frame] { return OpenTabUrls(frame); },
+                                        CNimbraApp::Instance()->OpenTabsLogPath(), &frame);
+    saver->setObjectName(QString::fromLatin1(kAutoSaveName));
+    // Only while the exit writes the log too: otherwise the log holds what
+    // the user saved on purpose.
+    QObject::connect(&frame, &CMainFrame::OpenTabsChanged, saver, [&frame, saver] {
+        if (frame.FrameSettings().ExitSaveLog != 0)
+            saver->Schedule();
+    });
+}
+
+} // namespace
+
+void SetListFileDialog(ListFileDialog dialog)
+{
+    Dialog() = dialog ? std::move(dialog) : ListFileDialog(SystemListFileDialog);
+}
+
+std::string DefaultListFileName(const QDateTime& time)
+{
+    static const char* const kWeekdays[] = {"日", "月", "火", "水", "木", "金", "土"};
+    const QDate date = time.date();
+    const QTime clock = time.time();
+    char name[96];
+    std::snprintf(name, sizeof(name), "%04d-%02d-%02d(%s)%02d-%02d-%02d-%d", date.year(), date.month(), date.day(),
+                  kWeekdays[date.dayOfWeek() % 7], clock.hour(), clock.minute(), clock.second(), clock.msec());
+    return name;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+void RegisterSessionCommands(CMainFrame& frame)
+{
+    CCommandTable& t = frame.Router().Table(CCommandRouter::ELevel::Frame);
+    RegisterListCommands(frame, t);
+    RegisterRecentClosedCommands(frame, t);
+    RegisterBlockedListCommands(frame, t);
+    StartOpenTabsAutoSave(frame);
+}
+
+void RebuildRecentClosedMenu(CMainFrame& frame)
+{
+    QMenu* menu = FindPopup(frame.menuBar(), {0, 6});
+    if (!menu)
+        return;
+    menu->clear();
+    CCommandRouter& router = frame.Router();
+    const CRecentClosed& recent = frame.RecentClosed();
+    for (size_t i = 0; i < recent.Entries().size(); ++i) {
+        QAction* action = router.Action(ID_RECENT_FIRST + int(i));
+        action->setText(ToQ(recent.MenuLabel(i)));
+        menu->addAction(action);
+    }
+    menu->addSeparator();
+    menu->addAction(router.Action(ID_RECENT_SAVE_ON_EXIT));
+    menu->addAction(router.Action(ID_RECENT_OPEN_ALL));
+}
+
+void SaveSessionAtExit(CMainFrame& frame)
+{
+    if (COpenTabsAutoSave* saver = OpenTabsAutoSaveOf(frame))
+        saver->Stop();
+    if (frame.FrameSettings().ExitSaveLog != 0)
+        SaveOpenTabs(frame, {});
+
+    CNimbraApp* app = CNimbraApp::Instance();
+    const CRecentClosed& recent = frame.RecentClosed();
+    app->Settings().WriteInt(EKey::RectUrlEnable, recent.m_bSaveOnExit ? 1 : 0);
+    if (recent.m_bSaveOnExit)
+        recent.Save(app->RecentClosedPath());
+    else
+        QFile::remove(QString::fromStdString(app->RecentClosedPath()));
+}
+
+COpenTabsAutoSave* OpenTabsAutoSaveOf(const CMainFrame& frame)
+{
+    return frame.findChild<COpenTabsAutoSave*>(QString::fromLatin1(kAutoSaveName), Qt::FindDirectChildrenOnly);
+}
+
+} // namespace nimbra

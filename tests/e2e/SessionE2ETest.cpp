@@ -1,0 +1,163 @@
+#include "frame/ChildFrame.h"
+#include "frame/MenuResource.h"
+#include "platform/Ini.h"
+#include "session/ListFile.h"
+
+#include "HttpServer.h"
+#include "TestBrowser.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace nimbra;
+using testenv::SpinUntil;
+
+namespace {
+
+constexpr int kLoadMs = 60000;
+
+// The browser program in a data directory of its own.
+class BrowserProcess {
+public:
+    explicit BrowserProcess(const QString& home) : m_home(home) {}
+    ~BrowserProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(10000);
+        }
+    }
+
+    void Start(const QStringList& arguments)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("NIMBRA_HOME", m_home);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.start(qEnvironmentVariable("NIMBRA_BIN_DIR") + "/nimbrab", arguments);
+        ASSERT_TRUE(m_process.waitForStarted(10000));
+    }
+    // SIGKILL: nothing of the exit runs.
+    void Crash()
+    {
+        m_process.kill();
+        m_process.waitForFinished(10000);
+    }
+    bool Terminate()
+    {
+        m_process.terminate();
+        return m_process.waitForFinished(20000) && m_process.exitStatus() == QProcess::NormalExit;
+    }
+
+private:
+    QString m_home;
+    QProcess m_process;
+};
+
+UrlList ReadList(const std::string& path)
+{
+    UrlList list;
+    ReadListFile(path, list);
+    return list;
+}
+
+} // namespace
+
+TEST(SessionProcessE2E, AKilledBrowserGetsItsTabsBackAtTheNextStart)
+{
+    testenv::HttpServer server;
+    server.AddHtml("/a", "A");
+    server.AddHtml("/b", "B");
+    server.AddHtml("/c", "C");
+    QTemporaryDir home;
+    const std::string dir = QFile::encodeName(home.path()).toStdString();
+    const std::string log = dir + "/eaou.log";
+    CIniFile(dir + "/nimbrab.ini").WriteInt("Options", "StartupLogRestor", 1);
+    const UrlList urls{server.Url("/a").toStdString(), server.Url("/b").toStdString(),
+                       server.Url("/c").toStdString()};
+    {
+        BrowserProcess browser(home.path());
+        browser.Start({server.Url("/a"), server.Url("/b"), server.Url("/c")});
+        ASSERT_TRUE(server.WaitForRequest("/c", kLoadMs));
+        // The log follows the open tabs within a few seconds.
+        ASSERT_TRUE(SpinUntil([&] { return ReadList(log) == urls; }, 10000)) << testenv::ReadFile(log);
+        browser.Crash();
+    }
+    EXPECT_EQ(ReadList(log), urls);
+
+    BrowserProcess next(home.path());
+    next.Start({});
+    const auto requestedTwice = [&] {
+        const QStringList requests = server.Requests();
+        return requests.count("/a") >= 2 && requests.count("/b") >= 2 && requests.count("/c") >= 2;
+    };
+    EXPECT_TRUE(SpinUntil(requestedTwice, kLoadMs)) << server.Requests().join(' ').toStdString();
+    ASSERT_TRUE(next.Terminate());
+    // Restored once each, in their order, and saved again at the exit.
+    EXPECT_EQ(ReadList(log), urls);
+}
+
+namespace {
+
+class SessionE2E : public testenv::BrowserTest {
+protected:
+    CNimbraView* OpenAndWait(const std::string& url)
+    {
+        CNimbraView* view = m_app->OpenUrl(url);
+        EXPECT_NE(view, nullptr);
+        bool done = false;
+        QObject::connect(view, &CNimbraView::DocumentCompleted, view, [&done] { done = true; });
+        EXPECT_TRUE(SpinUntil([&] { return done; }, kLoadMs)) << url;
+        QObject::disconnect(view, &CNimbraView::DocumentCompleted, view, nullptr);
+        return view;
+    }
+    testenv::HttpServer m_server;
+};
+
+} // namespace
+
+TEST_F(SessionE2E, RecentlyClosedPagesComeBackAfterANormalExit)
+{
+    m_server.AddHtml("/first", "First page");
+    m_server.AddHtml("/second", "Second page");
+    m_server.AddHtml("/stays", "Stays");
+    m_bRealEngine = true;
+    Start();
+    CNimbraView* first = OpenAndWait(m_server.Url("/first").toStdString());
+    CNimbraView* second = OpenAndWait(m_server.Url("/second").toStdString());
+    OpenAndWait(m_server.Url("/stays").toStdString());
+    Tabs()->SelectTab(first->m_nTab);
+    ASSERT_TRUE(m_frame->ExecuteCommand(32912));
+    Tabs()->SelectTab(second->m_nTab);
+    ASSERT_TRUE(m_frame->ExecuteCommand(32912));
+    m_frame->close();
+
+    CIniFile rcul(File("rcul.ini"));
+    EXPECT_EQ(rcul.GetString("RecentClosedUrl0", "Url", ""), m_server.Url("/second").toStdString());
+    EXPECT_EQ(rcul.GetString("RecentClosedUrl1", "Title", ""), "First page");
+    EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{m_server.Url("/stays").toStdString()}));
+
+    // The next start, on the same files.
+    m_app.reset();
+    m_app = std::make_unique<CNimbraApp>();
+    m_app->InitPaths();
+    m_bRealEngine = false;
+    Start();
+    QMenu* recent = FindPopup(m_frame->menuBar(), {0, 6});
+    ASSERT_NE(recent, nullptr);
+    QStringList texts;
+    for (QAction* action : recent->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(texts, (QStringList{"&1 Second page", "&2 First page", "-", "終了時に保存する(&E)", "すべて開く(&O)"}));
+    ASSERT_TRUE(m_frame->ExecuteCommand(44258));
+    ASSERT_EQ(m_frame->TabCount(), 1);
+    EXPECT_EQ(m_frame->Views()[0]->m_strUrl, m_server.Url("/first").toStdString());
+}
