@@ -3,6 +3,7 @@
 #include "platform/Ini.h"
 #include "session/ListFile.h"
 
+#include "BrowserProcess.h"
 #include "HttpServer.h"
 #include "TestBrowser.h"
 
@@ -21,46 +22,6 @@ namespace {
 
 constexpr int kLoadMs = 60000;
 
-// The browser program in a data directory of its own.
-class BrowserProcess {
-public:
-    explicit BrowserProcess(const QString& home) : m_home(home) {}
-    ~BrowserProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(10000);
-        }
-    }
-
-    void Start(const QStringList& arguments)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("NIMBRA_HOME", m_home);
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        m_process.setProcessEnvironment(env);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(qEnvironmentVariable("NIMBRA_BIN_DIR") + "/nimbrab", arguments);
-        ASSERT_TRUE(m_process.waitForStarted(10000));
-    }
-    // SIGKILL: nothing of the exit runs.
-    void Crash()
-    {
-        m_process.kill();
-        m_process.waitForFinished(10000);
-    }
-    bool Terminate()
-    {
-        m_process.terminate();
-        return m_process.waitForFinished(20000) && m_process.exitStatus() == QProcess::NormalExit;
-    }
-
-private:
-    QString m_home;
-    QProcess m_process;
-};
 
 UrlList ReadList(const std::string& path)
 {
@@ -84,16 +45,16 @@ TEST(SessionProcessE2E, AKilledBrowserGetsItsTabsBackAtTheNextStart)
     const UrlList urls{server.Url("/a").toStdString(), server.Url("/b").toStdString(),
                        server.Url("/c").toStdString()};
     {
-        BrowserProcess browser(home.path());
+        testenv::Browser browser(home.path());
         browser.Start({server.Url("/a"), server.Url("/b"), server.Url("/c")});
         ASSERT_TRUE(server.WaitForRequest("/c", kLoadMs));
         // The log follows the open tabs within a few seconds.
         ASSERT_TRUE(SpinUntil([&] { return ReadList(log) == urls; }, 10000)) << testenv::ReadFile(log);
-        browser.Crash();
+        browser.Kill();
     }
     EXPECT_EQ(ReadList(log), urls);
 
-    BrowserProcess next(home.path());
+    testenv::Browser next(home.path());
     next.Start({});
     const auto requestedTwice = [&] {
         const QStringList requests = server.Requests();
