@@ -2,6 +2,8 @@
 // (folders nested up to three deep, titles in Japanese and ASCII).
 #include "bookmarks/BookmarkFile.h"
 
+#include "BookmarkTree.h"
+
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -9,35 +11,9 @@
 
 namespace {
 
-constexpr int kFolders = 1000;
-constexpr int kLinksPerFolder = 20;
-
-nimbra::BookmarkItem MakeTree()
-{
-    using nimbra::BookmarkItem;
-    BookmarkItem root = BookmarkItem::Folder({});
-    std::vector<BookmarkItem>* parent = &root.items;
-    for (int f = 0; f < kFolders; ++f) {
-        // Every fourth folder starts again at the root, the others nest.
-        if (f % 4 == 0)
-            parent = &root.items;
-        BookmarkItem folder = BookmarkItem::Folder(f % 50 == 0 ? "リンク" : "フォルダ " + std::to_string(f));
-        for (int l = 0; l < kLinksPerFolder; ++l) {
-            const int n = f * kLinksPerFolder + l;
-            folder.items.push_back(BookmarkItem::Link(
-                (n % 2 ? "ニュースサイトのページ " : "Example page about topic ") + std::to_string(n) + " &amp; more",
-                "http://www.example" + std::to_string(n % 97) + ".com/path/to/page" + std::to_string(n) + ".html?q=1"));
-            if (l == kLinksPerFolder / 2)
-                folder.items.push_back(BookmarkItem::Separator());
-        }
-        parent->push_back(std::move(folder));
-        parent = &parent->back().items;
-    }
-    return root;
-}
 
 struct Fixture {
-    Fixture() : tree(MakeTree()), text(nimbra::FormatBookmarkFile(tree)), path(dir.path().toStdString() + "/bookmark.html")
+    Fixture() : tree(benchutil::MakeBookmarkTree()), text(nimbra::FormatBookmarkFile(tree)), path(dir.path().toStdString() + "/bookmark.html")
     {
         nimbra::WriteBookmarkFile(path, tree);
     }

@@ -1,6 +1,8 @@
 // Reading a bookmark file of 20,000 links in 1,000 folders and rebuilding the
 // bookmark menu, a tree and the link bar from it, as a reload does.
 #include "bookmarks/BookmarkFile.h"
+
+#include "BookmarkTree.h"
 #include "bookmarks/BookmarkLinkBar.h"
 #include "bookmarks/BookmarkMenu.h"
 #include "platform/Text.h"
@@ -20,31 +22,6 @@ namespace {
 
 using nimbra::BookmarkItem;
 
-constexpr int kFolders = 1000;
-constexpr int kLinksPerFolder = 20;
-
-BookmarkItem MakeTree()
-{
-    BookmarkItem root = BookmarkItem::Folder({});
-    std::vector<BookmarkItem>* parent = &root.items;
-    for (int f = 0; f < kFolders; ++f) {
-        // Every fourth folder starts again at the root, the others nest.
-        if (f % 4 == 0)
-            parent = &root.items;
-        BookmarkItem folder = BookmarkItem::Folder(f % 50 == 0 ? "リンク" : "フォルダ " + std::to_string(f));
-        for (int l = 0; l < kLinksPerFolder; ++l) {
-            const int n = f * kLinksPerFolder + l;
-            folder.items.push_back(BookmarkItem::Link(
-                (n % 2 ? "ニュースサイトのページ " : "Example page about topic ") + std::to_string(n),
-                "http://www.example" + std::to_string(n % 97) + ".com/path/to/page" + std::to_string(n) + ".html"));
-            if (l == kLinksPerFolder / 2)
-                folder.items.push_back(BookmarkItem::Separator());
-        }
-        parent->push_back(std::move(folder));
-        parent = &parent->back().items;
-    }
-    return root;
-}
 
 // A tree widget in the place of the side bar's bookmark pane.
 class CTreeWidgetTarget : public nimbra::IBookmarkTree {
@@ -84,7 +61,7 @@ long ResidentKiB()
 }
 
 struct Fixture {
-    Fixture() : path(dir.path().toStdString() + "/bookmark.html") { nimbra::WriteBookmarkFile(path, MakeTree()); }
+    Fixture() : path(dir.path().toStdString() + "/bookmark.html") { nimbra::WriteBookmarkFile(path, benchutil::MakeBookmarkTree()); }
     QTemporaryDir dir;
     std::string path;
 };

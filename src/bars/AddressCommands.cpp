@@ -1,4 +1,5 @@
 // The address bar's commands.
+#include "frame/CommandIds.h"
 #include "bars/AddressBar.h"
 #include "bars/AddressCombo.h"
 #include "frame/CommandRouter.h"
@@ -10,10 +11,6 @@
 namespace nimbra {
 
 namespace {
-enum : int {
-    ID_ENTER = 1,
-    ID_VIEW_GO_BUTTON = 32928,
-};
 } // namespace
 
 void RegisterAddressCommands(CMainFrame& frame, CCommandTable& table)

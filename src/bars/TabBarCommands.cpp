@@ -1,20 +1,11 @@
 // Commands of the tab menu that the tab bar carries.
+#include "frame/CommandIds.h"
 #include "bars/ViewManager.h"
 #include "frame/CommandRouter.h"
 #include "frame/MainFrame.h"
 
 namespace nimbra {
 
-namespace {
-
-enum : int {
-    ID_NEXT_TAB = 32773,
-    ID_PREVIOUS_TAB = 32774,
-    ID_TAB_MANAGER = 32777,
-    ID_TAB_BAR = 32771,
-};
-
-} // namespace
 
 void RegisterTabBarCommands(CMainFrame& frame)
 {

@@ -5,6 +5,7 @@
 #include "bars/StatusBar.h"
 #include "bars/TabManagerDlg.h"
 #include "frame/ChildFrame.h"
+#include "frame/CommandIds.h"
 #include "frame/CommandRouter.h"
 #include "frame/MainFrame.h"
 #include "frame/MenuResource.h"
@@ -30,8 +31,6 @@ constexpr int kWindowMenuTextWidth = 40;
 constexpr int kLeftMargin = 10;
 constexpr int kTabMenuId = 176;
 constexpr int kBackgroundMenuId = 177;
-constexpr int kNextTabId = 32773;
-constexpr int kTabManagerId = 32777;
 constexpr char kRecentClosedText[] = "最近閉じたURL(&E)";
 
 QMenu* BuildResourcePopup(int resourceId, CMainFrame* frame)
@@ -483,7 +482,7 @@ QMenu* CViewManager::WindowMenu() const
         if (!menu)
             continue;
         const QList<QAction*> items = menu->actions();
-        if (items.size() > 1 && CCommandRouter::IdOf(items[1]) == kNextTabId)
+        if (items.size() > 1 && CCommandRouter::IdOf(items[1]) == ID_NEXT_TAB)
             return menu;
     }
     return nullptr;
@@ -511,7 +510,7 @@ void CViewManager::UpdateWindowMenu(int from)
     QAction* manager = menu->findChild<QAction*>(QStringLiteral("TabManagerEntry"), Qt::FindDirectChildrenOnly);
     if (GetItemCount() >= kWindowMenuTabs) {
         if (!manager) {
-            manager = router.AddAlias(kTabManagerId, QStringLiteral("タブ マネージャー(&M)..."), menu);
+            manager = router.AddAlias(ID_TAB_MANAGER, QStringLiteral("タブ マネージャー(&M)..."), menu);
             manager->setObjectName(QStringLiteral("TabManagerEntry"));
             menu->addAction(manager);
         }

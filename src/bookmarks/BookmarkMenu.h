@@ -1,5 +1,7 @@
 #pragma once
 
+#include "frame/CommandIds.h"
+
 #include "bookmarks/BookmarkFile.h"
 
 #include <QPointer>
@@ -14,15 +16,6 @@ class QMenuBar;
 class QObject;
 
 namespace nimbra {
-
-enum : int {
-    ID_BOOKMARK_ADD = 32821,     // "追加(&A)..."; marks the bookmark menu
-    ID_BOOKMARK_ADD_ALL = 32889, // "すべて追加(&C)"
-    ID_BOOKMARK_EDIT = 61241,    // "編集(&E)..."
-    ID_BOOKMARK_ADD_TAB = 61238, // tab menu "ブックマークに追加(&A)..."
-    ID_BOOKMARK_FIRST = 34000,   // link n of the file has command 34000 + n
-    ID_BOOKMARK_LAST = 44000,    // the last command that opens a link
-};
 
 // The bookmark menu is the fourth menu of the menu bar; it keeps its first
 // four items (add, add all, edit, separator) at every rebuild.

@@ -1,4 +1,5 @@
 // The main frame's commands over tabs and outside programs.
+#include "frame/CommandIds.h"
 #include "app/NimbraApp.h"
 #include "bars/AddressBar.h"
 #include "bars/AddressCombo.h"
@@ -28,38 +29,6 @@ namespace nimbra {
 
 namespace {
 
-enum : int {
-    ID_FILE_NEW = 61226,
-    ID_NEW_HOME = 32968,
-    ID_NEW_BLANK = 32969,
-    ID_NEW_FROM_CLIPBOARD = 32846,
-    ID_FILE_CLOSE = 32912,
-    ID_CLOSE_ALL = 32775,
-    ID_CLOSE_OTHERS_ACTIVE = 32879,
-    ID_CLOSE_OTHERS_CONTEXT = 61236,
-    ID_CLOSE_READ = 32945,
-    ID_REFRESH_ALL = 32845,
-    ID_STOP_ALL = 61242,
-    ID_LOCK_ACTIVE = 61240,
-    ID_LOCK_CONTEXT = 61239,
-    ID_CONTEXT_BACK = 32840,
-    ID_CONTEXT_FORWARD = 32841,
-    ID_CONTEXT_HOME = 61235,
-    ID_CONTEXT_STOP = 61228,
-    ID_CONTEXT_REFRESH = 61218,
-    ID_CONTEXT_CLOSE = 32830,
-    ID_CONTEXT_LEFT = 61221,
-    ID_CONTEXT_RIGHT = 61220,
-    ID_COPY_TITLE = 32910,
-    ID_COPY_URL = 32911,
-    ID_MAILER = 32843,
-    ID_EDITOR = 61241,
-    ID_INTERNET_OPTIONS = 32806,
-    ID_ABOUT = 57664,
-    ID_EXIT = 57665,
-    ID_WINDOW_FIRST = 1032,
-    ID_WINDOW_LAST = 1040,
-};
 
 constexpr int kMaxDroppedPath = 2084;
 

@@ -1,3 +1,4 @@
+#include "frame/CommandIds.h"
 #include "session/SessionCommands.h"
 
 #include "app/NimbraApp.h"
@@ -22,20 +23,6 @@ namespace nimbra {
 
 namespace {
 
-enum : int {
-    ID_OPEN_LAST_CLOSED = 32865,
-    ID_LOG_RESTORE = 32866,
-    ID_LOG_SAVE = 32869,
-    ID_LIST_SAVE = 32876,
-    ID_LIST_OPEN = 32877,
-    ID_RESTORE_CLOSE_ALL = 32941,
-    ID_RECENT_OPEN_ALL = 32964,
-    ID_RECENT_SAVE_ON_EXIT = 61246,
-    ID_RECENT_FIRST = 44257,
-    ID_ADD_STARTUP = 61237,
-    ID_BLOCK_URL_CONTEXT = 32842,
-    ID_BLOCK_TITLE_CONTEXT = 32959,
-};
 
 constexpr char kAutoSaveName[] = "OpenTabsAutoSave";
 

@@ -1,4 +1,5 @@
 // The page commands of a tab's view and the frame commands built on them.
+#include "frame/CommandIds.h"
 #include "view/ViewCommands.h"
 
 #include "app/NimbraApp.h"
@@ -37,37 +38,6 @@ namespace nimbra {
 
 namespace {
 
-enum : int {
-    ID_BACK = 32799,
-    ID_FORWARD = 32800,
-    ID_STOP = 32801,
-    ID_REFRESH = 32802,
-    ID_HOME = 32803,
-    ID_BACK_LIST_FIRST = 44278,
-    ID_BACK_LIST_LAST = 44282,
-    ID_FORWARD_LIST_FIRST = 44283,
-    ID_FORWARD_LIST_LAST = 44287,
-    ID_F5 = 61225,
-    ID_TEXT_LARGEST = 32825,
-    ID_TEXT_SMALLEST = 32829,
-    ID_TEXT_SIZE_BUTTON = 32839,
-    ID_FIND = 61222,
-    ID_SOURCE = 61223,
-    ID_PROPERTIES = 61224,
-    ID_CREATE_SHORTCUT = 61231,
-    ID_PAGE_SETUP = 61232,
-    ID_SAVE_AS = 57604,
-    ID_PRINT = 57607,
-    ID_SHOW_COMMENTS = 32921,
-    ID_OPEN_SELECTION = 32880,
-    ID_DUPLICATE_TAB = 32878,
-    ID_BLOCK_URL = 32875,
-    ID_BLOCK_TITLE = 32960,
-    ID_OPEN = 61229,
-    ID_CONTEXT_SAVE_AS = 61219,
-    ID_AUTO_REFRESH_START = 32979,
-    ID_AUTO_REFRESH_NONE = 32978,
-};
 
 constexpr int kMinAutoRefreshMs = 5000;
 constexpr int kRefreshCompletely = 3;

@@ -70,16 +70,6 @@ namespace {
 
 class SessionE2E : public testenv::BrowserTest {
 protected:
-    CNimbraView* OpenAndWait(const std::string& url)
-    {
-        CNimbraView* view = m_app->OpenUrl(url);
-        EXPECT_NE(view, nullptr);
-        bool done = false;
-        QObject::connect(view, &CNimbraView::DocumentCompleted, view, [&done] { done = true; });
-        EXPECT_TRUE(SpinUntil([&] { return done; }, kLoadMs)) << url;
-        QObject::disconnect(view, &CNimbraView::DocumentCompleted, view, nullptr);
-        return view;
-    }
     testenv::HttpServer m_server;
 };
 

@@ -34,16 +34,6 @@ protected:
 
     std::string Url(const char* path) const { return m_server.Url(path).toStdString(); }
 
-    CNimbraView* OpenAndWait(const std::string& url)
-    {
-        CNimbraView* view = m_app->OpenUrl(url);
-        EXPECT_NE(view, nullptr);
-        bool done = false;
-        QObject::connect(view, &CNimbraView::DocumentCompleted, view, [&done] { done = true; });
-        EXPECT_TRUE(SpinUntil([&] { return done; }, kLoadMs)) << url;
-        QObject::disconnect(view, &CNimbraView::DocumentCompleted, view, nullptr);
-        return view;
-    }
 
     static QWebEnginePage* Page(CNimbraView* view)
     {

@@ -1,3 +1,4 @@
+#include "frame/CommandIds.h"
 #include "bars/AddressCombo.h"
 #include "frame/ChildFrame.h"
 #include "platform/MessageBox.h"
@@ -13,18 +14,6 @@ using testenv::FakeWebBrowser;
 
 namespace {
 
-enum : int {
-    ID_FILE_NEW = 61226,
-    ID_NEW_FROM_CLIPBOARD = 32846,
-    ID_FILE_CLOSE = 32912,
-    ID_CLOSE_ALL = 32775,
-    ID_CLOSE_OTHERS_ACTIVE = 32879,
-    ID_CLOSE_OTHERS_CONTEXT = 61236,
-    ID_LOCK_ACTIVE = 61240,
-    ID_CONTEXT_RIGHT = 61220,
-    ID_COPY_TITLE = 32910,
-    ID_COPY_URL = 32911,
-};
 
 class FrameTest : public testenv::BrowserTest {
 protected:

@@ -104,6 +104,20 @@ protected:
     }
 
     nimbra::CViewManager* Tabs() const { return m_frame->ViewManager(); }
+
+    // Opens `url` in a new tab and waits for its document to complete.
+    nimbra::CNimbraView* OpenAndWait(const std::string& url, int ms = 20000)
+    {
+        nimbra::CNimbraView* view = m_app->OpenUrl(url);
+        EXPECT_NE(view, nullptr);
+        if (!view)
+            return nullptr;
+        bool done = false;
+        QObject::connect(view, &nimbra::CNimbraView::DocumentCompleted, view, [&done] { done = true; });
+        EXPECT_TRUE(SpinUntil([&] { return done; }, ms)) << url;
+        QObject::disconnect(view, &nimbra::CNimbraView::DocumentCompleted, view, nullptr);
+        return view;
+    }
     static FakeWebBrowser* Fake(nimbra::CNimbraView* view) { return FakeWebBrowser::Of(view->Browser()); }
     std::string File(const std::string& name) const { return m_home.file(name); }
 
