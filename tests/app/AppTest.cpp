@@ -175,7 +175,7 @@ TEST_F(AppTest, ShortcutFilesResolveToTheirTargets)
     EXPECT_EQ(m_app->ResolveShortcut(File("broken.lnk")), File("broken.lnk"));
     EXPECT_EQ(m_app->ResolveShortcut(File("missing.url")), File("missing.url"));
 
-    testenv::shelllink::LinkSpec link;
+    testenv::shelllink::LinkLayout link;
     link.base = "C:\\docs\\page.html";
     testenv::WriteFile(File("page.lnk"), testenv::shelllink::BuildLink(link));
     EXPECT_EQ(m_app->ResolveShortcut(File("page.lnk")), "C:/docs/page.html");

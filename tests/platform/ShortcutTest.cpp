@@ -44,45 +44,45 @@ TEST(Shortcut, InternetShortcutRoundTrip)
 TEST(Shortcut, ReadsLocalBasePathOfShellLinks)
 {
     ScopedHome home;
-    LinkSpec spec;
-    spec.base = "C:\\Users\\taro\\doc.txt";
-    EXPECT_EQ(ReadLink(home, BuildLink(spec)), "C:/Users/taro/doc.txt");
+    LinkLayout link;
+    link.base = "C:\\Users\\taro\\doc.txt";
+    EXPECT_EQ(ReadLink(home, BuildLink(link)), "C:/Users/taro/doc.txt");
 
-    spec.flags = kHasLinkInfo; // without an ID list
-    spec.base = "D:\\dir\\";
-    spec.suffix = "file.txt";
-    EXPECT_EQ(ReadLink(home, BuildLink(spec)), "D:/dir/file.txt");
+    link.flags = kHasLinkInfo; // without an ID list
+    link.base = "D:\\dir\\";
+    link.suffix = "file.txt";
+    EXPECT_EQ(ReadLink(home, BuildLink(link)), "D:/dir/file.txt");
 
     // ANSI strings are CP932: the 0x5C trail byte of 表 is not a separator.
-    spec.base = "C:\\\x95\x5C\\\x93\xFA\x96\x7B.txt";
-    spec.suffix.clear();
-    EXPECT_EQ(ReadLink(home, BuildLink(spec)), "C:/表/日本.txt");
+    link.base = "C:\\\x95\x5C\\\x93\xFA\x96\x7B.txt";
+    link.suffix.clear();
+    EXPECT_EQ(ReadLink(home, BuildLink(link)), "C:/表/日本.txt");
 
-    spec.base = "C:\\??.txt";
-    spec.unicodeBase = u"C:\\データ\\メモ.txt";
-    EXPECT_EQ(ReadLink(home, BuildLink(spec)), "C:/データ/メモ.txt");
+    link.base = "C:\\??.txt";
+    link.unicodeBase = u"C:\\データ\\メモ.txt";
+    EXPECT_EQ(ReadLink(home, BuildLink(link)), "C:/データ/メモ.txt");
 }
 
 TEST(Shortcut, RejectsLinksWithoutLocalTarget)
 {
     ScopedHome home;
-    LinkSpec spec;
-    spec.base = "C:\\a.txt";
-    const std::string good = BuildLink(spec);
+    LinkLayout link;
+    link.base = "C:\\a.txt";
+    const std::string good = BuildLink(link);
     ASSERT_TRUE(ReadLink(home, good).has_value());
 
     EXPECT_FALSE(ReadShellLinkTarget(home.file("missing.lnk")).has_value());
     EXPECT_FALSE(ReadLink(home, "").has_value());
 
-    LinkSpec noInfo = spec;
+    LinkLayout noInfo = link;
     noInfo.flags = kHasIdList;
     EXPECT_FALSE(ReadLink(home, BuildLink(noInfo)).has_value());
     noInfo.flags = kHasIdList | kHasLinkInfo | kForceNoLinkInfo;
     EXPECT_FALSE(ReadLink(home, BuildLink(noInfo)).has_value());
-    LinkSpec network = spec;
+    LinkLayout network = link;
     network.infoFlags = 2;
     EXPECT_FALSE(ReadLink(home, BuildLink(network)).has_value());
-    LinkSpec empty = spec;
+    LinkLayout empty = link;
     empty.base.clear();
     EXPECT_FALSE(ReadLink(home, BuildLink(empty)).has_value());
 
@@ -101,8 +101,8 @@ TEST(Shortcut, RejectsLinksWithoutLocalTarget)
 TEST(Shortcut, MutatedLinksNeverCrash)
 {
     ScopedHome home;
-    const LinkSpec spec{.base = "C:\\x\\y.txt", .suffix = "z", .unicodeBase = u"C:\\x\\y.txt"};
-    const std::string good = BuildLink(spec);
+    const LinkLayout link{.base = "C:\\x\\y.txt", .suffix = "z", .unicodeBase = u"C:\\x\\y.txt"};
+    const std::string good = BuildLink(link);
     std::mt19937 rng(1234);
     for (int round = 0; round < 3000; ++round) {
         std::string bytes = good;

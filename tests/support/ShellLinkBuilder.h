@@ -30,7 +30,7 @@ inline void PutUtf16(std::string& out, const std::u16string& text)
     Put16(out, 0);
 }
 
-struct LinkSpec {
+struct LinkLayout {
     uint32_t flags = kHasIdList | kHasLinkInfo;
     uint32_t infoFlags = 1; // VolumeIDAndLocalBasePath
     std::string base;
@@ -39,19 +39,19 @@ struct LinkSpec {
 };
 
 // A shell link: header, an ID list of one item, and the link info.
-inline std::string BuildLink(const LinkSpec& spec)
+inline std::string BuildLink(const LinkLayout& link)
 {
     std::string out;
     Put32(out, 0x4C);
     out += std::string("\x01\x14\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16);
-    Put32(out, spec.flags);
+    Put32(out, link.flags);
     out.resize(0x4C, '\0');
-    if (spec.flags & kHasIdList) {
+    if (link.flags & kHasIdList) {
         Put16(out, 6);
         out += std::string("\x04\x00\xAB\xCD\x00\x00", 6);
     }
 
-    const bool unicode = !spec.unicodeBase.empty();
+    const bool unicode = !link.unicodeBase.empty();
     const uint32_t headerSize = unicode ? 0x24 : 0x1C;
     std::string volume;
     Put32(volume, 0x11);
@@ -61,17 +61,17 @@ inline std::string BuildLink(const LinkSpec& spec)
     volume += '\0';
     const uint32_t volumeAt = headerSize;
     const uint32_t baseAt = volumeAt + uint32_t(volume.size());
-    const uint32_t suffixAt = baseAt + uint32_t(spec.base.size()) + 1;
-    const uint32_t unicodeAt = suffixAt + uint32_t(spec.suffix.size()) + 1;
+    const uint32_t suffixAt = baseAt + uint32_t(link.base.size()) + 1;
+    const uint32_t unicodeAt = suffixAt + uint32_t(link.suffix.size()) + 1;
 
-    std::string body = volume + spec.base + '\0' + spec.suffix + '\0';
+    std::string body = volume + link.base + '\0' + link.suffix + '\0';
     if (unicode)
-        PutUtf16(body, spec.unicodeBase);
+        PutUtf16(body, link.unicodeBase);
 
     std::string info;
     Put32(info, headerSize + uint32_t(body.size()));
     Put32(info, headerSize);
-    Put32(info, spec.infoFlags);
+    Put32(info, link.infoFlags);
     Put32(info, volumeAt);
     Put32(info, baseAt);
     Put32(info, 0);
