@@ -4,6 +4,7 @@
 #include "bars/StatusBar.h"
 #include "frame/MainFrame.h"
 #include "platform/SystemSettings.h"
+#include "platform/WebEngineBrowser.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -110,7 +111,10 @@ void CInternetOptionsDlg::Apply()
     system.SetCookiePolicy(m_pCookies->currentIndex());
     system.SetProxy(m_pProxyMode->currentIndex(), m_pProxyServer->text().trimmed().toStdString());
     system.SetOffline(m_pOffline->isChecked());
+    system.ApplyProxy();
+    system.ApplyCookiePolicy(CNimbraApp::Instance()->Profile());
     m_pFrame->Offline().SetOffline(m_pOffline->isChecked());
+    CWebEngineBrowser::SetWorkOffline(m_pOffline->isChecked());
     if (CNimbraStatusBar* status = m_pFrame->StatusBar())
         status->SetOffline(m_pOffline->isChecked());
 }

@@ -13,6 +13,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/SystemSettings.h"
+#include "platform/WebEngineBrowser.h"
 #include "platform/Text.h"
 #include "session/ListFile.h"
 #include "session/OpenTabsLog.h"
@@ -101,7 +102,11 @@ bool CMainFrame::Create()
 
     // 8. The proxy menu and the indicators.
     SetUpProxyMenu();
-    m_offline.SetOffline(CSystemSettings().Offline());
+    const CSystemSettings system;
+    system.ApplyProxy();
+    system.ApplyCookiePolicy(app->Profile());
+    m_offline.SetOffline(system.Offline());
+    CWebEngineBrowser::SetWorkOffline(m_offline.IsOffline());
     m_pStatusBar->SetOffline(m_offline.IsOffline());
 
     // 9. The DDE server with its topics. Without it the rest still comes up.

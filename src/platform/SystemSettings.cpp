@@ -1,7 +1,11 @@
 #include "platform/SystemSettings.h"
 
+#include <QNetworkProxyFactory>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
+#include <atomic>
 
 namespace nimbra {
 
@@ -59,6 +63,66 @@ bool CSystemSettings::Offline() const
 void CSystemSettings::SetOffline(bool offline)
 {
     Store().setValue("Internet Settings/GlobalUserOffline", offline);
+}
+
+QNetworkProxy ParseProxyServer(const std::string& server)
+{
+    const QString text = QString::fromStdString(server).trimmed();
+    QString http;
+    QString socks;
+    for (const QString& entry : text.split(';', Qt::SkipEmptyParts)) {
+        const QString item = entry.trimmed();
+        const qsizetype eq = item.indexOf('=');
+        if (eq < 0) {
+            if (http.isEmpty())
+                http = item;
+            continue;
+        }
+        const QString kind = item.left(eq).trimmed().toLower();
+        if (kind == QLatin1String("http") && http.isEmpty())
+            http = item.mid(eq + 1).trimmed();
+        else if (kind == QLatin1String("socks") && socks.isEmpty())
+            socks = item.mid(eq + 1).trimmed();
+    }
+    const bool useSocks = http.isEmpty();
+    const QString hostPort = useSocks ? socks : http;
+    const qsizetype colon = hostPort.lastIndexOf(':');
+    const QString host = colon > 0 ? hostPort.left(colon) : hostPort;
+    bool ok = true;
+    const int port = colon > 0 ? hostPort.mid(colon + 1).toInt(&ok) : (useSocks ? 1080 : 80);
+    if (host.isEmpty() || !ok || port <= 0 || port > 65535)
+        return QNetworkProxy(QNetworkProxy::NoProxy);
+    return QNetworkProxy(useSocks ? QNetworkProxy::Socks5Proxy : QNetworkProxy::HttpProxy, host, quint16(port));
+}
+
+void CSystemSettings::ApplyProxy() const
+{
+    switch (ProxyMode()) {
+    case 1:
+        QNetworkProxyFactory::setUseSystemConfiguration(false);
+        QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+        break;
+    case 2:
+        QNetworkProxyFactory::setUseSystemConfiguration(false);
+        QNetworkProxy::setApplicationProxy(ParseProxyServer(ProxyServer()));
+        break;
+    default:
+        QNetworkProxyFactory::setUseSystemConfiguration(true);
+        break;
+    }
+}
+
+void CSystemSettings::ApplyCookiePolicy(QWebEngineProfile* profile) const
+{
+    // The filter runs on the engine's IO thread: it reads one atomic value.
+    static std::atomic<int> policy{0};
+    policy.store(CookiePolicy());
+    profile->setPersistentCookiesPolicy(policy.load() == 2 ? QWebEngineProfile::NoPersistentCookies
+                                                           : QWebEngineProfile::AllowPersistentCookies);
+    profile->cookieStore()->setCookieFilter([](const QWebEngineCookieStore::FilterRequest& request) {
+        const int p = policy.load(std::memory_order_relaxed);
+        return p != 3 && !(p == 1 && request.thirdParty);
+    });
 }
 
 } // namespace nimbra

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QNetworkProxy>
 #include <string>
+
+class QWebEngineProfile;
 
 namespace nimbra {
 
@@ -24,6 +27,16 @@ public:
     void SetOffline(bool offline);
 
     static std::string Path();
+
+    // Applies the proxy to the whole process and the cookie policy to the
+    // engine's profile.
+    void ApplyProxy() const;
+    void ApplyCookiePolicy(QWebEngineProfile* profile) const;
 };
+
+// The proxy a server text names: "host:port", or entries such as
+// "http=host:port;socks=host:port" of which the HTTP one is taken, or SOCKS
+// when only SOCKS is given. NoProxy when nothing usable is there.
+QNetworkProxy ParseProxyServer(const std::string& server);
 
 } // namespace nimbra

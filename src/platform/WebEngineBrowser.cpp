@@ -102,10 +102,25 @@ SPageDocument DocumentFromJson(const QJsonObject& o)
     return d;
 }
 
+// Working offline: every tab refuses network requests.
+std::atomic<bool> g_workOffline{false};
+
+bool IsNetworkScheme(const QString& scheme)
+{
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ftp")
+           || scheme == QLatin1String("ws") || scheme == QLatin1String("wss");
+}
+
 } // namespace
 
-// Blocks images and media as the tab's download-control flags say. Runs on
-// the engine's IO thread, so it only reads one atomic value.
+void CWebEngineBrowser::SetWorkOffline(bool offline)
+{
+    g_workOffline.store(offline);
+}
+
+// Blocks network requests while offline, and images and media as the tab's
+// download-control flags say. Runs on the engine's IO thread, so it only
+// reads atomic values.
 class CWebEngineBrowser::CInterceptor : public QWebEngineUrlRequestInterceptor {
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
@@ -113,6 +128,10 @@ public:
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override
     {
+        if (g_workOffline.load(std::memory_order_relaxed) && IsNetworkScheme(info.requestUrl().scheme())) {
+            info.block(true);
+            return;
+        }
         const unsigned f = flags.load(std::memory_order_relaxed);
         switch (info.resourceType()) {
         case QWebEngineUrlRequestInfo::ResourceTypeImage:

@@ -29,6 +29,8 @@ public:
 
     // Refuses downloads that pages of tabs without ActiveX download start.
     static void OnDownloadRequested(QWebEngineDownloadRequest* download);
+    // While offline every tab refuses requests to the network.
+    static void SetWorkOffline(bool offline);
 
     QWidget* Widget() override;
     void SetEvents(IWebBrowserEvents* events) override { m_pEvents = events; }

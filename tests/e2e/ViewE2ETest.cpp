@@ -255,3 +255,14 @@ TEST_F(ViewE2E, BlockedTitleClosesEveryNewTab)
     EXPECT_EQ(m_frame->m_nCWC, 2);
     EXPECT_TRUE(SpinUntil([&] { return m_frame->TabCount() == 0; }, 2000));
 }
+
+TEST_F(ViewE2E, WorkingOfflineRefusesTheNetwork)
+{
+    Start();
+    CWebEngineBrowser::SetWorkOffline(true);
+    CNimbraView* view = OpenAndWait(Url("/plain"));
+    EXPECT_FALSE(m_server.Requests().contains("/plain"));
+    CWebEngineBrowser::SetWorkOffline(false);
+    view->Navigate(Url("/target"));
+    EXPECT_TRUE(SpinUntil([&] { return m_server.Requests().contains("/target"); }, kLoadMs));
+}
