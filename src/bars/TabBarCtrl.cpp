@@ -167,10 +167,7 @@ void CTabBarCtrl::SetItemText(int index, const QString& text)
         return;
     SItem& item = m_items[size_t(index)];
     item.text = text;
-    const int width = MeasureWidth(item);
-    const bool resized = width != item.width;
-    item.width = width;
-    Changed(resized);
+    Remeasure(item);
 }
 
 QString CTabBarCtrl::ItemText(int index) const
@@ -184,6 +181,11 @@ void CTabBarCtrl::SetItemImage(int index, int image)
         return;
     SItem& item = m_items[size_t(index)];
     item.image = image;
+    Remeasure(item);
+}
+
+void CTabBarCtrl::Remeasure(SItem& item)
+{
     const int width = MeasureWidth(item);
     const bool resized = width != item.width;
     item.width = width;

@@ -98,6 +98,8 @@ private:
     };
 
     int MeasureWidth(const SItem& item) const;
+    // Measures the item again after its text or icon changed.
+    void Remeasure(SItem& item);
     void MeasureAll();
     void Changed(bool sizes);
     void Layout() const;

@@ -1,5 +1,6 @@
 #include "platform/Ddeml.h"
 
+#include <optional>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -86,6 +87,9 @@ private:
     bool Admit(const QString& caller);
     void DropClient(const QString& name);
     uint Open(const QString& caller, const QString& topic);
+    // The topic of the caller's own conversation; nullopt when it is not
+    // the caller's or the format cannot be one.
+    std::optional<std::string> ConvTopic(const QString& caller, uint conv, uint format) const;
     bool DoRequest(const QString& caller, uint conv, const QString& item, uint format, QByteArray& data);
     uint DoPoke(const QString& caller, uint conv, const QString& item, uint format, const QByteArray& data);
     uint DoExecute(const QString& caller, uint conv, const QByteArray& data);
@@ -374,17 +378,21 @@ bool CDdeBusObject::Request(uint conv, const QString& item, uint format, QByteAr
     return DoRequest(message().service(), conv, item, format, data);
 }
 
+std::optional<std::string> CDdeBusObject::ConvTopic(const QString& caller, uint conv, uint format) const
+{
+    std::lock_guard guard(g_lock);
+    const SConv* found = FindServerConv(m_inst, conv, caller);
+    if (!found || format > 0xFFFF)
+        return std::nullopt;
+    return found->topic;
+}
+
 bool CDdeBusObject::DoRequest(const QString& caller, uint conv, const QString& item, uint format, QByteArray& data)
 {
-    std::string topic;
-    {
-        std::lock_guard guard(g_lock);
-        const SConv* found = FindServerConv(m_inst, conv, caller);
-        if (!found || format > 0xFFFF)
-            return false;
-        topic = found->topic;
-    }
-    CTempString hszTopic(m_inst, topic);
+    const std::optional<std::string> topic = ConvTopic(caller, conv, format);
+    if (!topic)
+        return false;
+    CTempString hszTopic(m_inst, *topic);
     CTempString hszItem(m_inst, item);
     return TakeData(m_inst, Deliver(m_inst, XTYP_REQUEST, format, ConvHandle(conv), hszTopic, hszItem, nullptr, 0, 0), data);
 }
@@ -396,15 +404,10 @@ uint CDdeBusObject::Poke(uint conv, const QString& item, uint format, const QByt
 
 uint CDdeBusObject::DoPoke(const QString& caller, uint conv, const QString& item, uint format, const QByteArray& data)
 {
-    std::string topic;
-    {
-        std::lock_guard guard(g_lock);
-        const SConv* found = FindServerConv(m_inst, conv, caller);
-        if (!found || format > 0xFFFF)
-            return DDE_FNOTPROCESSED;
-        topic = found->topic;
-    }
-    CTempString hszTopic(m_inst, topic);
+    const std::optional<std::string> topic = ConvTopic(caller, conv, format);
+    if (!topic)
+        return DDE_FNOTPROCESSED;
+    CTempString hszTopic(m_inst, *topic);
     CTempString hszItem(m_inst, item);
     CTempData hData(m_inst, data);
     return uint(DdeResultValue(Deliver(m_inst, XTYP_POKE, format, ConvHandle(conv), hszTopic, hszItem, hData, 0, 0)) & 0xFFFF);
