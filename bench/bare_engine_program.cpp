@@ -1,9 +1,10 @@
 // The bare engine for comparison: one QWebEngineView shown with one page,
 // exiting when the page has loaded.
+#include "BenchSetup.h"
+
 #include <QApplication>
 #include <QWebEngineView>
 #include <cstdio>
-#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -11,9 +12,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: bare_engine_program URL\n");
         return 2;
     }
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    benchutil::PrepareBareEngine();
     QApplication application(argc, argv);
     QWebEngineView view;
     view.resize(1024, 768);

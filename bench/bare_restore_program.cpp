@@ -3,6 +3,8 @@
 // time until every tab exists and the window answers a posted event, and
 // until every page has loaded.
 //   bare_restore_program URL [N]
+#include "BenchSetup.h"
+
 #include "ProcessTree.h"
 
 #include <QApplication>
@@ -11,7 +13,6 @@
 #include <QTimer>
 #include <QWebEngineView>
 #include <cstdio>
-#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -20,9 +21,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const int count = argc > 2 ? std::atoi(argv[2]) : 100;
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    benchutil::PrepareBareEngine();
     QApplication application(argc, argv);
     QElapsedTimer timer;
     timer.start();

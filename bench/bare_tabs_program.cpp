@@ -1,6 +1,8 @@
 // The bare engine for comparison: N plain QWebEngineViews in tabs, each
 // loading the same local page; exits when all have loaded.
 //   bare_tabs_program URL [N]
+#include "BenchSetup.h"
+
 #include "ProcessTree.h"
 
 #include <QApplication>
@@ -8,7 +10,6 @@
 #include <QTabWidget>
 #include <QWebEngineView>
 #include <cstdio>
-#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -17,9 +18,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const int count = argc > 2 ? std::atoi(argv[2]) : 50;
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    benchutil::PrepareBareEngine();
     QApplication application(argc, argv);
     QTabWidget tabs;
     tabs.resize(1024, 768);

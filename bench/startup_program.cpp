@@ -8,6 +8,8 @@
 #include "platform/Paths.h"
 #include "view/NimbraView.h"
 
+#include "BenchSetup.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -19,8 +21,7 @@ int main(int argc, char** argv)
         return 2;
     }
     QTemporaryDir home;
-    if (qEnvironmentVariableIsEmpty("NIMBRA_HOME"))
-        qputenv("NIMBRA_HOME", home.path().toLocal8Bit());
+    benchutil::UseTemporaryHome(home);
     nimbra::PrepareWebEngineEnvironment();
     QApplication application(argc, argv);
     nimbra::CNimbraApp app;

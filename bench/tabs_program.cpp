@@ -10,6 +10,8 @@
 
 #include "ProcessTree.h"
 
+#include "BenchSetup.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -23,8 +25,7 @@ int main(int argc, char** argv)
     }
     const int count = argc > 2 ? std::atoi(argv[2]) : 50;
     QTemporaryDir home;
-    if (qEnvironmentVariableIsEmpty("NIMBRA_HOME"))
-        qputenv("NIMBRA_HOME", home.path().toLocal8Bit());
+    benchutil::UseTemporaryHome(home);
     nimbra::PrepareWebEngineEnvironment();
     QApplication application(argc, argv);
     nimbra::CNimbraApp app;
