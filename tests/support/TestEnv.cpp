@@ -28,6 +28,7 @@ void IsolateProcess()
         root = own->path();
         QDir(root).mkpath("home");
         QDir(root).mkpath("config");
+        QDir(root).mkpath("data");
         QDir(root).mkpath("runtime");
         QFile::setPermissions(root + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv(kRootVariable, QFile::encodeName(root));
@@ -35,6 +36,9 @@ void IsolateProcess()
     Root() = root;
     qputenv("NIMBRA_HOME", QFile::encodeName(root + "/home"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + "/config"));
+    // The engine writes a first profile file below the data home before it
+    // moves to the profile's own folder.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root + "/data"));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root + "/runtime"));
 }
 
