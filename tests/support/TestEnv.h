@@ -13,10 +13,10 @@
 namespace testenv {
 
 // Gives the test process one private folder, removed at exit, and points
-// NIMBRA_HOME and XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR into it,
-// so no test touches the user's files and nothing the programs under test
-// write is left in the shared temporary folder or the home folder. Child processes started by a test
-// inherit the folder instead of making their own.
+// NIMBRA_HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR into it, so
+// no test touches the user's files and nothing the programs under test write
+// is left in the shared temporary folder or the home folder. Child processes
+// started by a test inherit the folder instead of making their own.
 void IsolateProcess();
 
 // A temporary folder for one test, removed with everything in it when the
