@@ -137,6 +137,11 @@ QWebEngineProfile* CNimbraApp::Profile()
         m_pProfile->setCachePath(engineDir + "/cache");
         m_pProfile->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
         connect(m_pProfile, &QWebEngineProfile::downloadRequested, this, &CWebEngineBrowser::OnDownloadRequested);
+        // The user agent for the whole process, the cookie policy.
+        const std::string userAgent = m_settings ? m_settings->GetString(EKey::UserAgent) : std::string();
+        if (!userAgent.empty())
+            m_pProfile->setHttpUserAgent(ToQ(CutText(userAgent, 255)));
+        CSystemSettings().ApplyCookiePolicy(m_pProfile);
     }
     return m_pProfile;
 }

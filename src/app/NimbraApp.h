@@ -51,7 +51,11 @@ public:
 
     CSettings& Settings() { return *m_settings; }
     CMainFrame* MainFrame() const { return m_pMainFrame; }
+    // The engine's profile, made and set up on first use, that is by the
+    // first tab of the real engine; tests with scripted engines never make it.
     QWebEngineProfile* Profile();
+    // The profile if it was made; nullptr before.
+    QWebEngineProfile* ExistingProfile() const { return m_pProfile; }
     // The page the engine's own go-home operation loads.
     std::string EngineHomePage() const;
 

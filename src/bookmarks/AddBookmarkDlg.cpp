@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace nimbra {
 
@@ -41,9 +42,9 @@ int RunBookmarkDialog(QDialog& dialog)
     return dialog.exec();
 }
 
-void SetBookmarkDialogDriver(std::function<int(QDialog&)> driver)
+std::function<int(QDialog&)> SetBookmarkDialogDriver(std::function<int(QDialog&)> driver)
 {
-    Driver() = std::move(driver);
+    return std::exchange(Driver(), std::move(driver));
 }
 
 CAddBookmarkDlg::CAddBookmarkDlg(QWidget* parent, std::string path, const std::string& title, std::string url,

@@ -16,9 +16,10 @@ class QTreeWidgetItem;
 namespace nimbra {
 
 // Runs a bookmark dialog modally and returns its result. Tests install a
-// driver that works the dialog and returns instead of blocking.
+// driver that works the dialog and returns instead of blocking; the setter
+// returns the driver it replaced.
 int RunBookmarkDialog(QDialog& dialog);
-void SetBookmarkDialogDriver(std::function<int(QDialog&)> driver);
+std::function<int(QDialog&)> SetBookmarkDialogDriver(std::function<int(QDialog&)> driver);
 
 // Adds a page to a chosen folder of the bookmark file, and creates folders.
 // The lines of the file are held while the dialog is open; each folder item

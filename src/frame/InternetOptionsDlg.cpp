@@ -34,13 +34,15 @@ QWidget* GeneralPage(CMainFrame* frame, QWidget* parent)
     layout->addWidget(cache);
     layout->addWidget(cookies);
     layout->addStretch();
-    QWebEngineProfile* profile = CNimbraApp::Instance()->Profile();
+    // The profile is made on a click only: the engine's stored data may
+    // predate this run's first tab.
+    auto profile = [] { return CNimbraApp::Instance()->Profile(); };
     QObject::connect(history, &QPushButton::clicked, page, [frame, profile] {
         frame->History().Clear();
-        profile->clearAllVisitedLinks();
+        profile()->clearAllVisitedLinks();
     });
-    QObject::connect(cache, &QPushButton::clicked, page, [profile] { profile->clearHttpCache(); });
-    QObject::connect(cookies, &QPushButton::clicked, page, [profile] { profile->cookieStore()->deleteAllCookies(); });
+    QObject::connect(cache, &QPushButton::clicked, page, [profile] { profile()->clearHttpCache(); });
+    QObject::connect(cookies, &QPushButton::clicked, page, [profile] { profile()->cookieStore()->deleteAllCookies(); });
     return page;
 }
 
@@ -112,7 +114,9 @@ void CInternetOptionsDlg::Apply()
     system.SetProxy(m_pProxyMode->currentIndex(), m_pProxyServer->text().trimmed().toStdString());
     system.SetOffline(m_pOffline->isChecked());
     system.ApplyProxy();
-    system.ApplyCookiePolicy(CNimbraApp::Instance()->Profile());
+    // A profile made later reads the policy itself.
+    if (QWebEngineProfile* profile = CNimbraApp::Instance()->ExistingProfile())
+        system.ApplyCookiePolicy(profile);
     m_pFrame->Offline().SetOffline(m_pOffline->isChecked());
     CWebEngineBrowser::SetWorkOffline(m_pOffline->isChecked());
     if (CNimbraStatusBar* status = m_pFrame->StatusBar())

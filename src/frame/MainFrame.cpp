@@ -23,7 +23,6 @@
 
 #include <QApplication>
 #include <QMimeData>
-#include <QWebEngineProfile>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 #include <QCloseEvent>
@@ -90,11 +89,9 @@ bool CMainFrame::Create()
     m_nCWC = m_settings.CWC;
     CreateSideBar();
 
-    // 6. The settings; the user agent for the whole process.
+    // 6. The settings. The user agent and the cookie policy go to the
+    // engine's profile when the first tab makes it.
     ReloadSettings();
-    const std::string userAgent = settings.GetString(EKey::UserAgent);
-    if (!userAgent.empty())
-        app->Profile()->setHttpUserAgent(ToQ(CutText(userAgent, 255)));
 
     // 7. The bookmark menu is built once the frame is up.
     QMetaObject::invokeMethod(
@@ -104,7 +101,6 @@ bool CMainFrame::Create()
     SetUpProxyMenu();
     const CSystemSettings system;
     system.ApplyProxy();
-    system.ApplyCookiePolicy(app->Profile());
     m_offline.SetOffline(system.Offline());
     CWebEngineBrowser::SetWorkOffline(m_offline.IsOffline());
     m_pStatusBar->SetOffline(m_offline.IsOffline());

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <pwd.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 // Wire format, all numbers little-endian:
@@ -52,6 +54,14 @@ QString UserName()
     if (safe.isEmpty())
         safe = QString::number(geteuid());
     return safe.left(32);
+}
+
+// The user's private folder for sockets and locks; the temporary folder
+// when there is none.
+QString RuntimeFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return folder.isEmpty() || !QDir().mkpath(folder) ? QDir::tempPath() : folder;
 }
 
 // Short hash of the data directory, so that installs in two folders do not meet.
@@ -135,18 +145,20 @@ std::optional<std::string> CopyDataText(const Message& message)
 
 QString EndpointName(std::string_view windowClass, const QString& dataDir)
 {
-    return QString::fromUtf8(windowClass.data(), qsizetype(windowClass.size())) + u'-' + UserName()
+    const QString name = QString::fromUtf8(windowClass.data(), qsizetype(windowClass.size())) + u'-' + UserName()
         + u'-' + DirHash(dataDir);
+    // QLocalServer binds "<path>XXXXXX/s" before renaming it into place.
+    const QString path = RuntimeFolder() + u'/' + name;
+    if (QFile::encodeName(path).size() + 8 < qsizetype(sizeof(sockaddr_un::sun_path)))
+        return path;
+    return QDir::tempPath() + u'/' + name;
 }
 
 // ---------------------------------------------------------------------------
 
 CInstanceLock::CInstanceLock(const QString& name, const QString& dataDir)
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty() || !QDir().mkpath(folder))
-        folder = QDir::tempPath();
-    m_lock = std::make_unique<QLockFile>(folder + u'/' + name + u'-' + UserName() + u'-'
+    m_lock = std::make_unique<QLockFile>(RuntimeFolder() + u'/' + name + u'-' + UserName() + u'-'
                                          + DirHash(dataDir) + u".lock");
     // Never stale by age: only a dead owner makes the lock stale.
     m_lock->setStaleLockTime(0);

@@ -50,7 +50,8 @@ Message MakeCopyData(quint64 tag, std::string_view text);
 // the text is what stands before the first one. nullopt otherwise.
 std::optional<std::string> CopyDataText(const Message& message);
 
-// Socket name for a window class in a data directory.
+// Socket path for a window class in a data directory, in the user's runtime
+// folder (the temporary folder when that path would be too long).
 QString EndpointName(std::string_view windowClass, const QString& dataDir);
 
 // The named-mutex stand-in: a lock file per name, user and data directory.

@@ -1,5 +1,7 @@
 #include "platform/MessageBox.h"
 
+#include <utility>
+
 namespace nimbra {
 
 namespace {
@@ -20,9 +22,9 @@ void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon)
     box.exec();
 }
 
-void SetMessageHandler(std::function<void(const QString&)> handler)
+std::function<void(const QString&)> SetMessageHandler(std::function<void(const QString&)> handler)
 {
-    Handler() = std::move(handler);
+    return std::exchange(Handler(), std::move(handler));
 }
 
 } // namespace nimbra

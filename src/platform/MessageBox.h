@@ -9,8 +9,9 @@ class QWidget;
 namespace nimbra {
 
 // Shows a message box captioned with the application's title. Tests put a
-// handler in place of the window, which then records the text instead.
+// handler in place of the window, which then records the text instead;
+// the setter returns the handler it replaced.
 void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon = QMessageBox::Information);
-void SetMessageHandler(std::function<void(const QString&)> handler);
+std::function<void(const QString&)> SetMessageHandler(std::function<void(const QString&)> handler);
 
 } // namespace nimbra

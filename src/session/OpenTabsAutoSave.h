@@ -33,7 +33,8 @@ public:
     // save so that no late write replaces it.
     void Stop();
 
-    bool IsPending() const { return m_dirty || m_bWriting; }
+    // A write is due or running.
+    bool IsPending() const { return m_timer.isActive() || m_bWriting; }
     int WriteCount() const { return m_nWrites; }
 
 private:

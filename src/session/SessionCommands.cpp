@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <cstdio>
+#include <utility>
 
 namespace nimbra {
 
@@ -165,9 +166,9 @@ void StartOpenTabsAutoSave(CMainFrame& frame)
 
 } // namespace
 
-void SetListFileDialog(ListFileDialog dialog)
+ListFileDialog SetListFileDialog(ListFileDialog dialog)
 {
-    Dialog() = dialog ? std::move(dialog) : ListFileDialog(SystemListFileDialog);
+    return std::exchange(Dialog(), dialog ? std::move(dialog) : ListFileDialog(SystemListFileDialog));
 }
 
 std::string DefaultListFileName(const QDateTime& time)

@@ -17,7 +17,8 @@ class COpenTabsAutoSave;
 using ListFileDialog =
     std::function<std::string(QWidget* parent, bool save, const std::string& folder, const std::string& name)>;
 // Replaces the system's file dialog (tests); an empty function restores it.
-void SetListFileDialog(ListFileDialog dialog);
+// Returns the dialog it replaced.
+ListFileDialog SetListFileDialog(ListFileDialog dialog);
 
 // The proposed name of a saved tab set, "2024-05-01(水)13-04-05-7": date,
 // weekday, time and milliseconds.

@@ -11,26 +11,14 @@
 #include "TestBrowser.h"
 #include "TestEnv.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QUrl>
-#include <QWebEnginePage>
 #include <gtest/gtest.h>
 
 using namespace nimbra;
 
 namespace {
 
-class AppTest : public testenv::BrowserTest {
-protected:
-    void SetUp() override
-    {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
-    }
-};
-
-using testenv::Spin;
+using AppTest = testenv::BrowserTest;
 
 } // namespace
 
@@ -77,14 +65,12 @@ TEST_F(AppTest, EmptyUrlOpensBlankPageOnlyWithoutNewBlank)
     CMainFrame* frame = Start();
     CNimbraView* blank = m_app->OpenUrl("");
     ASSERT_NE(blank, nullptr);
-    Spin(300);
     EXPECT_EQ(blank->GetLocationURL(), "about:blank");
 
     Option("NewBlank", 1);
     frame->ReloadSettings();
     CNimbraView* empty = m_app->OpenUrl("");
     ASSERT_NE(empty, nullptr);
-    Spin(300);
     EXPECT_EQ(empty->GetLocationURL(), "");
     EXPECT_EQ(frame->TabCount(), 2);
 }
@@ -100,7 +86,6 @@ TEST_F(AppTest, ListFileOpensEachEntryButNotItself)
 
     EXPECT_EQ(m_app->OpenUrl(fileUrl), nullptr);
     ASSERT_EQ(frame->TabCount(), 2);
-    Spin(300);
     EXPECT_EQ(frame->Views()[0]->m_strUrl, "about:blank#1");
     EXPECT_EQ(frame->Views()[1]->m_strUrl, "about:blank#2");
 }
@@ -187,6 +172,7 @@ TEST_F(AppTest, ShortcutFilesResolveToTheirTargets)
 TEST_F(AppTest, HandOverIsDroppedDuringStartUpAndHonoursBookmarkNewTab)
 {
     Option("BookmarkNewTab", 0);
+    m_app->SetBrowserFactory(testenv::FakeBrowserFactory());
     ASSERT_TRUE(m_app->CreateMainFrame());
     CMainFrame* frame = m_app->MainFrame();
 
@@ -214,7 +200,6 @@ TEST_F(AppTest, ExitWritesClosedCountAndOpenTabsLog)
     CMainFrame* frame = Start();
     m_app->OpenUrl("about:blank#x");
     m_app->OpenUrl("about:blank#y");
-    Spin(300);
     frame->m_nCWC = 3;
     frame->close();
 
@@ -233,7 +218,6 @@ TEST_F(AppTest, StartupListAndLogOpenWithoutRepeats)
     WriteListFile("ExitAppOpenedUrls", File("eaou.log"), {"about:blank#a", "about:blank#s", "about:blank#a"});
     CMainFrame* frame = Start();
     m_app->OpenStartupPages();
-    Spin(300);
     std::vector<std::string> urls;
     for (CNimbraView* view : frame->Views())
         urls.push_back(view->m_strUrl);

@@ -12,12 +12,12 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
 using namespace nimbra;
 using testenv::FakeWebBrowser;
-using testenv::Spin;
 using testenv::SpinUntil;
 
 namespace {
@@ -300,7 +300,9 @@ TEST_F(AddressTest, PickFromTheListNavigatesAndMovesTheEntry)
     // A list closed without a pick leaves nothing pending.
     Combo()->showPopup();
     QTest::keyClick(Combo()->view(), Qt::Key_Escape);
-    Spin(20);
+    bool settled = false; // queued after the list's own clean-up
+    QTimer::singleShot(0, Combo(), [&settled] { settled = true; });
+    ASSERT_TRUE(SpinUntil([&] { return settled; }, 2000));
     Combo()->setCurrentIndex(1);
     Q_EMIT Combo()->activated(1);
     EXPECT_EQ(LastNavigation(view), "http://one/");
@@ -348,7 +350,7 @@ TEST_F(AddressTest, KeysOfTheField)
     counter.n = &pageKeys;
     (page->focusProxy() ? page->focusProxy() : page)->installEventFilter(&counter);
     QTest::keyClick(Edit(), Qt::Key_Tab);
-    Spin(20);
+    EXPECT_TRUE(SpinUntil([&] { return pageKeys > 0; }, 2000));
     EXPECT_EQ(pageKeys, 1);
 }
 

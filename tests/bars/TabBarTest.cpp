@@ -11,7 +11,7 @@
 #include <QTest>
 
 using namespace nimbra;
-using testenv::Spin;
+using testenv::SpinUntil;
 
 namespace {
 
@@ -197,13 +197,21 @@ TEST_F(TabBarTest, DraggingSwapsOnlyTheTwoTabs)
     Start();
     std::vector<CNimbraView*> views = OpenTabs(5);
     QTest::mousePress(Ctrl(), Qt::LeftButton, {}, Centre(0));
-    // Within the threshold nothing starts.
+    // Within the threshold nothing starts when the drag timer looks.
+    struct TimerTicks : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            count += event->type() == QEvent::Timer;
+            return false;
+        }
+    } ticks;
+    Ctrl()->installEventFilter(&ticks);
     QTest::mouseMove(Ctrl(), Centre(0) + QPoint(CTabBarCtrl::kDragThreshold, 0));
-    Spin(300);
+    ASSERT_TRUE(SpinUntil([&] { return ticks.count > 0; }, 2000));
     EXPECT_FALSE(Ctrl()->IsDragging());
     QTest::mouseMove(Ctrl(), Centre(3));
-    Spin(300);
-    EXPECT_TRUE(Ctrl()->IsDragging());
+    ASSERT_TRUE(SpinUntil([&] { return Ctrl()->IsDragging(); }, 2000));
     EXPECT_EQ(Ctrl()->cursor().shape(), Qt::DragMoveCursor);
     QTest::mouseRelease(Ctrl(), Qt::LeftButton, {}, Centre(3));
     EXPECT_FALSE(Ctrl()->IsDragging());
@@ -279,7 +287,7 @@ TEST_F(TabBarTest, RebarModeWithMultipleRows)
     Start();
     EXPECT_TRUE(Tabs()->IsRebarMode());
     OpenTabs(12);
-    Spin(50);
+    SpinUntil([&] { return Ctrl()->RowCount() > 1 && Ctrl()->height() >= 24 * Ctrl()->RowCount(); }, 2000);
     EXPECT_GT(Ctrl()->RowCount(), 1);
     EXPECT_EQ(Ctrl()->TabRect(1).width(), 200);
     EXPECT_GE(Ctrl()->height(), 24 * Ctrl()->RowCount());
@@ -301,7 +309,7 @@ TEST_F(TabBarTest, ButtonAndTabModesDrawTheSettingsColours)
         Start();
         OpenTabs(4);
         Tabs()->SelectTab(1);
-        Spin(50);
+        SpinUntil([&] { return Ctrl()->rect().contains(Ctrl()->TabRect(3)); }, 2000);
         const QImage bar = Ctrl()->grab().toImage();
         const QRect selected = Ctrl()->TabRect(1);
         EXPECT_EQ(selected.width(), 120);

@@ -35,7 +35,7 @@ const std::string kEmptyFile =
 
 TEST(BookmarkFile, WritesTheEmptyFileAndTheWholeTree)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     const std::string path = home.file("bookmark.html");
     ASSERT_TRUE(WriteEmptyBookmarkFile(path));
     EXPECT_EQ(testenv::ReadFile(path), kEmptyFile);
@@ -276,7 +276,7 @@ TEST(BookmarkFile, HostileInputIsReadSafelyAndQuickly)
 
 TEST(BookmarkLines, AddsToTheRootOnlyWhenTheFileEndsAsWritten)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     const std::string path = home.file("bookmark.html");
     ASSERT_TRUE(WriteEmptyBookmarkFile(path));
     EXPECT_EQ(AddPagesToRoot(path, {{"http://a/", "A"}}), RootAddResult::Added);
@@ -306,7 +306,7 @@ TEST(BookmarkLines, AddsToTheRootOnlyWhenTheFileEndsAsWritten)
 
 TEST(BookmarkLines, InsertsAtTheEndOfAChosenFolder)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     const std::string path = home.file("bookmark.html");
     testenv::WriteFile(path,
                        "<HTML>\n<UL>\n<LI><A HREF=\"x\">a <UL> b</A>\n<LI>top<UL>\n<LI>inner<UL>\n</UL>\n"

@@ -24,11 +24,6 @@ protected:
         BrowserTest::SetUp();
         m_server.AddHtml("/page", "Bookmarked Page", "<p>page</p>");
     }
-    void TearDown() override
-    {
-        SetBookmarkDialogDriver(nullptr);
-        BrowserTest::TearDown();
-    }
 
     testenv::HttpServer m_server;
 };
@@ -47,7 +42,7 @@ TEST_F(BookmarkE2E, PageAddedFromTheMenuIsInTheFileAndTheMenuAndOpensInANewTab)
     QMenu* menu = FindBookmarkMenu(m_frame->menuBar());
     ASSERT_NE(menu, nullptr);
     // The dialog as a user would work it: the root folder, OK.
-    SetBookmarkDialogDriver([](QDialog& dialog) {
+    testenv::HandlerGuard driver(SetBookmarkDialogDriver, [](QDialog& dialog) {
         auto& dlg = dynamic_cast<CAddBookmarkDlg&>(dialog);
         dlg.FolderTree()->setCurrentItem(dlg.FolderTree()->topLevelItem(0));
         dlg.OnOK();

@@ -4,9 +4,9 @@
 
 #include "BrowserProcess.h"
 #include "HttpServer.h"
+#include "TestEnv.h"
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -53,11 +53,11 @@ protected:
                 nbdde.readAllStandardOutput().toStdString()};
     }
 
-    std::string Path(const char* name) const { return m_home.path().toStdString() + "/" + name; }
+    std::string Path(const char* name) const { return m_home.file(name); }
     std::string Url(const char* path) const { return m_server.Url(path).toStdString(); }
 
     testenv::HttpServer m_server;
-    QTemporaryDir m_home;
+    testenv::TempDir m_home;
     Browser m_browser{m_home.path()};
     std::string m_service;
 };

@@ -12,7 +12,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace nimbra;
@@ -21,7 +20,6 @@ using testenv::SpinUntil;
 namespace {
 
 constexpr int kLoadMs = 60000;
-
 
 UrlList ReadList(const std::string& path)
 {
@@ -38,10 +36,9 @@ TEST(SessionProcessE2E, AKilledBrowserGetsItsTabsBackAtTheNextStart)
     server.AddHtml("/a", "A");
     server.AddHtml("/b", "B");
     server.AddHtml("/c", "C");
-    QTemporaryDir home;
-    const std::string dir = QFile::encodeName(home.path()).toStdString();
-    const std::string log = dir + "/eaou.log";
-    CIniFile(dir + "/nimbrab.ini").WriteInt("Options", "StartupLogRestor", 1);
+    testenv::TempDir home;
+    const std::string log = home.file("eaou.log");
+    CIniFile(home.file("nimbrab.ini")).WriteInt("Options", "StartupLogRestor", 1);
     const UrlList urls{server.Url("/a").toStdString(), server.Url("/b").toStdString(),
                        server.Url("/c").toStdString()};
     {

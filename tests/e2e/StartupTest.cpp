@@ -1,4 +1,5 @@
 #include "platform/Ini.h"
+#include "platform/Ipc.h"
 #include "session/ListFile.h"
 
 #include "BrowserProcess.h"
@@ -8,8 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -17,27 +16,20 @@
 using namespace nimbra;
 using testenv::Browser;
 
-namespace {
-
-std::string Path(const QTemporaryDir& dir, const char* name)
-{
-    return QFile::encodeName(dir.path()).toStdString() + "/" + name;
-}
-
-} // namespace
-
 TEST(Startup, SecondStartHandsItsArgumentsToTheRunningBrowser)
 {
     testenv::HttpServer server;
     server.AddHtml("/c", "C");
     server.AddHtml("/a", "A");
     server.AddHtml("/b", "B");
-    QTemporaryDir home;
+    testenv::TempDir home;
 
     Browser first(home.path());
     first.Start({server.Url("/c")});
     ASSERT_TRUE(server.WaitForRequest("/c", 60000));
-    QThread::msleep(1000);
+    // Timed from when the first browser answers messages.
+    const auto answers = [&] { return ipc::SendWindowMessage(ipc::kBrowserClass, home.path(), {ipc::WM_USER, 0, {}}, 200); };
+    ASSERT_TRUE(testenv::SpinUntil([&] { return answers().has_value(); }, 20000));
 
     int exitCode = -1;
     const qint64 ms = first.RunSecond({"  " + server.Url("/a"), server.Url("/b")}, &exitCode);
@@ -50,11 +42,11 @@ TEST(Startup, SecondStartHandsItsArgumentsToTheRunningBrowser)
     ASSERT_TRUE(first.Terminate());
 
     UrlList log;
-    ReadListFile(Path(home, "eaou.log"), log);
+    ReadListFile(home.file("eaou.log"), log);
     EXPECT_EQ(log, (UrlList{server.Url("/c").toStdString(), server.Url("/a").toStdString(),
                             server.Url("/b").toStdString()}));
-    CIniFile ini(Path(home, "nimbrab.ini"));
-    EXPECT_EQ(ini.GetString("Options", "BookmarkPath", ""), Path(home, "bookmark.html"));
+    CIniFile ini(home.file("nimbrab.ini"));
+    EXPECT_EQ(ini.GetString("Options", "BookmarkPath", ""), home.file("bookmark.html"));
     EXPECT_EQ(ini.GetInt("Options", "CWC", -1), 0);
 }
 
@@ -63,7 +55,7 @@ TEST(Startup, ALockLeftByAKilledBrowserIsTakenOver)
     testenv::HttpServer server;
     server.AddHtml("/one", "one");
     server.AddHtml("/two", "two");
-    QTemporaryDir home;
+    testenv::TempDir home;
     {
         Browser crashed(home.path());
         crashed.Start({server.Url("/one")});

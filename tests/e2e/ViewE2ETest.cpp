@@ -1,9 +1,11 @@
+#include "platform/SystemSettings.h"
 #include "platform/WebEngineBrowser.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"
 
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 
 using namespace nimbra;
 using testenv::SpinUntil;
@@ -214,8 +216,14 @@ TEST_F(ViewE2E, LockedTabNeverLeavesItsPage)
 
     Option("NaviNewTabLock", 1);
     m_frame->ReloadSettings();
-    RunScript(links, "document.getElementById('plain').click(); document.getElementById('blank').click();");
-    testenv::Spin(1500);
+    // The refused link ends in a failed load, after the target=_blank click
+    // before it was decided.
+    bool refused = false;
+    QObject watch;
+    QObject::connect(dynamic_cast<CWebEngineBrowser*>(links->Browser())->Page(), &QWebEnginePage::loadFinished,
+                     &watch, [&refused](bool ok) { refused = refused || !ok; });
+    RunScript(links, "document.getElementById('blank').click(); document.getElementById('plain').click();");
+    ASSERT_TRUE(SpinUntil([&] { return refused; }, kLoadMs));
     EXPECT_EQ(Tabs()->GetItemCount(), 2);
     EXPECT_EQ(links->GetLocationURL(), Url("/links"));
 }
@@ -265,4 +273,20 @@ TEST_F(ViewE2E, WorkingOfflineRefusesTheNetwork)
     CWebEngineBrowser::SetWorkOffline(false);
     view->Navigate(Url("/target"));
     EXPECT_TRUE(SpinUntil([&] { return m_server.Requests().contains("/target"); }, kLoadMs));
+}
+
+TEST_F(ViewE2E, TheFirstTabMakesTheProfileWithTheUserAgentAndCookiePolicy)
+{
+    Option("UserAgent", std::string("NimbraTest/1.0"));
+    CSystemSettings().SetCookiePolicy(2); // session only
+    struct Restore {
+        ~Restore() { CSystemSettings().SetCookiePolicy(0); }
+    } restore;
+    Start();
+    EXPECT_EQ(m_app->ExistingProfile(), nullptr); // the frame alone does not start the engine
+    OpenAndWait(Url("/plain"));
+    QWebEngineProfile* profile = m_app->ExistingProfile();
+    ASSERT_NE(profile, nullptr);
+    EXPECT_EQ(profile->httpUserAgent(), QStringLiteral("NimbraTest/1.0"));
+    EXPECT_EQ(profile->persistentCookiesPolicy(), QWebEngineProfile::NoPersistentCookies);
 }

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <cstdio>
 
 using namespace nimbra;
 using testenv::FakeWebBrowser;
@@ -164,7 +163,7 @@ TEST_F(FrameTest, NewTabOpensBlankOrHome)
 TEST_F(FrameTest, ContextTabCommandsAndCopyFailures)
 {
     std::vector<QString> messages;
-    SetMessageHandler([&messages](const QString& text) { messages.push_back(text); });
+    testenv::HandlerGuard guard(SetMessageHandler, [&messages](const QString& text) { messages.push_back(text); });
     Start();
     OpenTabs(3);
     m_frame->m_nContextTab = 0;
@@ -178,7 +177,6 @@ TEST_F(FrameTest, ContextTabCommandsAndCopyFailures)
     m_frame->ExecuteCommand(ID_COPY_TITLE); // no context tab any more
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], QStringLiteral("タイトルの取得に失敗しました。"));
-    SetMessageHandler([](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); });
 }
 
 TEST_F(FrameTest, CaptionShowsTheActivePage)

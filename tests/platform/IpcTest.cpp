@@ -1,12 +1,15 @@
 #include "platform/Ipc.h"
 
+#include "TestEnv.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QTemporaryDir>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QtEndian>
@@ -20,22 +23,11 @@
 #include <vector>
 
 using namespace nimbra::ipc;
+using testenv::SpinUntil;
 
 namespace {
 
-// Polls `done` for up to `ms` milliseconds.
-template <class F>
-bool WaitFor(F done, int ms = 3000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QThread::msleep(10);
-    }
-    return true;
-}
+constexpr int kWaitMs = 3000;
 
 // An endpoint living on a thread with its own event loop, since sending
 // blocks the calling thread until the reply comes.
@@ -144,20 +136,22 @@ TEST(IpcCopyData, TextNeedsTerminatingZero)
 
 TEST(IpcName, DependsOnClassAndCanonicalDirAndFitsASocketPath)
 {
-    QTemporaryDir a, b;
+    testenv::TempDir a, b;
     QDir(a.path()).mkpath("sub");
     const QString name = EndpointName(kBrowserClass, a.path());
-    EXPECT_TRUE(name.startsWith(QString(kBrowserClass) + "-"));
+    // In the user's runtime folder, not in the shared temporary one.
+    EXPECT_EQ(QFileInfo(name).path(), QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    EXPECT_TRUE(QFileInfo(name).fileName().startsWith(QString(kBrowserClass) + "-"));
     EXPECT_EQ(name, EndpointName(kBrowserClass, a.path() + "/sub/../"));
     EXPECT_NE(name, EndpointName(kBrowserClass, b.path()));
     EXPECT_NE(name, EndpointName(kEditorClass, a.path()));
-    // QLocalServer binds "<temp>/<name>XXXXXX/s" before renaming it into place.
-    EXPECT_LT((QDir::tempPath() + "/" + name + "XXXXXX/s").toUtf8().size(), int(sizeof(sockaddr_un::sun_path)));
+    // QLocalServer binds "<path>XXXXXX/s" before renaming it into place.
+    EXPECT_LT((name + "XXXXXX/s").toUtf8().size(), int(sizeof(sockaddr_un::sun_path)));
 }
 
 TEST(IpcLock, SecondHolderFailsUntilUnlocked)
 {
-    QTemporaryDir dir, other;
+    testenv::TempDir dir, other;
     CInstanceLock first("NimbraBrowseApp", dir.path());
     CInstanceLock second("NimbraBrowseApp", dir.path());
     CInstanceLock elsewhere("NimbraBrowseApp", other.path());
@@ -183,7 +177,7 @@ TEST(IpcLockHolder, DISABLED_HoldLock)
 
 TEST(IpcLock, LockOfAKilledProcessIsTakenOver)
 {
-    QTemporaryDir dir;
+    testenv::TempDir dir;
     QProcess child;
     auto env = QProcessEnvironment::systemEnvironment();
     env.insert(kHoldLockEnv, dir.path());
@@ -191,7 +185,7 @@ TEST(IpcLock, LockOfAKilledProcessIsTakenOver)
     child.start(QCoreApplication::applicationFilePath(),
                 {"--gtest_also_run_disabled_tests", "--gtest_filter=IpcLockHolder.DISABLED_HoldLock"});
     ASSERT_TRUE(child.waitForStarted());
-    ASSERT_TRUE(WaitFor([&] { child.waitForReadyRead(100); return child.readAllStandardOutput().contains("locked"); }, 10000));
+    ASSERT_TRUE(SpinUntil([&] { child.waitForReadyRead(100); return child.readAllStandardOutput().contains("locked"); }, 10000));
 
     CInstanceLock lock("NimbraBrowseApp", dir.path());
     EXPECT_FALSE(lock.TryLock());
@@ -202,7 +196,7 @@ TEST(IpcLock, LockOfAKilledProcessIsTakenOver)
 
 TEST(IpcEndpoint, SendReturnsTheHandlersResultAndPostDelivers)
 {
-    QTemporaryDir dir;
+    testenv::TempDir dir;
     Receiver receiver(dir.path(), [](const Message& m, CWindowEndpoint*) {
         return m.tag == 777 ? qint64(-5000000000) : qint64(m.data.size());
     });
@@ -213,7 +207,7 @@ TEST(IpcEndpoint, SendReturnsTheHandlersResultAndPostDelivers)
     EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), MakeCopyData(777, "a")), -5000000000);
     EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), Message{WM_USER + 5, 42, QByteArray("x\0y", 3)}), 3);
     EXPECT_TRUE(PostWindowMessage(kBrowserClass, dir.path(), Message{kMsgFlashWindow, 1, {}}));
-    ASSERT_TRUE(WaitFor([&] { return receiver.Count() == 3; }));
+    ASSERT_TRUE(SpinUntil([&] { return receiver.Count() == 3; }, kWaitMs));
     const auto messages = receiver.Messages();
     EXPECT_EQ(CopyDataText(messages[0]), "a");
     EXPECT_EQ(messages[1].id, quint32(WM_USER + 5));
@@ -232,7 +226,7 @@ TEST(IpcEndpoint, SendReturnsTheHandlersResultAndPostDelivers)
 
 TEST(IpcEndpoint, MessagesArriveInOrder)
 {
-    QTemporaryDir dir;
+    testenv::TempDir dir;
     Receiver receiver(dir.path());
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(SendWindowMessage(kBrowserClass, dir.path(), MakeCopyData(0, std::to_string(i))));
@@ -245,7 +239,7 @@ TEST(IpcEndpoint, MessagesArriveInOrder)
     QThread::msleep(50);
     socket->write(three.mid(30));
     socket->waitForBytesWritten(1000);
-    ASSERT_TRUE(WaitFor([&] { return receiver.Count() == 23; }));
+    ASSERT_TRUE(SpinUntil([&] { return receiver.Count() == 23; }, kWaitMs));
     const auto messages = receiver.Messages();
     for (int i = 0; i < 23; ++i)
         EXPECT_EQ(CopyDataText(messages[size_t(i)]), std::to_string(i));
@@ -253,7 +247,7 @@ TEST(IpcEndpoint, MessagesArriveInOrder)
 
 TEST(IpcEndpoint, GoneOrSlowReceiverFailsInBoundedTime)
 {
-    QTemporaryDir dir;
+    testenv::TempDir dir;
     Receiver receiver(dir.path(), [](const Message& m, CWindowEndpoint*) {
         if (m.tag == 1)
             QThread::msleep(800);
@@ -275,7 +269,7 @@ TEST(IpcEndpoint, GoneOrSlowReceiverFailsInBoundedTime)
 
 TEST(IpcEndpoint, MalformedInputIsDroppedWithoutCallingTheHandler)
 {
-    QTemporaryDir dir;
+    testenv::TempDir dir;
     Receiver receiver(dir.path());
     const QByteArray bad[] = {
         Request(0, 1, 0, "x", 1).replace(0, 4, "NBM2"), // wrong magic
@@ -297,12 +291,12 @@ TEST(IpcEndpoint, MalformedInputIsDroppedWithoutCallingTheHandler)
     }
     EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), MakeCopyData(0, "ok")), 3);
     EXPECT_EQ(receiver.Count(), 1u);
-    EXPECT_TRUE(WaitFor([&] { return receiver.OpenConnections() == 0; }));
+    EXPECT_TRUE(SpinUntil([&] { return receiver.OpenConnections() == 0; }, kWaitMs));
 }
 
 TEST(IpcEndpoint, StalledConnectionIsDropped)
 {
-    QTemporaryDir dir;
+    testenv::TempDir dir;
     Receiver receiver(dir.path());
     auto socket = RawConnect(dir.path());
     socket->write(Request(1, MakeCopyData(0, "never ends")).left(10));
@@ -310,13 +304,13 @@ TEST(IpcEndpoint, StalledConnectionIsDropped)
     timer.start();
     EXPECT_TRUE(socket->waitForDisconnected(8000));
     EXPECT_GT(timer.elapsed(), 3000);
-    EXPECT_TRUE(WaitFor([&] { return receiver.OpenConnections() == 0; }));
+    EXPECT_TRUE(SpinUntil([&] { return receiver.OpenConnections() == 0; }, kWaitMs));
     EXPECT_EQ(receiver.Count(), 0u);
 }
 
 TEST(IpcEndpoint, HandlerThatClosesAndRunsAnEventLoopIsSafe)
 {
-    QTemporaryDir dir;
+    testenv::TempDir dir;
     Receiver receiver(dir.path(), [](const Message& m, CWindowEndpoint* endpoint) {
         if (m.tag == 1)
             endpoint->Close();
@@ -329,7 +323,7 @@ TEST(IpcEndpoint, HandlerThatClosesAndRunsAnEventLoopIsSafe)
     EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), Message{WM_USER, 0, {}}, 50), std::nullopt);
     EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), Message{WM_USER, 1, {}}), std::nullopt);
     EXPECT_FALSE(FindWindow(kBrowserClass, dir.path()));
-    EXPECT_TRUE(WaitFor([&] { return receiver.OpenConnections() == 0; }));
+    EXPECT_TRUE(SpinUntil([&] { return receiver.OpenConnections() == 0; }, kWaitMs));
     EXPECT_EQ(receiver.Count(), 2u);
     ASSERT_TRUE(receiver.Listen());
     EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), Message{WM_USER, 2, {}}), 1);
@@ -337,7 +331,7 @@ TEST(IpcEndpoint, HandlerThatClosesAndRunsAnEventLoopIsSafe)
 
 TEST(IpcEndpoint, ListenRefusesALiveOwnerAndReplacesADeadSocket)
 {
-    QTemporaryDir dir;
+    testenv::TempDir dir;
     {
         Receiver receiver(dir.path());
         ASSERT_TRUE(receiver.m_listening);
@@ -347,7 +341,7 @@ TEST(IpcEndpoint, ListenRefusesALiveOwnerAndReplacesADeadSocket)
     }
 
     // A socket file left by a program that died.
-    const QByteArray path = QFile::encodeName(QDir::tempPath() + "/" + EndpointName(kBrowserClass, dir.path()));
+    const QByteArray path = QFile::encodeName(EndpointName(kBrowserClass, dir.path()));
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;

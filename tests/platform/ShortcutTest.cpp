@@ -11,12 +11,12 @@
 using namespace nimbra;
 using namespace testenv::shelllink;
 using testenv::ReadFile;
-using testenv::ScopedHome;
+using testenv::TempDir;
 using testenv::WriteFile;
 
 namespace {
 
-std::optional<std::string> ReadLink(const ScopedHome& home, const std::string& bytes)
+std::optional<std::string> ReadLink(const TempDir& home, const std::string& bytes)
 {
     const std::string path = home.file("t.lnk");
     WriteFile(path, bytes);
@@ -27,7 +27,7 @@ std::optional<std::string> ReadLink(const ScopedHome& home, const std::string& b
 
 TEST(Shortcut, InternetShortcutRoundTrip)
 {
-    ScopedHome home;
+    TempDir home;
     const std::string path = home.file("page.url");
     ASSERT_TRUE(WriteInternetShortcut(path, "http://example.com/a?b=c"));
     EXPECT_EQ(ReadFile(path), "[InternetShortcut]\r\nURL=http://example.com/a?b=c\r\n");
@@ -43,7 +43,7 @@ TEST(Shortcut, InternetShortcutRoundTrip)
 
 TEST(Shortcut, ReadsLocalBasePathOfShellLinks)
 {
-    ScopedHome home;
+    TempDir home;
     LinkLayout link;
     link.base = "C:\\Users\\taro\\doc.txt";
     EXPECT_EQ(ReadLink(home, BuildLink(link)), "C:/Users/taro/doc.txt");
@@ -65,7 +65,7 @@ TEST(Shortcut, ReadsLocalBasePathOfShellLinks)
 
 TEST(Shortcut, RejectsLinksWithoutLocalTarget)
 {
-    ScopedHome home;
+    TempDir home;
     LinkLayout link;
     link.base = "C:\\a.txt";
     const std::string good = BuildLink(link);
@@ -100,7 +100,7 @@ TEST(Shortcut, RejectsLinksWithoutLocalTarget)
 
 TEST(Shortcut, MutatedLinksNeverCrash)
 {
-    ScopedHome home;
+    TempDir home;
     const LinkLayout link{.base = "C:\\x\\y.txt", .suffix = "z", .unicodeBase = u"C:\\x\\y.txt"};
     const std::string good = BuildLink(link);
     std::mt19937 rng(1234);

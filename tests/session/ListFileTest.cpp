@@ -10,7 +10,7 @@ using namespace nimbra;
 
 TEST(ListFile, WritesTheLayoutAndReadsItBack)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     const std::string path = home.file("tabs.nbl");
     const UrlList urls{"http://a/", "http://b/?x=<1>&y=2", "http://c/"};
     ASSERT_TRUE(WriteListFile(kHeadingUrlList, path, urls));
@@ -24,7 +24,7 @@ TEST(ListFile, WritesTheLayoutAndReadsItBack)
 
 TEST(ListFile, ReadsOnlyUpperCaseEntriesWithText)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     const std::string path = home.file("hand.html");
     testenv::WriteFile(path, "<ul>\n   <LI>http://blank/   \n<li>http://lower/\n<LI>\n\t<LI>  \n<LI>last");
     UrlList read{"kept"};
@@ -38,7 +38,7 @@ TEST(ListFile, ReadsOnlyUpperCaseEntriesWithText)
 
 TEST(ListFile, ReadsShiftJisLinesOfTheWindowsVersion)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     const std::string path = home.file("old.html");
     testenv::WriteFile(path, "\t<LI>\x93\xfa\x96\x7b\r\n"); // 日本 in CP932
     UrlList read;
@@ -48,7 +48,7 @@ TEST(ListFile, ReadsShiftJisLinesOfTheWindowsVersion)
 
 TEST(ListFile, AFailedWriteKeepsTheOldFile)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     testenv::WriteFile(home.file("plain"), "x");
     EXPECT_FALSE(WriteListFile(kHeadingUrlList, home.file("plain") + "/sub.nbl", {"a"}));
     EXPECT_EQ(testenv::ReadFile(home.file("plain")), "x");
@@ -56,7 +56,7 @@ TEST(ListFile, AFailedWriteKeepsTheOldFile)
 
 TEST(OpenTabsLog, RepeatsAndStartupEntries)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     const std::string log = home.file("eaou.log");
     const std::string startup = home.file("startup.html");
     WriteListFile(kHeadingOpenTabsLog, log, {"A", "B", "A", "a", "S"});
@@ -69,7 +69,7 @@ TEST(OpenTabsLog, RepeatsAndStartupEntries)
 
 TEST(BlockedLists, UrlPatterns)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     WriteListFile(kHeadingCloseUrl, home.file("close.html"), {"*/ads/*", "http://exact/"});
     CBlockedLists lists;
     lists.Load(home.file("close.html"), home.file("closetitle.html"));
@@ -88,7 +88,7 @@ TEST(BlockedLists, UrlPatterns)
 
 TEST(BlockedLists, HomeAndBlankTexts)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     WriteListFile(kHeadingCloseUrl, home.file("close.html"), {"Home", "about:blank"});
     CBlockedLists lists;
     lists.Load(home.file("close.html"), home.file("closetitle.html"));
@@ -108,7 +108,7 @@ TEST(BlockedLists, HomeAndBlankTexts)
 
 TEST(BlockedLists, TitlesOnlyWhenSwitchedOn)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     WriteListFile(kHeadingCloseTitle, home.file("closetitle.html"), {"*"});
     CBlockedLists lists;
     lists.Load(home.file("close.html"), home.file("closetitle.html"));

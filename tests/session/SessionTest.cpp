@@ -16,19 +16,12 @@
 
 using namespace nimbra;
 using testenv::FakeWebBrowser;
-using testenv::Spin;
 using testenv::SpinUntil;
 
 namespace {
 
 class SessionTest : public testenv::BrowserTest {
 protected:
-    void TearDown() override
-    {
-        SetListFileDialog({});
-        BrowserTest::TearDown();
-    }
-
     CNimbraView* Open(const std::string& url)
     {
         CNimbraView* view = m_app->OpenUrl(url);
@@ -160,7 +153,7 @@ TEST_F(SessionTest, SaveListFileProposesADatedNameAndRemembersTheFolder)
         std::string folder, name;
     } seen;
     std::string answer;
-    SetListFileDialog([&](QWidget*, bool save, const std::string& folder, const std::string& name) {
+    testenv::HandlerGuard dialog(SetListFileDialog, [&](QWidget*, bool save, const std::string& folder, const std::string& name) {
         ++seen.calls;
         seen.save = save;
         seen.folder = folder;
@@ -202,7 +195,7 @@ TEST_F(SessionTest, OpenListFileOpensEveryEntryAndRemembersTheFolder)
     testenv::WriteFile(File("hand.nbl"), "<ul>\n<LI>http://x/\n<li>http://lower/\n  <LI>http://y/  \n<LI>\n");
     std::string folder;
     std::string answer;
-    SetListFileDialog([&](QWidget*, bool save, const std::string& f, const std::string&) {
+    testenv::HandlerGuard dialog(SetListFileDialog, [&](QWidget*, bool save, const std::string& f, const std::string&) {
         EXPECT_FALSE(save);
         folder = f;
         return answer;
@@ -279,7 +272,7 @@ TEST_F(SessionTest, TheLogFollowsTheTabsWhileRunning)
     ASSERT_TRUE(SpinUntil([&] { return saver->WriteCount() == 2; }, 4000));
     EXPECT_GE(since.elapsed(), COpenTabsAutoSave::kMinIntervalMs - 600);
     EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://a2/", "http://c/"}));
-    Spin(2500);
+    EXPECT_TRUE(SpinUntil([&] { return !saver->IsPending(); }, 4000));
     EXPECT_EQ(saver->WriteCount(), 2);
 }
 
@@ -288,8 +281,10 @@ TEST_F(SessionTest, ClosingTheTabsAtExitDoesNotOverwriteTheExitLog)
     Start();
     Open("http://a/");
     Open("http://b/");
+    COpenTabsAutoSave* saver = OpenTabsAutoSaveOf(*m_frame);
+    ASSERT_TRUE(saver->IsPending());
     m_frame->close();
-    Spin(COpenTabsAutoSave::kMinIntervalMs + 800);
+    EXPECT_TRUE(SpinUntil([&] { return !saver->IsPending(); }, 4000));
     EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://a/", "http://b/"}));
 }
 
@@ -299,7 +294,7 @@ TEST_F(SessionTest, NothingIsWrittenWhileRunningWhenTheExitDoesNotSave)
     WriteListFile(kHeadingOpenTabsLog, File("eaou.log"), {"http://kept/"});
     Start();
     Open("http://a/");
-    Spin(COpenTabsAutoSave::kDelayMs + 700);
+    EXPECT_FALSE(OpenTabsAutoSaveOf(*m_frame)->IsPending());
     EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://kept/"}));
 }
 
@@ -389,7 +384,7 @@ TEST_F(SessionTest, RecentlyClosedListSurvivesARestartUnlessSwitchedOff)
 
 TEST(RecentClosedFile, LoadsUpToTheFirstMissingUrlAndRemovesStaleSections)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     const std::string path = home.file("rcul.ini");
     testenv::WriteFile(path, "[RecentClosedUrl0]\r\nTitle=T0\r\nUrl=http://0/\r\n"
                              "[RecentClosedUrl1]\r\nUrl=http://1/\r\n"
@@ -442,7 +437,7 @@ TEST_F(SessionTest, RegisteringTheActiveTabsUrlBlocksItAtOnceAndClosesTheTab)
     EXPECT_EQ(lines[1], "<H1>Close URL List</H1>");
     EXPECT_EQ(ReadList(File("close.html")), (UrlList{"http://a/", "http://a/"}));
     EXPECT_EQ(m_app->OpenUrl("http://a/"), nullptr);
-    Spin(450);
+    SpinUntil([&] { return Urls().size() == 1; }, 2000);
     EXPECT_EQ(Urls(), (std::vector<std::string>{"http://b/"}));
     EXPECT_TRUE(m_frame->RecentClosed().Entries().empty());
 }
@@ -453,14 +448,14 @@ TEST_F(SessionTest, RegisteringWithoutClosingAndFromTheTabMenu)
     Start();
     FakeWebBrowser::Titles()["http://b/"] = "Ad window";
     Open("http://a/");
-    CNimbraView* b = Open("http://b/");
+    Open("http://b/");
     Run(32875);
     Run(32960);
     RunOnTab(32842, 1);
     RunOnTab(32959, 1);
-    Spin(450);
+    for (CNimbraView* view : m_frame->Views())
+        EXPECT_FALSE(view->m_bMarkedForClose || Tabs()->IsPendingClose(view)) << view->m_strUrl;
     EXPECT_EQ(m_frame->TabCount(), 2);
-    EXPECT_FALSE(b->m_bMarkedForClose);
     EXPECT_EQ(ReadList(File("close.html")), (UrlList{"http://a/", "http://b/"}));
     EXPECT_EQ(ReadList(File("closetitle.html")), (UrlList{"http://a/", "Ad window"}));
     EXPECT_EQ(Lines(testenv::ReadFile(File("closetitle.html")))[1], "<H1>Close Title List</H1>");
@@ -475,7 +470,7 @@ TEST_F(SessionTest, RegisteringWithoutClosingAndFromTheTabMenu)
 
 TEST(BlockedListsAdd, EmptyEntriesAreIgnoredAndAFailedWriteStillBlocks)
 {
-    testenv::ScopedHome home;
+    testenv::TempDir home;
     testenv::WriteFile(home.file("plain"), "x");
     CBlockedLists lists;
     lists.Load(home.file("plain") + "/close.html", home.file("plain") + "/closetitle.html");

@@ -13,8 +13,7 @@
 #include "FakeWebBrowser.h"
 #include "TestEnv.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QWebEngineProfile>
 #include <gtest/gtest.h>
 
 namespace testenv {
@@ -42,28 +41,6 @@ private:
     Log* m_log;
 };
 
-inline void Spin(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// Spins the event loop until `done` holds or `ms` passed; whether it held.
-template <typename Pred>
-bool SpinUntil(Pred done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
 class BrowserTest : public ::testing::Test {
 protected:
     // Fake engines unless a test says otherwise before Start().
@@ -77,6 +54,10 @@ protected:
     }
     void TearDown() override
     {
+        // Logic tests run without the engine: nothing may start its profile.
+        if (m_app && !m_bRealEngine) {
+            EXPECT_EQ(m_app->findChild<QWebEngineProfile*>(), nullptr) << "a test of the scripted engine started the web engine";
+        }
         m_app.reset();
         FakeWebBrowser::Titles().clear();
     }

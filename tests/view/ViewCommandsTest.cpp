@@ -20,7 +20,6 @@
 
 using namespace nimbra;
 using testenv::FakeWebBrowser;
-using testenv::Spin;
 
 namespace {
 

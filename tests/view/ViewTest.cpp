@@ -9,7 +9,7 @@
 
 using namespace nimbra;
 using testenv::FakeWebBrowser;
-using testenv::Spin;
+using testenv::SpinUntil;
 
 namespace {
 
@@ -21,8 +21,8 @@ protected:
         EXPECT_NE(view, nullptr);
         return view;
     }
-    // Lets the tab bar's 200 ms timer run.
-    void WaitForPendingClose() { Spin(450); }
+    // Waits for the tab bar's timer to close tabs until `count` are left.
+    bool TabsLeft(int count) { return SpinUntil([&] { return m_frame->TabCount() == count; }, 2000); }
 };
 
 } // namespace
@@ -78,14 +78,13 @@ TEST_F(ViewTest, BlockedPopupIsQueuedCountedAndNeverRecorded)
     ASSERT_EQ(m_frame->TabCount(), 2);
     EXPECT_EQ(m_frame->m_nCWC, 1);
     EXPECT_EQ(Tabs()->GetItemCount(), 1); // never got a tab item
-    WaitForPendingClose();
-    EXPECT_EQ(m_frame->TabCount(), 1);
+    EXPECT_TRUE(TabsLeft(1));
     EXPECT_TRUE(m_frame->RecentClosed().Entries().empty());
 
     // Case matters.
     Fake(opener)->OpenWindow("http://x/ADS/1");
-    WaitForPendingClose();
     EXPECT_EQ(m_frame->TabCount(), 2);
+    EXPECT_FALSE(m_frame->Views().back()->m_bMarkedForClose);
     EXPECT_EQ(m_frame->m_nCWC, 1);
 }
 
@@ -95,8 +94,7 @@ TEST_F(ViewTest, MailLinkPopupStartsTheMailerAndCloses)
     CNimbraView* opener = Open("http://a/");
     Fake(opener)->OpenWindow("mailto:someone@example.org");
     ASSERT_EQ(m_shell.opened.size(), 1u);
-    WaitForPendingClose();
-    EXPECT_EQ(m_frame->TabCount(), 1);
+    EXPECT_TRUE(TabsLeft(1));
 }
 
 TEST_F(ViewTest, BlankPopupThatNavigatesToABlockedUrlIsClosed)
@@ -115,8 +113,7 @@ TEST_F(ViewTest, BlankPopupThatNavigatesToABlockedUrlIsClosed)
         popup->Navigate("http://x/ads/2", 0, {});
         EXPECT_EQ(popup->refused.size(), 1u);
         EXPECT_EQ(m_frame->m_nCWC, cwc + 1) << "NewWindowClose " << newWindowClose;
-        WaitForPendingClose();
-        EXPECT_EQ(m_frame->TabCount(), tabs);
+        EXPECT_TRUE(TabsLeft(tabs));
     }
 }
 
@@ -126,8 +123,7 @@ TEST_F(ViewTest, BlankPopupThatStaysGetsItsTab)
     CNimbraView* opener = Open("http://a/");
     Fake(opener)->OpenWindow("about:blank");
     EXPECT_EQ(Tabs()->GetItemCount(), 1); // settles first
-    Spin(400);
-    ASSERT_EQ(Tabs()->GetItemCount(), 2);
+    ASSERT_TRUE(SpinUntil([&] { return Tabs()->GetItemCount() == 2; }, 2000));
     CNimbraView* popup = Tabs()->ViewAt(1);
     EXPECT_FALSE(popup->m_bBlankPopup);
     EXPECT_EQ(Tabs()->GetItemText(1), "about:blank");
@@ -141,10 +137,8 @@ TEST_F(ViewTest, BlankPopupIsClosedWhenAboutBlankIsBlocked)
     Start();
     CNimbraView* opener = Open("http://a/");
     Fake(opener)->OpenWindow("about:blank");
-    WaitForPendingClose();
-    EXPECT_EQ(m_frame->m_nCWC, 1);
-    WaitForPendingClose();
-    EXPECT_EQ(m_frame->TabCount(), 1);
+    EXPECT_TRUE(SpinUntil([&] { return m_frame->m_nCWC == 1; }, 2000));
+    EXPECT_TRUE(TabsLeft(1));
 }
 
 TEST_F(ViewTest, BlockedNavigationOfAnOrdinaryTab)
@@ -198,8 +192,7 @@ TEST_F(ViewTest, BlockedTitleClosesEveryNewTabAtLoading)
     m_app->OpenUrl("http://a/");
     m_app->OpenUrl("http://b/");
     EXPECT_EQ(m_frame->m_nCWC, 2);
-    WaitForPendingClose();
-    EXPECT_EQ(m_frame->TabCount(), 0);
+    EXPECT_TRUE(TabsLeft(0));
 }
 
 TEST_F(ViewTest, ClosedTabsAreRecordedButNotBlankOnes)
