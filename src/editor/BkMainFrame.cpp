@@ -49,6 +49,8 @@ QString WriteFailure(const std::string& path, const std::string& error)
     const QFileInfo folder(info.absolutePath());
     if (info.isDir())
         return QStringLiteral("同じ名前のフォルダがあります");
+    if (info.exists() && !IsRegularFile(path))
+        return QStringLiteral("通常のファイルではありません");
     if (!folder.isDir())
         return QStringLiteral("保存先のフォルダがありません");
     if (!folder.isWritable())
@@ -265,7 +267,9 @@ bool CBkMainFrame::WriteTree(const std::string& path, std::string* text, bool in
 {
     const BookmarkItem tree = m_doc.ToFileTree();
     std::string error;
-    if (!WriteBookmarkFile(path, tree, &error)) {
+    // A FIFO or device would be written in place, and a FIFO waits for a reader.
+    const bool special = (FileExists(path) || IsDirectory(path)) && !IsRegularFile(path);
+    if (special || !WriteBookmarkFile(path, tree, &error)) {
         const QString message = QStringLiteral("ブックマークファイル\n%1\nに保存できませんでした（%2）。")
                                     .arg(Quoted(path), WriteFailure(path, error));
         // Inside a message of the browser, which waits, the box comes later.
@@ -387,6 +391,18 @@ void CBkMainFrame::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void CBkMainFrame::RunCommand(int id)
+{
+    // As a menu click: an open edit ends first; a dialog or a drag holds it.
+    if (IsModal()) {
+        Defer([this, id] { RunCommand(id); });
+        return;
+    }
+    CommitEdits();
+    if (m_router->Query(id).enabled)
+        m_router->Execute(id);
+}
+
 void CBkMainFrame::RequestClose()
 {
     Defer([this] {
@@ -414,14 +430,8 @@ qint64 CBkMainFrame::OnWindowMessage(const ipc::Message& message)
         QApplication::alert(this);
         break;
     case WM_COMMAND:
-        if (message.tag > 0 && message.tag <= 0xFFFF) {
-            const int id = int(message.tag);
-            Defer([this, id] {
-                CommitEdits();
-                if (m_router->Query(id).enabled)
-                    m_router->Execute(id);
-            });
-        }
+        if (message.tag > 0 && message.tag <= 0xFFFF)
+            RunCommand(int(message.tag));
         break;
     case ipc::WM_USER_BOOKMARK_WILL_CHANGE:
         OnWillChange();

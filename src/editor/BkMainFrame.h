@@ -53,6 +53,8 @@ public:
     qint64 OnWindowMessage(const ipc::Message& message);
     // Closes as WM_CLOSE does: once no dialog or drag is running.
     void RequestClose();
+    // A command as a menu click runs it (WM_COMMAND).
+    void RunCommand(int id);
 
     // Loads a file as a new tree and makes it the current file. False (and
     // nothing changed) when it exists but cannot be read.
