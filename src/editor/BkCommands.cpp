@@ -11,12 +11,14 @@
 #include "platform/Text.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDrag>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace nimbra::editor {
 
@@ -88,8 +90,8 @@ void CBkMainFrame::RegisterCommands()
     on(ID_BK_FIND, [this] { OnFind(true); });
     on(ID_BK_FIND_NEXT, [this] { OnFind(false); });
 
-    on(ID_BK_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
-    m_router->SetUpdateHandler(level, ID_BK_STATUS_BAR, [this](SCmdUI& ui) { ui.SetCheck(statusBar()->isVisible()); });
+    on(ID_BK_STATUS_BAR, [this] { statusBar()->setHidden(!statusBar()->isHidden()); });
+    m_router->SetUpdateHandler(level, ID_BK_STATUS_BAR, [this](SCmdUI& ui) { ui.SetCheck(!statusBar()->isHidden()); });
     on(ID_BK_EXPAND_ALL, [this] { m_tree->expandAll(); });
     on(ID_BK_COLLAPSE_ALL, [this] {
         m_tree->collapseAll();
@@ -290,7 +292,14 @@ void CBkMainFrame::StartDrag(const std::vector<CBkItem*>& items)
     m_bDragging = true;
     auto* drag = new QDrag(this);
     drag->setMimeData(MakeDragMime());
+    // Any key ends the drag (see eventFilter): the filter goes in once the
+    // drag runs, so that it comes before the drag's own.
+    QTimer::singleShot(0, this, [this] {
+        if (m_bDragging)
+            qApp->installEventFilter(this);
+    });
     drag->exec(Qt::MoveAction);
+    qApp->removeEventFilter(this);
     drag->deleteLater();
     m_bDragging = false;
     m_dragItems.clear();

@@ -92,7 +92,7 @@ CBkAboutDlg::CBkAboutDlg(std::function<void(const std::string& url)> navigate, Q
     setWindowTitle(QStringLiteral("About Nimbra Browser [Bookmark Editor]"));
     auto* layout = new QVBoxLayout(this);
     auto* icon = new QLabel(this);
-    icon->setPixmap(windowIcon().pixmap(32, 32));
+    icon->setPixmap(QIcon(QStringLiteral(":/nimbrab.svg")).pixmap(32, 32));
     layout->addWidget(icon);
     layout->addWidget(new QLabel(QStringLiteral("Bookmark Editor"), this));
     layout->addWidget(new QLabel(QStringLiteral("Version 0.20"), this));

@@ -90,6 +90,8 @@ CBkDoc::~CBkDoc()
 void CBkDoc::Reset(const BookmarkItem& root)
 {
     m_journal.clear();
+    // The panes let go of the old tree before it is freed.
+    const BkItemPtr old = std::move(m_root);
     m_root = FromBookmark(root);
     m_root->m_title = kRootLabel;
     ++m_revision;
@@ -107,13 +109,6 @@ void CBkDoc::Changed(CBkItem* folder, bool subFolders)
 void CBkDoc::Record(SUndoRecord record)
 {
     m_journal.push_back(std::move(record));
-}
-
-void CBkDoc::RecordText(CBkItem* item, bool url, std::string former)
-{
-    SUndoRecord record{EUndoKind::TextChanged, {}, url, std::move(former)};
-    record.entries.push_back({item, nullptr, nullptr, 0});
-    Record(std::move(record));
 }
 
 bool CBkDoc::IsAttached(const CBkItem* item) const
@@ -178,26 +173,25 @@ bool CBkDoc::SetTitle(CBkItem* item, std::string_view text)
 {
     if (!item || !item->Parent() || item->IsSeparator() || text.empty())
         return false;
-    std::string title = EntryTitle(text);
-    if (title == item->m_title)
-        return false;
-    RecordText(item, false, std::move(item->m_title));
-    item->m_title = std::move(title);
-    ++m_revision;
-    if (m_observer)
-        m_observer->OnItemChanged(item);
-    return true;
+    return SetText(item, false, EntryTitle(text));
 }
 
 bool CBkDoc::SetUrl(CBkItem* item, std::string_view text)
 {
     if (!item || !item->IsLink() || text.empty())
         return false;
-    std::string url = EntryUrl(text);
-    if (url == item->m_url)
+    return SetText(item, true, EntryUrl(text));
+}
+
+bool CBkDoc::SetText(CBkItem* item, bool url, std::string text)
+{
+    std::string& field = url ? item->m_url : item->m_title;
+    if (text == field)
         return false;
-    RecordText(item, true, std::move(item->m_url));
-    item->m_url = std::move(url);
+    SUndoRecord record{EUndoKind::TextChanged, {}, url, std::move(field)};
+    record.entries.push_back({item, nullptr, nullptr, 0});
+    Record(std::move(record));
+    field = std::move(text);
     ++m_revision;
     if (m_observer)
         m_observer->OnItemChanged(item);

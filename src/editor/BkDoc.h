@@ -141,7 +141,7 @@ private:
     bool Fits(const CBkItem* item, const CBkItem* target) const;
     CBkItem* Add(CBkItem* folder, BkItemPtr item);
     void Record(SUndoRecord record);
-    void RecordText(CBkItem* item, bool url, std::string former);
+    bool SetText(CBkItem* item, bool url, std::string text);
     // Takes the entries out of their folders; their former positions, per folder.
     std::vector<std::pair<CBkItem*, Placed>> Detach(const std::vector<CBkItem*>& items);
     // Puts entries back at positions of the final list, ascending, clamped.

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDrag>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -101,7 +102,9 @@ bool CBkMainFrame::Create()
     resize(800, 600);
     if (const std::optional<SWindowPlacement> placement = ParsePlacement(m_settings.WindowPos))
         ApplyPlacement(*this, *placement);
-    m_splitter->setSizes({m_settings.SplitterSize, std::max(width() - m_settings.SplitterSize, 100)});
+    // A stored width from a larger screen leaves the list room.
+    const int treeWidth = std::min(m_settings.SplitterSize, width() * 2 / 3);
+    m_splitter->setSizes({treeWidth, width() - treeWidth});
     statusBar()->setVisible(m_settings.StatusBarVisible);
     UpdateTitle();
     return true;
@@ -151,7 +154,11 @@ void CBkMainFrame::CreatePanes()
 
 bool CBkMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn)
+    if (m_bDragging && event->type() == QEvent::KeyPress) {
+        QDrag::cancel();
+        return true;
+    }
+    if (event->type() == QEvent::FocusIn && (watched == m_tree || watched == m_list))
         m_activePane = watched == m_tree ? EPane::Tree : EPane::List;
     return QMainWindow::eventFilter(watched, event);
 }
@@ -367,7 +374,7 @@ void CBkMainFrame::StoreSettings()
     m_settings.ColumnTitle = m_list->header()->sectionSize(0);
     m_settings.ColumnUrl = m_list->header()->sectionSize(1);
     m_settings.WindowPos = FormatPlacement(CapturePlacement(*this));
-    m_settings.StatusBarVisible = statusBar()->isVisible();
+    m_settings.StatusBarVisible = !statusBar()->isHidden();
     m_settings.StoreAtClose();
 }
 

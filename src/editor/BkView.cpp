@@ -45,6 +45,15 @@ bool IsOwnDrag(const QMimeData* mime)
     return mime && mime->data(kDragMime) == QByteArray::number(QCoreApplication::applicationPid());
 }
 
+bool AcceptDrop(QDropEvent* event, bool accept)
+{
+    if (accept)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+    return accept;
+}
+
 QMimeData* MakeDragMime()
 {
     auto* mime = new QMimeData;
@@ -264,38 +273,29 @@ void CBkView::startDrag(Qt::DropActions)
         m_handlers.startDrag(items);
 }
 
-CBkItem* CBkView::DropTarget(const QPoint& pos) const
+CBkItem* CBkView::DropTarget(const QDropEvent* event) const
 {
-    CBkItem* item = m_model->ItemAt(indexAt(pos).row());
-    return item && item->IsFolder() ? item : nullptr;
+    CBkItem* item = m_model->ItemAt(indexAt(event->position().toPoint()).row());
+    if (!IsOwnDrag(event->mimeData()) || !item || !item->IsFolder() || !m_handlers.canDrop(item))
+        return nullptr;
+    return item;
 }
 
 void CBkView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (IsOwnDrag(event->mimeData()))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    AcceptDrop(event, IsOwnDrag(event->mimeData()));
 }
 
 void CBkView::dragMoveEvent(QDragMoveEvent* event)
 {
-    CBkItem* target = DropTarget(event->position().toPoint());
-    if (IsOwnDrag(event->mimeData()) && target && m_handlers.canDrop(target))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    AcceptDrop(event, DropTarget(event) != nullptr);
 }
 
 void CBkView::dropEvent(QDropEvent* event)
 {
-    CBkItem* target = DropTarget(event->position().toPoint());
-    if (!IsOwnDrag(event->mimeData()) || !target || !m_handlers.canDrop(target)) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    m_handlers.drop(target);
+    CBkItem* target = DropTarget(event);
+    if (AcceptDrop(event, target != nullptr))
+        m_handlers.drop(target);
 }
 
 } // namespace nimbra::editor

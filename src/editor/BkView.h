@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+class QDropEvent;
 class QMimeData;
 
 namespace nimbra::editor {
@@ -91,7 +92,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    CBkItem* DropTarget(const QPoint& pos) const;
+    // The folder row under a drop that may take the dragged entries.
+    CBkItem* DropTarget(const QDropEvent* event) const;
 
     bool m_sortable;
     SHandlers m_handlers;
@@ -104,5 +106,7 @@ inline constexpr char kDragMime[] = "application/x-nimbra-bookmark-entries";
 // Whether a drag carries this process's entries.
 bool IsOwnDrag(const QMimeData* mime);
 QMimeData* MakeDragMime();
+// Accepts the drag or drop event when `accept`, else ignores it; returns `accept`.
+bool AcceptDrop(QDropEvent* event, bool accept);
 
 } // namespace nimbra::editor

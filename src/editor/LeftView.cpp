@@ -250,10 +250,6 @@ void CLeftView::CommitOpenEditor()
 
 void CLeftView::keyPressEvent(QKeyEvent* event)
 {
-    if (state() == DraggingState) {
-        event->accept();
-        return;
-    }
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     if (event->key() == Qt::Key_Delete && mods == Qt::NoModifier)
         m_handlers.deleteKey();
@@ -288,26 +284,23 @@ void CLeftView::Highlight(QTreeWidgetItem* item)
     }
 }
 
+CBkItem* CLeftView::DropTarget(const QDropEvent* event) const
+{
+    CBkItem* folder = FolderOf(itemAt(event->position().toPoint()));
+    return IsOwnDrag(event->mimeData()) && folder && m_handlers.canDrop(folder) ? folder : nullptr;
+}
+
 void CLeftView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (IsOwnDrag(event->mimeData()))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    AcceptDrop(event, IsOwnDrag(event->mimeData()));
 }
 
 void CLeftView::dragMoveEvent(QDragMoveEvent* event)
 {
     startAutoScroll();
-    QTreeWidgetItem* item = itemAt(event->position().toPoint());
-    CBkItem* target = FolderOf(item);
-    if (IsOwnDrag(event->mimeData()) && target && m_handlers.canDrop(target)) {
-        Highlight(item);
-        event->acceptProposedAction();
-    } else {
-        Highlight(nullptr);
-        event->ignore();
-    }
+    CBkItem* target = DropTarget(event);
+    Highlight(ItemOf(target));
+    AcceptDrop(event, target != nullptr);
 }
 
 void CLeftView::dragLeaveEvent(QDragLeaveEvent* event)
@@ -319,13 +312,9 @@ void CLeftView::dragLeaveEvent(QDragLeaveEvent* event)
 void CLeftView::dropEvent(QDropEvent* event)
 {
     Highlight(nullptr);
-    CBkItem* target = FolderOf(itemAt(event->position().toPoint()));
-    if (!IsOwnDrag(event->mimeData()) || !target || !m_handlers.canDrop(target)) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    m_handlers.drop(target);
+    CBkItem* target = DropTarget(event);
+    if (AcceptDrop(event, target != nullptr))
+        m_handlers.drop(target);
 }
 
 } // namespace nimbra::editor

@@ -66,6 +66,7 @@ protected:
 
 private:
     QTreeWidgetItem* MakeItems(CBkItem* folder);
+    CBkItem* DropTarget(const QDropEvent* event) const;
     void Forget(QTreeWidgetItem* item);
     void Highlight(QTreeWidgetItem* item);
 

@@ -53,6 +53,22 @@ BookmarkItem Numbered(int n)
     return root;
 }
 
+// The sample tree, loaded.
+class BkSample : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        doc.Reset(SampleTree());
+        root = doc.Root();
+        f1 = Child(root, 1);
+        f2 = Child(f1, 1);
+    }
+    CBkDoc doc;
+    CBkItem* root = nullptr;
+    CBkItem* f1 = nullptr;
+    CBkItem* f2 = nullptr;
+};
+
 } // namespace
 
 TEST(BkDoc, TitlesAreCutAndMarkersDefusedWhereverTextEnters)
@@ -90,12 +106,9 @@ TEST(BkDoc, TitlesAreCutAndMarkersDefusedWhereverTextEnters)
     EXPECT_TRUE(again.items == doc.ToFileTree().items);
 }
 
-TEST(BkDoc, RootCannotBeDeletedOrRenamedAndEmptyEditsChangeNothing)
+TEST_F(BkSample, RootCannotBeDeletedOrRenamedAndEmptyEditsChangeNothing)
 {
-    CBkDoc doc;
-    doc.Reset(SampleTree());
     const std::string before = Text(doc);
-    CBkItem* root = doc.Root();
     EXPECT_FALSE(doc.DeleteFolder(root));
     EXPECT_FALSE(doc.SetTitle(root, "Other"));
     EXPECT_FALSE(doc.SetTitle(Child(root, 0), ""));
@@ -134,14 +147,8 @@ TEST(BkDoc, SortOrdersWithoutCaseKeepsFoldersTogetherAndSavesThatOrder)
     EXPECT_LT(file.find(">gamma</A>"), file.find(">beta</A>"));
 }
 
-TEST(BkDoc, FindSearchesTitlesAndUrlsFromThePlaceOnAcrossFolders)
+TEST_F(BkSample, FindSearchesTitlesAndUrlsFromThePlaceOnAcrossFolders)
 {
-    CBkDoc doc;
-    doc.Reset(SampleTree());
-    CBkItem* root = doc.Root();
-    CBkItem* f1 = Child(root, 1);
-    CBkItem* f2 = Child(f1, 1);
-
     auto hit = doc.Find("y.example/path", false, root, 0);
     ASSERT_TRUE(hit);
     EXPECT_EQ(hit->folder, f2);
@@ -203,12 +210,8 @@ TEST(BkDoc, EachUndoKindRestoresTheTreeExactly)
     }
 }
 
-TEST(BkDoc, PasteGoesAfterTheGivenRowWithCopiesOfSubTrees)
+TEST_F(BkSample, PasteGoesAfterTheGivenRowWithCopiesOfSubTrees)
 {
-    CBkDoc doc;
-    doc.Reset(SampleTree());
-    CBkItem* root = doc.Root();
-    CBkItem* f1 = Child(root, 1);
     doc.Copy(root, {1, 3}); // F1 (with F2) and B
     doc.SetTitle(Child(f1, 0), "changed after the copy");
     const std::vector<CBkItem*> pasted = doc.Paste(f1, 1);
@@ -223,13 +226,8 @@ TEST(BkDoc, PasteGoesAfterTheGivenRowWithCopiesOfSubTrees)
     EXPECT_EQ(last->Row(), int(root->Items().size()) - 1);
 }
 
-TEST(BkDoc, AFolderNeverMovesIntoItselfOrBelowItself)
+TEST_F(BkSample, AFolderNeverMovesIntoItselfOrBelowItself)
 {
-    CBkDoc doc;
-    doc.Reset(SampleTree());
-    CBkItem* root = doc.Root();
-    CBkItem* f1 = Child(root, 1);
-    CBkItem* f2 = Child(f1, 1);
     const std::string before = Text(doc);
     EXPECT_FALSE(doc.Move({f1}, f1));
     EXPECT_FALSE(doc.Move({f1}, f2));
@@ -276,13 +274,8 @@ TEST(BkDoc, DeepTreesAndLargeFoldersNeedNoRecursion)
     EXPECT_EQ(Child(doc.Root(), 54321)->Title(), "54321");
 }
 
-TEST(BkDoc, MergeTakesWhatTheBrowserAppendedIntoTheSameFoldersAndKeepsTheJournal)
+TEST_F(BkSample, MergeTakesWhatTheBrowserAppendedIntoTheSameFoldersAndKeepsTheJournal)
 {
-    CBkDoc doc;
-    doc.Reset(SampleTree());
-    CBkItem* root = doc.Root();
-    CBkItem* f1 = Child(root, 1);
-    CBkItem* f2 = Child(f1, 1);
     const SBkSnapshot saved = doc.Snapshot(Text(doc));
 
     // The browser appends to the root, to F1 (a folder with a link) and to F2.

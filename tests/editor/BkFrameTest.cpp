@@ -10,7 +10,7 @@
 #include "platform/Shell.h"
 #include "platform/Text.h"
 
-#include "TestEnv.h"
+#include "TestBrowser.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -25,6 +25,7 @@
 
 using namespace nimbra;
 using namespace nimbra::editor;
+using testenv::SpinUntil;
 
 namespace {
 
@@ -35,18 +36,7 @@ const std::string kFile =
     "\t<LI><A HREF=\"-x\">dash</A>\r\n"
     "</UL>\r\n</HTML>\r\n";
 
-template <typename Pred>
-bool SpinUntil(Pred done, int ms = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+constexpr int kWaitMs = 5000;
 
 // The messages a stand-in window of the other program receives.
 class CFakeWindow {
@@ -64,7 +54,7 @@ public:
     {
         constexpr quint32 kMarker = 0x7777;
         ipc::PostWindowMessage(m_class, ToQ(DataDirectory()), {kMarker, 0, {}});
-        EXPECT_TRUE(SpinUntil([&] { return !received.empty() && received.back() == kMarker; }));
+        EXPECT_TRUE(SpinUntil([&] { return !received.empty() && received.back() == kMarker; }, kWaitMs));
         received.pop_back();
     }
     std::vector<quint32> received;
@@ -72,19 +62,6 @@ public:
 private:
     const char* m_class;
     ipc::CWindowEndpoint m_endpoint;
-};
-
-class CRecordingShell : public CShell {
-public:
-    explicit CRecordingShell(std::vector<std::string>* opened) : m_opened(opened) {}
-    bool OpenDefault(const std::string& target) override
-    {
-        m_opened->push_back(target);
-        return true;
-    }
-
-private:
-    std::vector<std::string>* m_opened;
 };
 
 class BkFrameTest : public ::testing::Test {
@@ -129,7 +106,7 @@ TEST_F(BkFrameTest, SecondStartBringsTheFirstWindowForwardAndEnds)
     second.start(qEnvironmentVariable("NIMBRA_BIN_DIR") + "/nbbe", {});
     ASSERT_TRUE(second.waitForFinished(15000));
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(SpinUntil([&] { return first.received.size() == 2; }));
+    EXPECT_TRUE(SpinUntil([&] { return first.received.size() == 2; }, kWaitMs));
     EXPECT_EQ(first.received, (std::vector<quint32>{ipc::kMsgActivateWindow, ipc::kMsgFlashWindow}));
 }
 
@@ -138,12 +115,12 @@ TEST_F(BkFrameTest, NavigationObeysDblClkNaviAndHandsTheUrlOverWhole)
     CIniFile(CBkSettings::Path()).WriteInt("Settings", "DblClkNavi", 0);
     auto frame = Open();
     std::vector<std::pair<QString, QStringList>> started;
-    std::vector<std::string> opened;
+    testenv::RecordingShell::Log shell;
     frame->Navigator().SetStarter([&](const QString& program, const QStringList& arguments) {
         started.emplace_back(program, arguments);
         return true;
     });
-    frame->Navigator().SetShell(std::make_unique<CRecordingShell>(&opened));
+    frame->Navigator().SetShell(std::make_unique<testenv::RecordingShell>(&shell));
     CBkView* list = frame->List();
     auto tryAll = [&] {
         Q_EMIT list->doubleClicked(list->Model()->index(0, 0));
@@ -163,7 +140,7 @@ TEST_F(BkFrameTest, NavigationObeysDblClkNaviAndHandsTheUrlOverWhole)
 
     frame->RunCommand(ID_BK_NAVI_SHELL);
     frame->RunCommand(ID_BK_NAVIGATE);
-    EXPECT_EQ(opened, (std::vector<std::string>{"http://a/ b", "-x"}));
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{"http://a/ b", "-x"}));
 }
 
 TEST_F(BkFrameTest, ClosingAfterLoadingAnotherFileAsksBeforeOverwriting)
@@ -377,7 +354,7 @@ TEST_F(BkFrameTest, ChangesOnDiskReloadAnUneditedTreeOrAskBeforeOverwriting)
     EXPECT_TRUE(SpinUntil([&] {
         const auto& items = frame->Doc().Root()->Items();
         return items.size() == 1 && items[0]->Title() == "changed";
-    }));
+    }, kWaitMs));
 
     frame->RunCommand(ID_BK_NEW_SEPARATOR);
     testenv::WriteFile(Standard(), kFile);
