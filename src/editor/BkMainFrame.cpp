@@ -25,11 +25,6 @@ namespace {
 
 constexpr int kRetryMs = 100;
 
-QString Quoted(const std::string& path)
-{
-    return ToQ(path);
-}
-
 // Why a file that is there could not be read, in the user's words.
 QString ReadFailure(const std::string& path)
 {
@@ -218,27 +213,18 @@ void CBkMainFrame::OnItemChanged(CBkItem* item)
 
 // --- Files -------------------------------------------------------------------
 
-CBkMainFrame::ELoad CBkMainFrame::LoadInto(const std::string& path)
-{
-    if (!FileExists(path) && !IsDirectory(path)) {
-        m_doc.Reset(BookmarkItem::Folder({}));
-        return ELoad::Missing;
-    }
-    std::optional<BookmarkItem> tree = ReadTree(path);
-    if (!tree)
-        return ELoad::Unreadable;
-    m_doc.Reset(*tree);
-    return ELoad::Loaded;
-}
-
 void CBkMainFrame::LoadStandardAtStart()
 {
-    if (LoadInto(m_standardPath) == ELoad::Unreadable) {
-        m_doc.Reset(BookmarkItem::Folder({}));
+    // A file that is not there yet is an empty tree; one that is there but
+    // cannot be read is said, and not overwritten unasked.
+    const bool there = FileExists(m_standardPath) || IsDirectory(m_standardPath);
+    const std::optional<BookmarkItem> tree = there ? ReadTree(m_standardPath) : std::nullopt;
+    m_doc.Reset(tree ? *tree : BookmarkItem::Folder({}));
+    if (there && !tree) {
         m_bStandardUnreadable = true;
         const QString text = QStringLiteral("ブックマークファイル\n%1\nを読み込めませんでした（%2）。\n\n"
                                             "空のブックマークで始めます。このファイルは「保存」を選んだときだけ書き込みます。")
-                                 .arg(Quoted(m_standardPath), ReadFailure(m_standardPath));
+                                 .arg(ToQ(m_standardPath), ReadFailure(m_standardPath));
         Defer([this, text] { Tell(this, text, QMessageBox::Warning); });
     }
     m_cleanRevision = m_doc.Revision();
@@ -253,7 +239,7 @@ bool CBkMainFrame::OpenFile(const std::string& path)
     if (!tree) {
         Tell(this,
              QStringLiteral("ファイル\n%1\nを読み込めませんでした（%2）。")
-                 .arg(Quoted(path), FileExists(path) || IsDirectory(path) ? ReadFailure(path)
+                 .arg(ToQ(path), FileExists(path) || IsDirectory(path) ? ReadFailure(path)
                                                                           : QStringLiteral("見つかりません")),
              QMessageBox::Warning);
         return false;
@@ -278,7 +264,7 @@ bool CBkMainFrame::WriteTree(const std::string& path, std::string* text, bool in
     const bool special = (FileExists(path) || IsDirectory(path)) && !IsRegularFile(path);
     if (special || !WriteBookmarkFile(path, tree, &error)) {
         const QString message = QStringLiteral("ブックマークファイル\n%1\nに保存できませんでした（%2）。")
-                                    .arg(Quoted(path), WriteFailure(path, error));
+                                    .arg(ToQ(path), WriteFailure(path, error));
         // Inside a message of the browser, which waits, the box comes later.
         if (inMessage)
             Defer([this, message] { Tell(this, message, QMessageBox::Critical); });
@@ -303,11 +289,11 @@ void CBkMainFrame::NotifyBrowser()
 // Another program changed the file since this one read or wrote it: ask.
 bool CBkMainFrame::MayOverwrite(const std::string& path)
 {
-    if (path != m_watch.Path() || m_bAnnounced || !(m_bDiskChanged || m_watch.DiffersFromRemembered()))
+    if (path != m_watch.Path() || Announced() || !(m_bDiskChanged || m_watch.DiffersFromRemembered()))
         return true;
     return AskOkCancel(this, QStringLiteral("ブックマークファイル\n%1\nは他のプログラムによって変更されています。\n\n"
                                             "上書き保存してもよろしいですか？")
-                                 .arg(Quoted(path)));
+                                 .arg(ToQ(path)));
 }
 
 bool CBkMainFrame::SaveStandard()
@@ -351,7 +337,7 @@ bool CBkMainFrame::CloseSave()
     if (m_currentPath != m_standardPath) {
         const QString question = QStringLiteral("編集中のブックマークを標準ブックマークファイル\n%1\nに上書き保存しようとしています。\n\n"
                                                 "上書き保存してもよろしいですか？")
-                                     .arg(Quoted(m_standardPath));
+                                     .arg(ToQ(m_standardPath));
         if (!AskOkCancel(this, question))
             return true;
     } else if (m_bStandardUnreadable) {
@@ -493,9 +479,15 @@ void CBkMainFrame::OnChanged()
     ShowFolder(m_tree->SelectedFolder());
 }
 
+bool CBkMainFrame::Announced() const
+{
+    // A browser that went away in the middle sends no CHANGED any more.
+    return m_bAnnounced && ipc::FindWindow(ipc::kBrowserClass, ToQ(DataDirectory()));
+}
+
 void CBkMainFrame::OnDiskChanged()
 {
-    if (m_bAnnounced || m_bClosing || m_reload == EReload::Browser)
+    if (m_bClosing || m_reload == EReload::Browser || Announced())
         return;
     if (m_doc.Revision() == m_cleanRevision) {
         m_reload = EReload::Disk;

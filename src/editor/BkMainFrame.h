@@ -90,8 +90,6 @@ private:
     void ShowFolder(CBkItem* folder);
 
     // Files
-    enum class ELoad { Loaded, Missing, Unreadable };
-    ELoad LoadInto(const std::string& path);
     void LoadStandardAtStart();
     // Reports a failure at once, or after the current message when `inMessage`.
     bool WriteTree(const std::string& path, std::string* text = nullptr, bool inMessage = false);
@@ -104,6 +102,8 @@ private:
     void OnWillChange();
     void OnChanged();
     void OnDiskChanged();
+    // Between WILL_CHANGE and CHANGED of a browser that still runs.
+    bool Announced() const;
     enum class EReload { None, Browser, Disk };
     void Reload();
 
