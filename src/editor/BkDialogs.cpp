@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace nimbra::editor {
 
 namespace {
@@ -41,14 +43,9 @@ void Tell(QWidget* parent, const QString& text, QMessageBox::Icon icon)
     ShowMessage(parent, text, icon);
 }
 
-CPromptGuard::CPromptGuard(PromptHandler handler) : m_former(std::move(Handler()))
+PromptHandler SetPromptHandler(PromptHandler handler)
 {
-    Handler() = std::move(handler);
-}
-
-CPromptGuard::~CPromptGuard()
-{
-    Handler() = std::move(m_former);
+    return std::exchange(Handler(), std::move(handler));
 }
 
 CBkFindDlg::CBkFindDlg(const std::vector<std::string>& history, const std::string& last, bool matchCase,

@@ -19,17 +19,9 @@ using PromptHandler = std::function<bool(const QString& text, bool question)>;
 bool AskOkCancel(QWidget* parent, const QString& text);
 void Tell(QWidget* parent, const QString& text, QMessageBox::Icon icon);
 
-// Puts a prompt handler in place for its lifetime, then the former one back.
-class CPromptGuard {
-public:
-    explicit CPromptGuard(PromptHandler handler);
-    ~CPromptGuard();
-    CPromptGuard(const CPromptGuard&) = delete;
-    CPromptGuard& operator=(const CPromptGuard&) = delete;
-
-private:
-    PromptHandler m_former;
-};
+// Puts a prompt handler in place (an empty one brings the boxes back);
+// returns the one it replaced.
+PromptHandler SetPromptHandler(PromptHandler handler);
 
 // "ブックマークの検索": earlier texts in a combo box, a case option.
 class CBkFindDlg : public QDialog {

@@ -64,6 +64,16 @@ private:
     ipc::CWindowEndpoint m_endpoint;
 };
 
+// Answers the editor's message boxes for one test, then puts back what was there.
+class CPromptGuard {
+public:
+    explicit CPromptGuard(PromptHandler handler) : m_former(SetPromptHandler(std::move(handler))) {}
+    ~CPromptGuard() { SetPromptHandler(std::move(m_former)); }
+
+private:
+    PromptHandler m_former;
+};
+
 class BkFrameTest : public ::testing::Test {
 protected:
     void SetUp() override { testenv::WriteFile(Standard(), kFile); }
