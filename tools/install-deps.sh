@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
-  libqt6sql6-sqlite qt6-l10n-tools
+  libqt6sql6-sqlite qt6-l10n-tools qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth dbus dbus-x11 libglib2.0-bin x11-utils x11-apps imagemagick
   fonts-noto-cjk

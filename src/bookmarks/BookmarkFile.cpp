@@ -395,9 +395,9 @@ std::string FormatBookmarkFile(const BookmarkItem& root)
     return out;
 }
 
-bool WriteBookmarkFile(const std::string& path, const BookmarkItem& root)
+bool WriteBookmarkFile(const std::string& path, const BookmarkItem& root, std::string* error)
 {
-    return WriteFileAtomically(path, FormatBookmarkFile(root));
+    return WriteFileAtomically(path, FormatBookmarkFile(root), error);
 }
 
 bool WriteEmptyBookmarkFile(const std::string& path)

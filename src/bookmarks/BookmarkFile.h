@@ -68,8 +68,8 @@ bool IsLinksFolderName(std::string_view name);
 std::string FormatBookmarkFile(const BookmarkItem& root);
 
 // Writes FormatBookmarkFile(root) atomically; false when it failed (the old
-// file is then unchanged).
-bool WriteBookmarkFile(const std::string& path, const BookmarkItem& root);
+// file is then unchanged, and `error`, when given, says why).
+bool WriteBookmarkFile(const std::string& path, const BookmarkItem& root, std::string* error = nullptr);
 
 // Writes the five-line empty file.
 bool WriteEmptyBookmarkFile(const std::string& path);

@@ -4,16 +4,19 @@
 
 namespace nimbra {
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes)
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error)
 {
     QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written && file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
         file.cancelWriting();
-        return false;
+        written = false;
     }
-    return file.commit();
+    if (written && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString().toStdString();
+    return false;
 }
 
 } // namespace nimbra

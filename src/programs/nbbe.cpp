@@ -1,15 +1,6 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "editor/BkApp.h"
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Nimbra Browser [Bookmark Editor]"));
-    QApplication::setOrganizationName(QStringLiteral("Orvane"));
-
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Nimbra Browser [Bookmark Editor]"));
-    window.resize(640, 480);
-    window.show();
-    return application.exec();
+    return nimbra::editor::RunEditor(argc, argv);
 }
