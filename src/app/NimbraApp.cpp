@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
@@ -58,7 +59,7 @@ SMailerCommand BuildMailerCommand(const std::string& mailerPath, const std::stri
     if (mailerPath.size() < 2)
         return {};
     if (mailerPath.find('"') == std::string::npos)
-        return {mailerPath, "\"" + url + "\""};
+        return {mailerPath, {url}};
 
     const size_t split = mailerPath.find(" \"");
     if (split == std::string::npos)
@@ -71,21 +72,27 @@ SMailerCommand BuildMailerCommand(const std::string& mailerPath, const std::stri
         parameters.pop_back();
     parameters = Trim(parameters);
 
+    // The template is split into words first, so that the URL, which a page
+    // controls, stays within the one word it stands in.
     const size_t colon = url.find(':');
     const std::string address = Trim(colon == std::string::npos ? std::string() : url.substr(colon + 1));
-    std::string expanded;
-    for (size_t i = 0; i < parameters.size(); ++i) {
-        if (parameters[i] == '%' && i + 1 < parameters.size()
-            && (parameters[i + 1] == 'M' || parameters[i + 1] == 'm')) {
-            expanded += parameters[i + 1] == 'M' ? url : address;
-            ++i;
-        } else {
-            expanded += parameters[i];
+    std::vector<std::string> arguments;
+    for (const QString& word : QProcess::splitCommand(ToQ(parameters))) {
+        const std::string text = FromQ(word);
+        std::string expanded;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == 'M' || text[i + 1] == 'm')) {
+                expanded += text[i + 1] == 'M' ? url : address;
+                ++i;
+            } else {
+                expanded += text[i];
+            }
         }
+        arguments.push_back(std::move(expanded));
     }
-    if (program.empty() || expanded.empty())
+    if (program.empty() || arguments.empty())
         return {};
-    return {program, expanded};
+    return {program, arguments};
 }
 
 CNimbraApp::CNimbraApp() : m_shell(std::make_unique<CShell>())
@@ -337,7 +344,7 @@ bool CNimbraApp::LaunchMailer(const std::string& url)
     }
     const SMailerCommand command = BuildMailerCommand(m_settings->GetString(EKey::MailerPath), url);
     if (!command.program.empty())
-        m_shell->Execute(command.program, command.parameters);
+        m_shell->Execute(command.program, command.arguments);
     return true;
 }
 

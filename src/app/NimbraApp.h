@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QWebEngineProfile;
 
@@ -101,10 +102,11 @@ private:
 };
 
 // Builds the command of the mail program from `MailerPath` and a mail URL:
-// the program and its parameters, or empty strings when nothing is to run.
+// the program and its arguments, or an empty program when nothing is to
+// run. The URL is always within one argument.
 struct SMailerCommand {
     std::string program;
-    std::string parameters;
+    std::vector<std::string> arguments;
 };
 SMailerCommand BuildMailerCommand(const std::string& mailerPath, const std::string& url);
 

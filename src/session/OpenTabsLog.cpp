@@ -61,8 +61,7 @@ void OpenListEntries(CNimbraApp& app, const UrlList& entries)
 void RestoreLog(CNimbraApp& app, bool atStartup)
 {
     CSettings& settings = app.Settings();
-    // Only entries that the start-up list really opened are skipped.
-    const bool skipStartup = atStartup && settings.GetInt(EKey::StartOpenUrl) == 1
+    const bool skipStartup = atStartup && settings.GetInt(EKey::StartOpenUrl) != 0
                              && settings.GetInt(EKey::SURepeatCheck) != 0;
     OpenListEntries(app, LogEntriesToRestore(app.OpenTabsLogPath(), settings.GetInt(EKey::LogRepeatCheck) != 0,
                                              skipStartup ? app.StartupPath() : std::string()));

@@ -135,17 +135,15 @@ TEST_F(SessionTest, RestoreFromLogHonoursRepeatCheckButNotTheStartupList)
     EXPECT_EQ(Urls()[5], "http://a/");
 }
 
-TEST_F(SessionTest, StartupListIsOnlyOpenedWhenSwitchedOn)
+TEST_F(SessionTest, StartupListOpensOnlyWithOneButEveryNonZeroValueSkipsItsEntries)
 {
     WriteListFile(kHeadingStartup, File("startup.html"), {"http://s/", "http://t/"});
-    WriteListFile(kHeadingOpenTabsLog, File("eaou.log"), {"http://s/"});
+    WriteListFile(kHeadingOpenTabsLog, File("eaou.log"), {"http://s/", "http://a/"});
     Option("StartupLogRestor", 1);
     Option("StartOpenUrl", 2);
     Start();
     m_app->OpenStartupPages();
-    // The start-up list was not opened, so its entry in the log is not
-    // dropped either.
-    EXPECT_EQ(Urls(), (std::vector<std::string>{"http://s/"}));
+    EXPECT_EQ(Urls(), (std::vector<std::string>{"http://a/"}));
 }
 
 TEST_F(SessionTest, SaveListFileProposesADatedNameAndRemembersTheFolder)
