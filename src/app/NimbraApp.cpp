@@ -95,6 +95,15 @@ SMailerCommand BuildMailerCommand(const std::string& mailerPath, const std::stri
     return {program, arguments};
 }
 
+std::string AbsoluteIfRelativePath(const std::string& argument, const std::string& workingDir)
+{
+    const QString text = ToQ(argument);
+    if (text.isEmpty() || !QDir::isRelativePath(text))
+        return argument;
+    const QFileInfo file(QDir(ToQ(workingDir)), text);
+    return file.exists() ? FromQ(file.absoluteFilePath()) : argument;
+}
+
 CNimbraApp::CNimbraApp() : m_shell(std::make_unique<CShell>())
 {
     g_app = this;
@@ -190,8 +199,9 @@ bool CNimbraApp::InitInstance(const QStringList& arguments)
         return false;
 
     bool opened = false;
+    const std::string workingDir = FromQ(QDir::currentPath());
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const std::string target = ResolveShortcut(FromQ(arguments[i]));
+        const std::string target = ResolveShortcut(AbsoluteIfRelativePath(FromQ(arguments[i]), workingDir));
         if (!target.empty()) {
             OpenUrl(target, 0, {}, 0, 1);
             opened = true;
@@ -210,8 +220,12 @@ void CNimbraApp::HandOver(const QStringList& arguments)
     const QString dir = ToQ(DataDirectory());
     if (!ipc::FindWindow(ipc::kBrowserClass, dir))
         return;
-    for (qsizetype i = 1; i < arguments.size(); ++i)
-        ipc::SendWindowMessage(ipc::kBrowserClass, dir, ipc::MakeCopyData(0, TrimLeft(FromQ(arguments[i]))));
+    // The running browser has a working directory of its own.
+    const std::string workingDir = FromQ(QDir::currentPath());
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const std::string argument = AbsoluteIfRelativePath(TrimLeft(FromQ(arguments[i])), workingDir);
+        ipc::SendWindowMessage(ipc::kBrowserClass, dir, ipc::MakeCopyData(0, argument));
+    }
     ipc::PostWindowMessage(ipc::kBrowserClass, dir, {ipc::kMsgFlashWindow, 0, {}});
 }
 

@@ -110,4 +110,8 @@ struct SMailerCommand {
 };
 SMailerCommand BuildMailerCommand(const std::string& mailerPath, const std::string& url);
 
+// A command-line argument that names an existing file or folder by a
+// relative path, made absolute against `workingDir`; anything else as it is.
+std::string AbsoluteIfRelativePath(const std::string& argument, const std::string& workingDir);
+
 } // namespace nimbra

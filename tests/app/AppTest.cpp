@@ -12,6 +12,7 @@
 #include "TestEnv.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QUrl>
 #include <QWebEnginePage>
@@ -173,6 +174,26 @@ TEST(MailerCommand, TheUrlIsAlwaysOneArgument)
             EXPECT_EQ(command.arguments, c.arguments) << c.mailerPath << " " << c.url;
         }
     }
+}
+
+TEST(CommandLine, ExistingRelativePathsBecomeAbsoluteAgainstTheGivenFolder)
+{
+    testenv::ScopedHome home;
+    const std::string dir = home.path().toStdString();
+    testenv::WriteFile(home.file("p1.html"), "x");
+    QDir().mkpath(home.path() + "/sub");
+    const std::pair<std::string, std::string> cases[] = {
+        {"p1.html", dir + "/p1.html"},
+        {"./sub/../p1.html", dir + "/p1.html"},
+        {"sub", dir + "/sub"},
+        {"missing.html", "missing.html"},
+        {"www.example.com", "www.example.com"},
+        {"http://p1.html/", "http://p1.html/"},
+        {"/etc/hostname", "/etc/hostname"},
+        {"", ""},
+    };
+    for (const auto& [argument, expected] : cases)
+        EXPECT_EQ(AbsoluteIfRelativePath(argument, dir), expected) << argument;
 }
 
 TEST_F(AppTest, ShortcutFilesResolveToTheirTargets)
