@@ -70,6 +70,8 @@ public:
     const std::string& RecentClosedPath() const { return m_strRecentClosedPath; }
     const std::string& BookmarkPath() const { return m_strBookmarkPath; }
     std::string OpenTabsLogPath() const { return m_strProgramDir + "/eaou.log"; }
+    // The running save of the open tabs, beside the log; removed at exit.
+    std::string OpenTabsRecoveryPath() const { return m_strProgramDir + "/eaou-recovery.log"; }
 
     // Computes every path from the data directory and writes BookmarkPath on
     // the first start. Called by InitInstance; tests call it directly.

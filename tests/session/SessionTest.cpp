@@ -257,15 +257,17 @@ TEST_F(SessionTest, ExitSavesTheLogOnlyWhenConfigured)
 
 // ---- keeping the log current while running
 
-TEST_F(SessionTest, TheLogFollowsTheTabsWhileRunning)
+TEST_F(SessionTest, TheRecoveryFileFollowsTheTabsWhileTheLogKeepsThePreviousSession)
 {
+    WriteListFile(kHeadingOpenTabsLog, File("eaou.log"), {"http://old/"});
     Start();
     COpenTabsAutoSave* saver = OpenTabsAutoSaveOf(*m_frame);
     ASSERT_NE(saver, nullptr);
     Open("http://a/");
     Open("http://b/");
     ASSERT_TRUE(SpinUntil([&] { return saver->WriteCount() == 1; }, 2000));
-    EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://a/", "http://b/"}));
+    EXPECT_EQ(ReadList(File("eaou-recovery.log")), (UrlList{"http://a/", "http://b/"}));
+    EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://old/"}));
 
     // Changes right after a write wait for the two-second spacing, and
     // several of them make one write.
@@ -276,9 +278,24 @@ TEST_F(SessionTest, TheLogFollowsTheTabsWhileRunning)
     Open("http://c/");
     ASSERT_TRUE(SpinUntil([&] { return saver->WriteCount() == 2; }, 4000));
     EXPECT_GE(since.elapsed(), COpenTabsAutoSave::kMinIntervalMs - 600);
-    EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://a2/", "http://c/"}));
+    EXPECT_EQ(ReadList(File("eaou-recovery.log")), (UrlList{"http://a2/", "http://c/"}));
     Spin(2500);
     EXPECT_EQ(saver->WriteCount(), 2);
+
+    // The log still brings back the previous session.
+    Run(32866);
+    EXPECT_EQ(Urls(), (std::vector<std::string>{"http://a2/", "http://c/", "http://old/"}));
+}
+
+TEST_F(SessionTest, AStartAfterACrashMakesTheRecoveryFileTheLog)
+{
+    WriteListFile(kHeadingOpenTabsLog, File("eaou.log"), {"http://old/"});
+    WriteListFile(kHeadingOpenTabsLog, File("eaou-recovery.log"), {"http://open/", "http://at-crash/"});
+    Option("StartupLogRestor", 1);
+    Start();
+    m_app->OpenStartupPages();
+    EXPECT_EQ(Urls(), (std::vector<std::string>{"http://open/", "http://at-crash/"}));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(File("eaou-recovery.log"))));
 }
 
 TEST_F(SessionTest, ClosingTheTabsAtExitDoesNotOverwriteTheExitLog)
@@ -289,6 +306,7 @@ TEST_F(SessionTest, ClosingTheTabsAtExitDoesNotOverwriteTheExitLog)
     m_frame->close();
     Spin(COpenTabsAutoSave::kMinIntervalMs + 800);
     EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://a/", "http://b/"}));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(File("eaou-recovery.log"))));
 }
 
 TEST_F(SessionTest, NothingIsWrittenWhileRunningWhenTheExitDoesNotSave)
@@ -299,6 +317,7 @@ TEST_F(SessionTest, NothingIsWrittenWhileRunningWhenTheExitDoesNotSave)
     Open("http://a/");
     Spin(COpenTabsAutoSave::kDelayMs + 700);
     EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://kept/"}));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(File("eaou-recovery.log"))));
 }
 
 // ---- recently closed pages
