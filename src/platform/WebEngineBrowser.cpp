@@ -105,6 +105,18 @@ SPageDocument DocumentFromJson(const QJsonObject& o)
 // Working offline: every tab refuses network requests.
 std::atomic<bool> g_workOffline{false};
 
+int g_openPageDialogs = 0;
+bool g_refusePageDialogs = false;
+
+// Counts a page dialog while its event loop runs.
+class CPageDialogScope {
+public:
+    CPageDialogScope() { ++g_openPageDialogs; }
+    ~CPageDialogScope() { --g_openPageDialogs; }
+    CPageDialogScope(const CPageDialogScope&) = delete;
+    CPageDialogScope& operator=(const CPageDialogScope&) = delete;
+};
+
 bool IsNetworkScheme(const QString& scheme)
 {
     return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ftp")
@@ -116,6 +128,16 @@ bool IsNetworkScheme(const QString& scheme)
 void CWebEngineBrowser::SetWorkOffline(bool offline)
 {
     g_workOffline.store(offline);
+}
+
+int CWebEngineBrowser::OpenPageDialogs()
+{
+    return g_openPageDialogs;
+}
+
+void CWebEngineBrowser::RefusePageDialogs(bool refuse)
+{
+    g_refusePageDialogs = refuse;
 }
 
 // Blocks network requests while offline, and images and media as the tab's
@@ -162,8 +184,31 @@ protected:
     QWebEnginePage* createWindow(WebWindowType) override { return m_pOwner->OnCreateWindow(); }
     void javaScriptAlert(const QUrl& origin, const QString& msg) override
     {
-        if (!m_pOwner->m_bSilent)
-            QWebEnginePage::javaScriptAlert(origin, msg);
+        if (m_pOwner->m_bSilent || g_refusePageDialogs)
+            return;
+        CPageDialogScope scope;
+        QWebEnginePage::javaScriptAlert(origin, msg);
+    }
+    bool javaScriptConfirm(const QUrl& origin, const QString& msg) override
+    {
+        if (g_refusePageDialogs)
+            return false;
+        CPageDialogScope scope;
+        return QWebEnginePage::javaScriptConfirm(origin, msg);
+    }
+    bool javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& value, QString* result) override
+    {
+        if (g_refusePageDialogs)
+            return false;
+        CPageDialogScope scope;
+        return QWebEnginePage::javaScriptPrompt(origin, msg, value, result);
+    }
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles, const QStringList& types) override
+    {
+        if (g_refusePageDialogs)
+            return {};
+        CPageDialogScope scope;
+        return QWebEnginePage::chooseFiles(mode, oldFiles, types);
     }
 
 private:
