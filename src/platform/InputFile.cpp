@@ -33,6 +33,12 @@ EInputFileError OpenError(int error)
 
 } // namespace
 
+bool IsSpecialFile(const std::string& path)
+{
+    struct stat info = {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
 SInputFile ReadInputFile(const std::string& path)
 {
     SInputFile result;

@@ -26,6 +26,10 @@ struct SInputFile {
     bool Ok() const { return error == EInputFileError::None; }
 };
 
+// True for a path that exists but is neither a regular file nor a folder
+// (a FIFO, socket or device): reading it may block or never end.
+bool IsSpecialFile(const std::string& path);
+
 // Reads a whole file. It is opened without blocking, so a FIFO or a device
 // named by mistake is refused at once instead of stalling the caller.
 SInputFile ReadInputFile(const std::string& path);

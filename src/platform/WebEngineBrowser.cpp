@@ -1,11 +1,14 @@
 #include "platform/WebEngineBrowser.h"
 
+#include "platform/InputFile.h"
+#include "platform/MessageBox.h"
 #include "platform/Text.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineFindTextResult>
 #include <QWebEngineHistory>
@@ -22,6 +25,8 @@ namespace nimbra {
 namespace {
 
 constexpr double kZoomFactors[] = {0.7, 0.85, 1.0, 1.25, 1.5};
+
+constexpr char kSpecialFileText[] = "通常のファイルではないため開けません (FIFO やデバイスなど)。";
 
 // Local paths become file URLs; other text is read as a user types it.
 QUrl UrlFromText(const std::string& text)
@@ -455,6 +460,13 @@ void CWebEngineBrowser::ReadSelectionText(std::function<void(const std::string&)
 
 bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, bool mainFrame)
 {
+    // The engine would wait for a FIFO or read a device without end, and
+    // then could not shut down.
+    if (url.isLocalFile() && IsSpecialFile(FromQ(url.toLocalFile()))) {
+        m_bRefused = mainFrame;
+        QTimer::singleShot(0, this, [] { ShowMessage(nullptr, QString::fromUtf8(kSpecialFileText), QMessageBox::Warning); });
+        return false;
+    }
     if (!m_pEvents)
         return true;
     const std::string text = FromQ(url.toString());

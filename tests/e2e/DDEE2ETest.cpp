@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace nimbra;
 using testenv::Browser;
 
@@ -105,6 +107,12 @@ TEST_F(DDEE2E, TopicsOfARunningBrowser)
     EXPECT_EQ(active.out.rfind("\"about:blank\"", 0), 0u) << active.out;
 
     EXPECT_EQ(Nbdde({"request", "WWW_Activate", "0XFFFFFFFF"}).exit, 0);
+
+    // A FIFO named as a list file or a page is refused at once; the browser
+    // keeps answering and still ends normally.
+    ASSERT_EQ(::mkfifo(Path("x.nbl").c_str(), 0600), 0);
+    EXPECT_EQ(Nbdde({"request", "WWW_OpenURL", QString::fromStdString(Path("x.nbl"))}).exit, 0);
+    EXPECT_EQ(Nbdde({"request", "WWW_ListWindows", "0", "--format", "2"}).exit, 0);
 
     // Exit closes the browser the normal way: log and settings written.
     EXPECT_EQ(Nbdde({"request", "WWW_Exit", "0"}).exit, 1); // only a poke exits
