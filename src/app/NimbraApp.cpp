@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
@@ -58,7 +59,7 @@ SMailerCommand BuildMailerCommand(const std::string& mailerPath, const std::stri
     if (mailerPath.size() < 2)
         return {};
     if (mailerPath.find('"') == std::string::npos)
-        return {mailerPath, "\"" + url + "\""};
+        return {mailerPath, {url}};
 
     const size_t split = mailerPath.find(" \"");
     if (split == std::string::npos)
@@ -71,21 +72,36 @@ SMailerCommand BuildMailerCommand(const std::string& mailerPath, const std::stri
         parameters.pop_back();
     parameters = Trim(parameters);
 
+    // The template is split into words first, so that the URL, which a page
+    // controls, stays within the one word it stands in.
     const size_t colon = url.find(':');
     const std::string address = Trim(colon == std::string::npos ? std::string() : url.substr(colon + 1));
-    std::string expanded;
-    for (size_t i = 0; i < parameters.size(); ++i) {
-        if (parameters[i] == '%' && i + 1 < parameters.size()
-            && (parameters[i + 1] == 'M' || parameters[i + 1] == 'm')) {
-            expanded += parameters[i + 1] == 'M' ? url : address;
-            ++i;
-        } else {
-            expanded += parameters[i];
+    std::vector<std::string> arguments;
+    for (const QString& word : QProcess::splitCommand(ToQ(parameters))) {
+        const std::string text = FromQ(word);
+        std::string expanded;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == 'M' || text[i + 1] == 'm')) {
+                expanded += text[i + 1] == 'M' ? url : address;
+                ++i;
+            } else {
+                expanded += text[i];
+            }
         }
+        arguments.push_back(std::move(expanded));
     }
-    if (program.empty() || expanded.empty())
+    if (program.empty() || arguments.empty())
         return {};
-    return {program, expanded};
+    return {program, arguments};
+}
+
+std::string AbsoluteIfRelativePath(const std::string& argument, const std::string& workingDir)
+{
+    const QString text = ToQ(argument);
+    if (text.isEmpty() || !QDir::isRelativePath(text))
+        return argument;
+    const QFileInfo file(QDir(ToQ(workingDir)), text);
+    return file.exists() ? FromQ(file.absoluteFilePath()) : argument;
 }
 
 CNimbraApp::CNimbraApp() : m_shell(std::make_unique<CShell>())
@@ -188,8 +204,9 @@ bool CNimbraApp::InitInstance(const QStringList& arguments)
         return false;
 
     bool opened = false;
+    const std::string workingDir = FromQ(QDir::currentPath());
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const std::string target = ResolveShortcut(FromQ(arguments[i]));
+        const std::string target = ResolveShortcut(AbsoluteIfRelativePath(FromQ(arguments[i]), workingDir));
         if (!target.empty()) {
             OpenUrl(target, 0, {}, 0, 1);
             opened = true;
@@ -208,8 +225,12 @@ void CNimbraApp::HandOver(const QStringList& arguments)
     const QString dir = ToQ(DataDirectory());
     if (!ipc::FindWindow(ipc::kBrowserClass, dir))
         return;
-    for (qsizetype i = 1; i < arguments.size(); ++i)
-        ipc::SendWindowMessage(ipc::kBrowserClass, dir, ipc::MakeCopyData(0, TrimLeft(FromQ(arguments[i]))));
+    // The running browser has a working directory of its own.
+    const std::string workingDir = FromQ(QDir::currentPath());
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const std::string argument = AbsoluteIfRelativePath(TrimLeft(FromQ(arguments[i])), workingDir);
+        ipc::SendWindowMessage(ipc::kBrowserClass, dir, ipc::MakeCopyData(0, argument));
+    }
     ipc::PostWindowMessage(ipc::kBrowserClass, dir, {ipc::kMsgFlashWindow, 0, {}});
 }
 
@@ -342,7 +363,7 @@ bool CNimbraApp::LaunchMailer(const std::string& url)
     }
     const SMailerCommand command = BuildMailerCommand(m_settings->GetString(EKey::MailerPath), url);
     if (!command.program.empty())
-        m_shell->Execute(command.program, command.parameters);
+        m_shell->Execute(command.program, command.arguments);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QWebEngineProfile;
 
@@ -73,6 +74,8 @@ public:
     const std::string& RecentClosedPath() const { return m_strRecentClosedPath; }
     const std::string& BookmarkPath() const { return m_strBookmarkPath; }
     std::string OpenTabsLogPath() const { return m_strProgramDir + "/eaou.log"; }
+    // The running save of the open tabs, beside the log; removed at exit.
+    std::string OpenTabsRecoveryPath() const { return m_strProgramDir + "/eaou-recovery.log"; }
 
     // Computes every path from the data directory and writes BookmarkPath on
     // the first start. Called by InitInstance; tests call it directly.
@@ -105,11 +108,16 @@ private:
 };
 
 // Builds the command of the mail program from `MailerPath` and a mail URL:
-// the program and its parameters, or empty strings when nothing is to run.
+// the program and its arguments, or an empty program when nothing is to
+// run. The URL is always within one argument.
 struct SMailerCommand {
     std::string program;
-    std::string parameters;
+    std::vector<std::string> arguments;
 };
 SMailerCommand BuildMailerCommand(const std::string& mailerPath, const std::string& url);
+
+// A command-line argument that names an existing file or folder by a
+// relative path, made absolute against `workingDir`; anything else as it is.
+std::string AbsoluteIfRelativePath(const std::string& argument, const std::string& workingDir);
 
 } // namespace nimbra

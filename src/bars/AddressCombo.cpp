@@ -3,6 +3,7 @@
 #include "app/NimbraApp.h"
 #include "frame/MainFrame.h"
 #include "platform/Paths.h"
+#include "platform/PrivateFolder.h"
 #include "platform/Shortcut.h"
 #include "platform/Text.h"
 #include "session/ListFile.h"
@@ -13,8 +14,6 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QCompleter>
-#include <QDir>
-#include <QDirIterator>
 #include <QDrag>
 #include <QDropEvent>
 #include <QLineEdit>
@@ -510,11 +509,9 @@ void CAddressCombo::dropEvent(QDropEvent* event)
     DropData(event->mimeData(), event->modifiers());
 }
 
-std::string CAddressCombo::DragFolder()
+std::string CAddressCombo::DragFolder(bool create)
 {
-    const QString temp = QDir::tempPath();
-    const std::string base = QDir(temp).exists() ? FromQ(temp) : DataDirectory();
-    return base + "/~NBISTMP00";
+    return PrivateFolder("~NBISTMP00", create);
 }
 
 std::string CAddressCombo::WriteDragShortcut() const
@@ -525,8 +522,9 @@ std::string CAddressCombo::WriteDragShortcut() const
     const std::string url = view->GetLocationURL();
     if (url.empty())
         return {};
-    const std::string folder = DragFolder();
-    QDir().mkpath(ToQ(folder));
+    const std::string folder = DragFolder(true);
+    if (folder.empty())
+        return {};
     const std::string path = folder + "/" + ShortcutFileName(view->GetLocationName()) + ".url";
     if (!WriteInternetShortcut(path, url))
         return {};
@@ -549,24 +547,7 @@ void CAddressCombo::StartDragOut()
 
 void CAddressCombo::RemoveDragFolder() const
 {
-    const QString folder = ToQ(DragFolder());
-    if (!QDir(folder).exists())
-        return;
-    // Only the shortcuts written here go; the folder itself only when empty.
-    QDirIterator files(folder, {QStringLiteral("*.url")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
-                       QDirIterator::Subdirectories);
-    while (files.hasNext())
-        QFile::remove(files.next());
-    QStringList dirs;
-    QDirIterator subdirs(folder, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks,
-                         QDirIterator::Subdirectories);
-    while (subdirs.hasNext())
-        dirs << subdirs.next();
-    // Deepest first, so that emptied parents can go too.
-    std::sort(dirs.begin(), dirs.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
-    for (const QString& dir : dirs)
-        QDir().rmdir(dir);
-    QDir().rmdir(folder);
+    RemovePrivateFolder(DragFolder(false), ".url");
 }
 
 void CAddressCombo::RefreshCompletionIndex()

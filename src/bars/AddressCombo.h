@@ -81,9 +81,9 @@ public:
     // Writes the active page's Internet shortcut into the drag folder; its
     // path, or empty when there is no page to drag.
     std::string WriteDragShortcut() const;
-    // The folder dragged shortcuts are written to (~NBISTMP00 in the
-    // temporary folder, or in the data folder when there is none).
-    static std::string DragFolder();
+    // The private folder dragged shortcuts are written to (~NBISTMP00),
+    // made when missing with `create`; empty when there is none.
+    static std::string DragFolder(bool create = false);
 
     bool IsDropped() const { return m_bDropped; }
     bool IsAutoComplete() const { return m_pCompleter != nullptr; }

@@ -8,6 +8,7 @@
 #include "bookmarks/BookmarkMessages.h"
 #include "frame/CommandRouter.h"
 #include "frame/MainFrame.h"
+#include "platform/MessageBox.h"
 #include "view/NimbraView.h"
 
 #include <QMenuBar>
@@ -16,6 +17,8 @@ namespace nimbra {
 
 namespace {
 constexpr char kUntitled[] = "タイトル不明";
+constexpr char kBookmarkFileRefusedText[] =
+    "ブックマークファイルが通常のファイルでないか、64 MB を超えています。\n\nブックマークを読み込めませんでした。";
 } // namespace
 
 CBookmarkCommands::CBookmarkCommands(CMainFrame& frame)
@@ -68,10 +71,15 @@ void CBookmarkCommands::Reload()
         m_menu.Clear(menu);
         return;
     }
-    const std::optional<BookmarkItem> root = ReadBookmarkFile(path, BookmarkReader::Browser);
+    EInputFileError error = EInputFileError::None;
+    const std::optional<BookmarkItem> root = ReadBookmarkFile(path, BookmarkReader::Browser, &error);
     if (!root) {
         m_menu.Clear(menu);
-        WriteEmptyBookmarkFile(path);
+        // A FIFO or an oversized file is refused, never replaced.
+        if (error == EInputFileError::NotRegular || error == EInputFileError::TooLarge)
+            ShowMessage(&m_frame, QString::fromUtf8(kBookmarkFileRefusedText), QMessageBox::Warning);
+        else
+            WriteEmptyBookmarkFile(path);
         return;
     }
     m_menu.Rebuild(menu, *root, MenuOptions());

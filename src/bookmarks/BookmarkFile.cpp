@@ -1,9 +1,8 @@
 #include "bookmarks/BookmarkFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "platform/Text.h"
-
-#include <QFile>
 
 namespace nimbra {
 
@@ -36,20 +35,15 @@ void ForEachLine(std::string_view text, Fn&& fn)
     }
 }
 
-std::optional<QByteArray> ReadWholeFile(const std::string& path)
+// The whole file; nullopt when it cannot be read (after a read error too).
+std::optional<std::string> ReadWholeFile(const std::string& path, EInputFileError* error = nullptr)
 {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
+    SInputFile file = ReadInputFile(path);
+    if (error)
+        *error = file.error;
+    if (!file.Ok())
         return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
-}
-
-std::string_view View(const QByteArray& bytes)
-{
-    return std::string_view(bytes.constData(), size_t(bytes.size()));
+    return std::move(file.bytes);
 }
 
 enum class LineType { ListEnd, Separator, Link, Folder, Other };
@@ -259,20 +253,54 @@ private:
     std::vector<BookmarkOutline*> m_open;
 };
 
-// A line break inside a text would split its element: each one (CR LF
-// counted once) becomes a blank.
-void AppendText(std::string& out, std::string_view text)
+// The strings the readers key on. A text holding one, in any case, is
+// written with that marker's "<" and ">" replaced so that no reader sees
+// it: by their full-width forms in titles and names, percent-encoded in URLs.
+constexpr std::string_view kMarkers[] = {"<UL>", "</UL>", "</A>", "<HR>", "<LI>", "\">"};
+
+enum class TextKind { Title, Url };
+
+void AppendDefused(std::string& out, std::string_view marker, TextKind kind)
 {
-    size_t pos = 0;
-    for (;;) {
-        const size_t br = text.find_first_of("\r\n", pos);
-        if (br == std::string_view::npos) {
-            out.append(text.substr(pos));
-            return;
+    for (char c : marker) {
+        if (c == '<')
+            out += kind == TextKind::Url ? "%3C" : "\uFF1C";
+        else if (c == '>')
+            out += kind == TextKind::Url ? "%3E" : "\uFF1E";
+        else
+            out += c;
+    }
+}
+
+// A line break inside a text would split its element: each one (CR LF
+// counted once) becomes a blank. Markers are defused.
+void AppendText(std::string& out, std::string_view text, TextKind kind = TextKind::Title)
+{
+    if (text.find_first_of("\r\n<>") == std::string_view::npos) {
+        out.append(text);
+        return;
+    }
+    for (size_t pos = 0; pos < text.size();) {
+        const char c = text[pos];
+        if (c == '\r' || c == '\n') {
+            out += ' ';
+            pos += text.compare(pos, 2, kCrLf) == 0 ? 2 : 1;
+            continue;
         }
-        out.append(text.substr(pos, br - pos));
-        out += ' ';
-        pos = br + (text.compare(br, 2, kCrLf) == 0 ? 2 : 1);
+        const std::string_view* marker = nullptr;
+        for (const std::string_view& m : kMarkers) {
+            if (EqualsNoCase(text.substr(pos, m.size()), m)) {
+                marker = &m;
+                break;
+            }
+        }
+        if (marker) {
+            AppendDefused(out, text.substr(pos, marker->size()), kind);
+            pos += marker->size();
+        } else {
+            out += c;
+            ++pos;
+        }
     }
 }
 
@@ -280,7 +308,7 @@ void AppendLinkLine(std::string& out, size_t indent, std::string_view url, std::
 {
     out.append(indent, '\t');
     out += "<LI><A HREF=\"";
-    AppendText(out, url);
+    AppendText(out, url, TextKind::Url);
     out += "\">";
     AppendText(out, title);
     out += "</A>";
@@ -319,12 +347,12 @@ BookmarkItem ParseBookmarks(std::string_view text, BookmarkReader reader)
     return sink.Take();
 }
 
-std::optional<BookmarkItem> ReadBookmarkFile(const std::string& path, BookmarkReader reader)
+std::optional<BookmarkItem> ReadBookmarkFile(const std::string& path, BookmarkReader reader, EInputFileError* error)
 {
-    const std::optional<QByteArray> bytes = ReadWholeFile(path);
+    const std::optional<std::string> bytes = ReadWholeFile(path, error);
     if (!bytes)
         return std::nullopt;
-    return ParseBookmarks(View(*bytes), reader);
+    return ParseBookmarks(*bytes, reader);
 }
 
 std::string EditorTitle(std::string_view text)
@@ -453,10 +481,10 @@ std::string BookmarkFolderLine(std::string_view name)
 bool CBookmarkLines::Load(const std::string& path)
 {
     m_lines.clear();
-    const std::optional<QByteArray> bytes = ReadWholeFile(path);
+    const std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes)
         return false;
-    ForEachLine(View(*bytes), [this](std::string_view line, int) {
+    ForEachLine(*bytes, [this](std::string_view line, int) {
         m_lines.emplace_back(line);
         return true;
     });

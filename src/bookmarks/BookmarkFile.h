@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/InputFile.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,8 +53,10 @@ inline constexpr int kMaxFolderDepth = 1000;
 // not UTF-8 are read as CP932) and returns the root folder.
 BookmarkItem ParseBookmarks(std::string_view text, BookmarkReader reader);
 
-// Reads the file in one go and parses it; nullopt when it cannot be opened.
-std::optional<BookmarkItem> ReadBookmarkFile(const std::string& path, BookmarkReader reader);
+// Reads the file in one go and parses it; nullopt when it cannot be read
+// (`error`, when given, tells why).
+std::optional<BookmarkItem> ReadBookmarkFile(const std::string& path, BookmarkReader reader,
+                                             EInputFileError* error = nullptr);
 
 // A title or folder name as the editor holds it: "&amp;" decoded, then cut
 // to kStoredTitleWidth without splitting a character.
@@ -64,7 +68,9 @@ bool IsLinksFolderName(std::string_view name);
 // The whole file for `root`: header, the entries one tab deeper per level,
 // footer, CR LF line ends. Text is written byte for byte, except that a line
 // break inside a title, name or URL becomes a blank so that every element
-// stays on its own line.
+// stays on its own line, and that a marker the readers key on ("<UL>",
+// "</UL>", "</A>", "<HR>", "<LI>", "\">", in any case) has its "<" and ">"
+// written as "＜" and "＞" (in URLs as "%3C" and "%3E").
 std::string FormatBookmarkFile(const BookmarkItem& root);
 
 // Writes FormatBookmarkFile(root) atomically; false when it failed (the old

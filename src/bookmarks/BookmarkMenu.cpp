@@ -84,8 +84,7 @@ QAction* CBookmarkMenu::AddLinkItem(QMenu* menu, const std::string& title, const
     const int id = ID_BOOKMARK_FIRST + LinkCount();
     QAction* action = menu->addAction(ToQ(BookmarkMenuText(title, options.shortenTitles, options.titleWidth)));
     action->setData(id);
-    // Commands past the range have no handler, and show so.
-    action->setEnabled(id <= ID_BOOKMARK_LAST);
+    // Commands past the range stay enabled and do nothing: no handler serves them.
     QObject::connect(action, &QAction::triggered, action, [this, id] { m_run(id); });
     return action;
 }

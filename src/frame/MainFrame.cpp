@@ -10,6 +10,7 @@
 #include "frame/ChildFrame.h"
 #include "frame/CommandRouter.h"
 #include "frame/MenuResource.h"
+#include "platform/DialogLoops.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/SystemSettings.h"
@@ -36,6 +37,8 @@ namespace nimbra {
 
 namespace {
 constexpr char kAppTitle[] = "Nimbra Browser";
+// A close asked for under an open dialog is tried again this much later.
+constexpr int kCloseRetryMs = 50;
 } // namespace
 
 CMainFrame::CMainFrame()
@@ -52,6 +55,7 @@ bool CMainFrame::Create()
 {
     CNimbraApp* app = CNimbraApp::Instance();
     CSettings& settings = app->Settings();
+    AllowPageDialogs();
 
     // 1. The frame and its menu bar.
     m_pRouter = new CCommandRouter(this);
@@ -410,6 +414,14 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 {
     if (m_bClosing) {
         event->accept();
+        return;
+    }
+    if (DialogLoopRunning()) {
+        // A dialog's loop still serves a tab or this window: end it, then
+        // close once it has returned.
+        event->ignore();
+        EndDialogLoops();
+        QTimer::singleShot(kCloseRetryMs, this, &QWidget::close);
         return;
     }
     m_bClosing = true;

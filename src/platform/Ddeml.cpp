@@ -63,6 +63,8 @@ public:
     CDdeBusObject(DWORD inst, const QString& connectionName);
 
     void SendAdvise(quint32 conv, const std::string& item, UINT format);
+    // A signal of the interface, sent to one client only.
+    void SendTo(const QString& client, const QString& signal, const QList<QVariant>& arguments);
 
 public Q_SLOTS:
     uint Connect(const QString& topic);
@@ -80,6 +82,7 @@ public Q_SLOTS:
     uint ExecuteOnce(const QString& topic, const QByteArray& data);
 
 Q_SIGNALS:
+    // Declared for introspection; SendTo() delivers them to their client.
     void AdviseData(uint conv, const QString& item, uint format, const QByteArray& data);
     void Disconnected(uint conv);
 
@@ -87,6 +90,7 @@ private:
     bool Admit(const QString& caller);
     void DropClient(const QString& name);
     uint Open(const QString& caller, const QString& topic);
+    int ConversationsOf(const QString& caller) const;
     // The topic of the caller's own conversation; nullopt when it is not
     // the caller's or the format cannot be one.
     std::optional<std::string> ConvTopic(const QString& caller, uint conv, uint format) const;
@@ -322,6 +326,22 @@ void CDdeBusObject::DropClient(const QString& name)
 
 uint CDdeBusObject::Connect(const QString& topic) { return Open(message().service(), topic); }
 
+int CDdeBusObject::ConversationsOf(const QString& caller) const
+{
+    std::lock_guard guard(g_lock);
+    return int(std::count_if(g_convs.begin(), g_convs.end(), [&](const auto& entry) {
+        return !entry.second.client && entry.second.inst == m_inst && entry.second.peer == caller;
+    }));
+}
+
+void CDdeBusObject::SendTo(const QString& client, const QString& signal, const QList<QVariant>& arguments)
+{
+    QDBusMessage message = QDBusMessage::createTargetedSignal(client, QString::fromLatin1(kDdeObjectPath),
+                                                              QString::fromLatin1(kDdeInterface), signal);
+    message.setArguments(arguments);
+    m_connection.send(message);
+}
+
 uint CDdeBusObject::Open(const QString& caller, const QString& topic)
 {
     std::string service;
@@ -332,6 +352,12 @@ uint CDdeBusObject::Open(const QString& caller, const QString& topic)
     }
     if (service.empty() || !Admit(caller))
         return 0;
+    if (ConversationsOf(caller) >= kMaxConversationsPerClient) {
+        sendErrorReply(QString::fromLatin1(kDdeErrorTooMany),
+                       QStringLiteral("this connection already keeps %1 conversations open; disconnect some first")
+                           .arg(kMaxConversationsPerClient));
+        return 0;
+    }
     const bool self = caller == m_connection.baseService();
     CTempString hszTopic(m_inst, topic);
     CTempString hszService(m_inst, service);
@@ -526,11 +552,13 @@ uint CDdeBusObject::ExecuteOnce(const QString& topic, const QByteArray& data)
 void CDdeBusObject::SendAdvise(quint32 conv, const std::string& item, UINT format)
 {
     std::string topic;
+    QString client;
     {
         std::lock_guard guard(g_lock);
         const SConv* found = FindConv(conv);
         if (!found || found->client || found->inst != m_inst)
             return;
+        client = found->peer;
         const bool linked = std::any_of(found->links.begin(), found->links.end(), [&](const SLink& l) {
             return l.format == format && EqualsNoCase(l.item, item);
         });
@@ -542,7 +570,7 @@ void CDdeBusObject::SendAdvise(quint32 conv, const std::string& item, UINT forma
     CTempString hszItem(m_inst, item);
     QByteArray data;
     if (TakeData(m_inst, Deliver(m_inst, XTYP_ADVREQ, format, ConvHandle(conv), hszTopic, hszItem, nullptr, 0, 0), data))
-        Q_EMIT AdviseData(conv, ToQ(item), format, data);
+        SendTo(client, QStringLiteral("AdviseData"), {conv, ToQ(item), format, data});
 }
 
 // ---- instances ----
@@ -800,7 +828,7 @@ BOOL DdeDisconnect(HCONV conv)
         call << uint(taken->remote);
         connection.send(call);
     } else if (object) {
-        Q_EMIT object->Disconnected(quint32(Key(conv)));
+        object->SendTo(taken->peer, QStringLiteral("Disconnected"), {quint32(Key(conv))});
     }
     return 1;
 }

@@ -27,7 +27,10 @@
 //   signal Disconnected(u conv)                       sent to the client after DdeDisconnect
 //
 // A conversation belongs to the bus connection that opened it; a client that
-// leaves the bus has its conversations disconnected. Client instances
+// leaves the bus has its conversations disconnected. A client connection
+// keeps at most kMaxConversationsPerClient conversations open: one more
+// Connect (or *Once call) fails with the D-Bus error kDdeErrorTooMany.
+// AdviseData and Disconnected go to the conversation's own client only. Client instances
 // (APPCMD_CLIENTONLY) call other servers through DdeConnect and
 // DdeClientTransaction; their callback receives no transactions.
 namespace nimbra::ddeml {
@@ -51,6 +54,8 @@ using PFNCALLBACK = HDDEDATA (*)(UINT type, UINT format, HCONV conv, HSZ hsz1, H
 inline constexpr char kDdeBusPrefix[] = "org.nimbra.dde.";
 inline constexpr char kDdeObjectPath[] = "/dde";
 inline constexpr char kDdeInterface[] = "org.nimbra.dde";
+inline constexpr char kDdeErrorTooMany[] = "org.nimbra.dde.Error.TooManyConversations";
+inline constexpr int kMaxConversationsPerClient = 256;
 
 // Transaction classes, flags and types.
 inline constexpr UINT XCLASS_BOOL = 0x1000;

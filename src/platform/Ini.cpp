@@ -1,10 +1,9 @@
 #include "platform/Ini.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "platform/Text.h"
 
-#include <QFile>
-#include <QFileInfo>
 
 namespace nimbra {
 
@@ -16,14 +15,12 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 // cannot be read (rewriting it from nothing would lose its content).
 std::optional<std::string> ReadBytes(const std::string& path)
 {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (QFileInfo::exists(file.fileName()))
-            return std::nullopt;
+    SInputFile file = ReadInputFile(path);
+    if (file.error == EInputFileError::Missing)
         return std::string();
-    }
-    const QByteArray bytes = file.readAll();
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+    if (!file.Ok())
+        return std::nullopt;
+    return std::move(file.bytes);
 }
 
 bool IsBlank(char c)

@@ -13,9 +13,12 @@ bool CShell::OpenDefault(const std::string& target)
     return QDesktopServices::openUrl(QUrl::fromUserInput(ToQ(target)));
 }
 
-bool CShell::Execute(const std::string& program, const std::string& parameters)
+bool CShell::Execute(const std::string& program, const std::vector<std::string>& arguments)
 {
-    return QProcess::startDetached(ToQ(program), QProcess::splitCommand(ToQ(parameters)));
+    QStringList list;
+    for (const std::string& argument : arguments)
+        list << ToQ(argument);
+    return QProcess::startDetached(ToQ(program), list);
 }
 
 } // namespace nimbra

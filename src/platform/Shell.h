@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace nimbra {
 
@@ -15,9 +16,8 @@ public:
     // desktop's mail program).
     virtual bool OpenDefault(const std::string& target);
 
-    // Starts `program` with `parameters`, a command-line text split as a
-    // shell splits words.
-    virtual bool Execute(const std::string& program, const std::string& parameters);
+    // Starts `program` with these arguments, each passed as it is.
+    virtual bool Execute(const std::string& program, const std::vector<std::string>& arguments);
 };
 
 } // namespace nimbra

@@ -1,9 +1,8 @@
 #include "platform/Shortcut.h"
 
 #include "platform/Ini.h"
+#include "platform/InputFile.h"
 #include "platform/Text.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <cstdint>
@@ -156,11 +155,10 @@ bool WriteInternetShortcut(const std::string& path, const std::string& url)
 
 std::optional<std::string> ReadShellLinkTarget(const std::string& path)
 {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
+    const SInputFile file = ReadInputFile(path);
+    if (!file.Ok())
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    return ParseShellLink(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return ParseShellLink(file.bytes);
 }
 
 } // namespace nimbra

@@ -1,11 +1,14 @@
 #include "platform/WebEngineBrowser.h"
 
+#include "platform/InputFile.h"
+#include "platform/MessageBox.h"
 #include "platform/Text.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineFindTextResult>
 #include <QWebEngineHistory>
@@ -22,6 +25,8 @@ namespace nimbra {
 namespace {
 
 constexpr double kZoomFactors[] = {0.7, 0.85, 1.0, 1.25, 1.5};
+
+constexpr char kSpecialFileText[] = "通常のファイルではないため開けません (FIFO やデバイスなど)。";
 
 // Local paths become file URLs; other text is read as a user types it.
 QUrl UrlFromText(const std::string& text)
@@ -105,6 +110,18 @@ SPageDocument DocumentFromJson(const QJsonObject& o)
 // Working offline: every tab refuses network requests.
 std::atomic<bool> g_workOffline{false};
 
+int g_openPageDialogs = 0;
+bool g_refusePageDialogs = false;
+
+// Counts a page dialog while its event loop runs.
+class CPageDialogScope {
+public:
+    CPageDialogScope() { ++g_openPageDialogs; }
+    ~CPageDialogScope() { --g_openPageDialogs; }
+    CPageDialogScope(const CPageDialogScope&) = delete;
+    CPageDialogScope& operator=(const CPageDialogScope&) = delete;
+};
+
 bool IsNetworkScheme(const QString& scheme)
 {
     return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ftp")
@@ -116,6 +133,16 @@ bool IsNetworkScheme(const QString& scheme)
 void CWebEngineBrowser::SetWorkOffline(bool offline)
 {
     g_workOffline.store(offline);
+}
+
+int CWebEngineBrowser::OpenPageDialogs()
+{
+    return g_openPageDialogs;
+}
+
+void CWebEngineBrowser::RefusePageDialogs(bool refuse)
+{
+    g_refusePageDialogs = refuse;
 }
 
 // Blocks network requests while offline, and images and media as the tab's
@@ -162,8 +189,31 @@ protected:
     QWebEnginePage* createWindow(WebWindowType) override { return m_pOwner->OnCreateWindow(); }
     void javaScriptAlert(const QUrl& origin, const QString& msg) override
     {
-        if (!m_pOwner->m_bSilent)
-            QWebEnginePage::javaScriptAlert(origin, msg);
+        if (m_pOwner->m_bSilent || g_refusePageDialogs)
+            return;
+        CPageDialogScope scope;
+        QWebEnginePage::javaScriptAlert(origin, msg);
+    }
+    bool javaScriptConfirm(const QUrl& origin, const QString& msg) override
+    {
+        if (g_refusePageDialogs)
+            return false;
+        CPageDialogScope scope;
+        return QWebEnginePage::javaScriptConfirm(origin, msg);
+    }
+    bool javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& value, QString* result) override
+    {
+        if (g_refusePageDialogs)
+            return false;
+        CPageDialogScope scope;
+        return QWebEnginePage::javaScriptPrompt(origin, msg, value, result);
+    }
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles, const QStringList& types) override
+    {
+        if (g_refusePageDialogs)
+            return {};
+        CPageDialogScope scope;
+        return QWebEnginePage::chooseFiles(mode, oldFiles, types);
     }
 
 private:
@@ -410,6 +460,13 @@ void CWebEngineBrowser::ReadSelectionText(std::function<void(const std::string&)
 
 bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, bool mainFrame)
 {
+    // The engine would wait for a FIFO or read a device without end, and
+    // then could not shut down.
+    if (url.isLocalFile() && IsSpecialFile(FromQ(url.toLocalFile()))) {
+        m_bRefused = mainFrame;
+        QTimer::singleShot(0, this, [] { ShowMessage(nullptr, QString::fromUtf8(kSpecialFileText), QMessageBox::Warning); });
+        return false;
+    }
     if (!m_pEvents)
         return true;
     const std::string text = FromQ(url.toString());

@@ -31,6 +31,12 @@ public:
     static void OnDownloadRequested(QWebEngineDownloadRequest* download);
     // While offline every tab refuses requests to the network.
     static void SetWorkOffline(bool offline);
+    // Page dialogs (alert, confirm, prompt, file choosers) now showing; each
+    // runs an event loop of its own inside its page.
+    static int OpenPageDialogs();
+    // While refused, page dialogs return at once as if cancelled (the
+    // browser is closing).
+    static void RefusePageDialogs(bool refuse);
 
     QWidget* Widget() override;
     void SetEvents(IWebBrowserEvents* events) override { m_pEvents = events; }

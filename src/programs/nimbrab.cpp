@@ -2,6 +2,7 @@
 #include "frame/MainFrame.h"
 #include "platform/Paths.h"
 #include "platform/Signals.h"
+#include "platform/WindowManagerClose.h"
 
 #include <QApplication>
 
@@ -19,5 +20,6 @@ int main(int argc, char** argv)
         if (app.MainFrame())
             app.MainFrame()->close();
     });
+    nimbra::OnBlockedWindowManagerClose(app.MainFrame(), [&app] { app.MainFrame()->close(); });
     return application.exec();
 }

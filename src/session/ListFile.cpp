@@ -1,24 +1,22 @@
 #include "session/ListFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "platform/Text.h"
-
-#include <QFile>
 
 namespace nimbra {
 
 void ReadListFile(const std::string& path, UrlList& list)
 {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    while (!file.atEnd()) {
-        const QByteArray raw = file.readLine();
-        if (raw.isEmpty() && file.error() != QFileDevice::NoError)
-            break;
-        if (!raw.contains("<LI>"))
+    const SInputFile file = ReadInputFile(path);
+    std::string_view rest = file.bytes;
+    while (!rest.empty()) {
+        const size_t lf = rest.find('\n');
+        const std::string_view raw = rest.substr(0, lf);
+        rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
+        if (raw.find("<LI>") == std::string_view::npos)
             continue;
-        const std::string line = Trim(DecodeLine(std::string_view(raw.constData(), size_t(raw.size()))));
+        const std::string line = Trim(DecodeLine(raw));
         if (line.size() > 4)
             list.push_back(line.substr(4));
     }

@@ -18,7 +18,8 @@ inline constexpr char kHeadingAddressLog[] = "Address Log";
 
 // Appends the entries of a list file to `list`: every line holding "<LI>"
 // (case matters), trimmed, without its first four characters, when the rest
-// is not empty. A file that cannot be opened adds nothing.
+// is not empty. A file that cannot be read adds nothing (ReadInputFile:
+// only regular files of bounded size).
 void ReadListFile(const std::string& path, UrlList& list);
 
 // Writes the list file layout with CR LF line ends; entries are written byte

@@ -13,8 +13,8 @@
 
 namespace nimbra {
 
-// Keeps the open-tabs log current while the browser runs, so that a crash
-// does not lose the open tabs. Changes are coalesced: the list is taken on
+// Keeps a list file of the open tabs current while the browser runs, so
+// that a crash does not lose them. Changes are coalesced: the list is taken on
 // the calling thread a little after a change, at most once every
 // kMinIntervalMs, and written atomically on a worker thread unless it is
 // the list written last.

@@ -4,6 +4,8 @@
 #include "frame/MainFrame.h"
 #include "view/NimbraView.h"
 
+#include <cstdio>
+#include <sys/stat.h>
 #include <unordered_set>
 
 namespace nimbra {
@@ -42,13 +44,20 @@ UrlList OpenTabUrls(const CMainFrame& frame)
     return urls;
 }
 
-void SaveOpenTabs(const CMainFrame& frame, const std::string& path)
+bool SaveOpenTabs(const CMainFrame& frame, const std::string& path)
 {
     const UrlList urls = OpenTabUrls(frame);
     if (path.empty())
-        WriteListFile(kHeadingOpenTabsLog, CNimbraApp::Instance()->OpenTabsLogPath(), urls);
-    else
-        WriteListFile(kHeadingUrlList, path, urls);
+        return WriteListFile(kHeadingOpenTabsLog, CNimbraApp::Instance()->OpenTabsLogPath(), urls);
+    return WriteListFile(kHeadingUrlList, path, urls);
+}
+
+bool PromoteRecoveryFile(const std::string& recoveryPath, const std::string& logPath)
+{
+    struct stat info = {};
+    if (::lstat(recoveryPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    return std::rename(recoveryPath.c_str(), logPath.c_str()) == 0;
 }
 
 void OpenListEntries(CNimbraApp& app, const UrlList& entries)
@@ -61,8 +70,7 @@ void OpenListEntries(CNimbraApp& app, const UrlList& entries)
 void RestoreLog(CNimbraApp& app, bool atStartup)
 {
     CSettings& settings = app.Settings();
-    // Only entries that the start-up list really opened are skipped.
-    const bool skipStartup = atStartup && settings.GetInt(EKey::StartOpenUrl) == 1
+    const bool skipStartup = atStartup && settings.GetInt(EKey::StartOpenUrl) != 0
                              && settings.GetInt(EKey::SURepeatCheck) != 0;
     OpenListEntries(app, LogEntriesToRestore(app.OpenTabsLogPath(), settings.GetInt(EKey::LogRepeatCheck) != 0,
                                              skipStartup ? app.StartupPath() : std::string()));

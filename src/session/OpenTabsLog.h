@@ -19,8 +19,14 @@ UrlList LogEntriesToRestore(const std::string& logPath, bool removeRepeats, cons
 // own URL when the page has not arrived yet.
 UrlList OpenTabUrls(const CMainFrame& frame);
 
-// Writes the open tabs to a list file; the open-tabs log when `path` is empty.
-void SaveOpenTabs(const CMainFrame& frame, const std::string& path);
+// Writes the open tabs to a list file; the open-tabs log when `path` is
+// empty. False when the file could not be written.
+bool SaveOpenTabs(const CMainFrame& frame, const std::string& path);
+
+// A recovery file left by a run that did not end (the running save of its
+// open tabs) becomes the open-tabs log, replacing it in one step. False
+// when there was none.
+bool PromoteRecoveryFile(const std::string& recoveryPath, const std::string& logPath);
 
 // Opens every non-empty entry in a new tab of its own, in order.
 void OpenListEntries(CNimbraApp& app, const UrlList& entries);

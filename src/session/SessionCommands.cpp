@@ -151,10 +151,14 @@ void RegisterBlockedListCommands(CMainFrame& frame, CCommandTable& t)
                  }));
 }
 
+// The open tabs are saved as they change to a recovery file of their own,
+// so that the log keeps the previous session until the exit writes it. A
+// recovery file found now is what a crashed run had open: it becomes the log.
 void StartOpenTabsAutoSave(CMainFrame& frame)
 {
-    auto* saver = new COpenTabsAutoSave([&frame] { return OpenTabUrls(frame); },
-                                        CNimbraApp::Instance()->OpenTabsLogPath(), &frame);
+    CNimbraApp* app = CNimbraApp::Instance();
+    PromoteRecoveryFile(app->OpenTabsRecoveryPath(), app->OpenTabsLogPath());
+    auto* saver = new COpenTabsAutoSave([&frame] { return OpenTabUrls(frame); }, app->OpenTabsRecoveryPath(), &frame);
     saver->setObjectName(QString::fromLatin1(kAutoSaveName));
     // Only while the exit writes the log too: otherwise the log holds what
     // the user saved on purpose.
@@ -217,12 +221,13 @@ void RebuildRecentClosedMenu(CMainFrame& frame)
 
 void SaveSessionAtExit(CMainFrame& frame)
 {
+    CNimbraApp* app = CNimbraApp::Instance();
     if (COpenTabsAutoSave* saver = OpenTabsAutoSaveOf(frame))
         saver->Stop();
-    if (frame.FrameSettings().ExitSaveLog != 0)
-        SaveOpenTabs(frame, {});
+    // The recovery file stays when the log could not be written.
+    if (frame.FrameSettings().ExitSaveLog == 0 || SaveOpenTabs(frame, {}))
+        QFile::remove(QString::fromStdString(app->OpenTabsRecoveryPath()));
 
-    CNimbraApp* app = CNimbraApp::Instance();
     const CRecentClosed& recent = frame.RecentClosed();
     app->Settings().WriteInt(EKey::RectUrlEnable, recent.m_bSaveOnExit ? 1 : 0);
     if (recent.m_bSaveOnExit)

@@ -34,8 +34,9 @@ void RegisterSessionCommands(CMainFrame& frame);
 // Refills the submenu "最近閉じたURL(&E)" from the recently closed list.
 void RebuildRecentClosedMenu(CMainFrame& frame);
 
-// The exit steps: the open-tabs log when ExitSaveLog is on, and the
-// recently closed list (or its file removed when RectUrlEnable is off).
+// The exit steps: the open-tabs log when ExitSaveLog is on (then the
+// recovery file goes), and the recently closed list (or its file removed
+// when RectUrlEnable is off).
 void SaveSessionAtExit(CMainFrame& frame);
 
 // The frame's saver of the open-tabs log, nullptr before registration.

@@ -11,6 +11,9 @@
 #include "TestBrowser.h"
 #include "TestEnv.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -130,21 +133,54 @@ TEST_F(AppTest, MailerPathWithQuotedTemplateGetsTheBareAddress)
     EXPECT_TRUE(m_app->LaunchMailer("mailto: someone@example.org"));
     ASSERT_EQ(m_shell.executed.size(), 1u);
     EXPECT_EQ(m_shell.executed[0].first, "/usr/bin/mailer");
-    EXPECT_EQ(m_shell.executed[0].second, "someone@example.org");
+    EXPECT_EQ(m_shell.executed[0].second, std::vector<std::string>{"someone@example.org"});
 }
 
-TEST(MailerCommand, Templates)
+TEST(MailerCommand, TheUrlIsAlwaysOneArgument)
 {
-    auto whole = BuildMailerCommand("\"/opt/my mailer/m\" \"-compose %M\"", "mailto:a@b.c");
-    EXPECT_EQ(whole.program, "/opt/my mailer/m");
-    EXPECT_EQ(whole.parameters, "-compose mailto:a@b.c");
+    using Args = std::vector<std::string>;
+    const struct {
+        const char* mailerPath;
+        const char* url;
+        const char* program; // "" when nothing runs
+        Args arguments;
+    } cases[] = {
+        {"\"/opt/my mailer/m\" \"-compose %M\"", "mailto:a@b.c", "/opt/my mailer/m", {"-compose", "mailto:a@b.c"}},
+        {"/usr/bin/mutt", "mailto:a@b.c", "/usr/bin/mutt", {"mailto:a@b.c"}},
+        // A page's link cannot add arguments, however it is quoted.
+        {"/usr/bin/m \"-to %m\"", "mailto:a@b.c --exec evil", "/usr/bin/m", {"-to", "a@b.c --exec evil"}},
+        {"/usr/bin/m \"%M\"", "mailto:x\" \"--evil", "/usr/bin/m", {"mailto:x\" \"--evil"}},
+        {"/usr/bin/mutt", "mailto:a\" -e 'x'", "/usr/bin/mutt", {"mailto:a\" -e 'x'"}},
+        {"x", "mailto:a@b.c", "", {}},
+        {"/usr/bin/m \"\"", "mailto:a@b.c", "", {}},
+    };
+    for (const auto& c : cases) {
+        const SMailerCommand command = BuildMailerCommand(c.mailerPath, c.url);
+        EXPECT_EQ(command.program, c.program) << c.mailerPath;
+        if (*c.program) {
+            EXPECT_EQ(command.arguments, c.arguments) << c.mailerPath << " " << c.url;
+        }
+    }
+}
 
-    auto plain = BuildMailerCommand("/usr/bin/mutt", "mailto:a@b.c");
-    EXPECT_EQ(plain.program, "/usr/bin/mutt");
-    EXPECT_EQ(plain.parameters, "\"mailto:a@b.c\"");
-
-    EXPECT_TRUE(BuildMailerCommand("x", "mailto:a@b.c").program.empty());
-    EXPECT_TRUE(BuildMailerCommand("/usr/bin/m \"\"", "mailto:a@b.c").program.empty());
+TEST(CommandLine, ExistingRelativePathsBecomeAbsoluteAgainstTheGivenFolder)
+{
+    testenv::ScopedHome home;
+    const std::string dir = home.path().toStdString();
+    testenv::WriteFile(home.file("p1.html"), "x");
+    QDir().mkpath(home.path() + "/sub");
+    const std::pair<std::string, std::string> cases[] = {
+        {"p1.html", dir + "/p1.html"},
+        {"./sub/../p1.html", dir + "/p1.html"},
+        {"sub", dir + "/sub"},
+        {"missing.html", "missing.html"},
+        {"www.example.com", "www.example.com"},
+        {"http://p1.html/", "http://p1.html/"},
+        {"/etc/hostname", "/etc/hostname"},
+        {"", ""},
+    };
+    for (const auto& [argument, expected] : cases)
+        EXPECT_EQ(AbsoluteIfRelativePath(argument, dir), expected) << argument;
 }
 
 TEST_F(AppTest, ShortcutFilesResolveToTheirTargets)

@@ -53,7 +53,7 @@ TEST(BookmarkFile, WritesTheEmptyFileAndTheWholeTree)
     ASSERT_TRUE(WriteBookmarkFile(path, tree));
     EXPECT_EQ(testenv::ReadFile(path),
               "<HTML>\r\n<TITLE>Nimbra Browser BookMark</TITLE>\r\n<UL>\r\n"
-              "\t<LI><A HREF=\"http://a/?q=1&amp;b\">日本 \">x<HR></A>\r\n"
+              "\t<LI><A HREF=\"http://a/?q=1&amp;b\">日本 \"＞x＜HR＞</A>\r\n"
               "\t<HR>\r\n"
               "\t<LI>F<UL>\r\n"
               "\t\t<LI><A HREF=\"\"></A>\r\n"
@@ -70,6 +70,35 @@ TEST(BookmarkFile, WritesTheEmptyFileAndTheWholeTree)
     EXPECT_EQ(testenv::ReadFile(home.file("plain")), "x");
     EXPECT_FALSE(ReadBookmarkFile(home.file("missing.html"), BookmarkReader::Browser));
     EXPECT_FALSE(ReadBookmarkFile(home.path().toStdString(), BookmarkReader::Browser));
+}
+
+TEST(BookmarkFile, MarkersInTextsAreDefusedOtherTextsKept)
+{
+    const std::string texts[] = {"Evil</UL>", "a<ul>b", "x</a>y", "<Hr>", "<li>z", "q\">r",
+                                 "<b><font color=red>x</font></b> &amp; 日本 \"<\" >"};
+    for (const std::string& text : texts) {
+        const BookmarkItem tree = Root({
+            BookmarkItem::Folder(text, {BookmarkItem::Link(text, "http://h/" + text)}),
+            BookmarkItem::Link("after", "http://after/"),
+        });
+        const std::string file = FormatBookmarkFile(tree);
+        for (BookmarkReader reader : {BookmarkReader::Browser, BookmarkReader::Editor}) {
+            const BookmarkItem read = ParseBookmarks(file, reader);
+            ASSERT_EQ(read.items.size(), 2u) << text << "\n" << file;
+            ASSERT_EQ(read.items[0].items.size(), 1u) << text;
+            EXPECT_EQ(read.items[1], BookmarkItem::Link("after", "http://after/")) << text;
+        }
+        const BookmarkItem link = Browser(file).items[0].items[0];
+        if (text == texts[std::size(texts) - 1]) {
+            // Well-formed: byte for byte.
+            EXPECT_EQ(link, BookmarkItem::Link(text, "http://h/" + text));
+        } else {
+            EXPECT_EQ(link.title.find_first_of("<>"), std::string::npos) << link.title;
+            EXPECT_EQ(link.url.find_first_of("<>"), std::string::npos) << link.url;
+        }
+    }
+    EXPECT_EQ(BookmarkLinkLine("http://x/\">", "Evil</UL>"), "\t<LI><A HREF=\"http://x/\"%3E\">Evil＜/UL＞</A>");
+    EXPECT_EQ(BookmarkFolderLine("<LI>f"), "\t<LI>＜LI＞f<UL>");
 }
 
 TEST(BookmarkFile, IndentationAndLineEndsDoNotMatter)

@@ -10,6 +10,7 @@
 #include "TestBrowser.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,6 +18,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <random>
 #include <thread>
 
@@ -207,7 +210,7 @@ TEST_F(BookmarkMenuTest, LinksPastTheCommandRangeDoNothing)
     QAction* last = ItemWithCommand(Menu(), 44001);
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->text(), "L10001");
-    EXPECT_FALSE(last->isEnabled());
+    EXPECT_TRUE(last->isEnabled());
     EXPECT_TRUE(ItemWithCommand(Menu(), 44000)->isEnabled());
 
     last->trigger();
@@ -285,6 +288,26 @@ TEST_F(BookmarkMenuTest, MissingFileIsCreatedEmptyAndAnEmptyPathReadsNothing)
     EXPECT_EQ(ReadFile(Path()), FileText(""));
     EXPECT_TRUE(Items().empty());
     EXPECT_EQ(Cmds()->Menu().LinkCount(), 0);
+}
+
+TEST_F(BookmarkMenuTest, AFifoOrOversizedFileIsRefusedNotReplaced)
+{
+    ASSERT_EQ(::mkfifo(Path().c_str(), 0600), 0);
+    Start();
+    EXPECT_TRUE(Items().empty());
+    struct stat info = {};
+    ASSERT_EQ(::lstat(Path().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].rfind("ブックマークファイルが通常のファイルでないか", 0), 0u) << m_messages[0];
+
+    ::unlink(Path().c_str());
+    Write(Link("http://a/", "A"));
+    ASSERT_EQ(::truncate(Path().c_str(), off_t(kMaxInputFileSize) + 1), 0);
+    Cmds()->Reload();
+    EXPECT_TRUE(Items().empty());
+    EXPECT_EQ(QFileInfo(ToQ(Path())).size(), kMaxInputFileSize + 1);
+    EXPECT_EQ(m_messages.size(), 2u);
 }
 
 TEST_F(BookmarkMenuTest, EmptyBookmarkPathCreatesNothing)

@@ -233,6 +233,12 @@ TEST(DdeBusAdvise, PokeFromAClientAdvisesTheLinkedItem)
                                             SLOT(OnAdvise(uint, QString, uint, QByteArray))));
     const uint conv = client.Call("Connect", {QStringLiteral("Clock")}).arguments().value(0).toUInt();
     ASSERT_NE(conv, 0u);
+    // Another client on the same topic, listening too, but without a link.
+    CRawClient bystander("dde-bystander");
+    CAdviseCatcher overheard;
+    ASSERT_TRUE(bystander.Connection().connect(kBusName, "/dde", "org.nimbra.dde", "AdviseData", &overheard,
+                                               SLOT(OnAdvise(uint, QString, uint, QByteArray))));
+    ASSERT_NE(bystander.Call("Connect", {QStringLiteral("Clock")}).arguments().value(0).toUInt(), 0u);
     EXPECT_TRUE(client.Call("AdviseStart", {conv, QStringLiteral("time"), uint(CF_TEXT)}).arguments().value(0).toBool());
     EXPECT_FALSE(client.Call("AdviseStart", {conv, QStringLiteral("Nope"), uint(CF_TEXT)}).arguments().value(0).toBool());
 
@@ -249,6 +255,30 @@ TEST(DdeBusAdvise, PokeFromAClientAdvisesTheLinkedItem)
 
     EXPECT_TRUE(client.Call("AdviseStop", {conv, QStringLiteral("Time"), uint(CF_TEXT)}).arguments().value(0).toBool());
     EXPECT_FALSE(client.Call("AdviseStop", {conv, QStringLiteral("Time"), uint(CF_TEXT)}).arguments().value(0).toBool());
+    // A round trip later, anything sent to the bystander has arrived.
+    bystander.Call("WildConnect", {QString(), QString()});
+    EXPECT_TRUE(overheard.received.empty());
+}
+
+TEST_F(BusTest, ConversationsPerClientAreCappedAndFreedWhenItLeaves)
+{
+    {
+        CRawClient greedy("dde-greedy");
+        std::vector<uint> convs;
+        for (int i = 0; i < kMaxConversationsPerClient; ++i)
+            convs.push_back(greedy.Call("Connect", {QStringLiteral("System")}).arguments().value(0).toUInt());
+        EXPECT_EQ(std::count(convs.begin(), convs.end(), 0u), 0);
+        const QDBusMessage refused = greedy.Call("Connect", {QStringLiteral("System")});
+        EXPECT_EQ(refused.type(), QDBusMessage::ErrorMessage);
+        EXPECT_EQ(refused.errorName(), kDdeErrorTooMany);
+        EXPECT_EQ(greedy.Call("RequestOnce", {QStringLiteral("System"), QStringLiteral("Topics"), uint(CF_TEXT)}).type(),
+                  QDBusMessage::ErrorMessage);
+        // Other clients are not affected; a freed place can be taken again.
+        EXPECT_NE(CRawClient("dde-modest").Call("Connect", {QStringLiteral("System")}).arguments().value(0).toUInt(), 0u);
+        EXPECT_TRUE(greedy.Call("Disconnect", {convs[0]}).arguments().value(0).toBool());
+        EXPECT_NE(greedy.Call("Connect", {QStringLiteral("System")}).arguments().value(0).toUInt(), 0u);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.Conversations().empty(); }, 5000));
 }
 
 TEST_F(BusTest, GdbusCanCallTheService)

@@ -35,9 +35,10 @@ public:
     }
 
     // Runs a second start to its end; its run time in milliseconds.
-    qint64 RunSecond(const QStringList& arguments, int* exitCode)
+    qint64 RunSecond(const QStringList& arguments, int* exitCode, const QString& workingDir = {})
     {
         QProcess second;
+        second.setWorkingDirectory(workingDir);
         second.setProcessEnvironment(Environment());
         second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         second.setStandardOutputFile(QProcess::nullDevice());

@@ -7,9 +7,12 @@
 #include "TestEnv.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QThread>
 #include <QUrl>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace nimbra;
 using testenv::Browser;
@@ -105,6 +108,12 @@ TEST_F(DDEE2E, TopicsOfARunningBrowser)
 
     EXPECT_EQ(Nbdde({"request", "WWW_Activate", "0XFFFFFFFF"}).exit, 0);
 
+    // A FIFO named as a list file or a page is refused at once; the browser
+    // keeps answering and still ends normally.
+    ASSERT_EQ(::mkfifo(Path("x.nbl").c_str(), 0600), 0);
+    EXPECT_EQ(Nbdde({"request", "WWW_OpenURL", QString::fromStdString(Path("x.nbl"))}).exit, 0);
+    EXPECT_EQ(Nbdde({"request", "WWW_ListWindows", "0", "--format", "2"}).exit, 0);
+
     // Exit closes the browser the normal way: log and settings written.
     EXPECT_EQ(Nbdde({"request", "WWW_Exit", "0"}).exit, 1); // only a poke exits
     EXPECT_EQ(Nbdde({"poke", "WWW_Exit", "0", "x"}).exit, 0);
@@ -121,4 +130,48 @@ TEST_F(DDEE2E, WindowThreeDoesNotExistWithTwoTabs)
     EXPECT_EQ(Nbdde({"request", "WWW_GetWindowInfo", "2"}).exit, 0);
     EXPECT_EQ(Nbdde({"request", "WWW_GetWindowInfo", "3"}).exit, 1);
     EXPECT_TRUE(m_browser.Terminate());
+}
+
+TEST_F(DDEE2E, ClosingWhileAPageDialogIsOpenEndsCleanly)
+{
+    // Exit by DDE or by SIGTERM while the page waits in its dialog: the
+    // dialog is answered as cancelled, the browser ends normally and
+    // writes its files.
+    const struct {
+        const char* path;
+        const char* call;
+        const char* answer;
+        bool signal;
+    } cases[] = {
+        {"/alert", "alert('a')", "/answered?undefined", false},
+        {"/confirm", "confirm('c')", "/answered?false", true},
+        {"/prompt", "prompt('p', 'x')", "/answered?null", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        m_server.AddHtml(c.path, "page",
+                         QStringLiteral("<script>setTimeout(function () { document.title = 'asking';"
+                                        " var r = %1; fetch('/answered?' + r); }, 0);</script>")
+                             .arg(c.call));
+        StartBrowser({m_server.Url(c.path)});
+        // The title changes just before the dialog opens.
+        SReply info;
+        for (int i = 0; i < 200 && info.out.find("asking") == std::string::npos; ++i) {
+            info = Nbdde({"request", "WWW_GetWindowInfo", "0xFFFFFFFF"});
+            QThread::msleep(50);
+        }
+        ASSERT_NE(info.out.find("asking"), std::string::npos) << info.out;
+        if (c.signal) {
+            ASSERT_TRUE(m_browser.Terminate());
+        } else {
+            EXPECT_EQ(Nbdde({"poke", "WWW_Exit", "0", "x"}).exit, 0);
+            ASSERT_TRUE(m_browser.WaitForExit(20000));
+        }
+        EXPECT_TRUE(m_server.WaitForRequest(c.answer, 5000));
+        UrlList log;
+        ReadListFile(Path("eaou.log"), log);
+        EXPECT_EQ(log, (UrlList{Url(c.path)}));
+        EXPECT_EQ(CIniFile(Path("nimbrab.ini")).GetInt("Options", "CWC", -1), 0);
+        QFile::remove(QString::fromStdString(Path("nimbrab.ini")));
+    }
 }

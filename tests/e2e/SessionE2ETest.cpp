@@ -30,27 +30,29 @@ UrlList ReadList(const std::string& path)
 
 } // namespace
 
-TEST(SessionProcessE2E, AKilledBrowserGetsItsTabsBackAtTheNextStart)
+TEST(SessionProcessE2E, AKilledBrowserGetsItsTabsBackAndTheLogKeepsThePreviousSession)
 {
     testenv::HttpServer server;
-    server.AddHtml("/a", "A");
-    server.AddHtml("/b", "B");
-    server.AddHtml("/c", "C");
+    for (const char* path : {"/a", "/b", "/c", "/old"})
+        server.AddHtml(path, path + 1);
     testenv::TempDir home;
     const std::string log = home.file("eaou.log");
-    CIniFile(home.file("nimbrab.ini")).WriteInt("Options", "StartupLogRestor", 1);
+    const std::string recovery = home.file("eaou-recovery.log");
+    const UrlList previous{server.Url("/old").toStdString()};
+    WriteListFile(kHeadingOpenTabsLog, log, previous);
     const UrlList urls{server.Url("/a").toStdString(), server.Url("/b").toStdString(),
                        server.Url("/c").toStdString()};
     {
         testenv::Browser browser(home.path());
         browser.Start({server.Url("/a"), server.Url("/b"), server.Url("/c")});
         ASSERT_TRUE(server.WaitForRequest("/c", kLoadMs));
-        // The log follows the open tabs within a few seconds.
-        ASSERT_TRUE(SpinUntil([&] { return ReadList(log) == urls; }, 10000)) << testenv::ReadFile(log);
+        // The recovery file follows the open tabs within a few seconds.
+        ASSERT_TRUE(SpinUntil([&] { return ReadList(recovery) == urls; }, 10000)) << testenv::ReadFile(recovery);
+        EXPECT_EQ(ReadList(log), previous);
         browser.Kill();
     }
-    EXPECT_EQ(ReadList(log), urls);
 
+    CIniFile(home.file("nimbrab.ini")).WriteInt("Options", "StartupLogRestor", 1);
     testenv::Browser next(home.path());
     next.Start({});
     const auto requestedTwice = [&] {
@@ -61,6 +63,8 @@ TEST(SessionProcessE2E, AKilledBrowserGetsItsTabsBackAtTheNextStart)
     ASSERT_TRUE(next.Terminate());
     // Restored once each, in their order, and saved again at the exit.
     EXPECT_EQ(ReadList(log), urls);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(recovery)));
+    EXPECT_EQ(server.Requests().count("/old"), 0);
 }
 
 namespace {

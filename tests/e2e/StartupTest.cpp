@@ -6,6 +6,7 @@
 #include "HttpServer.h"
 #include "TestEnv.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -39,12 +40,22 @@ TEST(Startup, SecondStartHandsItsArgumentsToTheRunningBrowser)
 
     EXPECT_TRUE(server.WaitForRequest("/a", 20000));
     EXPECT_TRUE(server.WaitForRequest("/b", 20000));
+
+    // A relative path names a file in the second start's own folder.
+    QDir(home.path()).mkdir("www");
+    testenv::WriteFile(home.file("www/p1.html"), "<title>P1</title>");
+    first.RunSecond({"p1.html"}, &exitCode, home.path() + "/www");
+    EXPECT_EQ(exitCode, 0);
     ASSERT_TRUE(first.Terminate());
 
     UrlList log;
     ReadListFile(home.file("eaou.log"), log);
-    EXPECT_EQ(log, (UrlList{server.Url("/c").toStdString(), server.Url("/a").toStdString(),
-                            server.Url("/b").toStdString()}));
+    ASSERT_EQ(log.size(), 4u);
+    const UrlList served{server.Url("/c").toStdString(), server.Url("/a").toStdString(),
+                         server.Url("/b").toStdString()};
+    EXPECT_EQ(UrlList(log.begin(), log.begin() + 3), served);
+    // The page's URL, or its path when it has not arrived yet.
+    EXPECT_TRUE(log[3].ends_with(home.file("www/p1.html"))) << log[3];
     CIniFile ini(home.file("nimbrab.ini"));
     EXPECT_EQ(ini.GetString("Options", "BookmarkPath", ""), home.file("bookmark.html"));
     EXPECT_EQ(ini.GetInt("Options", "CWC", -1), 0);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace nimbra;
 
 TEST(ListFile, WritesTheLayoutAndReadsItBack)
@@ -33,6 +35,8 @@ TEST(ListFile, ReadsOnlyUpperCaseEntriesWithText)
 
     UrlList none;
     ReadListFile(home.file("missing.html"), none);
+    ASSERT_EQ(::mkfifo(home.file("fifo.nbl").c_str(), 0600), 0);
+    ReadListFile(home.file("fifo.nbl"), none); // refused at once, never waits for a writer
     EXPECT_TRUE(none.empty());
 }
 

@@ -128,17 +128,15 @@ TEST_F(SessionTest, RestoreFromLogHonoursRepeatCheckButNotTheStartupList)
     EXPECT_EQ(Urls()[5], "http://a/");
 }
 
-TEST_F(SessionTest, StartupListIsOnlyOpenedWhenSwitchedOn)
+TEST_F(SessionTest, StartupListOpensOnlyWithOneButEveryNonZeroValueSkipsItsEntries)
 {
     WriteListFile(kHeadingStartup, File("startup.html"), {"http://s/", "http://t/"});
-    WriteListFile(kHeadingOpenTabsLog, File("eaou.log"), {"http://s/"});
+    WriteListFile(kHeadingOpenTabsLog, File("eaou.log"), {"http://s/", "http://a/"});
     Option("StartupLogRestor", 1);
     Option("StartOpenUrl", 2);
     Start();
     m_app->OpenStartupPages();
-    // The start-up list was not opened, so its entry in the log is not
-    // dropped either.
-    EXPECT_EQ(Urls(), (std::vector<std::string>{"http://s/"}));
+    EXPECT_EQ(Urls(), (std::vector<std::string>{"http://a/"}));
 }
 
 TEST_F(SessionTest, SaveListFileProposesADatedNameAndRemembersTheFolder)
@@ -252,15 +250,17 @@ TEST_F(SessionTest, ExitSavesTheLogOnlyWhenConfigured)
 
 // ---- keeping the log current while running
 
-TEST_F(SessionTest, TheLogFollowsTheTabsWhileRunning)
+TEST_F(SessionTest, TheRecoveryFileFollowsTheTabsWhileTheLogKeepsThePreviousSession)
 {
+    WriteListFile(kHeadingOpenTabsLog, File("eaou.log"), {"http://old/"});
     Start();
     COpenTabsAutoSave* saver = OpenTabsAutoSaveOf(*m_frame);
     ASSERT_NE(saver, nullptr);
     Open("http://a/");
     Open("http://b/");
     ASSERT_TRUE(SpinUntil([&] { return saver->WriteCount() == 1; }, 2000));
-    EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://a/", "http://b/"}));
+    EXPECT_EQ(ReadList(File("eaou-recovery.log")), (UrlList{"http://a/", "http://b/"}));
+    EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://old/"}));
 
     // Changes right after a write wait for the two-second spacing, and
     // several of them make one write.
@@ -271,9 +271,24 @@ TEST_F(SessionTest, TheLogFollowsTheTabsWhileRunning)
     Open("http://c/");
     ASSERT_TRUE(SpinUntil([&] { return saver->WriteCount() == 2; }, 4000));
     EXPECT_GE(since.elapsed(), COpenTabsAutoSave::kMinIntervalMs - 600);
-    EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://a2/", "http://c/"}));
+    EXPECT_EQ(ReadList(File("eaou-recovery.log")), (UrlList{"http://a2/", "http://c/"}));
     EXPECT_TRUE(SpinUntil([&] { return !saver->IsPending(); }, 4000));
     EXPECT_EQ(saver->WriteCount(), 2);
+
+    // The log still brings back the previous session.
+    Run(32866);
+    EXPECT_EQ(Urls(), (std::vector<std::string>{"http://a2/", "http://c/", "http://old/"}));
+}
+
+TEST_F(SessionTest, AStartAfterACrashMakesTheRecoveryFileTheLog)
+{
+    WriteListFile(kHeadingOpenTabsLog, File("eaou.log"), {"http://old/"});
+    WriteListFile(kHeadingOpenTabsLog, File("eaou-recovery.log"), {"http://open/", "http://at-crash/"});
+    Option("StartupLogRestor", 1);
+    Start();
+    m_app->OpenStartupPages();
+    EXPECT_EQ(Urls(), (std::vector<std::string>{"http://open/", "http://at-crash/"}));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(File("eaou-recovery.log"))));
 }
 
 TEST_F(SessionTest, ClosingTheTabsAtExitDoesNotOverwriteTheExitLog)
@@ -286,6 +301,7 @@ TEST_F(SessionTest, ClosingTheTabsAtExitDoesNotOverwriteTheExitLog)
     m_frame->close();
     EXPECT_TRUE(SpinUntil([&] { return !saver->IsPending(); }, 4000));
     EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://a/", "http://b/"}));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(File("eaou-recovery.log"))));
 }
 
 TEST_F(SessionTest, NothingIsWrittenWhileRunningWhenTheExitDoesNotSave)
@@ -296,6 +312,7 @@ TEST_F(SessionTest, NothingIsWrittenWhileRunningWhenTheExitDoesNotSave)
     Open("http://a/");
     EXPECT_FALSE(OpenTabsAutoSaveOf(*m_frame)->IsPending());
     EXPECT_EQ(ReadList(File("eaou.log")), (UrlList{"http://kept/"}));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(File("eaou-recovery.log"))));
 }
 
 // ---- recently closed pages

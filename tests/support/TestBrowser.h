@@ -23,7 +23,7 @@ class RecordingShell : public nimbra::CShell {
 public:
     struct Log {
         std::vector<std::string> opened;
-        std::vector<std::pair<std::string, std::string>> executed;
+        std::vector<std::pair<std::string, std::vector<std::string>>> executed;
     };
     explicit RecordingShell(Log* log) : m_log(log) {}
     bool OpenDefault(const std::string& target) override
@@ -31,9 +31,9 @@ public:
         m_log->opened.push_back(target);
         return true;
     }
-    bool Execute(const std::string& program, const std::string& parameters) override
+    bool Execute(const std::string& program, const std::vector<std::string>& arguments) override
     {
-        m_log->executed.emplace_back(program, parameters);
+        m_log->executed.emplace_back(program, arguments);
         return true;
     }
 
