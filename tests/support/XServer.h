@@ -1,0 +1,43 @@
+#pragma once
+
+// A private X server (Xvfb) for one test, with clients of its own.
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+struct xcb_connection_t;
+
+namespace testenv {
+
+class XServer {
+public:
+    // Starts Xvfb on a free display; Display() stays empty when it failed.
+    XServer();
+    ~XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    const QString& Display() const { return m_display; }
+    // A client connection, closed with the server.
+    xcb_connection_t* OpenClient();
+
+    // Presses the keys (keysyms) in order through XTest and releases them
+    // in reverse order; returns once the server has them.
+    void PressKeys(std::initializer_list<unsigned> keysyms);
+
+    // The top-level window whose name contains `text`; 0 when there is none.
+    unsigned FindWindow(const std::string& text);
+    bool IsViewable(unsigned window);
+    QRect Geometry(unsigned window);
+
+private:
+    QProcess m_xvfb;
+    QString m_display;
+    xcb_connection_t* m_connection = nullptr;
+    std::vector<xcb_connection_t*> m_clients;
+};
+
+} // namespace testenv
