@@ -69,7 +69,11 @@ CTaskTray::CTaskTray(QWidget& window, CCommandRouter& router)
     });
 }
 
-CTaskTray::~CTaskTray() = default;
+CTaskTray::~CTaskTray()
+{
+    if (m_bInTray)
+        QApplication::setQuitOnLastWindowClosed(true);
+}
 
 bool CTaskTray::IsAvailable()
 {

@@ -12,6 +12,7 @@
 #include "frame/TaskTray.h"
 #include "platform/Text.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QMenuBar>
 #include <QTimer>
@@ -195,8 +196,12 @@ void CWindowCommands::SaveBarState()
 
 void CWindowCommands::OnExit()
 {
-    m_pTray->Leave();
     m_hotKey.Unregister();
+    if (!m_pTray->IsInTray())
+        return;
+    m_pTray->Leave();
+    // A window closed while hidden does not end the program by itself.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
 
 } // namespace nimbra

@@ -2,6 +2,7 @@
 
 #include "BrowserProcess.h"
 #include "HttpServer.h"
+#include "TestBrowser.h"
 #include "TrayHost.h"
 #include "XServer.h"
 
@@ -14,26 +15,11 @@
 
 using namespace nimbra;
 using testenv::Browser;
+using testenv::SpinUntil;
 
 namespace {
 
-constexpr unsigned kControlL = 0xffe3;
-constexpr unsigned kAltL = 0xffe9;
-constexpr unsigned kNumLock = 0xff7f;
-constexpr unsigned kF9 = 0xffc6;
-
-template <typename Pred>
-bool SpinUntil(Pred done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    return true;
-}
+using namespace testenv::xk;
 
 // The real browser on an X server and a session bus of the test's own, with
 // a tray host on that bus.
@@ -50,15 +36,15 @@ protected:
             m_bus.waitForReadyRead(100);
         m_address = QString::fromLatin1(m_bus.readLine().trimmed());
         ASSERT_FALSE(m_address.isEmpty());
-        m_connection = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(m_address, "tray-host"));
-        ASSERT_TRUE(m_connection->isConnected());
-        m_watcher = std::make_unique<testenv::StatusNotifierWatcher>(*m_connection);
-        ASSERT_TRUE(m_watcher->Arrive());
+        m_tray = std::make_unique<testenv::TrayHost>(m_address);
+        ASSERT_TRUE(m_tray->IsConnected());
+        ASSERT_TRUE(m_tray->Arrive());
 
         m_service = "NBTRAY" + std::to_string(QCoreApplication::applicationPid());
         CIniFile ini(m_home.path().toStdString() + "/nimbrab.ini");
         ini.WriteString("Options", "DDEServerName", m_service);
-        ini.WriteInt("Options", "HotKey", (0x78 << 16) | 3);
+        // Ctrl+Alt+Home: the X server keeps Ctrl+Alt+F1..F12 for itself.
+        ini.WriteInt("Options", "HotKey", (0x24 << 16) | 3);
         m_server.AddHtml("/page", "Tray page");
         m_browser.SetEnv("QT_QPA_PLATFORM", "xcb");
         m_browser.SetEnv("DISPLAY", m_x.Display());
@@ -67,15 +53,20 @@ protected:
 
     void TearDown() override
     {
-        m_watcher.reset();
-        m_connection.reset();
-        QDBusConnection::disconnectFromBus("tray-host");
+        m_tray.reset();
         m_bus.terminate();
         m_bus.waitForFinished(10000);
     }
 
     bool Shown() { return m_window && m_x.IsViewable(m_window); }
-    void HotKey() { m_x.PressKeys({kControlL, kAltL, kF9}); }
+    void HotKey() { m_x.PressKeys({kControlL, kAltL, kHome}); }
+    // The hot key hides the window, and its tray item comes up.
+    bool HideWithHotKey()
+    {
+        m_tray->ClearItems();
+        HotKey();
+        return SpinUntil([this] { return !Shown() && !m_tray->Items().isEmpty(); }, 10000);
+    }
 
     int Nbdde(const QStringList& args)
     {
@@ -92,8 +83,7 @@ protected:
     testenv::XServer m_x;
     QProcess m_bus;
     QString m_address;
-    std::unique_ptr<QDBusConnection> m_connection;
-    std::unique_ptr<testenv::StatusNotifierWatcher> m_watcher;
+    std::unique_ptr<testenv::TrayHost> m_tray;
     testenv::HttpServer m_server;
     QTemporaryDir m_home;
     Browser m_browser{m_home.path()};
@@ -110,39 +100,30 @@ TEST_F(TrayE2E, HotKeyHidesAndTheTrayTheDDEAndTheHostBringBack)
     ASSERT_TRUE(SpinUntil([this] { return (m_window = m_x.FindWindow("Tray page")) != 0 && Shown(); }, 60000));
 
     // The hot key hides the window in the tray and shows it again.
-    HotKey();
-    ASSERT_TRUE(SpinUntil([this] { return !Shown(); }, 10000));
-    ASSERT_TRUE(SpinUntil([this] { return !m_watcher->RegisteredStatusNotifierItems().isEmpty(); }, 10000));
+    ASSERT_TRUE(HideWithHotKey());
     HotKey();
     ASSERT_TRUE(SpinUntil([this] { return Shown(); }, 10000));
 
-    // With Num Lock on too.
+    // With Num Lock on too; a click on the tray item brings it back.
     m_x.PressKeys({kNumLock});
-    HotKey();
-    EXPECT_TRUE(SpinUntil([this] { return !Shown(); }, 10000));
+    ASSERT_TRUE(HideWithHotKey());
     m_x.PressKeys({kNumLock});
-
-    // A click on the tray item brings it back.
-    ASSERT_TRUE(SpinUntil([this] { return !m_watcher->RegisteredStatusNotifierItems().isEmpty(); }, 10000));
-    EXPECT_TRUE(m_watcher->ActivateItem(m_watcher->RegisteredStatusNotifierItems().last()));
+    EXPECT_TRUE(m_tray->ActivateItem(m_tray->Items().last()));
     EXPECT_TRUE(SpinUntil([this] { return Shown(); }, 10000));
 
     // So does the DDE activation.
-    HotKey();
-    ASSERT_TRUE(SpinUntil([this] { return !Shown(); }, 10000));
+    ASSERT_TRUE(HideWithHotKey());
     EXPECT_EQ(Nbdde({"request", "WWW_Activate", "0xFFFFFFFF"}), 0);
     EXPECT_TRUE(SpinUntil([this] { return Shown(); }, 10000));
 
     // And the tray host leaving.
-    HotKey();
-    ASSERT_TRUE(SpinUntil([this] { return !Shown(); }, 10000));
-    m_watcher->Leave();
+    ASSERT_TRUE(HideWithHotKey());
+    m_tray->Leave();
     EXPECT_TRUE(SpinUntil([this] { return Shown(); }, 10000));
 
     // An exit from the tray ends the program the normal way.
-    ASSERT_TRUE(m_watcher->Arrive());
-    HotKey();
-    ASSERT_TRUE(SpinUntil([this] { return !Shown(); }, 10000));
+    ASSERT_TRUE(m_tray->Arrive());
+    ASSERT_TRUE(HideWithHotKey());
     EXPECT_TRUE(m_browser.Terminate());
     EXPECT_FALSE(CIniFile(m_home.path().toStdString() + "/nimbrab.ini").GetString("Settings", "WindowPos", "").empty());
 }

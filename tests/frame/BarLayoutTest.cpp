@@ -16,13 +16,13 @@ class FakeBands : public IBandHost {
 public:
     struct SEntry {
         int id;
-        int style;
-        int width;
+        int style = kBandBreak;
+        int width = 0;
     };
-    explicit FakeBands(std::vector<int> ids)
+    explicit FakeBands(const std::vector<int>& ids)
     {
         for (int id : ids)
-            m_bands.push_back({id, kBandBreak, 0});
+            m_bands.push_back({id});
     }
 
     std::vector<int> Order() const
@@ -32,22 +32,16 @@ public:
             ids.push_back(band.id);
         return ids;
     }
-    const SEntry& At(int id) const { return m_bands[size_t(Index(id))]; }
+    SEntry& At(int id) { return m_bands[size_t(Index(id))]; }
 
     int BandCount() const override { return int(m_bands.size()); }
     int RowCount() const override { return 3; }
     std::optional<SBand> GetBand(int id) const override
     {
-        const int index = Index(id);
-        if (index < 0)
-            return std::nullopt;
-        return SBand{m_bands[size_t(index)].style, index, m_bands[size_t(index)].width};
+        const int i = Index(id);
+        return i < 0 ? std::nullopt : std::optional<SBand>({m_bands[size_t(i)].style, i, m_bands[size_t(i)].width});
     }
-    void SetBand(int id, int style, int width) override
-    {
-        m_bands[size_t(Index(id))].style = style;
-        m_bands[size_t(Index(id))].width = width;
-    }
+    void SetBand(int id, int style, int width) override { At(id) = {id, style, width}; }
     void MoveBand(int id, int index) override
     {
         const SEntry band = At(id);

@@ -18,11 +18,7 @@ using namespace nimbra;
 
 namespace {
 
-constexpr unsigned kControlL = 0xffe3;
-constexpr unsigned kAltL = 0xffe9;
-constexpr unsigned kNumLock = 0xff7f;
-constexpr unsigned kHome = 0xff50;
-constexpr unsigned kEnd = 0xff57;
+using namespace testenv::xk;
 constexpr int kVkHome = 0x24;
 constexpr int kVkEnd = 0x23;
 constexpr int kCtrlAlt = kHotKeyCtrl | kHotKeyAlt;

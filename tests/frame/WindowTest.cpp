@@ -53,20 +53,11 @@ protected:
     CWindowCommands* Window() const { return m_frame->Window(); }
     std::string WindowPos() const { return m_app->Settings().GetString(EKey::WindowPos); }
     QRect Screen() const { return m_frame->screen()->geometry(); }
-    std::vector<QWidget*> Bars() const
+    // How many of the menu bar, the address bar and the status bar show.
+    int ShownBars() const
     {
-        return {m_frame->menuBar(), m_frame->findChild<QToolBar*>("AddressBar"),
-                static_cast<QWidget*>(m_frame->StatusBar())};
-    }
-    bool BarsShown() const
-    {
-        const auto bars = Bars();
-        return std::all_of(bars.begin(), bars.end(), [](QWidget* bar) { return bar->isVisible(); });
-    }
-    bool BarsHidden() const
-    {
-        const auto bars = Bars();
-        return std::none_of(bars.begin(), bars.end(), [](QWidget* bar) { return bar->isVisible(); });
+        const QWidget* bars[] = {m_frame->menuBar(), m_frame->findChild<QToolBar*>("AddressBar"), m_frame->StatusBar()};
+        return int(std::count_if(std::begin(bars), std::end(bars), [](const QWidget* bar) { return bar->isVisible(); }));
     }
 
     const std::string kPlacement = "0,1,-1,-1,-1,-1,40,50,840,650";
@@ -112,11 +103,11 @@ TEST_F(WindowTest, FullScreenHidesTheBarsAndComesBackAcrossARestart)
         StartPlaced();
         if (maximised)
             m_frame->showMaximized();
-        ASSERT_TRUE(BarsShown());
+        ASSERT_EQ(ShownBars(), 3);
         m_frame->ExecuteCommand(ID_FULL_SCREEN);
         EXPECT_TRUE(m_frame->isFullScreen());
         EXPECT_TRUE(testenv::SpinUntil([this] { return m_frame->geometry() == Screen(); }, 2000));
-        EXPECT_TRUE(BarsHidden());
+        EXPECT_EQ(ShownBars(), 0);
 
         // The pointer at the top edge shows the top bars until it leaves them.
         QCursor::setPos(Screen().center().x(), Screen().top());
@@ -128,14 +119,14 @@ TEST_F(WindowTest, FullScreenHidesTheBarsAndComesBackAcrossARestart)
         EXPECT_EQ(m_app->Settings().GetInt(EKey::FullScreenMode), 1);
         EXPECT_EQ(WindowPos(), maximised ? "2,3,-1,-1,-1,-1,40,50,840,650" : kPlacement);
         EXPECT_TRUE(m_frame->isFullScreen());
-        EXPECT_TRUE(BarsHidden());
+        EXPECT_EQ(ShownBars(), 0);
 
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
         QTest::keyClick(m_frame, Qt::Key_F11);
         EXPECT_FALSE(m_frame->isFullScreen());
         EXPECT_EQ(m_frame->isMaximized(), maximised);
         EXPECT_EQ(m_frame->normalGeometry(), QRect(40, 50, 800, 600));
-        EXPECT_TRUE(BarsShown());
+        EXPECT_EQ(ShownBars(), 3);
         m_frame->close();
         m_app.reset();
         SetUp();

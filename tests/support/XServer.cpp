@@ -108,10 +108,4 @@ bool XServer::IsViewable(unsigned window)
     return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
-QRect XServer::Geometry(unsigned window)
-{
-    auto geometry = Take(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
-    return geometry ? QRect(geometry->x, geometry->y, geometry->width, geometry->height) : QRect();
-}
-
 } // namespace testenv

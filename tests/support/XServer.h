@@ -2,7 +2,6 @@
 
 // A private X server (Xvfb) for one test, with clients of its own.
 #include <QProcess>
-#include <QRect>
 #include <QString>
 #include <initializer_list>
 #include <string>
@@ -11,6 +10,15 @@
 struct xcb_connection_t;
 
 namespace testenv {
+
+// Keysyms the tests press.
+namespace xk {
+inline constexpr unsigned kControlL = 0xffe3;
+inline constexpr unsigned kAltL = 0xffe9;
+inline constexpr unsigned kNumLock = 0xff7f;
+inline constexpr unsigned kHome = 0xff50;
+inline constexpr unsigned kEnd = 0xff57;
+} // namespace xk
 
 class XServer {
 public:
@@ -31,7 +39,6 @@ public:
     // The top-level window whose name contains `text`; 0 when there is none.
     unsigned FindWindow(const std::string& text);
     bool IsViewable(unsigned window);
-    QRect Geometry(unsigned window);
 
 private:
     QProcess m_xvfb;
