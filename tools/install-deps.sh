@@ -10,7 +10,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth dbus dbus-x11 libglib2.0-bin x11-utils x11-apps imagemagick
   fonts-noto-cjk
-  libxcb1-dev libxcb-keysyms1-dev
+  libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev
+  libqt6svg6
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include "app/AboutDlg.h"
 #include "bars/AddressCombo.h"
 #include "frame/MainFrame.h"
+#include "frame/WindowCommands.h"
 #include "platform/Paths.h"
 #include "platform/Shortcut.h"
 #include "platform/SystemSettings.h"
@@ -202,6 +203,7 @@ bool CNimbraApp::InitInstance(const QStringList& arguments)
     InitPaths();
     if (!CreateMainFrame())
         return false;
+    const unsigned showCmd = m_pMainFrame->Window()->RestorePlacement(SW_SHOWNORMAL);
 
     bool opened = false;
     const std::string workingDir = FromQ(QDir::currentPath());
@@ -215,7 +217,7 @@ bool CNimbraApp::InitInstance(const QStringList& arguments)
     if (!opened || m_settings->GetInt(EKey::StartupParamCheck) == 0)
         OpenStartupPages();
 
-    m_pMainFrame->show();
+    m_pMainFrame->Window()->ShowAtStartup(showCmd);
     m_pMainFrame->EndStartup();
     return true;
 }

@@ -29,6 +29,7 @@ CBookmarkCommands::CBookmarkCommands(CMainFrame& frame)
 {
     setObjectName(QStringLiteral("BookmarkCommands"));
     m_menu.SetLinkBar(m_pLinkBar);
+    m_pLinkBar->Place(&frame);
     Register();
 }
 
@@ -59,10 +60,6 @@ CBookmarkMenu::Options CBookmarkCommands::MenuOptions() const
 
 void CBookmarkCommands::Reload()
 {
-    if (!m_bLinkBarPlaced) {
-        m_pLinkBar->Place(&m_frame);
-        m_bLinkBarPlaced = true;
-    }
     QMenu* menu = FindBookmarkMenu(m_frame.menuBar());
     if (!menu)
         return;

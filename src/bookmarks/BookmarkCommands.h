@@ -42,7 +42,6 @@ private:
     CMainFrame& m_frame;
     CBookmarkMenu m_menu;
     CBookmarkLinkBar* m_pLinkBar;
-    bool m_bLinkBarPlaced = false;
 };
 
 // Creates the frame's bookmark commands and registers their handlers.

@@ -3,6 +3,7 @@
 #include "bars/AddressCombo.h"
 #include "bars/ViewManager.h"
 #include "frame/MainFrame.h"
+#include "frame/WindowCommands.h"
 #include "view/NimbraView.h"
 
 #include <QTimer>
@@ -44,13 +45,15 @@ void CFrameDDEHost::Go(const std::string& text, int addToHistory, int newTab, in
 
 bool CFrameDDEHost::IsHiddenInTray() const
 {
-    // The window is never hidden in the notification area here.
-    return false;
+    return m_frame.Window() && m_frame.Window()->IsInTray();
 }
 
 void CFrameDDEHost::PostRestoreFromTray()
 {
-    QTimer::singleShot(0, &m_frame, [this] { RestoreMainWindow(); });
+    QTimer::singleShot(0, &m_frame, [this] {
+        if (IsHiddenInTray())
+            m_frame.Window()->ToggleTray();
+    });
 }
 
 void CFrameDDEHost::RestoreMainWindow()

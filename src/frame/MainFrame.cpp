@@ -11,6 +11,7 @@
 #include "frame/CommandRouter.h"
 #include "frame/MenuResource.h"
 #include "platform/DialogLoops.h"
+#include "frame/WindowCommands.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/SystemSettings.h"
@@ -152,6 +153,8 @@ void CMainFrame::ReloadSettings()
     m_blockedLists.SetSwitches(switches);
     m_blockedLists.Load(app->CloseUrlPath(), app->CloseTitlePath());
     m_pViewManager->ApplySettings(m_settings);
+    if (m_pWindow)
+        m_pWindow->OnSettingsReloaded();
 }
 
 void CMainFrame::CreateMenus()
@@ -174,7 +177,8 @@ void CMainFrame::CreateToolBar()
 
 void CMainFrame::LoadBarLayout()
 {
-    // No bar layout file is read yet; the bars keep their built-in places.
+    m_pWindow = new CWindowCommands(*this);
+    m_pWindow->LoadBarState();
 }
 
 void CMainFrame::CreateSideBar()
@@ -349,6 +353,8 @@ qint64 CMainFrame::OnWindowMessage(const ipc::Message& message)
         QApplication::alert(this);
         return 0;
     case ipc::kMsgActivateWindow:
+        if (m_pWindow && m_pWindow->IsInTray())
+            m_pWindow->ToggleTray();
         if (isMinimized())
             showNormal();
         raise();
@@ -429,12 +435,15 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     CSettings& settings = app->Settings();
 
     SaveSessionAtExit(*this);
+    m_pWindow->SavePlacement();
     m_blockedLists.Clear();
+    m_pWindow->SaveBarState();
     if (m_settings.MainExitEditClose != 0 && ipc::FindWindow(ipc::kEditorClass, ToQ(DataDirectory()))) {
         const QString dir = ToQ(DataDirectory());
         ipc::SendWindowMessage(ipc::kEditorClass, dir, {ipc::WM_USER + 0x2F, 0, {}});
         ipc::SendWindowMessage(ipc::kEditorClass, dir, {ipc::WM_CLOSE, 0, {}});
     }
+    m_pWindow->OnExit();
     settings.WriteInt(EKey::CWC, m_nCWC);
 
     qApp->removeEventFilter(this);

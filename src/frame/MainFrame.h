@@ -26,6 +26,7 @@ class CCommandRouter;
 class CNimbraStatusBar;
 class CNimbraView;
 class CViewManager;
+class CWindowCommands;
 
 // The browser's main window: an MDI frame whose children are the tabs.
 class CMainFrame : public QMainWindow {
@@ -53,6 +54,8 @@ public:
     IUrlHistoryStore& History() { return m_history; }
     CRecentClosed& RecentClosed() { return m_recentClosed; }
     CCommandRouter& Router() { return *m_pRouter; }
+    // Placement, full screen, bar layout, tray; nullptr before the bars exist.
+    CWindowCommands* Window() const { return m_pWindow; }
     QMdiArea* MdiArea() const { return m_pMdiArea; }
 
     // Runs a command by id, as its menu item would.
@@ -157,6 +160,7 @@ private:
     CViewManager* m_pViewManager = nullptr;
     CCommandRouter* m_pRouter = nullptr;
     CNimbraStatusBar* m_pStatusBar = nullptr;
+    CWindowCommands* m_pWindow = nullptr;
     COfflineState m_offline;
     CMemoryUrlHistory m_history;
     CRecentClosed m_recentClosed;

@@ -32,6 +32,8 @@ enum : quint32 {
     // Calls that Windows makes on another program's window directly.
     kMsgFlashWindow = 0x7F00,    // alert the window (FlashWindow)
     kMsgActivateWindow = 0x7F01, // restore it and bring it to the front
+    kMsgHideWindow = 0x7F02,     // hide it (ShowWindow with SW_HIDE)
+    kMsgShowWindow = 0x7F03,     // show it again (SW_SHOW)
 };
 
 struct Message {

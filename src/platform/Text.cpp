@@ -1,5 +1,6 @@
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <iconv.h>
@@ -275,6 +276,42 @@ std::optional<int> ParseLeadingInt(std::string_view text)
     if (negative)
         value = 0u - value;
     return static_cast<int>(value);
+}
+
+std::vector<int> ParseIntList(std::string_view text, bool* whole)
+{
+    std::vector<int> numbers;
+    bool complete = true;
+    size_t pos = 0;
+    while (true) {
+        size_t digits = pos;
+        while (digits < text.size() && IsAsciiSpace(text[digits]))
+            ++digits;
+        const bool negative = digits < text.size() && text[digits] == '-';
+        if (digits < text.size() && (text[digits] == '-' || text[digits] == '+'))
+            ++digits;
+        const size_t first = digits;
+        int64_t magnitude = 0;
+        for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits)
+            magnitude = std::min<int64_t>(magnitude * 10 + (text[digits] - '0'), int64_t(1) << 33);
+        if (digits == first) {
+            complete = false;
+            break;
+        }
+        if (negative ? magnitude > (int64_t(1) << 31) : magnitude > 0xFFFFFFFFll)
+            complete = false;
+        numbers.push_back(*ParseLeadingInt(text.substr(pos, digits - pos)));
+        if (digits == text.size())
+            break;
+        if (text[digits] != ',') {
+            complete = false;
+            break;
+        }
+        pos = digits + 1;
+    }
+    if (whole)
+        *whole = complete;
+    return numbers;
 }
 
 } // namespace nimbra

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nimbra {
 
@@ -46,5 +47,11 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix);
 // system's integer parser reads them ("12abc" is 12). nullopt when there are
 // no digits. Values out of range wrap to 32 bits.
 std::optional<int> ParseLeadingInt(std::string_view text);
+
+// The integers of a comma-separated list, read the way "%d,%d,..." reads
+// them: blanks may stand before each number, and reading stops at the first
+// item that is not one. `whole` (when given) tells whether every item was a
+// number within 32 bits (signed or unsigned) and nothing else followed.
+std::vector<int> ParseIntList(std::string_view text, bool* whole = nullptr);
 
 } // namespace nimbra

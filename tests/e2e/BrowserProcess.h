@@ -20,8 +20,13 @@ public:
         env.insert("NIMBRA_HOME", m_home);
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        for (const QString& name : m_env.keys())
+            env.insert(name, m_env.value(name));
         return env;
     }
+
+    // A variable for the browser's environment, set before Start().
+    void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
 
     static QString Program() { return qEnvironmentVariable("NIMBRA_BIN_DIR") + "/nimbrab"; }
 
@@ -76,6 +81,7 @@ public:
 
 private:
     QString m_home;
+    QProcessEnvironment m_env;
     QProcess m_process;
 };
 

@@ -1,0 +1,207 @@
+#include "frame/WindowCommands.h"
+
+#include "app/NimbraApp.h"
+#include "bars/ViewManager.h"
+#include "bookmarks/BookmarkCommands.h"
+#include "bookmarks/BookmarkLinkBar.h"
+#include "frame/CommandIds.h"
+#include "frame/CommandRouter.h"
+#include "frame/FullScreen.h"
+#include "frame/MainFrame.h"
+#include "frame/MenuResource.h"
+#include "frame/TaskTray.h"
+#include "platform/Text.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QMenuBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QWindowStateChangeEvent>
+
+namespace nimbra {
+
+namespace {
+constexpr char kTrayItemText[] = "タスク トレイ(&T)\t";
+constexpr char kDefaultTrayKey[] = "Ctrl+Alt+F9";
+constexpr int kViewMenu = 2;
+
+CSettings& Settings()
+{
+    return CNimbraApp::Instance()->Settings();
+}
+} // namespace
+
+CWindowCommands::CWindowCommands(CMainFrame& frame)
+    : QObject(&frame),
+      m_frame(frame),
+      m_bands(frame),
+      m_barState(BarStatePath()),
+      m_pFullScreen(new CFullScreen(frame)),
+      m_pTray(new CTaskTray(frame, frame.Router())),
+      m_hotKey([this] { QTimer::singleShot(0, this, &CWindowCommands::ToggleTray); })
+{
+    m_bands.AddBand(kBandMenuBar, frame.menuBar());
+    if (auto* address = frame.findChild<QToolBar*>(QStringLiteral("AddressBar")))
+        m_bands.AddBand(kBandAddressBar, address);
+    if (CBookmarkCommands* bookmarks = BookmarkCommandsOf(frame))
+        m_bands.AddBand(kBandLinkBar, bookmarks->LinkBar());
+    if (frame.ViewManager()->IsRebarMode())
+        m_bands.AddBand(kBandTabBar, frame.ViewManager()->Bar());
+
+    connect(m_pTray, &CTaskTray::Activated, this, &CWindowCommands::ToggleTray);
+    connect(m_pTray, &CTaskTray::HostLost, this, [this] {
+        if (IsInTray())
+            ToggleTray();
+    });
+    frame.installEventFilter(this);
+    RegisterCommands();
+}
+
+CWindowCommands::~CWindowCommands() = default;
+
+void CWindowCommands::RegisterCommands()
+{
+    CCommandTable& t = m_frame.Router().Table(CCommandRouter::ELevel::Frame);
+    t.SetHandler(ID_FULL_SCREEN, [this] { ToggleFullScreen(); });
+    t.SetUpdateHandler(ID_FULL_SCREEN, [this](SCmdUI& ui) { ui.SetCheck(IsFullScreen()); });
+    t.SetHandler(ID_TASK_TRAY, [this] { ToggleTray(); });
+    for (const auto& [id, band] : {std::pair{ID_VIEW_ADDRESS_BAR, kBandAddressBar}, {ID_VIEW_LINK_BAR, kBandLinkBar}}) {
+        t.SetHandler(id, [this, band] { m_bands.ShowBand(band, !m_bands.IsBandVisible(band)); });
+        t.SetUpdateHandler(id, [this, band](SCmdUI& ui) { ui.SetCheck(m_bands.IsBandVisible(band)); });
+    }
+}
+
+unsigned CWindowCommands::RestorePlacement(unsigned requested)
+{
+    const std::optional<SWindowPlacement> placement = ParseWindowPlacement(Settings().GetString(EKey::WindowPos));
+    if (!placement)
+        return requested;
+    m_kept = *placement;
+    return SetWindowPlacement(m_frame, *placement, requested);
+}
+
+void CWindowCommands::ShowAtStartup(unsigned showCmd)
+{
+    ShowWindow(m_frame, showCmd);
+    if (Settings().GetInt(EKey::FullScreenMode) != 0)
+        ToggleFullScreen();
+}
+
+void CWindowCommands::LoadBarState()
+{
+    m_barState.LoadBarState(m_bands);
+}
+
+void CWindowCommands::ResetBarState()
+{
+    m_barState.Reset();
+}
+
+bool CWindowCommands::IsFullScreen() const
+{
+    return m_pFullScreen->IsOn();
+}
+
+void CWindowCommands::ToggleFullScreen()
+{
+    if (m_pFullScreen->IsOn()) {
+        m_pFullScreen->Leave();
+        return;
+    }
+    m_saved = GetWindowPlacement(m_frame, m_kept);
+    m_pFullScreen->Enter();
+}
+
+bool CWindowCommands::IsInTray() const
+{
+    return m_pTray->IsInTray();
+}
+
+void CWindowCommands::ToggleTray()
+{
+    if (m_pTray->IsInTray())
+        m_pTray->Show();
+    else if (CTaskTray::IsAvailable())
+        HideInTray();
+}
+
+void CWindowCommands::HideInTray()
+{
+    if (!m_pFullScreen->IsOn())
+        m_saved = GetWindowPlacement(m_frame, m_kept);
+    m_pTray->Hide(TrayLook(m_frame.FrameSettings()));
+}
+
+bool CWindowCommands::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &m_frame && event->type() == QEvent::WindowStateChange && m_frame.isMinimized()
+        && m_frame.FrameSettings().TaskMinimizeIn != 0 && !IsInTray() && CTaskTray::IsAvailable()) {
+        // The window goes to the tray instead, in the state it had before.
+        const Qt::WindowStates before = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+        QTimer::singleShot(0, this, [this, before] {
+            if (!m_frame.isMinimized() || IsInTray())
+                return;
+            m_frame.hide();
+            m_frame.setWindowState(before & ~Qt::WindowMinimized);
+            HideInTray();
+        });
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CWindowCommands::SetTrayMenuText(const QString& text)
+{
+    QMenu* view = FindPopup(m_frame.menuBar(), {kViewMenu});
+    if (QAction* item = view ? FindCommand(view, ID_TASK_TRAY) : nullptr)
+        item->setText(text);
+}
+
+void CWindowCommands::RegisterTrayHotKey(bool on)
+{
+    const SHotKey key = SHotKey::FromSetting(m_frame.FrameSettings().HotKey);
+    if (!on) {
+        m_hotKey.Unregister();
+        return;
+    }
+    if (key.IsNone() || !m_hotKey.Register(key))
+        return;
+    SetTrayMenuText(QString::fromUtf8(kTrayItemText) + ToQ(HotKeyLabel(key)));
+}
+
+void CWindowCommands::OnSettingsReloaded()
+{
+    m_hotKey.Unregister();
+    if (m_frame.FrameSettings().HotKey != 0)
+        RegisterTrayHotKey(true);
+    else
+        SetTrayMenuText(QString::fromUtf8(kTrayItemText) + QString::fromLatin1(kDefaultTrayKey));
+}
+
+void CWindowCommands::SavePlacement()
+{
+    Settings().WriteInt(EKey::FullScreenMode, IsFullScreen() ? 1 : 0);
+    m_frame.hide();
+    const SWindowPlacement placement =
+        IsInTray() || IsFullScreen() ? m_saved : GetWindowPlacement(m_frame, m_kept);
+    Settings().WriteString(EKey::WindowPos, FormatWindowPlacement(placement));
+}
+
+void CWindowCommands::SaveBarState()
+{
+    if (m_pFullScreen->IsOn())
+        m_pFullScreen->RestoreBars();
+    m_barState.SaveBarState(m_bands);
+}
+
+void CWindowCommands::OnExit()
+{
+    m_hotKey.Unregister();
+    if (!m_pTray->IsInTray())
+        return;
+    m_pTray->Leave();
+    // A window closed while hidden does not end the program by itself.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+} // namespace nimbra

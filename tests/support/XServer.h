@@ -1,0 +1,50 @@
+#pragma once
+
+// A private X server (Xvfb) for one test, with clients of its own.
+#include <QProcess>
+#include <QString>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+struct xcb_connection_t;
+
+namespace testenv {
+
+// Keysyms the tests press.
+namespace xk {
+inline constexpr unsigned kControlL = 0xffe3;
+inline constexpr unsigned kAltL = 0xffe9;
+inline constexpr unsigned kNumLock = 0xff7f;
+inline constexpr unsigned kHome = 0xff50;
+inline constexpr unsigned kEnd = 0xff57;
+} // namespace xk
+
+class XServer {
+public:
+    // Starts Xvfb on a free display; Display() stays empty when it failed.
+    XServer();
+    ~XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    const QString& Display() const { return m_display; }
+    // A client connection, closed with the server.
+    xcb_connection_t* OpenClient();
+
+    // Presses the keys (keysyms) in order through XTest and releases them
+    // in reverse order; returns once the server has them.
+    void PressKeys(std::initializer_list<unsigned> keysyms);
+
+    // The top-level window whose name contains `text`; 0 when there is none.
+    unsigned FindWindow(const std::string& text);
+    bool IsViewable(unsigned window);
+
+private:
+    QProcess m_xvfb;
+    QString m_display;
+    xcb_connection_t* m_connection = nullptr;
+    std::vector<xcb_connection_t*> m_clients;
+};
+
+} // namespace testenv
