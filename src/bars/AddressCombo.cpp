@@ -187,8 +187,9 @@ void CAddressCombo::SetIcon(int index)
 
 void CAddressCombo::SetUrl(const std::string& url)
 {
-    if (url.empty())
-        setCurrentIndex(-1);
+    // No history item stays current: the combo would draw its icon beside
+    // the field's own.
+    setCurrentIndex(-1);
     lineEdit()->setText(ToQ(url));
     SetIcon(url.empty() ? kIconEmpty : kIconUrl);
 }
@@ -281,6 +282,7 @@ void CAddressCombo::Go(const std::string& text, int addToHistory, int newTab, in
     } else if (touchHistory == 1 && existing >= 0) {
         MoveToTop(existing);
     }
+    setCurrentIndex(-1);
     if (lineEdit()->text() != shown)
         lineEdit()->setText(shown);
     if (notifyFrame)

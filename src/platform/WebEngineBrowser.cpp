@@ -1,8 +1,8 @@
 #include "platform/WebEngineBrowser.h"
 
 #include "platform/Text.h"
+#include "platform/UrlText.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,18 +22,6 @@ namespace nimbra {
 namespace {
 
 constexpr double kZoomFactors[] = {0.7, 0.85, 1.0, 1.25, 1.5};
-
-// Local paths become file URLs; other text is read as a user types it.
-QUrl UrlFromText(const std::string& text)
-{
-    const QString q = ToQ(text);
-    if (q.startsWith('/'))
-        return QUrl::fromLocalFile(q);
-    const QUrl url(q, QUrl::StrictMode);
-    if (url.isValid() && url.scheme().size() > 1)
-        return url;
-    return QUrl::fromUserInput(q, QDir::currentPath(), QUrl::AssumeLocalFile);
-}
 
 // Reads the document and its frames (same-origin frames only; for others
 // just their address) in one pass.
@@ -155,9 +143,9 @@ public:
     CWebEngineBrowser* Owner() const { return m_pOwner; }
 
 protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override
     {
-        return m_pOwner->OnAcceptNavigation(url, isMainFrame);
+        return m_pOwner->OnAcceptNavigation(url, type, isMainFrame);
     }
     QWebEnginePage* createWindow(WebWindowType) override { return m_pOwner->OnCreateWindow(); }
     void javaScriptAlert(const QUrl& origin, const QString& msg) override
@@ -229,17 +217,18 @@ void CWebEngineBrowser::OnDownloadRequested(QWebEngineDownloadRequest* download)
 
 void CWebEngineBrowser::Navigate(const std::string& url, int, const std::string&)
 {
-    m_pPage->load(UrlFromText(url));
+    m_pPage->load(QUrl(ToQ(UrlFromText(url))));
 }
 
+// The page's Back and Forward actions do nothing here; the history moves.
 void CWebEngineBrowser::GoBack()
 {
-    m_pPage->triggerAction(QWebEnginePage::Back);
+    m_pPage->history()->back();
 }
 
 void CWebEngineBrowser::GoForward()
 {
-    m_pPage->triggerAction(QWebEnginePage::Forward);
+    m_pPage->history()->forward();
 }
 
 void CWebEngineBrowser::GoHome()
@@ -408,14 +397,20 @@ void CWebEngineBrowser::ReadSelectionText(std::function<void(const std::string&)
     done(FromQ(m_pPage->selectedText()));
 }
 
-bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, bool mainFrame)
+bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, int type, bool mainFrame)
 {
     if (!m_pEvents)
         return true;
     const std::string text = FromQ(url.toString());
     if (!mainFrame)
         return m_pEvents->SubFrameNavigate(text);
-    if (!m_pEvents->BeforeNavigate2(text, 0, {})) {
+    // A page's own location.reload() comes as an ordinary navigation to the
+    // address it is on.
+    const QUrl current = m_pPage->url().adjusted(QUrl::RemoveFragment);
+    const bool history = type == QWebEnginePage::NavigationTypeReload
+                         || type == QWebEnginePage::NavigationTypeBackForward
+                         || (!current.isEmpty() && url.adjusted(QUrl::RemoveFragment) == current);
+    if (!m_pEvents->BeforeNavigate2(text, history ? NAVFLAG_HISTORY : 0, {})) {
         m_bRefused = true;
         return false;
     }
@@ -473,13 +468,28 @@ void CWebEngineBrowser::OnLoadProgress(int progress)
     m_pEvents->ProgressChange(progress, 100);
 }
 
+void CWebEngineBrowser::ReportHistoryState()
+{
+    if (!m_pEvents)
+        return;
+    m_pEvents->CommandStateChange(1, m_pPage->history()->canGoForward());
+    if (m_pEvents)
+        m_pEvents->CommandStateChange(2, m_pPage->history()->canGoBack());
+}
+
 void CWebEngineBrowser::OnUrlChanged(const QUrl&)
 {
     if (!m_pEvents)
         return;
     if (!m_bLoading) {
-        // A move inside the same document: no load, only the new address.
-        m_pEvents->NavigateComplete2(LocationURL());
+        // A move inside the document (a fragment, history.pushState) loads
+        // nothing but ends like a completed navigation.
+        const std::string url = LocationURL();
+        m_pEvents->NavigateComplete2(url);
+        if (m_bHasDocument && m_pEvents) {
+            m_pEvents->DocumentComplete(url);
+            ReportHistoryState();
+        }
         return;
     }
     if (EnsureStarted())
@@ -512,12 +522,10 @@ void CWebEngineBrowser::OnLoadFinished(bool)
     }
     EnsureCommitted();
     m_nav = ENav::Idle;
+    m_bHasDocument = true;
     m_pEvents->DownloadComplete();
     m_pEvents->DocumentComplete(LocationURL());
-    if (m_pEvents) {
-        m_pEvents->CommandStateChange(1, m_pPage->history()->canGoForward());
-        m_pEvents->CommandStateChange(2, m_pPage->history()->canGoBack());
-    }
+    ReportHistoryState();
 }
 
 } // namespace nimbra

@@ -72,7 +72,7 @@ private:
     class CInterceptor;
     enum class ENav { Idle, Started, Committed };
 
-    bool OnAcceptNavigation(const QUrl& url, bool mainFrame);
+    bool OnAcceptNavigation(const QUrl& url, int type, bool mainFrame);
     QWebEnginePage* OnCreateWindow();
     void OnLoadStarted();
     void OnLoadProgress(int progress);
@@ -83,6 +83,8 @@ private:
     // for a decision (about:blank, history moves inside the engine).
     bool EnsureStarted();
     void EnsureCommitted();
+    // CommandStateChange for forward and back.
+    void ReportHistoryState();
 
     IWebBrowserEvents* m_pEvents = nullptr;
     QWebEngineView* m_pView = nullptr;
@@ -92,6 +94,9 @@ private:
     ENav m_nav = ENav::Idle;
     bool m_bLoading = false;
     bool m_bRefused = false;
+    // A document has been loaded, so address changes without a load are
+    // moves inside it.
+    bool m_bHasDocument = false;
     bool m_bRegisterAsBrowser = false;
     bool m_bSilent = false;
     unsigned m_dwDLControl = DLCTL_DLIMAGES | DLCTL_VIDEOS | DLCTL_BGSOUNDS;
