@@ -187,9 +187,8 @@ void CAddressCombo::SetIcon(int index)
 
 void CAddressCombo::SetUrl(const std::string& url)
 {
-    // No history item stays current: the combo would draw its icon beside
-    // the field's own.
-    setCurrentIndex(-1);
+    if (url.empty())
+        setCurrentIndex(-1);
     lineEdit()->setText(ToQ(url));
     SetIcon(url.empty() ? kIconEmpty : kIconUrl);
 }
@@ -209,7 +208,7 @@ void CAddressCombo::LoadHistory()
     const size_t max = size_t(CNimbraApp::Instance()->Settings().GetInt(EKey::AddressLogMax));
     const QString text = lineEdit()->text();
     for (size_t i = 0; i < list.size() && i < max; ++i)
-        addItem(Icon(kIconUrl), ToQ(list[i]));
+        addItem(ToQ(list[i]));
     setCurrentIndex(-1);
     lineEdit()->setText(text);
 }
@@ -238,7 +237,7 @@ void CAddressCombo::MoveToTop(int index)
 {
     const QString item = itemText(index);
     removeItem(index);
-    insertItem(0, Icon(kIconUrl), item);
+    insertItem(0, item);
 }
 
 void CAddressCombo::Go(const std::string& text, int addToHistory, int newTab, int touchHistory, int notifyFrame)
@@ -277,12 +276,11 @@ void CAddressCombo::Go(const std::string& text, int addToHistory, int newTab, in
         if (existing >= 0)
             MoveToTop(existing);
         else
-            insertItem(0, Icon(kIconUrl), ToQ(text));
+            insertItem(0, ToQ(text));
         hidePopup();
     } else if (touchHistory == 1 && existing >= 0) {
         MoveToTop(existing);
     }
-    setCurrentIndex(-1);
     if (lineEdit()->text() != shown)
         lineEdit()->setText(shown);
     if (notifyFrame)
@@ -313,10 +311,21 @@ void CAddressCombo::OnGoButton(Qt::KeyboardModifiers modifiers)
         Go(text, 0, 0, 1, 1);
 }
 
+// History items carry their icon only while the list is open: the combo
+// draws the icon of a current item beside the field's own, and it makes an
+// item current whenever the field's text matches one.
+void CAddressCombo::SetHistoryIcons(bool shown)
+{
+    const QIcon icon = shown ? Icon(kIconUrl) : QIcon();
+    for (int i = 0; i < count(); ++i)
+        setItemIcon(i, icon);
+}
+
 void CAddressCombo::showPopup()
 {
     m_bDropped = true;
     m_bPickPending = true;
+    SetHistoryIcons(true);
     QComboBox::showPopup();
 }
 
@@ -332,6 +341,7 @@ void CAddressCombo::hidePopup()
         });
     }
     QComboBox::hidePopup();
+    SetHistoryIcons(false);
 }
 
 void CAddressCombo::OnPick(int index)

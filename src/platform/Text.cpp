@@ -130,7 +130,7 @@ QString PlainToolTip(const QString& text)
     // the characters it holds.
     if (text.isEmpty())
         return {};
-    return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 bool IsValidUtf8(std::string_view bytes)
