@@ -5,6 +5,7 @@
 #include "HttpServer.h"
 #include "TestBrowser.h"
 
+#include <QDir>
 #include <QWebEnginePage>
 
 using namespace nimbra;
@@ -31,6 +32,16 @@ protected:
         m_server.AddHtml("/doc", "Doc",
                          "<a id=frag href='#sec'>f</a> <button id=push onclick=\"history.pushState({}, '', "
                          "'/pushed')\">p</button><p style='height:3000px'></p><h2 id=sec>s</h2>");
+    }
+
+    void TearDown() override
+    {
+        BrowserTest::TearDown();
+        // The engine writes the last files of its profile just after the
+        // profile went; the data folder may go once they are there.
+        const QDir engine(m_home.path() + "/engine");
+        SpinUntil([&] { return engine.exists("Network Persistent State") && engine.exists("user_prefs.json"); },
+                  2000);
     }
 
     std::string Url(const char* path) const { return m_server.Url(path).toStdString(); }
