@@ -223,11 +223,13 @@ void CWebEngineBrowser::Navigate(const std::string& url, int, const std::string&
 // The page's Back and Forward actions do nothing here; the history moves.
 void CWebEngineBrowser::GoBack()
 {
+    m_bHistoryMove = m_pPage->history()->canGoBack();
     m_pPage->history()->back();
 }
 
 void CWebEngineBrowser::GoForward()
 {
+    m_bHistoryMove = m_pPage->history()->canGoForward();
     m_pPage->history()->forward();
 }
 
@@ -238,6 +240,7 @@ void CWebEngineBrowser::GoHome()
 
 void CWebEngineBrowser::Refresh(int level)
 {
+    m_bHistoryMove = true;
     m_pPage->triggerAction(level == 3 ? QWebEnginePage::ReloadAndBypassCache : QWebEnginePage::Reload);
 }
 
@@ -340,8 +343,10 @@ void CWebEngineBrowser::GoToHistory(int offset)
 {
     QWebEngineHistory* history = m_pPage->history();
     const QWebEngineHistoryItem item = history->itemAt(history->currentItemIndex() + offset);
-    if (offset != 0 && item.isValid())
+    if (offset != 0 && item.isValid()) {
+        m_bHistoryMove = true;
         history->goToItem(item);
+    }
 }
 
 void CWebEngineBrowser::FindText(const std::string& text, bool backward, bool matchCase,
@@ -407,9 +412,10 @@ bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, int type, bool mainF
     // A page's own location.reload() comes as an ordinary navigation to the
     // address it is on.
     const QUrl current = m_pPage->url().adjusted(QUrl::RemoveFragment);
-    const bool history = type == QWebEnginePage::NavigationTypeReload
+    const bool history = m_bHistoryMove || type == QWebEnginePage::NavigationTypeReload
                          || type == QWebEnginePage::NavigationTypeBackForward
                          || (!current.isEmpty() && url.adjusted(QUrl::RemoveFragment) == current);
+    m_bHistoryMove = false;
     if (!m_pEvents->BeforeNavigate2(text, history ? NAVFLAG_HISTORY : 0, {})) {
         m_bRefused = true;
         return false;
@@ -435,7 +441,9 @@ bool CWebEngineBrowser::EnsureStarted()
     if (m_bRefused)
         return false;
     const std::string url = LocationURL().empty() ? FromQ(m_pPage->requestedUrl().toString()) : LocationURL();
-    if (!m_pEvents->BeforeNavigate2(url, 0, {})) {
+    const int flags = m_bHistoryMove ? NAVFLAG_HISTORY : 0;
+    m_bHistoryMove = false;
+    if (!m_pEvents->BeforeNavigate2(url, flags, {})) {
         m_bRefused = true;
         m_pPage->triggerAction(QWebEnginePage::Stop);
         return false;
@@ -508,6 +516,7 @@ void CWebEngineBrowser::OnTitleChanged(const QString& title)
 void CWebEngineBrowser::OnLoadFinished(bool)
 {
     m_bLoading = false;
+    m_bHistoryMove = false;
     if (!m_pEvents)
         return;
     if (m_bRefused) {

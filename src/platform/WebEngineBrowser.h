@@ -97,6 +97,9 @@ private:
     // A document has been loaded, so address changes without a load are
     // moves inside it.
     bool m_bHasDocument = false;
+    // The tab's own reload or history move, until its load asks about the
+    // navigation (a reload of about:blank asks nothing).
+    bool m_bHistoryMove = false;
     bool m_bRegisterAsBrowser = false;
     bool m_bSilent = false;
     unsigned m_dwDLControl = DLCTL_DLIMAGES | DLCTL_VIDEOS | DLCTL_BGSOUNDS;

@@ -317,6 +317,15 @@ TEST_F(ViewE2E, LockedTabReloadsInPlace)
         EXPECT_EQ(m_frame->TabCount(), 1);
     }
     EXPECT_EQ(Tabs()->GetItemImage(0), TABIMG_LOCKED);
+
+    // A blank page reloads without asking about its navigation.
+    CNimbraView* blank = OpenAndWait("about:blank");
+    blank->ToggleNaviLock();
+    bool reloaded = false;
+    QObject::connect(blank, &CNimbraView::DocumentCompleted, blank, [&reloaded] { reloaded = true; });
+    m_frame->ExecuteCommand(ID_REFRESH_ALL);
+    ASSERT_TRUE(SpinUntil([&] { return reloaded && !view->Browser()->Busy(); }, kLoadMs));
+    EXPECT_EQ(m_frame->TabCount(), 2);
 }
 
 TEST_F(ViewE2E, MovesInsideTheDocumentEndLikeLoads)
