@@ -351,7 +351,7 @@ TEST_F(ViewE2E, ScriptUrlsRunInTheActiveTabAndEveryTabIsShown)
 {
     Start();
     CNimbraView* view = OpenAndWait(Url("/popup"));
-    EXPECT_EQ(m_app->OpenUrl("javascript:document.title='Ran'"), nullptr);
+    EXPECT_EQ(m_app->OpenUrl("javascript:void(document.title='Ran')"), nullptr);
     EXPECT_TRUE(SpinUntil([&] { return view->GetLocationName() == "Ran"; }, kLoadMs));
     EXPECT_EQ(m_frame->TabCount(), 1);
     // A pop-up whose navigation never starts.
