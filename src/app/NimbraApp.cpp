@@ -8,6 +8,7 @@
 #include "platform/Shortcut.h"
 #include "platform/SystemSettings.h"
 #include "platform/Text.h"
+#include "platform/UrlText.h"
 #include "platform/WebEngineBrowser.h"
 #include "platform/Wildcard.h"
 #include "session/ListFile.h"
@@ -254,10 +255,17 @@ CNimbraView* CNimbraApp::OpenUrl(const std::string& url, int navigateFlags, cons
         blankOpen = true;
     }
 
+    if (m_pMainFrame && IsScriptUrl(target)) {
+        // A script runs in the active tab's page and opens no tab.
+        CNimbraView* active = m_pMainFrame->ActiveView();
+        if (active && !m_pMainFrame->BlockedLists().IsUrlAllowed(url, goHome).empty())
+            active->Navigate(target);
+        return nullptr;
+    }
+
     CNimbraView* view = nullptr;
     if (m_pMainFrame) {
-        const CFrameSettings& s = m_pMainFrame->FrameSettings();
-        if (s.TabMax == 1 && m_pMainFrame->TabCount() >= s.TabMaxCount)
+        if (m_pMainFrame->AtTabLimit())
             return nullptr;
         if (m_pMainFrame->BlockedLists().IsUrlAllowed(url, goHome).empty())
             return nullptr;

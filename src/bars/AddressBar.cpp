@@ -54,7 +54,7 @@ bool CAddressBar::eventFilter(QObject* watched, QEvent* event)
 {
     // The tip follows the field's text at the moment it shows.
     if (watched == m_pGoButton && event->type() == QEvent::ToolTip)
-        m_pGoButton->setToolTip(ToQ(GoButtonTip(FromQ(m_pCombo->lineEdit()->text()))));
+        m_pGoButton->setToolTip(PlainToolTip(ToQ(GoButtonTip(FromQ(m_pCombo->lineEdit()->text())))));
     return QWidget::eventFilter(watched, event);
 }
 

@@ -207,7 +207,7 @@ void CAddressCombo::LoadHistory()
     const size_t max = size_t(CNimbraApp::Instance()->Settings().GetInt(EKey::AddressLogMax));
     const QString text = lineEdit()->text();
     for (size_t i = 0; i < list.size() && i < max; ++i)
-        addItem(Icon(kIconUrl), ToQ(list[i]));
+        addItem(ToQ(list[i]));
     setCurrentIndex(-1);
     lineEdit()->setText(text);
 }
@@ -236,7 +236,7 @@ void CAddressCombo::MoveToTop(int index)
 {
     const QString item = itemText(index);
     removeItem(index);
-    insertItem(0, Icon(kIconUrl), item);
+    insertItem(0, item);
 }
 
 void CAddressCombo::Go(const std::string& text, int addToHistory, int newTab, int touchHistory, int notifyFrame)
@@ -275,7 +275,7 @@ void CAddressCombo::Go(const std::string& text, int addToHistory, int newTab, in
         if (existing >= 0)
             MoveToTop(existing);
         else
-            insertItem(0, Icon(kIconUrl), ToQ(text));
+            insertItem(0, ToQ(text));
         hidePopup();
     } else if (touchHistory == 1 && existing >= 0) {
         MoveToTop(existing);
@@ -310,10 +310,21 @@ void CAddressCombo::OnGoButton(Qt::KeyboardModifiers modifiers)
         Go(text, 0, 0, 1, 1);
 }
 
+// History items carry their icon only while the list is open: the combo
+// draws the icon of a current item beside the field's own, and it makes an
+// item current whenever the field's text matches one.
+void CAddressCombo::SetHistoryIcons(bool shown)
+{
+    const QIcon icon = shown ? Icon(kIconUrl) : QIcon();
+    for (int i = 0; i < count(); ++i)
+        setItemIcon(i, icon);
+}
+
 void CAddressCombo::showPopup()
 {
     m_bDropped = true;
     m_bPickPending = true;
+    SetHistoryIcons(true);
     QComboBox::showPopup();
 }
 
@@ -329,6 +340,7 @@ void CAddressCombo::hidePopup()
         });
     }
     QComboBox::hidePopup();
+    SetHistoryIcons(false);
 }
 
 void CAddressCombo::OnPick(int index)

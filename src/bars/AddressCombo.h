@@ -110,6 +110,7 @@ private:
     void RefreshCompletionIndex();
     void StartDragOut();
     void SetIcon(int index);
+    void SetHistoryIcons(bool shown);
     QIcon Icon(int index) const;
     int FindHistory(const std::string& text) const;
     void MoveToTop(int index);

@@ -68,6 +68,11 @@ void CNimbraStatusBar::SetZone(int zone)
     m_pZone->setText(ZoneName(zone));
 }
 
+void CNimbraStatusBar::ClearZone()
+{
+    m_pZone->clear();
+}
+
 void CNimbraStatusBar::SetSecure(bool secure)
 {
     m_pSecure->setVisible(secure);

@@ -19,6 +19,8 @@ public:
     void SetProgress(int percent);
     void SetOffline(bool offline);
     void SetZone(int zone);
+    // No page: the zone pane is empty.
+    void ClearZone();
     void SetSecure(bool secure);
 
     int Progress() const;

@@ -489,7 +489,7 @@ bool CTabBarCtrl::event(QEvent* event)
         const std::string url = view->GetLocationURL();
         if (!url.empty() && url != title)
             tip += "\n" + url;
-        QToolTip::showText(help->globalPos(), ToQ(tip), this, TabRect(index));
+        QToolTip::showText(help->globalPos(), PlainToolTip(ToQ(tip)), this, TabRect(index));
         return true;
     }
     return QWidget::event(event);

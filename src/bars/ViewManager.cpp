@@ -344,6 +344,7 @@ void CViewManager::Refresh()
         status->SetStatusText({});
         status->SetProgress(0);
         status->SetSecure(false);
+        status->ClearZone();
     }
 }
 

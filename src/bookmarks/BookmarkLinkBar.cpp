@@ -38,7 +38,7 @@ void CBookmarkLinkBar::AddButton(const std::string& title, const std::string& ur
         button->setMenu(dropDown);
         button->setPopupMode(QToolButton::InstantPopup);
     } else {
-        button->setToolTip(ToQ(url));
+        button->setToolTip(PlainToolTip(ToQ(url)));
         connect(button, &QToolButton::clicked, this, [this, id] { m_run(id); });
     }
     addWidget(button);

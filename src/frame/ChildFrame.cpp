@@ -1,7 +1,6 @@
 #include "frame/ChildFrame.h"
 
 #include "frame/MainFrame.h"
-#include "platform/Text.h"
 #include "view/NimbraDoc.h"
 #include "view/NimbraView.h"
 
@@ -25,6 +24,7 @@ void CChildFrame::closeEvent(QCloseEvent* event)
     m_pMainFrame->OnChildClosing(this);
     QMdiSubWindow::closeEvent(event);
     if (event->isAccepted()) {
+        m_pView->m_bTabRemoved = true;
         m_pView->OnClosing();
         m_pMainFrame->OnChildClosed(this);
     }
@@ -32,8 +32,10 @@ void CChildFrame::closeEvent(QCloseEvent* event)
 
 void CChildFrame::SetDocumentTitle(const std::string& title)
 {
+    // Kept off the subwindow's own title: Qt copies the title of a
+    // maximised subwindow into the main window's caption, even from a tab
+    // loading in the background.
     m_pDoc->SetTitle(title);
-    setWindowTitle(ToQ(title));
     m_pMainFrame->OnDocumentTitleChanged(this);
 }
 

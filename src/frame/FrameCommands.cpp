@@ -95,9 +95,10 @@ void CMainFrame::RegisterFrameCommands()
         ui.SetCheck(view && view->m_bNaviLock);
     });
     t.SetHandler(ID_LOCK_CONTEXT, onContext([](CNimbraView* view) { view->ToggleNaviLock(); }));
-    t.SetHandler(ID_CONTEXT_BACK, onContext([](CNimbraView* view) { view->GoBack(); }));
-    t.SetHandler(ID_CONTEXT_FORWARD, onContext([](CNimbraView* view) { view->GoForward(); }));
-    t.SetHandler(ID_CONTEXT_HOME, onContext([](CNimbraView* view) { view->GoHome(); }));
+    // Back, forward and home run the tab's own commands, which a lock stops.
+    t.SetHandler(ID_CONTEXT_BACK, onContext([](CNimbraView* view) { view->Commands().Run(ID_BACK); }));
+    t.SetHandler(ID_CONTEXT_FORWARD, onContext([](CNimbraView* view) { view->Commands().Run(ID_FORWARD); }));
+    t.SetHandler(ID_CONTEXT_HOME, onContext([](CNimbraView* view) { view->Commands().Run(ID_HOME); }));
     t.SetHandler(ID_CONTEXT_STOP, onContext([](CNimbraView* view) { view->Stop(); }));
     t.SetHandler(ID_CONTEXT_REFRESH, onContext([](CNimbraView* view) { view->Refresh(); }));
     t.SetHandler(ID_CONTEXT_CLOSE, onContext([this](CNimbraView* view) { CloseTab(view); }));

@@ -232,9 +232,21 @@ CNimbraView* CMainFrame::ActiveView() const
     return child ? child->View() : nullptr;
 }
 
+bool CMainFrame::AtTabLimit() const
+{
+    if (m_settings.TabMax != 1)
+        return false;
+    // Tabs whose first page is on its way count; tabs that a blocking rule
+    // is closing before they were ever shown do not.
+    const int waiting = int(std::count_if(m_children.begin(), m_children.end(), [](const QPointer<CChildFrame>& c) {
+        return c && c->View()->m_nTab == -1 && !c->View()->m_bMarkedForClose;
+    }));
+    return m_pViewManager->GetItemCount() + waiting >= m_settings.TabMaxCount;
+}
+
 CNimbraView* CMainFrame::CreateNewView()
 {
-    if (m_settings.TabMax == 1 && TabCount() >= m_settings.TabMaxCount)
+    if (AtTabLimit())
         return nullptr;
     auto* child = new CChildFrame(this);
     m_children.emplace_back(child);
@@ -317,8 +329,7 @@ void CMainFrame::UpdateCaption()
         setWindowTitle(kAppTitle);
         return;
     }
-    const std::string& title = child->Doc()->GetTitle();
-    QString caption = (title.empty() ? child->windowTitle() : ToQ(title)) + QStringLiteral(" - ") + kAppTitle;
+    QString caption = ToQ(child->Doc()->GetTitle()) + QStringLiteral(" - ") + kAppTitle;
     if (m_offline.IsOffline())
         caption += QStringLiteral(" - [オフライン作業]");
     setWindowTitle(caption);

@@ -83,6 +83,8 @@ public:
 
     // Tabs that exist, including those whose first page has not arrived.
     int TabCount() const;
+    // TabMax is on and TabMaxCount tabs are open.
+    bool AtTabLimit() const;
     // Views in tab order, then those still waiting for their tab item.
     std::vector<CNimbraView*> Views() const;
     CNimbraView* ActiveView() const;

@@ -19,6 +19,7 @@ void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon)
         return;
     }
     QMessageBox box(icon, QStringLiteral("Nimbra Browser"), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -1,6 +1,7 @@
 #include "platform/Shell.h"
 
 #include "platform/Text.h"
+#include "platform/UrlText.h"
 
 #include <QDesktopServices>
 #include <QProcess>
@@ -10,7 +11,7 @@ namespace nimbra {
 
 bool CShell::OpenDefault(const std::string& target)
 {
-    return QDesktopServices::openUrl(QUrl::fromUserInput(ToQ(target)));
+    return QDesktopServices::openUrl(QUrl(ToQ(UrlFromText(target))));
 }
 
 bool CShell::Execute(const std::string& program, const std::vector<std::string>& arguments)

@@ -125,6 +125,15 @@ std::string FromQ(const QString& text)
     return text.toUtf8().toStdString();
 }
 
+QString PlainToolTip(const QString& text)
+{
+    // Tool tips guess the format; escaped text in a paragraph is read as
+    // the characters it holds.
+    if (text.isEmpty())
+        return {};
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 bool IsValidUtf8(std::string_view bytes)
 {
     for (size_t pos = 0; pos < bytes.size();) {

@@ -15,6 +15,10 @@ std::string FromQ(const QString& text);
 
 bool IsValidUtf8(std::string_view bytes);
 
+// A tool tip that shows page-controlled text (a title, a URL) as it stands:
+// never read as rich text, line breaks kept. Empty for an empty text.
+QString PlainToolTip(const QString& text);
+
 // Bytes from a file: valid UTF-8 comes back unchanged, anything else is read
 // as CP932 (files of the Windows version) and returned as UTF-8.
 std::string DecodeLine(std::string_view bytes);

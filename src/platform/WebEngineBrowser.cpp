@@ -3,8 +3,8 @@
 #include "platform/InputFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
+#include "platform/UrlText.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -27,18 +27,6 @@ namespace {
 constexpr double kZoomFactors[] = {0.7, 0.85, 1.0, 1.25, 1.5};
 
 constexpr char kSpecialFileText[] = "通常のファイルではないため開けません (FIFO やデバイスなど)。";
-
-// Local paths become file URLs; other text is read as a user types it.
-QUrl UrlFromText(const std::string& text)
-{
-    const QString q = ToQ(text);
-    if (q.startsWith('/'))
-        return QUrl::fromLocalFile(q);
-    const QUrl url(q, QUrl::StrictMode);
-    if (url.isValid() && url.scheme().size() > 1)
-        return url;
-    return QUrl::fromUserInput(q, QDir::currentPath(), QUrl::AssumeLocalFile);
-}
 
 // Reads the document and its frames (same-origin frames only; for others
 // just their address) in one pass.
@@ -182,9 +170,9 @@ public:
     CWebEngineBrowser* Owner() const { return m_pOwner; }
 
 protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override
     {
-        return m_pOwner->OnAcceptNavigation(url, isMainFrame);
+        return m_pOwner->OnAcceptNavigation(url, type, isMainFrame);
     }
     QWebEnginePage* createWindow(WebWindowType) override { return m_pOwner->OnCreateWindow(); }
     void javaScriptAlert(const QUrl& origin, const QString& msg) override
@@ -279,17 +267,20 @@ void CWebEngineBrowser::OnDownloadRequested(QWebEngineDownloadRequest* download)
 
 void CWebEngineBrowser::Navigate(const std::string& url, int, const std::string&)
 {
-    m_pPage->load(UrlFromText(url));
+    m_pPage->load(QUrl(ToQ(UrlFromText(url))));
 }
 
+// The page's Back and Forward actions do nothing here; the history moves.
 void CWebEngineBrowser::GoBack()
 {
-    m_pPage->triggerAction(QWebEnginePage::Back);
+    m_bHistoryMove = m_pPage->history()->canGoBack();
+    m_pPage->history()->back();
 }
 
 void CWebEngineBrowser::GoForward()
 {
-    m_pPage->triggerAction(QWebEnginePage::Forward);
+    m_bHistoryMove = m_pPage->history()->canGoForward();
+    m_pPage->history()->forward();
 }
 
 void CWebEngineBrowser::GoHome()
@@ -299,6 +290,7 @@ void CWebEngineBrowser::GoHome()
 
 void CWebEngineBrowser::Refresh(int level)
 {
+    m_bHistoryMove = true;
     m_pPage->triggerAction(level == 3 ? QWebEnginePage::ReloadAndBypassCache : QWebEnginePage::Reload);
 }
 
@@ -401,8 +393,10 @@ void CWebEngineBrowser::GoToHistory(int offset)
 {
     QWebEngineHistory* history = m_pPage->history();
     const QWebEngineHistoryItem item = history->itemAt(history->currentItemIndex() + offset);
-    if (offset != 0 && item.isValid())
+    if (offset != 0 && item.isValid()) {
+        m_bHistoryMove = true;
         history->goToItem(item);
+    }
 }
 
 void CWebEngineBrowser::FindText(const std::string& text, bool backward, bool matchCase,
@@ -458,7 +452,7 @@ void CWebEngineBrowser::ReadSelectionText(std::function<void(const std::string&)
     done(FromQ(m_pPage->selectedText()));
 }
 
-bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, bool mainFrame)
+bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, int type, bool mainFrame)
 {
     // The engine would wait for a FIFO or read a device without end, and
     // then could not shut down.
@@ -472,7 +466,14 @@ bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, bool mainFrame)
     const std::string text = FromQ(url.toString());
     if (!mainFrame)
         return m_pEvents->SubFrameNavigate(text);
-    if (!m_pEvents->BeforeNavigate2(text, 0, {})) {
+    // A page's own location.reload() comes as an ordinary navigation to the
+    // address it is on.
+    const QUrl current = m_pPage->url().adjusted(QUrl::RemoveFragment);
+    const bool history = m_bHistoryMove || type == QWebEnginePage::NavigationTypeReload
+                         || type == QWebEnginePage::NavigationTypeBackForward
+                         || (!current.isEmpty() && url.adjusted(QUrl::RemoveFragment) == current);
+    m_bHistoryMove = false;
+    if (!m_pEvents->BeforeNavigate2(text, history ? NAVFLAG_HISTORY : 0, {})) {
         m_bRefused = true;
         return false;
     }
@@ -497,7 +498,9 @@ bool CWebEngineBrowser::EnsureStarted()
     if (m_bRefused)
         return false;
     const std::string url = LocationURL().empty() ? FromQ(m_pPage->requestedUrl().toString()) : LocationURL();
-    if (!m_pEvents->BeforeNavigate2(url, 0, {})) {
+    const int flags = m_bHistoryMove ? NAVFLAG_HISTORY : 0;
+    m_bHistoryMove = false;
+    if (!m_pEvents->BeforeNavigate2(url, flags, {})) {
         m_bRefused = true;
         m_pPage->triggerAction(QWebEnginePage::Stop);
         return false;
@@ -530,13 +533,28 @@ void CWebEngineBrowser::OnLoadProgress(int progress)
     m_pEvents->ProgressChange(progress, 100);
 }
 
+void CWebEngineBrowser::ReportHistoryState()
+{
+    if (!m_pEvents)
+        return;
+    m_pEvents->CommandStateChange(1, m_pPage->history()->canGoForward());
+    if (m_pEvents)
+        m_pEvents->CommandStateChange(2, m_pPage->history()->canGoBack());
+}
+
 void CWebEngineBrowser::OnUrlChanged(const QUrl&)
 {
     if (!m_pEvents)
         return;
     if (!m_bLoading) {
-        // A move inside the same document: no load, only the new address.
-        m_pEvents->NavigateComplete2(LocationURL());
+        // A move inside the document (a fragment, history.pushState) loads
+        // nothing but ends like a completed navigation.
+        const std::string url = LocationURL();
+        m_pEvents->NavigateComplete2(url);
+        if (m_bHasDocument && m_pEvents) {
+            m_pEvents->DocumentComplete(url);
+            ReportHistoryState();
+        }
         return;
     }
     if (EnsureStarted())
@@ -555,6 +573,7 @@ void CWebEngineBrowser::OnTitleChanged(const QString& title)
 void CWebEngineBrowser::OnLoadFinished(bool)
 {
     m_bLoading = false;
+    m_bHistoryMove = false;
     if (!m_pEvents)
         return;
     if (m_bRefused) {
@@ -569,12 +588,10 @@ void CWebEngineBrowser::OnLoadFinished(bool)
     }
     EnsureCommitted();
     m_nav = ENav::Idle;
+    m_bHasDocument = true;
     m_pEvents->DownloadComplete();
     m_pEvents->DocumentComplete(LocationURL());
-    if (m_pEvents) {
-        m_pEvents->CommandStateChange(1, m_pPage->history()->canGoForward());
-        m_pEvents->CommandStateChange(2, m_pPage->history()->canGoBack());
-    }
+    ReportHistoryState();
 }
 
 } // namespace nimbra

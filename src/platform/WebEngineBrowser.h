@@ -78,7 +78,7 @@ private:
     class CInterceptor;
     enum class ENav { Idle, Started, Committed };
 
-    bool OnAcceptNavigation(const QUrl& url, bool mainFrame);
+    bool OnAcceptNavigation(const QUrl& url, int type, bool mainFrame);
     QWebEnginePage* OnCreateWindow();
     void OnLoadStarted();
     void OnLoadProgress(int progress);
@@ -89,6 +89,8 @@ private:
     // for a decision (about:blank, history moves inside the engine).
     bool EnsureStarted();
     void EnsureCommitted();
+    // CommandStateChange for forward and back.
+    void ReportHistoryState();
 
     IWebBrowserEvents* m_pEvents = nullptr;
     QWebEngineView* m_pView = nullptr;
@@ -98,6 +100,12 @@ private:
     ENav m_nav = ENav::Idle;
     bool m_bLoading = false;
     bool m_bRefused = false;
+    // A document has been loaded, so address changes without a load are
+    // moves inside it.
+    bool m_bHasDocument = false;
+    // The tab's own reload or history move, until its load asks about the
+    // navigation (a reload of about:blank asks nothing).
+    bool m_bHistoryMove = false;
     bool m_bRegisterAsBrowser = false;
     bool m_bSilent = false;
     unsigned m_dwDLControl = DLCTL_DLIMAGES | DLCTL_VIDEOS | DLCTL_BGSOUNDS;

@@ -38,6 +38,9 @@ UrlList OpenTabUrls(const CMainFrame& frame)
 {
     UrlList urls;
     for (const CNimbraView* view : frame.Views()) {
+        // A tab a blocking rule is closing is no open tab.
+        if (view->m_bMarkedForClose)
+            continue;
         std::string url = view->GetLocationURL();
         urls.push_back(url.empty() ? view->m_strUrl : std::move(url));
     }

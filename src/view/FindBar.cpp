@@ -36,6 +36,9 @@ CFindBar::CFindBar(IWebBrowser* browser, QWidget* parent) : QWidget(parent), m_p
     layout->addWidget(m_pResult);
     layout->addWidget(close);
 
+    // As high as its controls; the page above keeps the rest of the view.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+
     connect(m_pField, &QLineEdit::textChanged, this, [this] { FindNext(false); });
     connect(m_pCase, &QCheckBox::toggled, this, [this] {
         // A new search: the engine would otherwise go on with the old one.

@@ -6,6 +6,7 @@
 #include "frame/ChildFrame.h"
 #include "frame/MainFrame.h"
 #include "platform/Text.h"
+#include "platform/UrlText.h"
 #include "platform/Wildcard.h"
 #include "session/BlockedClose.h"
 #include "view/EngineServices.h"
@@ -25,6 +26,9 @@ constexpr int kDocumentTitleWidth = 100;
 // script can send it elsewhere; the blank page counts as the pop-up's page
 // only when it is still there a moment later.
 constexpr int kBlankPopupSettleMs = 300;
+// A new tab whose engine has neither started a load nor asked about a
+// navigation by then never will (a "javascript:" pop-up).
+constexpr int kFirstNavigationWaitMs = 1000;
 } // namespace
 
 CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
@@ -36,9 +40,10 @@ CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
     m_pBrowser = CNimbraApp::Instance()->CreateBrowser(this);
     m_pBrowser->SetEvents(this);
-    layout->addWidget(m_pBrowser->Widget());
+    layout->addWidget(m_pBrowser->Widget(), 1);
 
     if (s.HostUI != 0) {
         m_pHostUI = std::make_unique<SHostUI>(SHostUI{unsigned(s.HostUIFlags), unsigned(s.HostUIDblClk)});
@@ -49,6 +54,10 @@ CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
     m_pBrowser->SetSilent(s.SilentBrowser != 0);
     m_pChildFrame->SetDocumentTitle("Loading..");
     RegisterViewCommands(*this);
+    QTimer::singleShot(kFirstNavigationWaitMs, this, [this] {
+        if (!m_bBlankPopup && !m_pBrowser->Busy())
+            ShowUnstartedTab();
+    });
 }
 
 void CNimbraView::OnClosing()
@@ -75,8 +84,8 @@ void CNimbraView::Navigate(const std::string& url, int flags, const std::string&
 {
     // The URL is known before the engine confirms it, so a tab that never
     // loaded still has its address.
-    if (m_strUrl.empty())
-        m_strUrl = url;
+    if (m_strUrl.empty() && !IsScriptUrl(url))
+        m_strUrl = UrlFromText(url);
     m_pBrowser->Navigate(url, flags & 1, targetFrame);
 }
 
@@ -224,6 +233,14 @@ void CNimbraView::ResetNavigationState()
     m_bBlankPopup = false;
 }
 
+void CNimbraView::ShowUnstartedTab()
+{
+    if (!m_bTabPending || m_bMarkedForClose || m_bTabRemoved)
+        return;
+    CreatePendingTabItem(m_strUrl.empty() ? std::string("about:blank") : m_strUrl, true);
+    SetTabImage(m_bActive ? TABIMG_NONE : TABIMG_UNREAD);
+}
+
 void CNimbraView::CreatePendingTabItem(const std::string& text, bool activateIfActiveNewTab)
 {
     m_nTab = m_pMainFrame->ViewManager()->AddTab(this, text);
@@ -238,7 +255,7 @@ void CNimbraView::CreatePendingTabItem(const std::string& text, bool activateIfA
     m_bTabPending = false;
 }
 
-bool CNimbraView::BeforeNavigate2(const std::string& url, int, const std::string&)
+bool CNimbraView::BeforeNavigate2(const std::string& url, int flags, const std::string&)
 {
     CNimbraApp* app = CNimbraApp::Instance();
     const CFrameSettings& s = m_pMainFrame->FrameSettings();
@@ -256,11 +273,12 @@ bool CNimbraView::BeforeNavigate2(const std::string& url, int, const std::string
     } else {
         if (s.NewWindowClose == 0) {
             if (IsBlocked(url)) {
-                m_bTabPending = false;
                 if (m_bBlankPopup) {
                     m_bBlankPopup = false;
                     QueueForClosing();
                 }
+                ShowUnstartedTab();
+                m_bTabPending = false;
                 return false;
             }
             m_bBlankPopup = false;
@@ -272,6 +290,7 @@ bool CNimbraView::BeforeNavigate2(const std::string& url, int, const std::string
             }
         }
         if (app->OpenSpecialUrl(url)) {
+            ShowUnstartedTab();
             m_bTabPending = false;
             return false;
         }
@@ -280,7 +299,8 @@ bool CNimbraView::BeforeNavigate2(const std::string& url, int, const std::string
     if (m_bTabPending)
         CreatePendingTabItem("Loading..", true);
 
-    if (!m_bNaviLock) {
+    // A reload or a history move keeps a locked tab on its page.
+    if (!m_bNaviLock || (flags & NAVFLAG_HISTORY)) {
         SetTabImage(TABIMG_LOADING);
         m_strUrl = url;
         return true;

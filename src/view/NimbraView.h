@@ -127,6 +127,8 @@ private:
     void QueueForClosing();
     void MarkAndQueueUncounted();
     void ResolveBlankPopup();
+    // Gives a tab whose first navigation never started its item.
+    void ShowUnstartedTab();
     void CreatePendingTabItem(const std::string& text, bool activateIfActiveNewTab);
 
     CMainFrame* m_pMainFrame;

@@ -75,6 +75,8 @@ CPagePropertiesDlg::CPagePropertiesDlg(const SPageProperties& properties, QWidge
     auto* form = new QFormLayout;
     auto add = [&](const char* label, const std::string& value) {
         auto* text = new QLabel(ToQ(value), this);
+        // Title and address come from the page.
+        text->setTextFormat(Qt::PlainText);
         text->setTextInteractionFlags(Qt::TextSelectableByMouse);
         text->setWordWrap(true);
         form->addRow(QString::fromUtf8(label), text);

@@ -237,8 +237,8 @@ QMenu* CreateHistoryMenu(CMainFrame& frame, CNimbraView& view, bool forward, QWi
     for (int id = first; id <= last && size_t(id - base) <= titles.size(); ++id) {
         const int n = id - base;
         QAction* action = menu->addAction(forward ? QStringLiteral("%1つ進む").arg(n) : QStringLiteral("%1つ戻る").arg(n));
-        action->setToolTip(ToQ(titles[size_t(n - 1)]));
-        action->setStatusTip(action->toolTip());
+        action->setToolTip(PlainToolTip(ToQ(titles[size_t(n - 1)])));
+        action->setStatusTip(ToQ(titles[size_t(n - 1)]));
         QPointer<CMainFrame> target(&frame);
         QObject::connect(action, &QAction::triggered, menu, [target, id] {
             if (target)
@@ -363,11 +363,9 @@ void RegisterViewCommands(CNimbraView& view)
             CNimbraApp::Instance()->OpenUrl(url);
     });
     t.SetHandler(ID_BLOCK_URL, [v] {
-        const std::string url = v->GetLocationURL();
-        if (url.empty())
-            return;
         CMainFrame* frame = Frame();
-        frame->BlockedLists().AddBlockedUrl(url);
+        // A tab without an address still closes; only the list needs one.
+        frame->BlockedLists().AddBlockedUrl(v->GetLocationURL());
         if (frame->FrameSettings().RLCCloseTab != 0 && !v->m_bMarkedForClose) {
             // Closed by the user's own choice: not counted as a blocked window.
             v->m_bMarkedForClose = true;

@@ -19,7 +19,7 @@ class IWebBrowserEvents {
 public:
     virtual ~IWebBrowserEvents() = default;
 
-    // False cancels the navigation.
+    // False cancels the navigation. `flags` holds NAVFLAG_ values.
     virtual bool BeforeNavigate2(const std::string& url, int flags, const std::string& targetFrame) = 0;
     // A frame inside the page wants to load `url`; false refuses it.
     virtual bool SubFrameNavigate(const std::string& url) = 0;
@@ -36,6 +36,13 @@ public:
     virtual void CommandStateChange(int command, bool enabled) = 0;
     virtual void SetSecureLockIcon(int state) = 0;
     virtual void WindowClosing() = 0;
+};
+
+// Flags of BeforeNavigate2.
+enum : int {
+    // A reload, or a move back or forward in the tab's own history: the tab
+    // stays on its page, so it is no new navigation.
+    NAVFLAG_HISTORY = 0x10000,
 };
 
 // Download-control flags of a tab.

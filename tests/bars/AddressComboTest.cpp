@@ -67,10 +67,16 @@ protected:
 TEST_F(AddressTest, EnterNavigatesTheActiveTabAndRecordsTheText)
 {
     CNimbraView* view = StartWithTab();
+    const int fieldLeft = Edit()->x();
     Type("  http://a/  ", Qt::NoModifier);
     EXPECT_EQ(LastNavigation(view), "http://a/");
     EXPECT_EQ(Combo()->History(), std::vector<std::string>{"http://a/"});
     EXPECT_EQ(m_frame->TabCount(), 1);
+    // The field's text matches a history item when the focus leaves it;
+    // that item's icon is not drawn beside the field's own.
+    QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(Edit(), &focusOut);
+    EXPECT_EQ(Edit()->x(), fieldLeft);
 }
 
 TEST_F(AddressTest, CtrlAndAltWrapTheTextAndShiftOpensANewTab)

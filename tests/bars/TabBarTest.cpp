@@ -1,3 +1,4 @@
+#include "bars/StatusBar.h"
 #include "bars/TabBarCtrl.h"
 #include "frame/ChildFrame.h"
 #include "frame/CommandRouter.h"
@@ -111,9 +112,11 @@ TEST_F(TabBarTest, LastTabGoneClearsAddressAndHidesTheControl)
     Start();
     Open("http://only/");
     EXPECT_TRUE(Ctrl()->isVisible());
+    EXPECT_FALSE(m_frame->StatusBar()->ZoneText().isEmpty());
     m_frame->ExecuteCommand(32912);
     EXPECT_EQ(Tabs()->GetItemCount(), 0);
     EXPECT_FALSE(Ctrl()->isVisible());
+    EXPECT_TRUE(m_frame->StatusBar()->ZoneText().isEmpty());
     EXPECT_TRUE(Tabs()->Bar()->isVisible());
 }
 

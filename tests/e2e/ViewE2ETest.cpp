@@ -1,4 +1,6 @@
 #include "platform/SystemSettings.h"
+#include "bars/AddressCombo.h"
+#include "frame/CommandIds.h"
 #include "platform/WebEngineBrowser.h"
 
 #include "HttpServer.h"
@@ -28,10 +30,13 @@ protected:
                          "<script>function go(u) { window.open(u); }</script>");
         m_server.AddHtml("/ads/banner", "Banner");
         m_server.AddHtml("/slow", "Slow", "<p>slow</p>", 600);
+        m_server.AddHtml("/doc", "Doc",
+                         "<a id=frag href='#sec'>f</a> <button id=push onclick=\"history.pushState({}, '', "
+                         "'/pushed')\">p</button><p style='height:3000px'></p><h2 id=sec>s</h2>");
     }
 
     std::string Url(const char* path) const { return m_server.Url(path).toStdString(); }
-
+    std::string AddressText() const { return m_frame->AddressCombo()->currentText().toStdString(); }
 
     static void RunScript(CNimbraView* view, const QString& script)
     {
@@ -289,4 +294,80 @@ TEST_F(ViewE2E, TheFirstTabMakesTheProfileWithTheUserAgentAndCookiePolicy)
     ASSERT_NE(profile, nullptr);
     EXPECT_EQ(profile->httpUserAgent(), QStringLiteral("NimbraTest/1.0"));
     EXPECT_EQ(profile->persistentCookiesPolicy(), QWebEngineProfile::NoPersistentCookies);
+}
+
+TEST_F(ViewE2E, AddressesWithoutASchemeAreWebAddresses)
+{
+    Start();
+    const std::string port = std::to_string(m_server.port());
+    // A new tab (command line, lists), then the address bar of that tab.
+    CNimbraView* view = OpenAndWait("127.0.0.1:" + port + "/plain");
+    EXPECT_EQ(view->GetLocationURL(), Url("/plain"));
+    m_frame->AddressCombo()->Go("localhost:" + port + "/target", 1, 0, 1, 1);
+    EXPECT_TRUE(SpinUntil([&] { return view->GetLocationName() == "Target"; }, kLoadMs));
+    EXPECT_EQ(view->GetLocationURL(), "http://localhost:" + port + "/target");
+}
+
+TEST_F(ViewE2E, LockedTabReloadsInPlace)
+{
+    Start();
+    CNimbraView* view = OpenAndWait(Url("/plain"));
+    view->ToggleNaviLock();
+    const std::function<void()> reloads[] = {
+        [&] { m_frame->ExecuteCommand(ID_REFRESH_ALL); },
+        [&] {
+            m_frame->m_nContextTab = 0;
+            m_frame->ExecuteCommand(ID_CONTEXT_REFRESH);
+        },
+        [&] { RunScript(view, "location.reload()"); },
+    };
+    for (const auto& reload : reloads) {
+        const qsizetype before = m_server.Requests().count("/plain");
+        reload();
+        ASSERT_TRUE(SpinUntil([&] { return m_server.Requests().count("/plain") > before; }, kLoadMs));
+        ASSERT_TRUE(SpinUntil([&] { return !view->Browser()->Busy(); }, kLoadMs));
+        EXPECT_EQ(m_frame->TabCount(), 1);
+    }
+    EXPECT_EQ(Tabs()->GetItemImage(0), TABIMG_LOCKED);
+
+    // A blank page reloads without asking about its navigation.
+    CNimbraView* blank = OpenAndWait("about:blank");
+    blank->ToggleNaviLock();
+    bool reloaded = false;
+    QObject::connect(blank, &CNimbraView::DocumentCompleted, blank, [&reloaded] { reloaded = true; });
+    m_frame->ExecuteCommand(ID_REFRESH_ALL);
+    ASSERT_TRUE(SpinUntil([&] { return reloaded && !view->Browser()->Busy(); }, kLoadMs));
+    EXPECT_EQ(m_frame->TabCount(), 2);
+}
+
+TEST_F(ViewE2E, MovesInsideTheDocumentEndLikeLoads)
+{
+    Start();
+    CNimbraView* view = OpenAndWait(Url("/doc"));
+    RunScript(view, "document.getElementById('frag').click()");
+    ASSERT_TRUE(SpinUntil([&] { return view->m_bCanGoBack; }, kLoadMs));
+    EXPECT_EQ(AddressText(), Url("/doc") + "#sec");
+    EXPECT_EQ(Tabs()->GetItemImage(0), TABIMG_NONE);
+
+    RunScript(view, "document.getElementById('push').click()");
+    ASSERT_TRUE(SpinUntil([&] { return AddressText() == Url("/pushed"); }, kLoadMs));
+    EXPECT_EQ(Tabs()->GetItemImage(0), TABIMG_NONE);
+
+    m_frame->ExecuteCommand(ID_BACK);
+    ASSERT_TRUE(SpinUntil([&] { return AddressText() == Url("/doc") + "#sec"; }, kLoadMs));
+    EXPECT_TRUE(view->m_bCanGoForward);
+    EXPECT_FALSE(m_server.Requests().contains("/pushed"));
+}
+
+TEST_F(ViewE2E, ScriptUrlsRunInTheActiveTabAndEveryTabIsShown)
+{
+    Start();
+    CNimbraView* view = OpenAndWait(Url("/popup"));
+    EXPECT_EQ(m_app->OpenUrl("javascript:void(document.title='Ran')"), nullptr);
+    EXPECT_TRUE(SpinUntil([&] { return view->GetLocationName() == "Ran"; }, kLoadMs));
+    EXPECT_EQ(m_frame->TabCount(), 1);
+    // A pop-up whose navigation never starts.
+    RunScript(view, "window.open('javascript:void(0)')");
+    ASSERT_TRUE(SpinUntil([&] { return Tabs()->GetItemCount() == 2; }, kLoadMs));
+    EXPECT_EQ(m_frame->TabCount(), 2);
 }

@@ -186,4 +186,7 @@ TEST_F(FrameTest, CaptionShowsTheActivePage)
     EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("Nimbra Browser"));
     OpenTabs(1);
     EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("First page - Nimbra Browser"));
+    // Shift+Enter: a tab loading in the background leaves the caption alone.
+    m_frame->AddressCombo()->Go("http://t1/", 1, 1, 1, 1);
+    EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("First page - Nimbra Browser"));
 }

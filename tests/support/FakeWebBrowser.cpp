@@ -27,12 +27,12 @@ std::vector<FakeWebBrowser*>& FakeWebBrowser::All()
     return all;
 }
 
-void FakeWebBrowser::Navigate(const std::string& url, int, const std::string&)
+void FakeWebBrowser::Navigate(const std::string& url, int flags, const std::string&)
 {
     navigations.push_back(url);
     if (!m_pEvents)
         return;
-    if (!m_pEvents->BeforeNavigate2(url, 0, {})) {
+    if (!m_pEvents->BeforeNavigate2(url, flags & nimbra::NAVFLAG_HISTORY, {})) {
         refused.push_back(url);
         return;
     }
@@ -76,7 +76,7 @@ void FakeWebBrowser::GoBack()
 {
     if (m_historyPos > 0) {
         --m_historyPos;
-        Navigate(m_history[m_historyPos], 0, {});
+        Navigate(m_history[m_historyPos], nimbra::NAVFLAG_HISTORY, {});
     }
 }
 
@@ -84,7 +84,7 @@ void FakeWebBrowser::GoForward()
 {
     if (m_historyPos + 1 < m_history.size()) {
         ++m_historyPos;
-        Navigate(m_history[m_historyPos], 0, {});
+        Navigate(m_history[m_historyPos], nimbra::NAVFLAG_HISTORY, {});
     }
 }
 

@@ -13,7 +13,8 @@ namespace testenv {
 
 // A scripted engine for fast tests. Navigate plays one whole navigation at
 // once (BeforeNavigate2 first, as the system control does synchronously),
-// unless holding is on; then the test finishes it with Finish().
+// unless holding is on; then the test finishes it with Finish(). Reloads
+// and history moves navigate with NAVFLAG_HISTORY.
 class FakeWebBrowser : public nimbra::IWebBrowser {
 public:
     explicit FakeWebBrowser(QWidget* parent);
@@ -33,7 +34,13 @@ public:
     void GoBack() override;
     void GoForward() override;
     void GoHome() override { Navigate("about:home", 0, {}); }
-    void Refresh(int level) override { refreshes.push_back(level); }
+    // Reloads the page, as the engine does, as a move in its own history.
+    void Refresh(int level) override
+    {
+        refreshes.push_back(level);
+        if (!m_location.empty())
+            Navigate(m_location, nimbra::NAVFLAG_HISTORY, {});
+    }
     void Stop() override { ++stops; }
 
     std::string LocationURL() const override { return m_location; }
@@ -85,7 +92,7 @@ public:
         if (offset == 0 || pos < 0 || pos >= (long long)m_history.size())
             return;
         m_historyPos = size_t(pos);
-        Navigate(m_history[m_historyPos], 0, {});
+        Navigate(m_history[m_historyPos], nimbra::NAVFLAG_HISTORY, {});
     }
     // Counts the matches in the body's HTML; the active match is the first.
     void FindText(const std::string& text, bool backward, bool matchCase,

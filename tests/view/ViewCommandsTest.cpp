@@ -183,7 +183,7 @@ TEST_F(ViewCommandsTest, HistoryListsMoveSeveralStepsAtOnce)
     std::unique_ptr<QMenu> back(CreateHistoryMenu(*m_frame, *view, false, nullptr));
     ASSERT_EQ(back->actions().size(), 2); // two and three steps back
     EXPECT_EQ(back->actions()[0]->text(), QStringLiteral("2つ戻る"));
-    EXPECT_EQ(back->actions()[1]->toolTip(), QStringLiteral("http://1/"));
+    EXPECT_EQ(back->actions()[1]->statusTip(), QStringLiteral("http://1/"));
     back->actions()[1]->trigger(); // 44279: three back
     EXPECT_EQ(view->GetLocationURL(), "http://1/");
 
@@ -261,6 +261,14 @@ TEST_F(ViewCommandsTest, BlockingTheUrlClosesTheTabWithoutCounting)
     EXPECT_TRUE(view->m_bMarkedForClose);
     EXPECT_EQ(m_frame->m_nCWC, cwc);
     EXPECT_TRUE(testenv::SpinUntil([&] { return m_frame->TabCount() == 0; }, 2000));
+    // A tab without an address closes too.
+    Option("NewBlank", 1);
+    m_frame->ReloadSettings();
+    view = m_app->OpenUrl("");
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(view->GetLocationURL(), "");
+    m_frame->ExecuteCommand(32875);
+    EXPECT_TRUE(view->m_bMarkedForClose);
 }
 
 TEST_F(ViewCommandsTest, FindBarSearchesAndClosesWithEscape)
@@ -271,6 +279,11 @@ TEST_F(ViewCommandsTest, FindBarSearchesAndClosesWithEscape)
     auto* bar = view->findChild<CFindBar*>();
     ASSERT_NE(bar, nullptr);
     EXPECT_TRUE(bar->isVisible());
+    // At the bottom of the view; the page keeps the rest.
+    view->resize(800, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(bar->geometry().bottom(), view->height() - 1);
+    EXPECT_EQ(view->Browser()->Widget()->height() + bar->height(), view->height());
     bar->Field()->setText("apple");
     EXPECT_EQ(bar->Result()->text(), QStringLiteral("1 / 3 件"));
     bar->MatchCase()->setChecked(true);

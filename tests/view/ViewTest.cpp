@@ -1,11 +1,20 @@
 #include "bars/AddressCombo.h"
 #include "bars/StatusBar.h"
 #include "frame/ChildFrame.h"
+#include "frame/CommandIds.h"
+#include "platform/Text.h"
+#include "view/PagePropertiesDlg.h"
+#include "view/ViewCommands.h"
 
 #include "TestBrowser.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 
 using namespace nimbra;
 using testenv::FakeWebBrowser;
@@ -276,4 +285,93 @@ TEST_F(ViewTest, TabLimitCancelsPopups)
     CNimbraView* view = Open("http://a/");
     EXPECT_EQ(Fake(view)->OpenWindow("http://b/"), nullptr);
     EXPECT_EQ(m_frame->TabCount(), 1);
+}
+
+TEST_F(ViewTest, LockedTabReloadsAndMovesInItsOwnHistoryInPlace)
+{
+    Start();
+    CNimbraView* view = Open("http://a/");
+    Fake(view)->ClickLink("http://b/");
+    view->ToggleNaviLock();
+    // The tab menu's refresh, refresh-all and the page's own history.back().
+    m_frame->m_nContextTab = 0;
+    m_frame->ExecuteCommand(ID_CONTEXT_REFRESH);
+    m_frame->ExecuteCommand(ID_REFRESH_ALL);
+    EXPECT_EQ(Fake(view)->refreshes.size(), 2u);
+    Fake(view)->GoBack();
+    EXPECT_EQ(view->GetLocationURL(), "http://a/");
+    EXPECT_EQ(m_frame->TabCount(), 1);
+    EXPECT_EQ(Tabs()->GetItemImage(0), TABIMG_LOCKED);
+    // The tab menu's back, forward and home obey the lock.
+    for (int id : {ID_CONTEXT_FORWARD, ID_CONTEXT_HOME}) {
+        m_frame->m_nContextTab = 0;
+        m_frame->ExecuteCommand(id);
+    }
+    EXPECT_EQ(view->GetLocationURL(), "http://a/");
+    EXPECT_EQ(m_frame->TabCount(), 1);
+    // A link is still a new navigation.
+    Fake(view)->ClickLink("http://c/");
+    EXPECT_EQ(m_frame->TabCount(), 2);
+}
+
+TEST_F(ViewTest, NoTabIsLeftWithoutItsItem)
+{
+    Option("TabMax", 1);
+    Option("TabMaxCount", 3);
+    Option("CloseUrl", 1);
+    BlockUrls({"*/ads/*"});
+    Start();
+    CNimbraView* opener = Open("http://a/");
+    // A script URL runs in the active tab and opens none.
+    EXPECT_EQ(m_app->OpenUrl("javascript:void(0)"), nullptr);
+    EXPECT_EQ(Fake(opener)->navigations.back(), "javascript:void(0)");
+    EXPECT_EQ(m_frame->TabCount(), 1);
+    // A pop-up whose first navigation never starts is shown all the same.
+    ASSERT_NE(opener->NewWindow2(), nullptr);
+    ASSERT_TRUE(SpinUntil([&] { return Tabs()->GetItemCount() == 2; }, 5000));
+    EXPECT_EQ(Tabs()->GetItemText(1), "about:blank");
+    // A blocked pop-up on its way out does not count against the limit.
+    Fake(opener)->OpenWindow("http://x/ads/1");
+    EXPECT_NE(m_app->OpenUrl("http://b/"), nullptr);
+    EXPECT_EQ(m_app->OpenUrl("http://c/"), nullptr);
+}
+
+TEST_F(ViewTest, PageTextIsShownAsPlainText)
+{
+    // What a user reads in a widget that guesses the format of `text`.
+    auto shown = [](const QString& text, Qt::TextFormat format = Qt::AutoText) {
+        QTextDocument document;
+        if (format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text)))
+            document.setHtml(text);
+        else
+            document.setPlainText(text);
+        return document.toPlainText();
+    };
+    const std::string title = "<b><font color=red>x</font></b>";
+    const std::string url = "http://a/?<i>";
+    for (const char* page : {"http://a/?<i>", "http://b/", "http://c/"})
+        FakeWebBrowser::Titles()[page] = title;
+    Start();
+    CNimbraView* view = Open(url);
+
+    const QPoint centre = Tabs()->TabCtrl()->TabRect(0).center();
+    QHelpEvent help(QEvent::ToolTip, centre, Tabs()->TabCtrl()->mapToGlobal(centre));
+    QApplication::sendEvent(Tabs()->TabCtrl(), &help);
+    EXPECT_EQ(shown(QToolTip::text()), ToQ(title + "\n" + url));
+
+    ASSERT_TRUE(m_frame->ExecuteCommand(ID_PROPERTIES));
+    auto* dialog = m_frame->findChild<CPagePropertiesDlg*>();
+    ASSERT_NE(dialog, nullptr);
+    QStringList labels;
+    for (QLabel* label : dialog->findChildren<QLabel*>())
+        labels << shown(label->text(), label->textFormat());
+    EXPECT_TRUE(labels.contains(ToQ(title)));
+    EXPECT_TRUE(labels.contains(ToQ(url)));
+    delete dialog;
+
+    Fake(view)->ClickLink("http://b/");
+    Fake(view)->ClickLink("http://c/");
+    std::unique_ptr<QMenu> back(CreateHistoryMenu(*m_frame, *view, false, nullptr));
+    ASSERT_FALSE(back->actions().isEmpty());
+    EXPECT_EQ(shown(back->actions()[0]->toolTip()), ToQ(title));
 }

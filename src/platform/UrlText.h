@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace nimbra {
+
+// The address that typed, dropped or handed-over text stands for. Text with
+// a scheme the engine knows keeps it, an absolute local path becomes a file
+// URL, and everything else ("www.example.com", "127.0.0.1:8765/p.html",
+// "localhost:8765/x") is read as a web address. Nothing is resolved against
+// the current directory.
+std::string UrlFromText(std::string_view text);
+
+// A "javascript:" URL: it runs in a page and loads nothing.
+bool IsScriptUrl(std::string_view url);
+
+} // namespace nimbra
