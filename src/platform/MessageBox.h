@@ -11,6 +11,9 @@ namespace nimbra {
 // Shows a message box captioned with the application's title. Tests put a
 // handler in place of the window, which then records the text instead.
 void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon = QMessageBox::Information);
+// Asks a yes-or-no question; true for yes. With a handler in place the
+// handler gets the text and the answer is yes.
+bool AskYesNo(QWidget* parent, const QString& text);
 void SetMessageHandler(std::function<void(const QString&)> handler);
 
 } // namespace nimbra

@@ -7,21 +7,22 @@
 
 namespace nimbra {
 
-void ReadListFile(const std::string& path, UrlList& list)
+bool ReadListFile(const std::string& path, UrlList& list)
 {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly))
-        return;
+        return !file.exists();
     while (!file.atEnd()) {
         const QByteArray raw = file.readLine();
         if (raw.isEmpty() && file.error() != QFileDevice::NoError)
-            break;
+            return false;
         if (!raw.contains("<LI>"))
             continue;
         const std::string line = Trim(DecodeLine(std::string_view(raw.constData(), size_t(raw.size()))));
         if (line.size() > 4)
             list.push_back(line.substr(4));
     }
+    return file.error() == QFileDevice::NoError;
 }
 
 bool WriteListFile(std::string_view heading, const std::string& path, const UrlList& list)
@@ -33,7 +34,7 @@ bool WriteListFile(std::string_view heading, const std::string& path, const UrlL
     text += "</H1>\r\n<H2>URL</H2>\r\n<UL>\r\n";
     for (const std::string& entry : list) {
         text += "\t<LI>";
-        text += entry;
+        text += OneLine(entry);
         text += "\r\n";
     }
     text += "</UL>\r\n</HTML>\r\n";
