@@ -21,6 +21,9 @@ CBrowseDialog::CBrowseDialog(const SBrowseOptions& options, QWidget* parent)
     m_pChooser->setOption(QFileDialog::DontUseNativeDialog);
     m_pChooser->setOption(QFileDialog::ShowDirsOnly);
     m_pChooser->setFileMode(QFileDialog::Directory);
+    m_pChooser->setLabelText(QFileDialog::LookIn, QStringLiteral("場所:"));
+    m_pChooser->setLabelText(QFileDialog::FileName, QStringLiteral("フォルダ:"));
+    m_pChooser->setLabelText(QFileDialog::FileType, QStringLiteral("種類:"));
     m_pChooser->setLabelText(QFileDialog::Accept, options.okText);
     m_pChooser->setLabelText(QFileDialog::Reject, options.cancelText);
     m_pStatus = new QLabel(this);

@@ -153,6 +153,11 @@ CEditableListView::CEditableListView(QWidget* parent) : QListView(parent)
 
 void CEditableListView::keyPressEvent(QKeyEvent* event)
 {
+    // Keys the entry's editor leaves are not the list's.
+    if (IsEditing()) {
+        event->ignore();
+        return;
+    }
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     if (mods == Qt::ControlModifier && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
         Q_EMIT MovePressed(event->key() == Qt::Key_Up ? -1 : 1);
@@ -214,6 +219,7 @@ int CEditableListView::DropRow(const QPoint& pos) const
 
 void CEditableListView::dropEvent(QDropEvent* event)
 {
+
     const int row = DropRow(event->position().toPoint());
     if (event->source() == this) {
         // Moved here; the drag must not remove the source row afterwards.
@@ -362,8 +368,10 @@ void CEditableList::OnEditorClosed()
         return;
     const int row = m_newRow.row();
     m_newRow = QPersistentModelIndex();
-    if (m_model.Rows()[size_t(row)].empty())
-        m_model.Remove(row);
+    if (!m_model.Rows()[size_t(row)].empty())
+        return;
+    m_model.Remove(row);
+    SelectRow(std::max(row - 1, 0));
 }
 
 } // namespace nimbra
