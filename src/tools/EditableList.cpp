@@ -14,10 +14,14 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <limits>
 
 namespace nimbra {
 
 namespace {
+
+// Longer entries are shown cut, so painting stays quick; they are kept whole.
+constexpr int kShownWidth = 2048;
 
 std::string Entry(std::string_view text)
 {
@@ -30,6 +34,14 @@ std::string Entry(std::string_view text)
 class CEntryDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->setMaxLength(std::numeric_limits<int>::max());
+        return editor;
+    }
 
 protected:
     bool eventFilter(QObject* editor, QEvent* event) override
@@ -111,8 +123,11 @@ QVariant CEditableListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
+    const std::string& row = m_rows[size_t(index.row())];
+    if (role == Qt::DisplayRole && row.size() > size_t(kShownWidth))
+        return ToQ(TruncateTitle(std::string_view(row).substr(0, size_t(kShownWidth) * 4), kShownWidth));
     if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return ToQ(m_rows[size_t(index.row())]);
+        return ToQ(row);
     return {};
 }
 

@@ -28,6 +28,20 @@ struct SReadResult {
     UrlList rows;
 };
 
+// Runs `work` on a worker thread, then `done` with its result on the
+// owner's thread, unless the owner has gone by then.
+template <typename Work, typename Done>
+void RunOffThread(QObject* owner, Work work, Done done)
+{
+    using Result = decltype(work());
+    auto* watcher = new QFutureWatcher<Result>(owner);
+    QObject::connect(watcher, &QFutureWatcher<Result>::finished, owner, [watcher, done = std::move(done)]() mutable {
+        watcher->deleteLater();
+        done(watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run(std::move(work)));
+}
+
 } // namespace
 
 QPointer<CListEditorDialog> CListEditorDialog::s_pOpen;
@@ -116,28 +130,27 @@ void CListEditorDialog::Load(const std::string& path, bool replace)
     // Read first: an unreadable file changes neither the list nor the
     // current file.
     SetBusy(true, QStringLiteral("読み込んでいます..."));
-    auto* watcher = new QFutureWatcher<SReadResult>(this);
-    connect(watcher, &QFutureWatcher<SReadResult>::finished, this, [this, watcher, path, replace] {
-        watcher->deleteLater();
-        SReadResult result = watcher->result();
-        SetBusy(false);
-        if (!result.ok) {
-            ShowMessage(this, QStringLiteral("リストファイルを読み込めませんでした。\n%1").arg(ToQ(path)),
-                        QMessageBox::Warning);
-            return;
-        }
-        if (replace) {
-            m_strCurrentFile = path;
-            m_pList->Model().SetRows(std::move(result.rows));
-        } else {
-            m_pList->Model().Append(std::move(result.rows));
-        }
-    });
-    watcher->setFuture(QtConcurrent::run([path] {
-        SReadResult result;
-        result.ok = ReadListFile(path, result.rows);
-        return result;
-    }));
+    RunOffThread(
+        this,
+        [path] {
+            SReadResult result;
+            result.ok = ReadListFile(path, result.rows);
+            return result;
+        },
+        [this, path, replace](SReadResult result) {
+            SetBusy(false);
+            if (!result.ok) {
+                ShowMessage(this, QStringLiteral("リストファイルを読み込めませんでした。\n%1").arg(ToQ(path)),
+                            QMessageBox::Warning);
+                return;
+            }
+            if (replace) {
+                m_strCurrentFile = path;
+                m_pList->Model().SetRows(std::move(result.rows));
+            } else {
+                m_pList->Model().Append(std::move(result.rows));
+            }
+        });
 }
 
 void CListEditorDialog::SaveAs()
@@ -156,20 +169,18 @@ void CListEditorDialog::Save(const std::string& path, bool makeCurrent)
         return;
     m_pList->CommitEdit();
     SetBusy(true, QStringLiteral("保存しています..."));
-    auto* watcher = new QFutureWatcher<bool>(this);
-    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher, path, makeCurrent] {
-        watcher->deleteLater();
-        SetBusy(false);
-        if (!watcher->result()) {
-            ShowMessage(this, QStringLiteral("リストファイルを保存できませんでした。\n%1").arg(ToQ(path)),
-                        QMessageBox::Warning);
-            return;
-        }
-        if (makeCurrent)
-            m_strCurrentFile = path;
-    });
-    watcher->setFuture(QtConcurrent::run(
-        [path, rows = m_pList->Model().Rows()] { return WriteListFile(kHeadingUrlList, path, rows); }));
+    RunOffThread(
+        this, [path, rows = m_pList->Model().Rows()] { return WriteListFile(kHeadingUrlList, path, rows); },
+        [this, path, makeCurrent](bool written) {
+            SetBusy(false);
+            if (!written) {
+                ShowMessage(this, QStringLiteral("リストファイルを保存できませんでした。\n%1").arg(ToQ(path)),
+                            QMessageBox::Warning);
+                return;
+            }
+            if (makeCurrent)
+                m_strCurrentFile = path;
+        });
 }
 
 void CListEditorDialog::SetBusy(bool busy, const QString& text)
