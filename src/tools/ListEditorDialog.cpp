@@ -48,14 +48,12 @@ QPointer<CListEditorDialog> CListEditorDialog::s_pOpen;
 
 CListEditorDialog* CListEditorDialog::Open(const CSettings& settings, std::function<std::string()> homeText)
 {
-    if (CListEditorDialog* open = Instance()) {
-        open->show();
-        open->raise();
-        open->activateWindow();
-        return open;
-    }
-    auto* editor = new CListEditorDialog(settings, std::move(homeText));
+    CListEditorDialog* editor = Instance();
+    if (!editor)
+        editor = new CListEditorDialog(settings, std::move(homeText));
     editor->show();
+    editor->raise();
+    editor->activateWindow();
     return editor;
 }
 
