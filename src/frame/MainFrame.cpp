@@ -20,6 +20,7 @@
 #include "session/ListFile.h"
 #include "session/OpenTabsLog.h"
 #include "session/SessionCommands.h"
+#include "tools/ToolsCommands.h"
 #include "view/NimbraDoc.h"
 #include "view/NimbraView.h"
 
@@ -461,6 +462,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     for (CNimbraView* view : Views())
         view->m_bTabRemoved = true;
     m_pMdiArea->closeAllSubWindows();
+    CloseListEditor();
     if (m_pEndpoint)
         m_pEndpoint->Close();
     m_pDDE.reset();

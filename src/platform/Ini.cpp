@@ -68,18 +68,6 @@ bool SplitKeyLine(std::string_view raw, std::string& key, std::string* value)
     return true;
 }
 
-// A line break inside a name or value would split the line and change the
-// file's structure; it is written as a blank instead.
-std::string OneLine(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    }
-    return out;
-}
-
 // The file split into lines (LF or CR LF ends, BOM dropped). Reads look
 // things up; writes describe one splice of lines and store the result.
 class CIniText {
@@ -148,6 +136,18 @@ public:
                 AddUnique(names, name);
         }
         return names;
+    }
+
+    std::vector<std::pair<std::string, std::string>> Values(const Section& section) const
+    {
+        std::vector<std::pair<std::string, std::string>> values;
+        std::string name;
+        std::string value;
+        for (size_t i = section.header + 1; i < section.end; ++i) {
+            if (SplitKeyLine(m_lines[i], name, &value))
+                values.emplace_back(std::move(name), std::move(value));
+        }
+        return values;
     }
 
     size_t LineCount() const { return m_lines.size(); }
@@ -278,6 +278,16 @@ bool CIniFile::DeleteSection(std::string_view section)
     if (!found)
         return true;
     return text.Store(m_path, found->header, found->end, {});
+}
+
+std::vector<std::pair<std::string, std::string>> CIniFile::SectionValues(std::string_view section) const
+{
+    std::optional<std::string> bytes = ReadBytes(m_path);
+    if (!bytes)
+        return {};
+    const CIniText text(std::move(*bytes));
+    const auto found = text.FindSection(section);
+    return found ? text.Values(*found) : std::vector<std::pair<std::string, std::string>>();
 }
 
 std::vector<std::string> CIniFile::SectionNames() const

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace nimbra {
@@ -42,6 +43,10 @@ public:
 
     bool DeleteKey(std::string_view section, std::string_view key);
     bool DeleteSection(std::string_view section);
+
+    // Every key line of the section in file order, read in one pass; keys
+    // repeated in the file come repeated.
+    std::vector<std::pair<std::string, std::string>> SectionValues(std::string_view section) const;
 
     std::vector<std::string> SectionNames() const;
     std::vector<std::string> KeyNames(std::string_view section) const;

@@ -41,6 +41,10 @@ std::string TruncateTitle(std::string_view utf8, int width);
 std::string Trim(std::string_view text);
 std::string TrimLeft(std::string_view text);
 
+// The text on one line: every CR and LF becomes a blank, so a value cannot
+// split the line it is written on.
+std::string OneLine(std::string_view text);
+
 // ASCII lower case; other bytes unchanged.
 std::string ToLowerAscii(std::string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);

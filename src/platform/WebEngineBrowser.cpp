@@ -54,7 +54,7 @@ const char kReadDocumentScript[] = R"JS(
         var inner = null;
         try { inner = frames[j].contentDocument; } catch (x) { inner = null; }
         r.frames.push(inner ? read(inner, depth + 1)
-                            : { url: frames[j].src || '', title: '', body: '', elements: [], frames: [] });
+                            : { url: frames[j].src || '', title: '', body: '', readable: false, elements: [], frames: [] });
       }
     }
     return r;
@@ -62,6 +62,47 @@ const char kReadDocumentScript[] = R"JS(
   return JSON.stringify(read(document, 0));
 })()
 )JS";
+
+// The anchors and images of the document and its frames, in document order
+// and depth first, each as "a" or "i" followed by the absolute URL. Stops
+// keeping URLs at the bounds (%1 URLs, %2 characters each, %4 characters in
+// all, frames %3 deep) and counts what it left out.
+const char kReadLinksScript[] = R"JS(
+(function (maxUrls, maxLength, maxDepth, maxChars) {
+  var kept = 0, chars = 0, left = 0;
+  var xhtml = 'http://www.w3.org/1999/xhtml';
+  function read(d, depth) {
+    var r = { url: d.URL, title: d.title, links: [], frames: [] };
+    var all = d.querySelectorAll('a,img');
+    for (var i = 0; i < all.length; i++) {
+      var e = all[i];
+      if (e.namespaceURI !== xhtml) continue;
+      var image = e.localName === 'img';
+      var u = image ? e.src : e.href;
+      if (!u) continue;
+      if (kept >= maxUrls || u.length > maxLength || chars + u.length > maxChars) { left++; continue; }
+      kept++;
+      chars += u.length;
+      r.links.push((image ? 'i' : 'a') + u);
+    }
+    if (depth < maxDepth) {
+      var frames = d.querySelectorAll('frame,iframe');
+      for (var j = 0; j < frames.length; j++) {
+        var inner = null;
+        try { inner = frames[j].contentDocument; } catch (x) { inner = null; }
+        r.frames.push(inner ? read(inner, depth + 1)
+                            : { url: frames[j].src || '', title: '', readable: false, links: [], frames: [] });
+      }
+    }
+    return r;
+  }
+  var top = read(document, 0);
+  return JSON.stringify({ document: top, leftOut: left });
+})(%1, %2, %3, %4)
+)JS";
+
+// Characters of URLs a links read keeps in all.
+constexpr size_t kMaxLinkChars = 16u << 20;
 
 // Replaces the body of the document reached through the frame indices.
 const char kWriteBodyScript[] = R"JS(
@@ -90,8 +131,17 @@ SPageDocument DocumentFromJson(const QJsonObject& o)
         d.elements.push_back({FromQ(e.value("tag").toString()), FromQ(e.value("href").toString()),
                               FromQ(e.value("src").toString()), FromQ(e.value("text").toString())});
     }
+    for (const QJsonValue& v : o.value("links").toArray()) {
+        const QString link = v.toString();
+        const std::string url = FromQ(link.mid(1));
+        if (link.startsWith('i'))
+            d.elements.push_back({"IMG", {}, url, {}});
+        else
+            d.elements.push_back({"A", url, {}, {}});
+    }
     for (const QJsonValue& v : o.value("frames").toArray())
         d.frames.push_back(DocumentFromJson(v.toObject()));
+    d.readable = o.value("readable").toBool(true);
     return d;
 }
 
@@ -351,6 +401,24 @@ void CWebEngineBrowser::ReadDocument(std::function<void(const SPageDocument&)> d
                                    return;
                                const QJsonObject o = QJsonDocument::fromJson(result.toString().toUtf8()).object();
                                done(DocumentFromJson(o));
+                           });
+}
+
+void CWebEngineBrowser::ReadLinks(std::function<void(const SPageDocument&, size_t leftOut)> done)
+{
+    QPointer<CWebEngineBrowser> self(this);
+    const QString script = QString::fromLatin1(kReadLinksScript)
+                               .arg(kMaxPageLinks)
+                               .arg(kMaxLinkLength)
+                               .arg(kMaxFrameDepth)
+                               .arg(kMaxLinkChars);
+    m_pPage->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                           [self, done = std::move(done)](const QVariant& result) {
+                               if (!self)
+                                   return;
+                               const QJsonObject o = QJsonDocument::fromJson(result.toString().toUtf8()).object();
+                               done(DocumentFromJson(o.value("document").toObject()),
+                                    size_t(o.value("leftOut").toDouble()));
                            });
 }
 

@@ -61,6 +61,7 @@ public:
     void SetHostUI(unsigned flags, unsigned doubleClick) override;
 
     void ReadDocument(std::function<void(const SPageDocument&)> done) override;
+    void ReadLinks(std::function<void(const SPageDocument&, size_t leftOut)> done) override;
     void WriteBodyHtml(const std::string& html) override;
     void WriteFrameBodyHtml(const std::vector<int>& framePath, const std::string& html) override;
     void ReadSelectionText(std::function<void(const std::string&)> done) override;

@@ -6,9 +6,11 @@
 
 namespace nimbra {
 
-void ReadListFile(const std::string& path, UrlList& list)
+bool ReadListFile(const std::string& path, UrlList& list)
 {
     const SInputFile file = ReadInputFile(path);
+    if (file.error == EInputFileError::Missing)
+        return true;
     std::string_view rest = file.bytes;
     while (!rest.empty()) {
         const size_t lf = rest.find('\n');
@@ -20,6 +22,7 @@ void ReadListFile(const std::string& path, UrlList& list)
         if (line.size() > 4)
             list.push_back(line.substr(4));
     }
+    return file.Ok();
 }
 
 bool WriteListFile(std::string_view heading, const std::string& path, const UrlList& list)
@@ -31,7 +34,7 @@ bool WriteListFile(std::string_view heading, const std::string& path, const UrlL
     text += "</H1>\r\n<H2>URL</H2>\r\n<UL>\r\n";
     for (const std::string& entry : list) {
         text += "\t<LI>";
-        text += entry;
+        text += OneLine(entry);
         text += "\r\n";
     }
     text += "</UL>\r\n</HTML>\r\n";

@@ -18,12 +18,13 @@ inline constexpr char kHeadingAddressLog[] = "Address Log";
 
 // Appends the entries of a list file to `list`: every line holding "<LI>"
 // (case matters), trimmed, without its first four characters, when the rest
-// is not empty. A file that cannot be read adds nothing (ReadInputFile:
-// only regular files of bounded size).
-void ReadListFile(const std::string& path, UrlList& list);
+// is not empty. A missing file adds nothing and counts as read; false when
+// the file exists but cannot be read (ReadInputFile: only regular files of
+// bounded size; the entries read before a read error stay in the list).
+bool ReadListFile(const std::string& path, UrlList& list);
 
 // Writes the list file layout with CR LF line ends; entries are written byte
-// for byte. The file is replaced atomically; false when it could not be
+// for byte, but for line breaks, which become blanks. The file is replaced atomically; false when it could not be
 // written (the old file then stays as it was).
 bool WriteListFile(std::string_view heading, const std::string& path, const UrlList& list);
 

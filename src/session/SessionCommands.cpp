@@ -6,15 +6,14 @@
 #include "frame/CommandRouter.h"
 #include "frame/MainFrame.h"
 #include "frame/MenuResource.h"
+#include "platform/FileDialog.h"
 #include "platform/Text.h"
 #include "session/OpenTabsAutoSave.h"
 #include "session/OpenTabsLog.h"
 #include "view/NimbraView.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <cstdio>
@@ -29,17 +28,7 @@ constexpr char kAutoSaveName[] = "OpenTabsAutoSave";
 
 std::string SystemListFileDialog(QWidget* parent, bool save, const std::string& folder, const std::string& name)
 {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilters({QStringLiteral("Nimbra リストファイル (*.nbl)"), QStringLiteral("すべてのファイル (*)")});
-    dialog.setDefaultSuffix(QStringLiteral("nbl"));
-    dialog.setDirectory(folder.empty() ? QDir::homePath() : ToQ(folder));
-    if (!name.empty())
-        dialog.selectFile(ToQ(name));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return FromQ(dialog.selectedFiles().first());
+    return AskFileName(parent, ListFileRequest(save, folder, name));
 }
 
 ListFileDialog& Dialog()
@@ -173,6 +162,12 @@ void StartOpenTabsAutoSave(CMainFrame& frame)
 ListFileDialog SetListFileDialog(ListFileDialog dialog)
 {
     return std::exchange(Dialog(), dialog ? std::move(dialog) : ListFileDialog(SystemListFileDialog));
+}
+
+SFileRequest ListFileRequest(bool save, const std::string& folder, const std::string& name)
+{
+    return {save, {QStringLiteral("Nimbra リストファイル (*.nbl)"), QStringLiteral("すべてのファイル (*)")},
+            QStringLiteral("nbl"), folder, name};
 }
 
 std::string DefaultListFileName(const QDateTime& time)

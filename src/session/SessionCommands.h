@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileDialog.h"
+
 #include <QDateTime>
 #include <functional>
 #include <string>
@@ -19,6 +21,9 @@ using ListFileDialog =
 // Replaces the system's file dialog (tests); an empty function restores it.
 // Returns the dialog it replaced.
 ListFileDialog SetListFileDialog(ListFileDialog dialog);
+
+// The request of the list file dialogs: ".nbl" files, default suffix "nbl".
+SFileRequest ListFileRequest(bool save, const std::string& folder, const std::string& name);
 
 // The proposed name of a saved tab set, "2024-05-01(水)13-04-05-7": date,
 // weekday, time and milliseconds.

@@ -79,7 +79,14 @@ struct SPageDocument {
     long long size = -1;     // bytes of the document, -1 when unknown
     std::vector<SPageElement> elements;
     std::vector<SPageDocument> frames; // in order
+    bool readable = true; // false for a frame of another site: url only
 };
+
+// Bounds of a links read: URLs kept in all, the length of one URL, and how
+// deep frames are followed.
+inline constexpr size_t kMaxPageLinks = 100000;
+inline constexpr size_t kMaxLinkLength = 8192;
+inline constexpr int kMaxFrameDepth = 16;
 
 // The web engine of one tab. Navigation and the document reads are
 // asynchronous: their results come back through events and callbacks on
@@ -117,6 +124,14 @@ public:
     // The page's documents, read together: title, body HTML, elements with
     // absolute link and image URLs, and every frame's document in order.
     virtual void ReadDocument(std::function<void(const SPageDocument&)> done) = 0;
+    // The lighter read for link lists: every document's url, title and
+    // anchor and image elements (link and image URL only), frames depth
+    // first, within the bounds above. `leftOut` counts the URLs beyond
+    // them. By default the whole document read, nothing left out.
+    virtual void ReadLinks(std::function<void(const SPageDocument&, size_t leftOut)> done)
+    {
+        ReadDocument([done = std::move(done)](const SPageDocument& document) { done(document, 0); });
+    }
     virtual void WriteBodyHtml(const std::string& html) = 0;
     // The same for the frame reached by `framePath`: indices into
     // SPageDocument::frames, one per level.

@@ -50,6 +50,20 @@ TEST(ListFile, ReadsShiftJisLinesOfTheWindowsVersion)
     EXPECT_EQ(read, (UrlList{"日本"}));
 }
 
+TEST(ListFile, TellsAnUnreadableFileFromAMissingOneAndWritesEntriesOnOneLine)
+{
+    testenv::ScopedHome home;
+    UrlList read;
+    EXPECT_TRUE(ReadListFile(home.file("missing.nbl"), read));
+    EXPECT_FALSE(ReadListFile(home.path().toStdString(), read)); // a folder
+    EXPECT_TRUE(read.empty());
+
+    const std::string path = home.file("dropped.nbl");
+    ASSERT_TRUE(WriteListFile(kHeadingUrlList, path, {"/tmp/a\nb", "two\r\nlines", "c"}));
+    ASSERT_TRUE(ReadListFile(path, read));
+    EXPECT_EQ(read, (UrlList{"/tmp/a b", "two  lines", "c"}));
+}
+
 TEST(ListFile, AFailedWriteKeepsTheOldFile)
 {
     testenv::TempDir home;

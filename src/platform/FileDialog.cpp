@@ -1,0 +1,45 @@
+#include "platform/FileDialog.h"
+
+#include "platform/Text.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace nimbra {
+
+namespace {
+
+std::string SystemFileDialog(QWidget* parent, const SFileRequest& request)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilters(request.filters);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    dialog.setDirectory(request.folder.empty() ? QDir::homePath() : ToQ(request.folder));
+    if (!request.name.empty())
+        dialog.selectFile(ToQ(request.name));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return FromQ(dialog.selectedFiles().first());
+}
+
+FileNameAsker& Asker()
+{
+    static FileNameAsker asker = SystemFileDialog;
+    return asker;
+}
+
+} // namespace
+
+std::string AskFileName(QWidget* parent, const SFileRequest& request)
+{
+    return Asker()(parent, request);
+}
+
+void SetFileNameAsker(FileNameAsker asker)
+{
+    Asker() = asker ? std::move(asker) : FileNameAsker(SystemFileDialog);
+}
+
+} // namespace nimbra
