@@ -18,6 +18,7 @@
 #include "session/ListFile.h"
 #include "session/OpenTabsLog.h"
 #include "session/SessionCommands.h"
+#include "sidebar/SidebarCommands.h"
 #include "view/NimbraDoc.h"
 #include "view/NimbraView.h"
 
@@ -81,14 +82,14 @@ bool CMainFrame::Create()
     CreateAddressBar();
     m_pViewManager->CreateBar(m_settings.TabBarDockingMode == 1);
 
-    // 4. The bar layout, the status bar.
+    // 4. The side bar, the bar layout, the status bar.
+    CreateSideBar();
     LoadBarLayout();
     m_pStatusBar = new CNimbraStatusBar(this);
     setStatusBar(m_pStatusBar);
 
-    // 5. The closed-window count; the side bar.
+    // 5. The closed-window count.
     m_nCWC = m_settings.CWC;
-    CreateSideBar();
 
     // 6. The settings; the user agent for the whole process.
     ReloadSettings();
@@ -152,6 +153,7 @@ void CMainFrame::ReloadSettings()
     m_blockedLists.SetSwitches(switches);
     m_blockedLists.Load(app->CloseUrlPath(), app->CloseTitlePath());
     m_pViewManager->ApplySettings(m_settings);
+    ApplyNimbraBarSettings(*this);
 }
 
 void CMainFrame::CreateMenus()
@@ -174,12 +176,12 @@ void CMainFrame::CreateToolBar()
 
 void CMainFrame::LoadBarLayout()
 {
-    // No bar layout file is read yet; the bars keep their built-in places.
+    LoadNimbraBarState(*this);
 }
 
 void CMainFrame::CreateSideBar()
 {
-    // The side bar is not part of this window yet.
+    CreateNimbraBar(*this);
 }
 
 void CMainFrame::SetUpProxyMenu()
@@ -383,6 +385,8 @@ qint64 CMainFrame::OnCopyData(const ipc::Message& message)
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Wheel)
+        return FilterNimbraBarWheel(*this, watched, event);
     // Keys for the browser that a page must not take: Ctrl+Tab switches
     // tabs, F5 does nothing in a locked tab.
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
@@ -421,6 +425,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     CSettings& settings = app->Settings();
 
     SaveSessionAtExit(*this);
+    SaveNimbraBarState(*this);
     m_blockedLists.Clear();
     if (m_settings.MainExitEditClose != 0 && ipc::FindWindow(ipc::kEditorClass, ToQ(DataDirectory()))) {
         const QString dir = ToQ(DataDirectory());
