@@ -3,11 +3,36 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
+#include <QFile>
 #include <QImageReader>
+#include <QtEndian>
+#include <cstdlib>
 
 namespace nimbra {
 
 namespace {
+
+// An uncompressed bitmap shorter than its pixel rows: the reader would
+// fill the missing rows with whatever memory held.
+bool IsTruncatedBitmap(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(34);
+    if (head.size() < 34 || !head.startsWith("BM"))
+        return false;
+    auto u32 = [&head](int at) { return qFromLittleEndian<quint32>(head.constData() + at); };
+    const qint64 offset = u32(10);
+    const qint64 width = qint32(u32(18));
+    const qint64 height = std::abs(qint64(qint32(u32(22))));
+    const int bits = qFromLittleEndian<quint16>(head.constData() + 28);
+    const quint32 compression = u32(30);
+    if (u32(14) < 40 || (compression != 0 && compression != 3))
+        return false;
+    const qint64 stride = (width * bits + 31) / 32 * 4;
+    return file.size() < offset + stride * height;
+}
 
 // The strip's cells that exist, magenta made transparent; empty when the
 // file cannot give one.
@@ -19,7 +44,7 @@ std::vector<QPixmap> ReadCells(const QString& path, int count, int cell)
         || size.height() < cell)
         return {};
     QImage image;
-    if (!reader.read(&image) || image.width() < cell || image.height() < cell)
+    if (IsTruncatedBitmap(path) || !reader.read(&image) || image.width() < cell || image.height() < cell)
         return {};
     const int cells = std::min(count, image.width() / cell);
     image = image.copy(0, 0, cells * cell, cell).convertToFormat(QImage::Format_ARGB32);

@@ -10,6 +10,7 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QStyledItemDelegate>
 #include <QToolTip>
 #include <algorithm>
 
@@ -80,6 +81,20 @@ QString TipHtml(const QString& plain)
 
 constexpr char kPathSeparator = '\x1f';
 
+// The item under the mouse is underlined, as a link would be.
+class CHotTrackDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->state & QStyle::State_MouseOver)
+            option->font.setUnderline(true);
+    }
+};
+
 } // namespace
 
 CBookmarkTree::CBookmarkTree(IBookmarkTreeHost& host, QWidget* parent) : QTreeWidget(parent), m_host(host)
@@ -93,6 +108,8 @@ CBookmarkTree::CBookmarkTree(IBookmarkTreeHost& host, QWidget* parent) : QTreeWi
     setUniformRowHeights(true);
     setMouseTracking(true);
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setItemDelegate(new CHotTrackDelegate(this));
+    viewport()->setAttribute(Qt::WA_Hover);
     const SBookmarkImages images = LoadBookmarkImages();
     m_folderIcon = images.FolderIcon();
     m_bookmarkIcon = images.bookmark;

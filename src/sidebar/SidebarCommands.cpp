@@ -43,6 +43,12 @@ CSidebarCommands::CSidebarCommands(CMainFrame& frame) : QObject(&frame), m_frame
     Register();
 }
 
+CSidebarCommands::~CSidebarCommands()
+{
+    // The tree calls back into this object: the bar goes first.
+    delete m_pBar.data();
+}
+
 void CSidebarCommands::Register()
 {
     CCommandTable& t = m_frame.Router().Table(CCommandRouter::ELevel::Frame);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "sidebar/BookmarkTree.h"
+#include "sidebar/NimbraBar.h"
 
 #include <QObject>
+#include <QPointer>
 #include <string>
 
 class QEvent;
@@ -10,7 +12,6 @@ class QEvent;
 namespace nimbra {
 
 class CMainFrame;
-class CNimbraBar;
 
 // The side bar in the main frame: its creation, the commands that show,
 // hide and switch its panes, its settings, the wheel rule and its saved
@@ -19,6 +20,7 @@ class CSidebarCommands : public QObject, public IBookmarkTreeHost {
     Q_OBJECT
 public:
     explicit CSidebarCommands(CMainFrame& frame);
+    ~CSidebarCommands() override;
 
     CNimbraBar* Bar() const { return m_pBar; }
     CBookmarkTree* Tree() const { return m_pTree; }
@@ -52,7 +54,7 @@ private:
 
     CMainFrame& m_frame;
     CBookmarkTree* m_pTree;
-    CNimbraBar* m_pBar;
+    QPointer<CNimbraBar> m_pBar;
 };
 
 // barstate.ini beside the settings file.

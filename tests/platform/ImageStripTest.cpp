@@ -5,20 +5,23 @@
 #include <QColor>
 #include <QElapsedTimer>
 #include <QImage>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace nimbra;
 
 namespace {
 
-// A strip of `cells` 16 x 16 images of one colour, with a magenta corner.
-void SaveStrip(const std::string& path, int cells, QColor colour, int height = 16)
+// A bitmap of `cells` 16 x 16 images of one colour (of `width` pixels when
+// given), each with a magenta corner.
+std::string Strip(const std::string& path, int cells, QColor colour, int height = 16, int width = 0)
 {
-    QImage image(cells * 16, height, QImage::Format_RGB32);
+    QImage image(width ? width : cells * 16, height, QImage::Format_RGB32);
     image.fill(colour);
     for (int i = 0; i < cells; ++i)
         image.setPixelColor(i * 16, 0, QColor(255, 0, 255));
-    ASSERT_TRUE(image.save(QString::fromStdString(path), "BMP"));
+    image.save(QString::fromStdString(path), "BMP");
+    return testenv::ReadFile(path);
 }
 
 // A bitmap header declaring 60000 x 60000 pixels, with almost no data.
@@ -30,25 +33,23 @@ std::string HugeBitmapHeader()
             out += char((v >> (8 * i)) & 0xFF);
         return out;
     };
-    return "BM" + le(54 + 64, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(60000, 4) + le(60000, 4) + le(1, 2)
-        + le(24, 2) + le(0, 4) + le(0, 4) + le(2835, 4) + le(2835, 4) + le(0, 4) + le(0, 4) + std::string(64, '\x7f');
+    return "BM" + le(118, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(60000, 4) + le(60000, 4) + le(1, 2) + le(24, 2)
+        + std::string(24, '\0') + std::string(64, '\x7f');
 }
 
 } // namespace
 
-TEST(ImageStrip, BadFilesFallBackToTheBuiltInStripAndShortOnesAreCompleted)
+TEST(ImageStrip, BadFilesGiveTheBuiltInStripAndShortOnesAreCompleted)
 {
     testenv::ScopedHome home;
-    const std::string builtin = home.file("builtin.bmp");
-    SaveStrip(builtin, 4, Qt::blue);
+    const QString builtin = QString::fromStdString(home.file("builtin.bmp"));
+    Strip(builtin.toStdString(), 4, Qt::blue);
     const std::string path = home.file("nb.bmp");
-    SaveStrip(path, 4, Qt::red);
-    const std::string valid = testenv::ReadFile(path);
-
+    const std::string valid = Strip(path, 4, Qt::red);
     struct Case {
         const char* name;
-        std::string bytes; // nothing written when "missing"
-        int fromFile;
+        std::string bytes;
+        int fromFile; // cells taken from the file, the rest are built in
     };
     const Case cases[] = {
         {"missing", {}, 0},
@@ -56,6 +57,10 @@ TEST(ImageStrip, BadFilesFallBackToTheBuiltInStripAndShortOnesAreCompleted)
         {"truncated", valid.substr(0, 60), 0},
         {"declares 60000 x 60000", HugeBitmapHeader(), 0},
         {"not an image", std::string(4000, 'x'), 0},
+        {"8 pixels wide", Strip(path, 0, Qt::red, 16, 8), 0},
+        {"two cells", Strip(path, 2, Qt::red), 2},
+        {"six cells", Strip(path, 6, Qt::red), 4},
+        {"32 pixels high", Strip(path, 4, Qt::red, 32), 4},
     };
     for (const Case& c : cases) {
         std::remove(path.c_str());
@@ -63,36 +68,15 @@ TEST(ImageStrip, BadFilesFallBackToTheBuiltInStripAndShortOnesAreCompleted)
             testenv::WriteFile(path, c.bytes);
         QElapsedTimer timer;
         timer.start();
-        const std::vector<QPixmap> cells = LoadImageStrip(path, QString::fromStdString(builtin), 4);
+        const std::vector<QPixmap> cells = LoadImageStrip(path, builtin, 4);
         EXPECT_LT(timer.elapsed(), 1000) << c.name;
         ASSERT_EQ(cells.size(), 4u) << c.name;
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(cells[size_t(i)].toImage().pixelColor(8, 8), i < c.fromFile ? QColor(Qt::red) : QColor(Qt::blue))
-                << c.name << " cell " << i;
-    }
-
-    struct Shape {
-        int cells;
-        int height;
-        int fromFile;
-    };
-    for (const Shape s : {Shape{2, 16, 2}, Shape{6, 16, 4}, Shape{4, 32, 4}, Shape{0, 16, 0}}) {
-        std::remove(path.c_str());
-        if (s.cells == 0) {
-            QImage narrow(8, 16, QImage::Format_RGB32);
-            narrow.fill(Qt::red);
-            narrow.save(QString::fromStdString(path), "BMP");
-        } else {
-            SaveStrip(path, s.cells, Qt::red, s.height);
-        }
-        const std::vector<QPixmap> cells = LoadImageStrip(path, QString::fromStdString(builtin), 4);
         for (int i = 0; i < 4; ++i) {
             const QImage image = cells[size_t(i)].toImage();
-            EXPECT_EQ(image.size(), QSize(16, 16));
-            EXPECT_EQ(image.pixelColor(8, 8), i < s.fromFile ? QColor(Qt::red) : QColor(Qt::blue))
-                << s.cells << " cells, cell " << i;
-            // Magenta is transparent.
-            EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);
+            EXPECT_EQ(image.size(), QSize(16, 16)) << c.name;
+            EXPECT_EQ(image.pixelColor(8, 8), i < c.fromFile ? QColor(Qt::red) : QColor(Qt::blue))
+                << c.name << ", cell " << i;
+            EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0) << c.name << ": magenta is transparent";
         }
     }
 }

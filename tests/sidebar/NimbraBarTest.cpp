@@ -97,7 +97,7 @@ TEST_F(NimbraBarTest, StoredSizesTakeTheirMinimumsAndAreClampedToTheWindowAtUse)
     };
     const Case cases[] = {
         {"10", 33, 33},  {"-5", 33, 33},   {"0", 33, 33},        {"abc", 200, 200},
-        {"", 200, 200}, {"260", 260, 260}, {"2147483647", 0, 0},
+        {"", 200, 200}, {"260", 260, 260}, {"700", 700, 700}, {"2147483647", 0, 0},
     };
     for (const Case& c : cases) {
         Restart([&] {
