@@ -58,16 +58,40 @@ bool IsEnter(const QKeyEvent* key)
     return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
 }
 
-// Titles are shown on one line, cut as the menu cuts them.
+// Titles are shown on one line, cut as the menu cuts them (a text of no
+// more bytes than the limit is never wider).
 QString ItemText(const std::string& text)
 {
-    QString shown = ToQ(BookmarkMenuText(text, false, 0));
-    for (QChar& c : shown) {
-        if (c == u'\n' || c == u'\r' || c == u'\t')
-            c = u' ';
+    QString shown = ToQ(text.size() > size_t(kMaxBookmarkTextWidth) ? BookmarkMenuText(text, false, 0) : text);
+    if (text.find_first_of("\n\r\t") != std::string::npos) {
+        for (QChar& c : shown) {
+            if (c == u'\n' || c == u'\r' || c == u'\t')
+                c = u' ';
+        }
     }
     return shown;
 }
+
+// An item keeps its link number (-1 for a folder) and takes its image from
+// the tree, so a large tree holds one text per item and nothing more.
+class CBookmarkItem : public QTreeWidgetItem {
+public:
+    CBookmarkItem(const QString& text, int number) : m_nNumber(number) { setText(0, text); }
+
+    QVariant data(int column, int role) const override
+    {
+        if (column == 0 && role == Qt::UserRole)
+            return m_nNumber;
+        if (column == 0 && role == Qt::DecorationRole) {
+            if (const auto* tree = static_cast<const CBookmarkTree*>(treeWidget()))
+                return tree->Icon(m_nNumber);
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+
+private:
+    int m_nNumber;
+};
 
 // Each line of a tip as a paragraph of its own, so that direction marks in
 // a title cannot run on into the URL; the text is never read as markup.
@@ -118,10 +142,7 @@ CBookmarkTree::CBookmarkTree(IBookmarkTreeHost& host, QWidget* parent) : QTreeWi
 QTreeWidgetItem* CBookmarkTree::NewItem(QTreeWidgetItem* parent, const std::string& text, int number)
 {
     // Filled before it joins the tree, so the model reports one insertion.
-    auto* item = new QTreeWidgetItem;
-    item->setText(0, ItemText(text));
-    item->setIcon(0, number < 0 ? m_folderIcon : m_bookmarkIcon);
-    item->setData(0, Qt::UserRole, number);
+    auto* item = new CBookmarkItem(ItemText(text), number);
     if (parent)
         parent->addChild(item);
     else

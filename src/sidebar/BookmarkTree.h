@@ -77,6 +77,8 @@ public:
     QTreeWidgetItem* Root() const { return topLevelItem(0); }
     QTreeWidgetItem* Selected() const;
     static int LinkNumber(const QTreeWidgetItem* item);
+    // The image of a folder (number -1) or a link.
+    const QIcon& Icon(int number) const { return number < 0 ? m_folderIcon : m_bookmarkIcon; }
     static bool IsFolder(const QTreeWidgetItem* item) { return LinkNumber(item) < 0; }
     // The item's URL from the table; empty for folders and numbers outside it.
     std::string UrlOf(const QTreeWidgetItem* item) const;
