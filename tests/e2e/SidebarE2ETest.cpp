@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidgetItem>
+#include <atomic>
 #include <thread>
 
 using namespace nimbra;
@@ -83,7 +84,13 @@ TEST_F(SidebarE2E, TreeOpensPagesAndKeysSwitchTheBar)
     Tree()->RunCommand(CBookmarkTree::ID_TREE_OPEN_FOLDER);
     EXPECT_TRUE(SpinUntil([&] { return Requests("/f1") == 1 && Requests("/f2") == 1; }, kLoadMs));
     EXPECT_EQ(m_frame->TabCount(), 4);
-    SpinUntil([] { return false; }, 500);
+    // Once every tab is idle, nothing more is on its way.
+    EXPECT_TRUE(SpinUntil([&] {
+        for (CNimbraView* view : m_frame->Views())
+            if (view->Browser()->Busy())
+                return false;
+        return true;
+    }, kLoadMs));
     EXPECT_EQ(Requests("/s1") + Requests("/s2") + Requests("/s3"), 0);
     EXPECT_EQ(Requests("/a"), 2);
 
@@ -100,10 +107,12 @@ TEST_F(SidebarE2E, TreeOpensPagesAndKeysSwitchTheBar)
     // The editor's reload message after the file changed shows the new link.
     WriteBookmarkFile(m_app->BookmarkPath(), B::Folder({}, {B::Link("New", Url("/new"))}));
     const QString dir = ToQ(DataDirectory());
-    std::thread sender(
-        [dir] { ipc::SendWindowMessage(ipc::kBrowserClass, dir, {ipc::WM_USER_BOOKMARK_MENU_RELOAD, 0, {}}); });
-    EXPECT_TRUE(SpinUntil([&] { return Item("New") != nullptr; }, 10000));
-    SpinUntil([&] { return false; }, 200);
+    std::atomic<bool> answered = false;
+    std::thread sender([dir, &answered] {
+        ipc::SendWindowMessage(ipc::kBrowserClass, dir, {ipc::WM_USER_BOOKMARK_MENU_RELOAD, 0, {}});
+        answered = true;
+    });
+    EXPECT_TRUE(SpinUntil([&] { return Item("New") != nullptr && answered; }, 10000));
     sender.join();
     EXPECT_EQ(Item("A"), nullptr);
 }

@@ -135,7 +135,10 @@ TEST_F(BookmarkTreeTest, ClicksOpenOnlyOnTheLabelOrIcon)
         EXPECT_EQ(NewTabs(), c.newTabs) << "case " << n;
         // After opening, the keyboard focus goes to the page.
         const bool opened = c.active != start || !c.newTabs.empty();
-        SpinUntil([&] { return m_frame->focusWidget() != Tree(); }, opened ? 2000 : 50);
+        if (opened)
+            SpinUntil([&] { return m_frame->focusWidget() != Tree(); }, 2000);
+        else
+            QCoreApplication::processEvents();
         EXPECT_EQ(m_frame->focusWidget() != Tree(), opened) << "case " << n;
     }
 
