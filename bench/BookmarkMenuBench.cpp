@@ -1,11 +1,14 @@
 // Reading a bookmark file of 20,000 links in 1,000 folders and rebuilding the
-// bookmark menu, a tree and the link bar from it, as a reload does.
+// bookmark menu, a tree and the link bar from it, as a reload does; the side
+// bar's bookmark tree beside a plain tree widget; opening and closing all of
+// its folders.
 #include "bookmarks/BookmarkFile.h"
 
 #include "BookmarkTree.h"
 #include "bookmarks/BookmarkLinkBar.h"
 #include "bookmarks/BookmarkMenu.h"
 #include "platform/Text.h"
+#include "sidebar/BookmarkTree.h"
 
 #include <QAction>
 #include <QApplication>
@@ -52,6 +55,28 @@ private:
     QTreeWidgetItem* m_root = nullptr;
 };
 
+// The side bar's tree with nothing around it.
+class CBenchTreeHost : public nimbra::IBookmarkTreeHost {
+public:
+    const std::vector<std::string>& Urls() const override { return m_urls; }
+    void Navigate(const std::string&) override {}
+    void OpenNewTab(const std::string&) override {}
+    void SetStatusText(const std::string&) override {}
+    void FocusView() override {}
+    void SaveClickOpenNew(int) override {}
+
+private:
+    std::vector<std::string> m_urls;
+};
+
+class CSideBarTree : public nimbra::CBookmarkTree {
+public:
+    CSideBarTree() : CBookmarkTree(m_host) {}
+
+private:
+    CBenchTreeHost m_host;
+};
+
 long ResidentKiB()
 {
     std::ifstream statm("/proc/self/statm");
@@ -72,13 +97,14 @@ Fixture& Data()
     return fixture;
 }
 
+template <class Tree>
 void BM_ReloadMenuTreeAndLinkBar(benchmark::State& state)
 {
     QMenu menu;
     for (int i = 0; i < nimbra::kBookmarkFixedItems - 1; ++i)
         menu.addAction(QStringLiteral("fixed"));
     menu.addSeparator();
-    CTreeWidgetTarget tree;
+    Tree tree;
     nimbra::CBookmarkLinkBar linkBar([](int) {});
     nimbra::CBookmarkMenu bookmarks([](int) {});
     bookmarks.SetTree(&tree);
@@ -96,7 +122,56 @@ void BM_ReloadMenuTreeAndLinkBar(benchmark::State& state)
     state.counters["resident_MiB"] = double(ResidentKiB()) / 1024;
     state.counters["growth_MiB"] = double(ResidentKiB() - before) / 1024;
 }
-BENCHMARK(BM_ReloadMenuTreeAndLinkBar)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_TEMPLATE(BM_ReloadMenuTreeAndLinkBar, CTreeWidgetTarget)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_TEMPLATE(BM_ReloadMenuTreeAndLinkBar, CSideBarTree)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The tree part alone, filled in file order as the bookmark pass fills it.
+void Fill(nimbra::IBookmarkTree& tree, const BookmarkItem& folder, nimbra::IBookmarkTree::Item parent, int& number)
+{
+    for (const BookmarkItem& child : folder.items) {
+        if (child.IsLink())
+            tree.AddLink(parent, child.title, number++);
+        else if (child.IsFolder())
+            Fill(tree, child, tree.AddFolder(parent, child.title), number);
+    }
+}
+
+template <class Tree>
+void BM_FillTree(benchmark::State& state)
+{
+    const std::optional<BookmarkItem> root = nimbra::ReadBookmarkFile(Data().path, nimbra::BookmarkReader::Browser);
+    Tree tree;
+    for (auto _ : state) {
+        int number = 0;
+        Fill(tree, *root, tree.ResetRoot(), number);
+        tree.ExpandAndSelectRoot();
+    }
+}
+BENCHMARK_TEMPLATE(BM_FillTree, CTreeWidgetTarget)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_TEMPLATE(BM_FillTree, CSideBarTree)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// "すべてのフォルダを開く" and "すべてのフォルダを閉じる" on the filled tree.
+void BM_ExpandCollapseAll(benchmark::State& state)
+{
+    const std::optional<BookmarkItem> root = nimbra::ReadBookmarkFile(Data().path, nimbra::BookmarkReader::Browser);
+    CSideBarTree tree;
+    nimbra::CBookmarkMenu bookmarks([](int) {});
+    bookmarks.SetTree(&tree);
+    QMenu menu;
+    bookmarks.Rebuild(&menu, *root, {false, 20});
+    const int command = state.range(0) ? nimbra::CBookmarkTree::ID_TREE_EXPAND_ALL
+                                       : nimbra::CBookmarkTree::ID_TREE_COLLAPSE_ALL;
+    const int other = state.range(0) ? nimbra::CBookmarkTree::ID_TREE_COLLAPSE_ALL
+                                     : nimbra::CBookmarkTree::ID_TREE_EXPAND_ALL;
+    for (auto _ : state) {
+        state.PauseTiming();
+        tree.RunCommand(other);
+        state.ResumeTiming();
+        tree.RunCommand(command);
+    }
+    state.SetLabel(state.range(0) ? "expand all" : "collapse all");
+}
+BENCHMARK(BM_ExpandCollapseAll)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // The menu part alone (no tree, no link bar).
 void BM_RebuildMenuOnly(benchmark::State& state)

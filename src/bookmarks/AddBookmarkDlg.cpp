@@ -85,11 +85,7 @@ CAddBookmarkDlg::CAddBookmarkDlg(QWidget* parent, std::string path, const std::s
     connect(m_pTree, &QTreeWidget::itemClicked, this,
             [](QTreeWidgetItem* item) { item->setExpanded(!item->isExpanded()); });
 
-    // Closed folder, and the open folder while selected.
-    const SBookmarkImages images = LoadBookmarkImages();
-    m_folderIcon = images.closedFolder;
-    for (const QSize& size : images.openFolder.availableSizes())
-        m_folderIcon.addPixmap(images.openFolder.pixmap(size), QIcon::Selected);
+    m_folderIcon = LoadBookmarkImages().FolderIcon();
 
     ReadStructure();
     resize(360, 400);

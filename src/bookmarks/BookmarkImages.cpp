@@ -1,36 +1,22 @@
 #include "bookmarks/BookmarkImages.h"
 
+#include "platform/ImageStrip.h"
 #include "platform/Paths.h"
-#include "platform/Text.h"
-
-#include <QApplication>
-#include <QBitmap>
-#include <QPixmap>
-#include <QStyle>
 
 namespace nimbra {
 
-namespace {
-
-constexpr int kImageSize = 16;
-
-QIcon Cell(const QPixmap& strip, int index)
+QIcon SBookmarkImages::FolderIcon() const
 {
-    return QIcon(strip.copy(index * kImageSize, 0, kImageSize, kImageSize));
+    QIcon icon = closedFolder;
+    for (const QSize& size : openFolder.availableSizes())
+        icon.addPixmap(openFolder.pixmap(size), QIcon::Selected);
+    return icon;
 }
-
-} // namespace
 
 SBookmarkImages LoadBookmarkImages()
 {
-    QPixmap strip(ToQ(DataFile("res/bk.bmp")));
-    if (!strip.isNull() && strip.width() >= 3 * kImageSize && strip.height() >= kImageSize) {
-        strip.setMask(strip.createMaskFromColor(QColor(255, 0, 255)));
-        return {Cell(strip, 0), Cell(strip, 1), Cell(strip, 2)};
-    }
-    QStyle* style = QApplication::style();
-    return {style->standardIcon(QStyle::SP_DirClosedIcon), style->standardIcon(QStyle::SP_DirOpenIcon),
-            style->standardIcon(QStyle::SP_FileLinkIcon)};
+    const std::vector<QPixmap> cells = LoadImageStrip(DataFile("res/bk.bmp"), QStringLiteral(":/bk.bmp"), 3);
+    return {QIcon(cells[0]), QIcon(cells[1]), QIcon(cells[2])};
 }
 
 } // namespace nimbra

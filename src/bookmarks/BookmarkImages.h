@@ -11,6 +11,9 @@ struct SBookmarkImages {
     QIcon closedFolder;
     QIcon openFolder;
     QIcon bookmark;
+
+    // The closed folder, shown open while its item is selected.
+    QIcon FolderIcon() const;
 };
 SBookmarkImages LoadBookmarkImages();
 

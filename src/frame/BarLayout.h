@@ -59,6 +59,8 @@ public:
     // A docking mode changed: the file goes, and this run does not write it
     // again, so the next start has the built-in layout.
     void Reset();
+    // True after Reset: nothing of the layout is written at this exit.
+    bool IsReset() const { return m_bReset; }
 
 private:
     std::string m_path;

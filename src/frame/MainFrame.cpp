@@ -20,6 +20,7 @@
 #include "session/ListFile.h"
 #include "session/OpenTabsLog.h"
 #include "session/SessionCommands.h"
+#include "sidebar/SidebarCommands.h"
 #include "tools/ToolsCommands.h"
 #include "view/NimbraDoc.h"
 #include "view/NimbraView.h"
@@ -86,14 +87,14 @@ bool CMainFrame::Create()
     CreateAddressBar();
     m_pViewManager->CreateBar(m_settings.TabBarDockingMode == 1);
 
-    // 4. The bar layout, the status bar.
+    // 4. The side bar, the bar layout, the status bar.
+    CreateSideBar();
     LoadBarLayout();
     m_pStatusBar = new CNimbraStatusBar(this);
     setStatusBar(m_pStatusBar);
 
-    // 5. The closed-window count; the side bar.
+    // 5. The closed-window count.
     m_nCWC = m_settings.CWC;
-    CreateSideBar();
 
     // 6. The settings. The user agent and the cookie policy go to the
     // engine's profile when the first tab makes it.
@@ -156,6 +157,7 @@ void CMainFrame::ReloadSettings()
     m_pViewManager->ApplySettings(m_settings);
     if (m_pWindow)
         m_pWindow->OnSettingsReloaded();
+    ApplyNimbraBarSettings(*this);
 }
 
 void CMainFrame::CreateMenus()
@@ -180,11 +182,12 @@ void CMainFrame::LoadBarLayout()
 {
     m_pWindow = new CWindowCommands(*this);
     m_pWindow->LoadBarState();
+    LoadNimbraBarState(*this);
 }
 
 void CMainFrame::CreateSideBar()
 {
-    // The side bar is not part of this window yet.
+    CreateNimbraBar(*this);
 }
 
 void CMainFrame::SetUpProxyMenu()
@@ -401,6 +404,8 @@ qint64 CMainFrame::OnCopyData(const ipc::Message& message)
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Wheel)
+        return FilterNimbraBarWheel(*this, watched, event);
     // Keys for the browser that a page must not take: Ctrl+Tab switches
     // tabs, F5 does nothing in a locked tab.
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
@@ -449,7 +454,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     SaveSessionAtExit(*this);
     m_pWindow->SavePlacement();
     m_blockedLists.Clear();
-    m_pWindow->SaveBarState();
+    if (m_pWindow->SaveBarState())
+        SaveNimbraBarState(*this);
     if (m_settings.MainExitEditClose != 0 && ipc::FindWindow(ipc::kEditorClass, ToQ(DataDirectory()))) {
         const QString dir = ToQ(DataDirectory());
         ipc::SendWindowMessage(ipc::kEditorClass, dir, {ipc::WM_USER + 0x2F, 0, {}});

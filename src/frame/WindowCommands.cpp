@@ -187,11 +187,12 @@ void CWindowCommands::SavePlacement()
     Settings().WriteString(EKey::WindowPos, FormatWindowPlacement(placement));
 }
 
-void CWindowCommands::SaveBarState()
+bool CWindowCommands::SaveBarState()
 {
     if (m_pFullScreen->IsOn())
         m_pFullScreen->RestoreBars();
     m_barState.SaveBarState(m_bands);
+    return !m_barState.IsReset();
 }
 
 void CWindowCommands::OnExit()

@@ -48,7 +48,8 @@ public:
     // Exit steps, in this order: FullScreenMode and WindowPos (the frame is
     // hidden), the bar layout, then the tray and the hot key released.
     void SavePlacement();
-    void SaveBarState();
+    // False when the layout file was reset: then no bar writes its state.
+    bool SaveBarState();
     void OnExit();
 
     CToolBarBands& Bands() { return m_bands; }

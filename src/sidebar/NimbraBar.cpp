@@ -1,0 +1,165 @@
+#include "sidebar/NimbraBar.h"
+
+#include "platform/ImageStrip.h"
+#include "platform/Paths.h"
+
+#include <QAbstractScrollArea>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QWheelEvent>
+
+namespace nimbra {
+
+namespace {
+
+constexpr const char* kLabels[kNimbraBarPaneCount] = {"ブックマーク", "履歴", "履歴検索", "Web検索"};
+constexpr int kNotch = 120;
+constexpr int kLinesPerNotch = 3;
+
+// A tab row that may be narrower than its tabs: it scrolls them.
+class CNarrowTabBar : public QTabBar {
+public:
+    using QTabBar::QTabBar;
+    QSize minimumSizeHint() const override { return QSize(1, QTabBar::minimumSizeHint().height()); }
+};
+
+// Whole notches in `accumulated` after adding `delta`; the rest stays.
+int TakeNotches(int& accumulated, int delta)
+{
+    accumulated += delta;
+    const int notches = accumulated / kNotch;
+    accumulated -= notches * kNotch;
+    return notches;
+}
+
+bool IsWithin(const QWidget* outer, const QObject* object)
+{
+    const auto* widget = qobject_cast<const QWidget*>(object);
+    return widget && (widget == outer || outer->isAncestorOf(widget));
+}
+
+} // namespace
+
+// --- CNimbraBarTab ----------------------------------------------------------
+
+CNimbraBarTab::CNimbraBarTab(const NimbraBarPanes& panes, const std::vector<QPixmap>& icons, QWidget* parent)
+    : QTabWidget(parent), m_panes(panes)
+{
+    setTabBar(new CNarrowTabBar(this));
+    tabBar()->setFocusPolicy(Qt::NoFocus);
+    tabBar()->setUsesScrollButtons(true);
+    tabBar()->setExpanding(false);
+    tabBar()->setElideMode(Qt::ElideNone);
+    QTabWidget::setTabPosition(QTabWidget::South);
+    setIconSize(QSize(16, 16));
+    // The bar may be narrowed to its minimum; the pages follow.
+    setMinimumSize(1, 1);
+    for (int i = 0; i < kNimbraBarPaneCount; ++i) {
+        QWidget* page = m_panes[size_t(i)]->Widget();
+        page->setMinimumSize(1, 1);
+        addTab(page, i < int(icons.size()) ? QIcon(icons[size_t(i)]) : QIcon(), QString());
+        setTabToolTip(i, Label(i));
+    }
+    connect(this, &QTabWidget::currentChanged, this, &CNimbraBarTab::OnPaneSwitch);
+    OnPaneSwitch(currentIndex());
+}
+
+int CNimbraBarTab::ValidPane(int index)
+{
+    return index >= 0 && index < kNimbraBarPaneCount ? index : 0;
+}
+
+QString CNimbraBarTab::Label(int index)
+{
+    return QString::fromUtf8(kLabels[ValidPane(index)]);
+}
+
+INimbraBarPane* CNimbraBarTab::Pane(int index) const
+{
+    return m_panes[size_t(ValidPane(index))];
+}
+
+void CNimbraBarTab::SelectPane(int index)
+{
+    index = ValidPane(index);
+    if (index == currentIndex())
+        OnPaneSwitch(index);
+    else
+        setCurrentIndex(index);
+}
+
+QWidget* CNimbraBarTab::CurrentFocusTarget() const
+{
+    return Pane(m_nSelected)->FocusTarget();
+}
+
+void CNimbraBarTab::OnPaneSwitch(int index)
+{
+    if (index < 0)
+        return;
+    m_nSelected = index;
+    INimbraBarPane* pane = Pane(index);
+    setFocusProxy(pane->FocusTarget());
+    pane->OnActivate();
+}
+
+void CNimbraBarTab::SetTabPosition(bool top)
+{
+    QTabWidget::setTabPosition(top ? QTabWidget::North : QTabWidget::South);
+}
+
+void CNimbraBarTab::SetTabText(bool on)
+{
+    if (on == m_bTabText)
+        return;
+    m_bTabText = on;
+    for (int i = 0; i < count(); ++i)
+        setTabText(i, on ? Label(i) : QString());
+}
+
+// --- CNimbraBar -------------------------------------------------------------
+
+CNimbraBar::CNimbraBar(QMainWindow* window, const NimbraBarPanes& panes, int selected)
+    : CSizingControlBarG(QString::fromLatin1(kNimbraBarTitle), window, kNimbraBarId)
+{
+    setObjectName(QStringLiteral("NimbraBar"));
+    const std::vector<QPixmap> icons =
+        LoadImageStrip(DataFile("res/nb.bmp"), QStringLiteral(":/nb.bmp"), kNimbraBarPaneCount);
+    m_pTab = new CNimbraBarTab(panes, icons, this);
+    setWidget(m_pTab);
+    m_pTab->SelectPane(selected);
+}
+
+bool CNimbraBar::OnWheel(QObject* receiver, QWheelEvent* event)
+{
+    const int delta = event->angleDelta().y();
+    if (!isVisible() || delta == 0)
+        return false;
+    if (IsWithin(m_pTab->tabBar(), receiver)) {
+        // Towards the user (a negative delta) is the next pane.
+        for (int n = TakeNotches(m_nTabWheel, delta); n != 0; n += n < 0 ? 1 : -1) {
+            const int step = n < 0 ? 1 : kNimbraBarPaneCount - 1;
+            SelectPane((SelectedPane() + step) % kNimbraBarPaneCount);
+        }
+        return true;
+    }
+    QWidget* target = CurrentFocusTarget();
+    if (!target || !IsWithin(target, receiver) || !rect().contains(mapFromGlobal(event->globalPosition().toPoint())))
+        return false;
+    const int notches = TakeNotches(m_nPaneWheel, delta);
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(target)) {
+        const auto action = notches < 0 ? QAbstractSlider::SliderSingleStepAdd : QAbstractSlider::SliderSingleStepSub;
+        for (int i = 0; i < std::abs(notches) * kLinesPerNotch; ++i)
+            area->verticalScrollBar()->triggerAction(action);
+    }
+    return true;
+}
+
+// --- CPlaceholderPane -------------------------------------------------------
+
+CPlaceholderPane::CPlaceholderPane(QWidget* parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+} // namespace nimbra

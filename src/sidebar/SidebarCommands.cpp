@@ -1,0 +1,190 @@
+#include "sidebar/SidebarCommands.h"
+
+#include "app/NimbraApp.h"
+#include "bars/AddressCombo.h"
+#include "bars/StatusBar.h"
+#include "bookmarks/BookmarkCommands.h"
+#include "frame/BarLayout.h"
+#include "frame/CommandIds.h"
+#include "frame/CommandRouter.h"
+#include "frame/MainFrame.h"
+#include "platform/Text.h"
+#include "sidebar/NimbraBar.h"
+
+#include <QFileInfo>
+#include <QWheelEvent>
+
+namespace nimbra {
+
+namespace {
+
+constexpr int kPaneCommands[kNimbraBarPaneCount] = {ID_NB_BOOKMARK, ID_NB_HISTORY, ID_NB_HISTORY_SEARCH,
+                                                   ID_NB_WEB_SEARCH};
+
+} // namespace
+
+CSidebarCommands::CSidebarCommands(CMainFrame& frame) : QObject(&frame), m_frame(frame)
+{
+    setObjectName(QStringLiteral("SidebarCommands"));
+    m_pTree = new CBookmarkTree(*this);
+    // Panes 1 to 3 get their content from the history and web search panes.
+    const NimbraBarPanes panes{m_pTree, new CPlaceholderPane, new CPlaceholderPane, new CPlaceholderPane};
+    m_pBar = new CNimbraBar(&frame, panes, CNimbraApp::Instance()->Settings().GetInt(EKey::NimbraBarSelTab));
+    m_pBar->setAllowedAreas(Qt::AllDockWidgetAreas);
+    frame.addDockWidget(Qt::LeftDockWidgetArea, m_pBar);
+    connect(m_pBar, &CSizingControlBar::FocusLeft, &frame, &CMainFrame::PostFocusView);
+    if (CBookmarkCommands* bookmarks = BookmarkCommandsOf(frame))
+        bookmarks->Menu().SetTree(m_pTree);
+    Register();
+}
+
+CSidebarCommands::~CSidebarCommands()
+{
+    // The tree calls back into this object: the bar goes first.
+    delete m_pBar.data();
+}
+
+void CSidebarCommands::Register()
+{
+    CCommandTable& t = m_frame.Router().Table(CCommandRouter::ELevel::Frame);
+    t.SetHandler(ID_NIMBRA_BAR, [this] { ToggleBar(); });
+    t.SetUpdateHandler(ID_NIMBRA_BAR, [this](SCmdUI& ui) { ui.SetCheck(m_pBar->IsBarVisible()); });
+    for (int pane = 0; pane < kNimbraBarPaneCount; ++pane) {
+        t.SetHandler(kPaneCommands[pane], [this, pane] { PaneCommand(pane); });
+        t.SetUpdateHandler(kPaneCommands[pane], [this, pane](SCmdUI& ui) {
+            ui.SetCheck(m_pBar->IsBarVisible() && m_pBar->SelectedPane() == pane);
+        });
+    }
+    t.SetHandler(ID_NB_FOCUS, [this] { FocusPane(); });
+}
+
+void CSidebarCommands::FocusTarget()
+{
+    if (QWidget* target = m_pBar->CurrentFocusTarget())
+        target->setFocus(Qt::OtherFocusReason);
+}
+
+void CSidebarCommands::ToggleBar()
+{
+    if (m_pBar->IsBarVisible()) {
+        m_pBar->hide();
+        m_frame.PostFocusView();
+        return;
+    }
+    m_pBar->show();
+    FocusTarget();
+}
+
+void CSidebarCommands::PaneCommand(int pane)
+{
+    if (m_pBar->IsBarVisible() && m_pBar->SelectedPane() == pane) {
+        m_pBar->HideBar();
+        return;
+    }
+    m_pBar->show();
+    if (m_pBar->SelectedPane() != pane)
+        m_pBar->SelectPane(pane);
+    FocusTarget();
+}
+
+void CSidebarCommands::FocusPane()
+{
+    if (m_pBar->IsBarVisible())
+        FocusTarget();
+}
+
+void CSidebarCommands::ApplySettings()
+{
+    const CFrameSettings& settings = m_frame.FrameSettings();
+    m_pBar->SetTabPosition(settings.NBTabStyleTop != 0);
+    m_pBar->SetTabText(settings.NBTabText != 0);
+    m_pTree->SetOptions({settings.NBLClickOpenNew, settings.NBSetFocusView, settings.InfoTip});
+}
+
+void CSidebarCommands::LoadState()
+{
+    const CSettings state(BarStatePath());
+    m_pBar->LoadState(state, kNimbraBarProfile);
+}
+
+void CSidebarCommands::SaveState()
+{
+    CSettings state(BarStatePath());
+    m_pBar->SaveState(state, kNimbraBarProfile);
+    CNimbraApp::Instance()->Settings().WriteInt(EKey::NimbraBarSelTab, m_pBar->SelectedPane());
+}
+
+bool CSidebarCommands::FilterWheel(QObject* watched, QEvent* event)
+{
+    return event->type() == QEvent::Wheel && m_pBar->OnWheel(watched, static_cast<QWheelEvent*>(event));
+}
+
+const std::vector<std::string>& CSidebarCommands::Urls() const
+{
+    static const std::vector<std::string> none;
+    CBookmarkCommands* bookmarks = BookmarkCommandsOf(m_frame);
+    return bookmarks ? bookmarks->Menu().Urls() : none;
+}
+
+void CSidebarCommands::Navigate(const std::string& url)
+{
+    m_frame.AddressCombo()->Go(url, 0, 0, 0, 0);
+}
+
+void CSidebarCommands::OpenNewTab(const std::string& url)
+{
+    CNimbraApp::Instance()->OpenUrl(url);
+}
+
+void CSidebarCommands::SetStatusText(const std::string& text)
+{
+    if (CNimbraStatusBar* status = m_frame.StatusBar())
+        status->SetStatusText(text);
+}
+
+void CSidebarCommands::FocusView()
+{
+    m_frame.PostFocusView();
+}
+
+void CSidebarCommands::SaveClickOpenNew(int value)
+{
+    CNimbraApp::Instance()->Settings().WriteInt(EKey::NBLClickOpenNew, value);
+    m_frame.FrameSettings().NBLClickOpenNew = value;
+}
+
+void CreateNimbraBar(CMainFrame& frame)
+{
+    new CSidebarCommands(frame);
+}
+
+CSidebarCommands* SidebarCommandsOf(const CMainFrame& frame)
+{
+    return frame.findChild<CSidebarCommands*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+void ApplyNimbraBarSettings(CMainFrame& frame)
+{
+    if (CSidebarCommands* sidebar = SidebarCommandsOf(frame))
+        sidebar->ApplySettings();
+}
+
+void LoadNimbraBarState(CMainFrame& frame)
+{
+    if (CSidebarCommands* sidebar = SidebarCommandsOf(frame))
+        sidebar->LoadState();
+}
+
+void SaveNimbraBarState(CMainFrame& frame)
+{
+    if (CSidebarCommands* sidebar = SidebarCommandsOf(frame))
+        sidebar->SaveState();
+}
+
+bool FilterNimbraBarWheel(CMainFrame& frame, QObject* watched, QEvent* event)
+{
+    CSidebarCommands* sidebar = SidebarCommandsOf(frame);
+    return sidebar && sidebar->FilterWheel(watched, event);
+}
+
+} // namespace nimbra
