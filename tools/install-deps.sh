@@ -11,6 +11,7 @@ packages=(
   xvfb xauth dbus dbus-x11 libglib2.0-bin x11-utils x11-apps imagemagick
   fonts-noto-cjk
   libxcb1-dev libxcb-keysyms1-dev
+  librsvg2-bin desktop-file-utils dpkg-dev file
 )
 
 missing=()

@@ -23,7 +23,7 @@ QIcon Cell(const QPixmap& strip, int index)
 
 SBookmarkImages LoadBookmarkImages()
 {
-    QPixmap strip(ToQ(DataFile("res/bk.bmp")));
+    QPixmap strip(ToQ(ResourceFile("bk.bmp")));
     if (!strip.isNull() && strip.width() >= 3 * kImageSize && strip.height() >= kImageSize) {
         strip.setMask(strip.createMaskFromColor(QColor(255, 0, 255)));
         return {Cell(strip, 0), Cell(strip, 1), Cell(strip, 2)};

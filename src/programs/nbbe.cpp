@@ -1,3 +1,5 @@
+#include "app/CommandLine.h"
+
 #include <QApplication>
 #include <QMainWindow>
 
@@ -6,6 +8,9 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Nimbra Browser [Bookmark Editor]"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("nbbe"));
+    if (!nimbra::OpenDataDirectory("nbbe"))
+        return 1;
 
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Nimbra Browser [Bookmark Editor]"));
