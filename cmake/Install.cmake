@@ -50,9 +50,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What the linker does not show: the engine's helper process, the plugins
-# loaded at run time, Japanese fonts and Qt's translations, the icon theme and
-# the desktop tools the browser calls.
+# What the linker does not show: the plugins loaded at run time (platforms,
+# SVG icons, SQLite for the history database), Japanese fonts and Qt's
+# translations, the icon theme and the desktop tools the browser calls.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libqt6webenginecore6-bin, qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite, fonts-noto-cjk, qt6-translations-l10n, hicolor-icon-theme, xdg-utils")
+  "qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite, fonts-noto-cjk, qt6-translations-l10n, hicolor-icon-theme, xdg-utils")
 include(CPack)
