@@ -134,7 +134,6 @@ TEST_F(Install, DataDirectoryRule)
     } cases[] = {
         {"installed", Installed("nimbrab"), user + "/data", {}, user + "/data/nimbra-browser"},
         {"installed, no XDG_DATA_HOME", Installed("nimbrab"), "-", {}, user + "/home/.local/share/nimbra-browser"},
-        {"installed, relative XDG_DATA_HOME", Installed("nimbrab"), "data", {}, user + "/home/.local/share/nimbra-browser"},
         {"installed, NIMBRA_HOME", Installed("nimbrab"), user + "/data", user + "/chosen", user + "/chosen"},
         {"build tree: portable", qEnvironmentVariable("NIMBRA_BIN_DIR") + "/nimbrab", user + "/data", {},
          QFileInfo(qEnvironmentVariable("NIMBRA_BIN_DIR")).canonicalFilePath()},

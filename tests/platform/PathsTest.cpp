@@ -18,20 +18,18 @@ TEST(Paths, ChooseDataDirectory)
     const std::string user = top + "data/nimbra-browser";
     const std::string fallback = top + "home/.local/share/nimbra-browser";
     struct Case {
-        std::string programDir, nimbraHome, xdgDataHome;
+        std::string programDir, xdgDataHome;
         std::string path;
         EDataDirSource source;
     } cases[] = {
-        {top + "portable", top + "elsewhere", top + "data", top + "elsewhere", EDataDirSource::Environment},
-        {top + "portable", "", top + "data", top + "portable", EDataDirSource::Program},
+        {top + "portable", top + "data", top + "portable", EDataDirSource::Program},
         // An installation is never written, not even with a nimbrab.ini.
-        {top + "prefix/bin", "", top + "data", user, EDataDirSource::User},
-        {"/usr/local/bin", "", top + "data", user, EDataDirSource::User},
-        {"/usr/local/bin", "", "", fallback, EDataDirSource::User},
-        {"/usr/local/bin", "", "relative", fallback, EDataDirSource::User},
+        {top + "prefix/bin", top + "data", user, EDataDirSource::User},
+        {"/usr/local/bin", top + "data", user, EDataDirSource::User},
+        {"/usr/local/bin", "relative", fallback, EDataDirSource::User},
     };
     for (const Case& c : cases) {
-        const SDataDirectory dir = ChooseDataDirectory(c.programDir, c.nimbraHome, c.xdgDataHome, top + "home");
+        const SDataDirectory dir = ChooseDataDirectory(c.programDir, "", c.xdgDataHome, top + "home");
         EXPECT_EQ(dir.path, c.path) << c.programDir << " " << c.xdgDataHome;
         EXPECT_EQ(dir.source, c.source) << c.programDir << " " << c.xdgDataHome;
     }
