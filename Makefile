@@ -1,9 +1,12 @@
-# Nimbra Browser: `make run` starts the browser, `make test` runs every test.
+# Nimbra Browser: `make run` starts the browser, `make test` runs every test,
+# `make install` installs (PREFIX, DESTDIR), `make deb` builds the Debian package.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 URL ?=
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench install deb clean
 
 all: build
 
@@ -24,6 +27,14 @@ run: build
 
 test: build
 	@bash tools/test.sh $(BUILD)
+
+# make install PREFIX=/usr DESTDIR=/tmp/stage
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The Debian package, in $(BUILD)/.
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: deps
 	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIMBRA_BUILD_BENCH=ON -DNIMBRA_BUILD_TESTS=OFF

@@ -12,6 +12,7 @@ packages=(
   fonts-noto-cjk
   libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   libqt6svg6
+  librsvg2-bin desktop-file-utils dpkg-dev file
 )
 
 missing=()

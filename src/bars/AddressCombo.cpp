@@ -136,7 +136,7 @@ CAddressCombo::CAddressCombo(CMainFrame* mainFrame, QWidget* parent)
     installEventFilter(this);
     view()->installEventFilter(this);
 
-    m_iconStrip = QPixmap(ToQ(DataFile("res/bk.bmp")));
+    m_iconStrip = QPixmap(ToQ(ResourceFile("bk.bmp")));
     if (!m_iconStrip.isNull())
         m_iconStrip.setMask(m_iconStrip.createMaskFromColor(QColor(0xFF, 0x00, 0xFF)));
     m_pIconAction = new QAction(this);

@@ -65,7 +65,7 @@ CTabBarCtrl::CTabBarCtrl(QWidget* parent) : QWidget(parent)
 std::vector<QPixmap> CTabBarCtrl::LoadTabImages()
 {
     QPixmap strip;
-    const std::string path = DataFile("res/ti.bmp");
+    const std::string path = ResourceFile("ti.bmp");
     if (FileExists(path))
         strip.load(ToQ(path));
     if (strip.isNull() || strip.height() <= 0)

@@ -60,7 +60,7 @@ public:
     bool IsMultiLine() const { return m_bMultiLine; }
     // The icon images by index; a null pixmap is no icon.
     void SetImages(std::vector<QPixmap> images);
-    // Icons from the data directory's res/ti.bmp, else the built-in set.
+    // Icons from the resource file ti.bmp, else the built-in set.
     static std::vector<QPixmap> LoadTabImages();
 
     bool IsDragging() const { return m_bDragging; }

@@ -22,7 +22,7 @@ namespace {
 // transparent), else the style's file icon.
 QIcon PageIcon(const QStyle* style)
 {
-    const std::string path = DataFile("res/bk.bmp");
+    const std::string path = ResourceFile("bk.bmp");
     QPixmap strip;
     if (FileExists(path) && strip.load(ToQ(path)) && strip.width() >= 16 && strip.height() >= 16) {
         strip.setMask(strip.createMaskFromColor(QColor(0xFF, 0x00, 0xFF), Qt::MaskInColor));

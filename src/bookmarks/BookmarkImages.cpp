@@ -15,7 +15,7 @@ QIcon SBookmarkImages::FolderIcon() const
 
 SBookmarkImages LoadBookmarkImages()
 {
-    const std::vector<QPixmap> cells = LoadImageStrip(DataFile("res/bk.bmp"), QStringLiteral(":/bk.bmp"), 3);
+    const std::vector<QPixmap> cells = LoadImageStrip(ResourceFile("bk.bmp"), QStringLiteral(":/bk.bmp"), 3);
     return {QIcon(cells[0]), QIcon(cells[1]), QIcon(cells[2])};
 }
 

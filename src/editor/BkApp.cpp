@@ -1,5 +1,6 @@
 #include "editor/BkApp.h"
 
+#include "app/CommandLine.h"
 #include "editor/BkDialogs.h"
 #include "editor/BkMainFrame.h"
 #include "platform/Ipc.h"
@@ -18,6 +19,9 @@ int RunEditor(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(CBkMainFrame::kTitle));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("nbbe"));
+    if (!OpenDataDirectory("nbbe"))
+        return 1;
     // Qt's own dialogs in Japanese.
     QTranslator translator;
     if (translator.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),

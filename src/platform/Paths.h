@@ -4,15 +4,50 @@
 
 namespace nimbra {
 
-// The folder holding the settings and side files: $NIMBRA_HOME when set,
-// otherwise the folder of the running program.
+// Where the data directory comes from.
+enum class EDataDirSource {
+    Environment, // $NIMBRA_HOME
+    Program,     // the program's own folder (portable, and the build tree)
+    User,        // $XDG_DATA_HOME/nimbra-browser
+};
+
+struct SDataDirectory {
+    std::string path;
+    EDataDirSource source = EDataDirSource::Program;
+};
+
+// The data directory for a program in `programDir` with these environment
+// values (empty = unset): `nimbraHome`; else the program's folder when it
+// holds a nimbrab.ini or is writable, unless it is an installation; else
+// `xdgDataHome`/nimbra-browser, with ~/.local/share for a missing or
+// relative `xdgDataHome`. Looks at the file system, changes nothing.
+SDataDirectory ChooseDataDirectory(const std::string& programDir, const std::string& nimbraHome,
+                                   const std::string& xdgDataHome, const std::string& home);
+
+// ChooseDataDirectory for this process.
+SDataDirectory LocateDataDirectory();
+
+// The folder holding the settings and side files: LocateDataDirectory().path.
 std::string DataDirectory();
+
+// Makes the data directory ready: the per-user one is created with mode
+// 0700. Empty when it can be used, else a message that names the path.
+std::string PrepareDataDirectory();
+
+// True for the bin folder of an installation: one below /usr, or one whose
+// ../share/nimbra-browser exists. An installed program never writes there.
+bool IsInstalledProgramDirectory(const std::string& dir);
 
 // The folder of the running program (where nimbrab and nbbe stand side by side).
 std::string ProgramDirectory();
 
 // DataDirectory() + "/" + name.
 std::string DataFile(const std::string& name);
+
+// The resource file `name` (start page, images): the data directory's res/
+// first, then res/ beside the program, then the installed
+// share/nimbra-browser/res/. Empty when none has it: the built-in one applies.
+std::string ResourceFile(const std::string& name);
 
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);

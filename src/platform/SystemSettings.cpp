@@ -1,8 +1,11 @@
 #include "platform/SystemSettings.h"
 
+#include "platform/Paths.h"
+
 #include <QNetworkProxyFactory>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QUrl>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 #include <atomic>
@@ -52,7 +55,10 @@ void CSystemSettings::SetCookiePolicy(int policy)
 
 std::string CSystemSettings::StartPage() const
 {
-    return Store().value("Main/Start Page", "qrc:/start.html").toString().toStdString();
+    const std::string file = ResourceFile("start.html");
+    const QString bundled = file.empty() ? QStringLiteral("qrc:/start.html")
+                                         : QUrl::fromLocalFile(QString::fromStdString(file)).toString();
+    return Store().value("Main/Start Page", bundled).toString().toStdString();
 }
 
 bool CSystemSettings::Offline() const

@@ -20,7 +20,7 @@ public:
     int CookiePolicy() const;
     void SetCookiePolicy(int policy);
 
-    // The engine's own home page.
+    // The engine's own home page: the stored one, else the bundled start page.
     std::string StartPage() const;
 
     bool Offline() const;

@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/NimbraApp.h"
 #include "frame/MainFrame.h"
 #include "platform/Paths.h"
@@ -6,12 +7,21 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char** argv)
 {
+    if (const auto text = nimbra::InfoArgumentText(argc, argv)) {
+        std::fwrite(text->data(), 1, text->size(), stdout);
+        return 0;
+    }
     nimbra::PrepareWebEngineEnvironment();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Nimbra Browser"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("nimbrab"));
+    if (!nimbra::OpenDataDirectory("nimbrab"))
+        return 1;
 
     nimbra::CNimbraApp app;
     if (!app.InitInstance(QApplication::arguments()))

@@ -124,7 +124,7 @@ CNimbraBar::CNimbraBar(QMainWindow* window, const NimbraBarPanes& panes, int sel
 {
     setObjectName(QStringLiteral("NimbraBar"));
     const std::vector<QPixmap> icons =
-        LoadImageStrip(DataFile("res/nb.bmp"), QStringLiteral(":/nb.bmp"), kNimbraBarPaneCount);
+        LoadImageStrip(ResourceFile("nb.bmp"), QStringLiteral(":/nb.bmp"), kNimbraBarPaneCount);
     m_pTab = new CNimbraBarTab(panes, icons, this);
     setWidget(m_pTab);
     m_pTab->SelectPane(selected);

@@ -1,0 +1,45 @@
+#include "platform/Paths.h"
+
+#include "TestEnv.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using namespace nimbra;
+
+TEST(Paths, ChooseDataDirectory)
+{
+    const testenv::TempDir root;
+    const std::string top = root.file("");
+    QDir(root.path()).mkpath("portable");
+    QDir(root.path()).mkpath("prefix/bin");
+    QDir(root.path()).mkpath("prefix/share/nimbra-browser");
+    testenv::WriteFile(top + "prefix/bin/nimbrab.ini", "");
+    const std::string user = top + "data/nimbra-browser";
+    const std::string fallback = top + "home/.local/share/nimbra-browser";
+    struct Case {
+        std::string programDir, xdgDataHome;
+        std::string path;
+        EDataDirSource source;
+    } cases[] = {
+        {top + "portable", top + "data", top + "portable", EDataDirSource::Program},
+        // An installation is never written, not even with a nimbrab.ini.
+        {top + "prefix/bin", top + "data", user, EDataDirSource::User},
+        {"/usr/local/bin", top + "data", user, EDataDirSource::User},
+        {"/usr/local/bin", "relative", fallback, EDataDirSource::User},
+    };
+    for (const Case& c : cases) {
+        const SDataDirectory dir = ChooseDataDirectory(c.programDir, "", c.xdgDataHome, top + "home");
+        EXPECT_EQ(dir.path, c.path) << c.programDir << " " << c.xdgDataHome;
+        EXPECT_EQ(dir.source, c.source) << c.programDir << " " << c.xdgDataHome;
+    }
+}
+
+TEST(Paths, ResourceFileInTheDataDirectoryOverrides)
+{
+    const testenv::ScopedHome home;
+    EXPECT_EQ(ResourceFile("ti.bmp"), "");
+    QDir(home.path()).mkpath("res");
+    testenv::WriteFile(home.file("res/ti.bmp"), "BM");
+    EXPECT_EQ(ResourceFile("ti.bmp"), home.file("res/ti.bmp"));
+}
