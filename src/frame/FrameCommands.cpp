@@ -14,6 +14,7 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "session/SessionCommands.h"
+#include "tools/ToolsCommands.h"
 #include "view/NimbraView.h"
 #include "view/ViewCommands.h"
 
@@ -123,6 +124,7 @@ void CMainFrame::RegisterFrameCommands()
     RegisterAddressCommands(*this, t);
     RegisterBookmarkCommands(*this);
     RegisterTabBarCommands(*this);
+    RegisterToolsCommands(*this);
 }
 
 CNimbraView* CMainFrame::ContextView() const

@@ -5,6 +5,7 @@
 #include "frame/MainFrame.h"
 #include "platform/SystemSettings.h"
 #include "platform/WebEngineBrowser.h"
+#include "tools/ToolsCommands.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -111,7 +112,7 @@ void CInternetOptionsDlg::Apply()
     system.SetCookiePolicy(m_pCookies->currentIndex());
     system.SetProxy(m_pProxyMode->currentIndex(), m_pProxyServer->text().trimmed().toStdString());
     system.SetOffline(m_pOffline->isChecked());
-    system.ApplyProxy();
+    OnSystemProxyChanged(*m_pFrame);
     system.ApplyCookiePolicy(CNimbraApp::Instance()->Profile());
     m_pFrame->Offline().SetOffline(m_pOffline->isChecked());
     CWebEngineBrowser::SetWorkOffline(m_pOffline->isChecked());

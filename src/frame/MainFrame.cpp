@@ -18,6 +18,7 @@
 #include "session/ListFile.h"
 #include "session/OpenTabsLog.h"
 #include "session/SessionCommands.h"
+#include "tools/ToolsCommands.h"
 #include "view/NimbraDoc.h"
 #include "view/NimbraView.h"
 
@@ -103,7 +104,6 @@ bool CMainFrame::Create()
     // 8. The proxy menu and the indicators.
     SetUpProxyMenu();
     const CSystemSettings system;
-    system.ApplyProxy();
     system.ApplyCookiePolicy(app->Profile());
     m_offline.SetOffline(system.Offline());
     CWebEngineBrowser::SetWorkOffline(m_offline.IsOffline());
@@ -184,7 +184,7 @@ void CMainFrame::CreateSideBar()
 
 void CMainFrame::SetUpProxyMenu()
 {
-    // The proxy list is not part of this window yet.
+    SetUpProxy(*this);
 }
 
 void CMainFrame::PrepareSecurityLevelItems()
@@ -428,6 +428,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         ipc::SendWindowMessage(ipc::kEditorClass, dir, {ipc::WM_CLOSE, 0, {}});
     }
     settings.WriteInt(EKey::CWC, m_nCWC);
+    SaveProxyAtExit(*this);
 
     qApp->removeEventFilter(this);
     for (CNimbraView* view : Views())

@@ -227,6 +227,16 @@ std::string TrimLeft(std::string_view text)
     return std::string(text.substr(begin));
 }
 
+std::string OneLine(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    return out;
+}
+
 std::string ToLowerAscii(std::string_view text)
 {
     std::string out(text);

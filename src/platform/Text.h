@@ -36,6 +36,10 @@ std::string TruncateTitle(std::string_view utf8, int width);
 std::string Trim(std::string_view text);
 std::string TrimLeft(std::string_view text);
 
+// The text with every CR and LF replaced by a blank, so that it stays on one
+// line of a file.
+std::string OneLine(std::string_view text);
+
 // ASCII lower case; other bytes unchanged.
 std::string ToLowerAscii(std::string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);

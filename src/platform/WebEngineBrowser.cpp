@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 
+#include <QAuthenticator>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -105,6 +106,12 @@ SPageDocument DocumentFromJson(const QJsonObject& o)
 // Working offline: every tab refuses network requests.
 std::atomic<bool> g_workOffline{false};
 
+CWebEngineBrowser::ProxyAuthHandler& ProxyAuth()
+{
+    static CWebEngineBrowser::ProxyAuthHandler handler;
+    return handler;
+}
+
 bool IsNetworkScheme(const QString& scheme)
 {
     return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ftp")
@@ -116,6 +123,11 @@ bool IsNetworkScheme(const QString& scheme)
 void CWebEngineBrowser::SetWorkOffline(bool offline)
 {
     g_workOffline.store(offline);
+}
+
+void CWebEngineBrowser::SetProxyAuthHandler(ProxyAuthHandler handler)
+{
+    ProxyAuth() = std::move(handler);
 }
 
 // Blocks network requests while offline, and images and media as the tab's
@@ -188,6 +200,11 @@ CWebEngineBrowser::CWebEngineBrowser(QWebEngineProfile* profile, QWidget* parent
         if (m_pEvents)
             m_pEvents->StatusTextChange(FromQ(url));
     });
+    connect(m_pPage, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [](const QUrl&, QAuthenticator* authenticator, const QString& proxyHost) {
+                if (ProxyAuth())
+                    ProxyAuth()(proxyHost, authenticator);
+            });
     connect(m_pPage, &QWebEnginePage::windowCloseRequested, this, [this] {
         if (m_pEvents)
             m_pEvents->WindowClosing();

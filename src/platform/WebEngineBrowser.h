@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <atomic>
 
+class QAuthenticator;
 class QWebEngineProfile;
 class QWebEngineView;
 class QWebEnginePage;
@@ -31,6 +32,10 @@ public:
     static void OnDownloadRequested(QWebEngineDownloadRequest* download);
     // While offline every tab refuses requests to the network.
     static void SetWorkOffline(bool offline);
+    // Answers a proxy that asks a tab for a user name and password (fills
+    // the authenticator, or leaves it empty to refuse); empty: refuse.
+    using ProxyAuthHandler = std::function<void(const QString& proxyHost, QAuthenticator* authenticator)>;
+    static void SetProxyAuthHandler(ProxyAuthHandler handler);
 
     QWidget* Widget() override;
     void SetEvents(IWebBrowserEvents* events) override { m_pEvents = events; }
