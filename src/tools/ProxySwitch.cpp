@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QWebEnginePage>
@@ -28,7 +29,18 @@ SProxyState CurrentState()
     return {QNetworkProxyFactory::usesSystemConfiguration(), proxy.type(), proxy.hostName(), proxy.port()};
 }
 
+CProxySwitch::ProbeRunner& Runner()
+{
+    static CProxySwitch::ProbeRunner runner;
+    return runner;
+}
+
 } // namespace
+
+void CProxySwitch::SetProbeRunner(ProbeRunner runner)
+{
+    Runner() = std::move(runner);
+}
 
 CProxySwitch::CProxySwitch(QWebEngineProfile* profile, QObject* parent) : QObject(parent), m_pProfile(profile) {}
 
@@ -55,6 +67,14 @@ bool CProxySwitch::Apply(const std::function<void()>& set, std::function<void()>
 
 void CProxySwitch::Probe()
 {
+    m_bProbing = true;
+    if (Runner()) {
+        Runner()([self = QPointer<CProxySwitch>(this)] {
+            if (self)
+                self->OnProbeFinished();
+        });
+        return;
+    }
     if (!m_pServer) {
         m_pServer = new QTcpServer(this);
         m_pServer->listen(QHostAddress::LocalHost, 0);
@@ -64,7 +84,6 @@ void CProxySwitch::Probe()
         m_pPage = new QWebEnginePage(m_pProfile);
         connect(m_pPage, &QWebEnginePage::loadFinished, this, &CProxySwitch::OnProbeFinished);
     }
-    m_bProbing = true;
     m_pPage->load(QUrl(QStringLiteral("http://127.0.0.1:%1/%2").arg(m_pServer->serverPort()).arg(++m_nProbes)));
 }
 

@@ -29,6 +29,11 @@ public:
     // changed (`done` does not run).
     bool Apply(const std::function<void()>& set, std::function<void()> done);
 
+    // Replaces the throw-away request (tests without the engine): it calls
+    // `finished` when done. An empty function restores the request.
+    using ProbeRunner = std::function<void(std::function<void()> finished)>;
+    static void SetProbeRunner(ProbeRunner runner);
+
 private:
     void Probe();
     void OnProbeFinished();
