@@ -93,12 +93,16 @@ void HttpServer::Answer(QTcpSocket* socket, const QByteArray& request)
 {
     const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
     const QString path = words.size() > 1 ? QString::fromUtf8(words[1]) : QString();
+    // A request to a proxy names the whole URL: it is recorded so and
+    // answered by its path.
+    const qsizetype slash = path.startsWith(QLatin1String("http://")) ? path.indexOf('/', 7) : 0;
+    const QString pagePath = slash < 0 ? QStringLiteral("/") : path.mid(slash);
     Page page;
     bool found = false;
     {
         QMutexLocker lock(&m_mutex);
         m_requests << path;
-        auto it = m_pages.find(path);
+        auto it = m_pages.find(pagePath);
         if (it != m_pages.end()) {
             page = it->second;
             found = true;

@@ -15,6 +15,8 @@ namespace testenv {
 
 // A small HTTP/1.0 server on 127.0.0.1 running on a thread of its own, so
 // tests may block the main thread (waiting for a process) while it serves.
+// It also answers requests in proxy form ("GET http://host/path"), so it can
+// stand for a proxy that records what passes through it.
 class HttpServer {
 public:
     struct Page {
@@ -34,7 +36,7 @@ public:
     quint16 port() const { return m_port; }
     QString Url(const QString& path) const;
 
-    // Paths requested so far, in order.
+    // Paths requested so far, in order (whole URLs of proxy requests).
     QStringList Requests() const;
     bool WaitForRequest(const QString& path, int timeoutMs) const;
 
