@@ -1,5 +1,6 @@
 #include "frame/CommandIds.h"
 #include "platform/SystemSettings.h"
+#include "tools/ProxyAuthDlg.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"
@@ -145,4 +146,21 @@ TEST_F(ProxyE2E, NamedProxyAtStartupTakesTheFirstPage)
     OpenAndWait(Url("/a"));
     EXPECT_EQ(Proxied("/a"), 1);
     EXPECT_EQ(Direct("/a"), 0);
+}
+
+TEST_F(ProxyE2E, ProxyAskingForAPasswordGetsTheUsersAnswerOnce)
+{
+    m_proxy.RequireProxyAuthorization("Basic " + QByteArray("user:secret").toBase64());
+    QStringList asked;
+    SetProxyCredentialsPrompt([&asked](QWidget*, const QString& host, SProxyCredentials& credentials) {
+        asked << host;
+        credentials = {QStringLiteral("user"), QStringLiteral("secret")};
+        return true;
+    });
+    WriteProxyIni("ProxyIndex=0\r\nProxyEnable=4");
+    Start();
+    EXPECT_EQ(OpenAndWait(Url("/a"))->GetLocationName(), "Proxied");
+    EXPECT_EQ(OpenAndWait(Url("/b"))->GetLocationName(), "Proxied");
+    SetProxyCredentialsPrompt(nullptr);
+    EXPECT_EQ(asked, QStringList{"127.0.0.1"});
 }

@@ -48,6 +48,12 @@ void HttpServer::AddHtml(const QString& path, const QString& title, const QStrin
     AddPage(path, html.toUtf8(), delayMs);
 }
 
+void HttpServer::RequireProxyAuthorization(const QByteArray& value)
+{
+    QMutexLocker lock(&m_mutex);
+    m_proxyAuthorization = value;
+}
+
 QString HttpServer::Url(const QString& path) const
 {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
@@ -102,6 +108,13 @@ void HttpServer::Answer(QTcpSocket* socket, const QByteArray& request)
     {
         QMutexLocker lock(&m_mutex);
         m_requests << path;
+        const QByteArray authorization = "\r\nProxy-Authorization: " + m_proxyAuthorization + "\r\n";
+        if (!m_proxyAuthorization.isEmpty() && !request.contains(authorization)) {
+            socket->write("HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"t\"\r\n"
+                          "Content-Length: 0\r\nConnection: close\r\n\r\n");
+            socket->disconnectFromHost();
+            return;
+        }
         auto it = m_pages.find(pagePath);
         if (it != m_pages.end()) {
             page = it->second;

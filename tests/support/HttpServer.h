@@ -33,6 +33,10 @@ public:
     // A page titled `title` with `bodyHtml` inside <body>.
     void AddHtml(const QString& path, const QString& title, const QString& bodyHtml = {}, int delayMs = 0);
 
+    // As a proxy: requests without this "Proxy-Authorization" value
+    // ("Basic ...") get 407, the proxy asking for a password.
+    void RequireProxyAuthorization(const QByteArray& value);
+
     quint16 port() const { return m_port; }
     QString Url(const QString& path) const;
 
@@ -50,6 +54,7 @@ private:
     mutable QMutex m_mutex;
     std::map<QString, Page> m_pages;
     QStringList m_requests;
+    QByteArray m_proxyAuthorization;
 };
 
 } // namespace testenv
