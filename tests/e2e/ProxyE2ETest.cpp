@@ -55,6 +55,7 @@ protected:
     }
     void TearDown() override
     {
+        SetProxyCredentialsPrompt(nullptr);
         BrowserTest::TearDown();
         // The engine writes its profile files a moment after the profile
         // goes: the folder is removed once nothing has changed for a while.
@@ -161,6 +162,5 @@ TEST_F(ProxyE2E, ProxyAskingForAPasswordGetsTheUsersAnswerOnce)
     Start();
     EXPECT_EQ(OpenAndWait(Url("/a"))->GetLocationName(), "Proxied");
     EXPECT_EQ(OpenAndWait(Url("/b"))->GetLocationName(), "Proxied");
-    SetProxyCredentialsPrompt(nullptr);
     EXPECT_EQ(asked, QStringList{"127.0.0.1"});
 }
