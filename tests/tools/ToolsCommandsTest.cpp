@@ -122,6 +122,10 @@ TEST_F(ProxyCommandsTest, SwitchingSetsTheProxyChecksAndReloads)
     EXPECT_TRUE(Checked(ID_PROXY_DIRECT));
     EXPECT_FALSE(Checked(ID_PROXY_FIRST + 3)) << "no proxy checked beside direct";
 
+    m_frame->ExecuteCommand(ID_PROXY_BUTTON);
+    EXPECT_TRUE(Menu()->isVisible()) << "the button drops the submenu";
+    Menu()->hide();
+
     m_messages.clear();
     m_frame->ExecuteCommand(ID_PROXY_SYSTEM);
     m_frame->ExecuteCommand(ID_PROXY_SYSTEM);
