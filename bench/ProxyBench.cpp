@@ -6,7 +6,8 @@
 #include "tools/ProxyFile.h"
 #include "tools/ToolsCommands.h"
 
-#include <QApplication>
+#include "WidgetBenchMain.h"
+
 #include <QListWidget>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -14,25 +15,22 @@
 
 namespace {
 
-struct Fixture {
-    Fixture() : path(dir.path().toStdString() + "/proxy.ini")
-    {
+// The file, written once for every benchmark.
+const std::string& ProxyIni()
+{
+    static QTemporaryDir dir;
+    static const std::string path = [] {
         std::vector<nimbra::CProxyRecord> records(1000);
         for (size_t i = 0; i < records.size(); ++i) {
             records[i].name = "プロキシ " + std::to_string(i);
             records[i].SetServerText("ftp=f" + std::to_string(i) + ":21;http=h" + std::to_string(i) + ":8080");
             records[i].SetOverrideText("*.example;intra;<local>");
         }
-        nimbra::CProxyFile::Write(path, 3, 4, records);
-    }
-    QTemporaryDir dir;
-    std::string path;
-};
-
-Fixture& Data()
-{
-    static Fixture fixture;
-    return fixture;
+        const std::string file = dir.path().toStdString() + "/proxy.ini";
+        nimbra::CProxyFile::Write(file, 3, 4, records);
+        return file;
+    }();
+    return path;
 }
 
 void BM_ProxyMenuBuild(benchmark::State& state)
@@ -42,7 +40,7 @@ void BM_ProxyMenuBuild(benchmark::State& state)
     for (int i = 0; i < 6; ++i)
         menu.addAction(QStringLiteral("fixed"));
     for (auto _ : state) {
-        nimbra::FillProxyMenu(&menu, router, nimbra::CProxyFile(Data().path));
+        nimbra::FillProxyMenu(&menu, router, nimbra::CProxyFile(ProxyIni()));
         benchmark::DoNotOptimize(menu.actions().size());
     }
     state.counters["items"] = double(menu.actions().size() - 6);
@@ -54,8 +52,8 @@ void BM_ProxyDialogFill(benchmark::State& state)
     int rows = 0;
     for (auto _ : state) {
         nimbra::CProxyList list;
-        list.Load(nimbra::CProxyFile(Data().path), 3);
-        nimbra::CProxyDlg dialog(nullptr, Data().path, std::move(list), 4);
+        list.Load(nimbra::CProxyFile(ProxyIni()), 3);
+        nimbra::CProxyDlg dialog(nullptr, ProxyIni(), std::move(list), 4);
         rows = dialog.ListBox()->count();
     }
     state.counters["rows"] = rows;
@@ -66,11 +64,5 @@ BENCHMARK(BM_ProxyDialogFill)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchutil::RunWidgetBenchmarks(argc, argv);
 }
