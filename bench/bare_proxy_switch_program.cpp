@@ -1,16 +1,17 @@
 // The bare engine for comparison with proxy_switch_program: one
-// QWebEngineView with one page; each switch sets the process's proxy, loads
-// a throw-away page from a loopback server in a hidden page and, when that
-// has finished, reloads the view:
+// QWebEngineView with one page; each switch sets the process's proxy, sends
+// a throw-away request from a hidden page to a loopback server (answered
+// "204 No Content") and, when that has finished, reloads the view:
 //   bare_proxy_switch_program [N]
 #include "BenchSetup.h"
 #include "EngineArgs.h"
-#include "HttpServer.h"
 #include "ProxySwitchTimer.h"
 
 #include <QApplication>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -21,7 +22,19 @@ int main(int argc, char** argv)
     testenv::ProxiedTestArgs arguments(argc, argv);
     QApplication application(arguments.argc(), arguments.argv());
     benchutil::ProxySwitchTimer timer;
-    testenv::HttpServer probeServer;
+    QTcpServer probeServer;
+    probeServer.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&probeServer, &QTcpServer::newConnection, [&probeServer] {
+        while (QTcpSocket* socket = probeServer.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                if (socket->readAll().endsWith("\r\n\r\n")) {
+                    socket->write("HTTP/1.0 204 No Content\r\nConnection: close\r\n\r\n");
+                    socket->disconnectFromHost();
+                }
+            });
+        }
+    });
 
     QNetworkProxyFactory::setUseSystemConfiguration(false);
     QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::NoProxy));
@@ -35,7 +48,7 @@ int main(int argc, char** argv)
     int probes = 0;
     const auto setAndProbe = [&](const QNetworkProxy& proxy) {
         QNetworkProxy::setApplicationProxy(proxy);
-        probe.load(probeServer.Url(QStringLiteral("/%1").arg(++probes)));
+        probe.load(QUrl(QStringLiteral("http://127.0.0.1:%1/%2").arg(probeServer.serverPort()).arg(++probes)));
     };
     view.load(QUrl(QString::fromStdString(timer.PageUrl())));
     return timer.Run(

@@ -107,7 +107,8 @@ void CProxySwitch::Answer()
             request += socket->readAll();
             if (!request.contains("\r\n\r\n"))
                 return;
-            socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 0\r\n"
+            // No content: the page keeps no document, so its load ends at once.
+            socket->write("HTTP/1.0 204 No Content\r\nContent-Length: 0\r\n"
                           "Cache-Control: no-store\r\nConnection: close\r\n\r\n");
             socket->disconnectFromHost();
         });
