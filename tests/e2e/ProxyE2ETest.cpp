@@ -5,8 +5,6 @@
 #include "HttpServer.h"
 #include "TestBrowser.h"
 
-#include <QDir>
-
 using namespace nimbra;
 using testenv::SpinUntil;
 
@@ -57,22 +55,7 @@ protected:
     {
         SetProxyCredentialsPrompt(nullptr);
         BrowserTest::TearDown();
-        // The engine writes its profile files a moment after the profile
-        // goes: the folder is removed once nothing has changed for a while.
-        const QString engine = m_home.path() + "/engine";
-        QStringList files;
-        QElapsedTimer quiet;
-        quiet.start();
-        SpinUntil(
-            [&] {
-                const QStringList now = QDir(engine).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
-                if (now != files)
-                    quiet.restart();
-                files = now;
-                return quiet.elapsed() > 300;
-            },
-            5000);
-        QDir(engine).removeRecursively();
+        testenv::RemoveEngineFolder(m_home.path());
     }
 
     void WriteProxyIni(const std::string& options)

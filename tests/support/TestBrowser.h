@@ -14,6 +14,7 @@
 #include "TestEnv.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
@@ -62,6 +63,27 @@ bool SpinUntil(Pred done, int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+// The engine writes its profile files a moment after the profile goes:
+// waits until the data directory's engine folder has not changed for a
+// while (at most 5 s), then removes it, so the test's folder can go too.
+inline void RemoveEngineFolder(const QString& home)
+{
+    const QString engine = home + "/engine";
+    QStringList files;
+    QElapsedTimer quiet;
+    quiet.start();
+    SpinUntil(
+        [&] {
+            const QStringList now = QDir(engine).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+            if (now != files)
+                quiet.restart();
+            files = now;
+            return quiet.elapsed() > 500;
+        },
+        5000);
+    QDir(engine).removeRecursively();
 }
 
 class BrowserTest : public ::testing::Test {

@@ -41,6 +41,7 @@ protected:
         SetProxyDialogDriver(nullptr);
         CProxySwitch::SetProbeRunner(nullptr);
         BrowserTest::TearDown();
+        testenv::RemoveEngineFolder(m_home.path());
     }
 
     // Entries "name|server" after the options text.
