@@ -10,8 +10,9 @@
 #include "platform/Text.h"
 #include "sidebar/BookmarkTree.h"
 
+#include "WidgetBenchMain.h"
+
 #include <QAction>
-#include <QApplication>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -188,11 +189,5 @@ BENCHMARK(BM_RebuildMenuOnly)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchutil::RunWidgetBenchmarks(argc, argv);
 }

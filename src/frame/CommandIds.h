@@ -49,7 +49,11 @@ enum ECommandId : int {
     ID_COPY_URL = 32911,
     ID_FILE_CLOSE = 32912,
     ID_NB_FOCUS = 32915, // Alt+M: the side bar's selected pane
+    ID_PROXY_DIRECT = 32918,
+    ID_PROXY_SETTINGS = 32919,
+    ID_PROXY_BUTTON = 32920, // toolbar drop-down of the proxy submenu
     ID_SHOW_COMMENTS = 32921,
+    ID_PROXY_SYSTEM = 32926,
     ID_VIEW_LINK_BAR = 32927,
     ID_VIEW_GO_BUTTON = 32928,
     ID_RESTORE_CLOSE_ALL = 32941,
@@ -68,6 +72,8 @@ enum ECommandId : int {
     ID_AUTO_REFRESH_START = 32979,
     ID_BOOKMARK_FIRST = 34000, // link n of the file has command 34000 + n
     ID_BOOKMARK_LAST = 44000, // the last command that opens a link
+    ID_PROXY_FIRST = 44001, // proxy n of proxy.ini has command 44001 + n
+    ID_PROXY_LAST = 44256,
     ID_RECENT_FIRST = 44257,
     ID_BACK_LIST_FIRST = 44278,
     ID_BACK_LIST_LAST = 44282,

@@ -5,6 +5,7 @@
 #include "frame/MainFrame.h"
 #include "platform/SystemSettings.h"
 #include "platform/WebEngineBrowser.h"
+#include "tools/ToolsCommands.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -113,7 +114,7 @@ void CInternetOptionsDlg::Apply()
     system.SetCookiePolicy(m_pCookies->currentIndex());
     system.SetProxy(m_pProxyMode->currentIndex(), m_pProxyServer->text().trimmed().toStdString());
     system.SetOffline(m_pOffline->isChecked());
-    system.ApplyProxy();
+    OnSystemProxyChanged(*m_pFrame);
     // A profile made later reads the policy itself.
     if (QWebEngineProfile* profile = CNimbraApp::Instance()->ExistingProfile())
         system.ApplyCookiePolicy(profile);

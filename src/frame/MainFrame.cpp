@@ -107,7 +107,6 @@ bool CMainFrame::Create()
     // 8. The proxy menu and the indicators.
     SetUpProxyMenu();
     const CSystemSettings system;
-    system.ApplyProxy();
     m_offline.SetOffline(system.Offline());
     CWebEngineBrowser::SetWorkOffline(m_offline.IsOffline());
     m_pStatusBar->SetOffline(m_offline.IsOffline());
@@ -192,7 +191,7 @@ void CMainFrame::CreateSideBar()
 
 void CMainFrame::SetUpProxyMenu()
 {
-    // The proxy list is not part of this window yet.
+    SetUpProxy(*this);
 }
 
 void CMainFrame::PrepareSecurityLevelItems()
@@ -463,6 +462,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     m_pWindow->OnExit();
     settings.WriteInt(EKey::CWC, m_nCWC);
+    SaveProxyAtExit(*this);
 
     qApp->removeEventFilter(this);
     for (CNimbraView* view : Views())

@@ -116,6 +116,10 @@ public:
     qint64 OnCopyData(const ipc::Message& message);
 
     int m_nCWC = 0;
+    // Proxy mode (1 system configuration, 2 direct, 4 named) and the index
+    // of the named proxy in proxy.ini, -1 for none.
+    int m_nProxyMode = 1;
+    int m_nProxyIndex = -1;
 
 Q_SIGNALS:
     // A tab was added, removed or moved, or one of their URLs changed.

@@ -151,6 +151,7 @@ public:
     }
 
     size_t LineCount() const { return m_lines.size(); }
+    const std::vector<std::string_view>& Lines() const { return m_lines; }
 
     // Where a new key of the section goes: after its last line that is not blank.
     size_t AppendPoint(const Section& section) const
@@ -306,6 +307,53 @@ std::vector<std::string> CIniFile::KeyNames(std::string_view section) const
     const CIniText text(std::move(*bytes));
     const auto found = text.FindSection(section);
     return found ? text.KeyNames(*found) : std::vector<std::string>();
+}
+
+CIniSnapshot::CIniSnapshot(const std::string& path)
+{
+    std::optional<std::string> bytes = ReadBytes(path);
+    if (!bytes)
+        return;
+    const CIniText text(std::move(*bytes));
+    Keys* keys = nullptr; // nullptr outside a section and in a repeated one
+    std::string key;
+    std::string value;
+    for (std::string_view line : text.Lines()) {
+        if (IsSectionLine(line)) {
+            const auto [it, added] = m_sections.try_emplace(ToLowerAscii(SectionName(line)));
+            keys = added ? &it->second : nullptr;
+        } else if (keys && SplitKeyLine(line, key, &value)) {
+            keys->try_emplace(ToLowerAscii(key), std::move(value));
+        }
+    }
+}
+
+bool CIniSnapshot::HasSection(std::string_view section) const
+{
+    return m_sections.count(ToLowerAscii(section)) != 0;
+}
+
+std::optional<std::string> CIniSnapshot::Find(std::string_view section, std::string_view key) const
+{
+    const auto found = m_sections.find(ToLowerAscii(section));
+    if (found == m_sections.end())
+        return std::nullopt;
+    const auto value = found->second.find(ToLowerAscii(key));
+    if (value == found->second.end())
+        return std::nullopt;
+    return value->second;
+}
+
+std::string CIniSnapshot::GetString(std::string_view section, std::string_view key, std::string_view def) const
+{
+    std::optional<std::string> value = Find(section, key);
+    return value ? std::move(*value) : std::string(def);
+}
+
+int CIniSnapshot::GetInt(std::string_view section, std::string_view key, int def) const
+{
+    const std::optional<std::string> value = Find(section, key);
+    return value ? ParseLeadingInt(*value).value_or(def) : def;
 }
 
 } // namespace nimbra

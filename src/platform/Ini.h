@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -53,6 +54,25 @@ public:
 
 private:
     std::string m_path;
+};
+
+// An INI file read once, in one pass, for side files with many sections:
+// lookups cost no further reads. Names, decoding and values follow the same
+// rules as CIniFile (the first matching section and key win).
+class CIniSnapshot {
+public:
+    // A missing or unreadable file reads as empty.
+    explicit CIniSnapshot(const std::string& path);
+
+    bool HasSection(std::string_view section) const;
+    std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+    std::string GetString(std::string_view section, std::string_view key, std::string_view def) const;
+    int GetInt(std::string_view section, std::string_view key, int def) const;
+
+private:
+    using Keys = std::unordered_map<std::string, std::string>;
+    // By lower-case section name, then lower-case key.
+    std::unordered_map<std::string, Keys> m_sections;
 };
 
 } // namespace nimbra

@@ -1,6 +1,7 @@
 #include "platform/SystemSettings.h"
 
 #include "platform/Paths.h"
+#include "platform/Text.h"
 
 #include <QNetworkProxyFactory>
 #include <QSettings>
@@ -9,6 +10,7 @@
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 #include <atomic>
+#include <optional>
 
 namespace nimbra {
 
@@ -71,34 +73,79 @@ void CSystemSettings::SetOffline(bool offline)
     Store().setValue("Internet Settings/GlobalUserOffline", offline);
 }
 
+SHostPort SplitHostPort(std::string_view text)
+{
+    SHostPort result;
+    std::string_view portText;
+    bool hasPort = false;
+    if (!text.empty() && text.front() == '[' && text.find(']') != std::string_view::npos) {
+        const size_t close = text.find(']');
+        result.host = std::string(text.substr(0, close + 1));
+        const std::string_view rest = text.substr(close + 1);
+        hasPort = !rest.empty();
+        if (hasPort && rest.front() != ':') {
+            result.badPort = true;
+            return result;
+        }
+        portText = hasPort ? rest.substr(1) : rest;
+    } else {
+        const size_t colon = text.find(':');
+        result.host = std::string(text.substr(0, colon));
+        hasPort = colon != std::string_view::npos;
+        if (hasPort)
+            portText = text.substr(colon + 1);
+    }
+    if (!hasPort || portText.empty())
+        return result;
+    int port = 0;
+    for (char c : portText) {
+        if (c < '0' || c > '9' || port > 65535) {
+            result.badPort = true;
+            return result;
+        }
+        port = port * 10 + (c - '0');
+    }
+    if (port < 1 || port > 65535)
+        result.badPort = true;
+    else
+        result.port = port;
+    return result;
+}
+
 QNetworkProxy ParseProxyServer(const std::string& server)
 {
-    const QString text = QString::fromStdString(server).trimmed();
-    QString http;
-    QString socks;
-    for (const QString& entry : text.split(';', Qt::SkipEmptyParts)) {
-        const QString item = entry.trimmed();
-        const qsizetype eq = item.indexOf('=');
-        if (eq < 0) {
-            if (http.isEmpty())
-                http = item;
+    std::optional<std::string> http;
+    std::optional<std::string> socks;
+    std::string_view rest = server;
+    while (!rest.empty()) {
+        const size_t semicolon = rest.find(';');
+        const std::string item = Trim(rest.substr(0, semicolon));
+        rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
+        const size_t eq = item.find('=');
+        if (item.empty()) {
             continue;
+        } else if (eq == std::string::npos) {
+            if (!http)
+                http = item;
+        } else {
+            const std::string kind = ToLowerAscii(Trim(std::string_view(item).substr(0, eq)));
+            std::optional<std::string>& slot = kind == "http" ? http : socks;
+            if ((kind == "http" || kind == "socks") && !slot)
+                slot = Trim(std::string_view(item).substr(eq + 1));
         }
-        const QString kind = item.left(eq).trimmed().toLower();
-        if (kind == QLatin1String("http") && http.isEmpty())
-            http = item.mid(eq + 1).trimmed();
-        else if (kind == QLatin1String("socks") && socks.isEmpty())
-            socks = item.mid(eq + 1).trimmed();
     }
-    const bool useSocks = http.isEmpty();
-    const QString hostPort = useSocks ? socks : http;
-    const qsizetype colon = hostPort.lastIndexOf(':');
-    const QString host = colon > 0 ? hostPort.left(colon) : hostPort;
-    bool ok = true;
-    const int port = colon > 0 ? hostPort.mid(colon + 1).toInt(&ok) : (useSocks ? 1080 : 80);
-    if (host.isEmpty() || !ok || port <= 0 || port > 65535)
+    // An HTTP entry without a host leaves the choice to SOCKS.
+    SHostPort target = SplitHostPort(http.value_or(std::string()));
+    bool useSocks = target.host.empty();
+    if (useSocks)
+        target = SplitHostPort(socks.value_or(std::string()));
+    std::string host = target.host;
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    if (host.empty() || target.badPort)
         return QNetworkProxy(QNetworkProxy::NoProxy);
-    return QNetworkProxy(useSocks ? QNetworkProxy::Socks5Proxy : QNetworkProxy::HttpProxy, host, quint16(port));
+    const int port = target.port > 0 ? target.port : (useSocks ? 1080 : 80);
+    return QNetworkProxy(useSocks ? QNetworkProxy::Socks5Proxy : QNetworkProxy::HttpProxy, ToQ(host), quint16(port));
 }
 
 void CSystemSettings::ApplyProxy() const

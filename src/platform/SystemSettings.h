@@ -2,6 +2,7 @@
 
 #include <QNetworkProxy>
 #include <string>
+#include <string_view>
 
 class QWebEngineProfile;
 
@@ -34,9 +35,20 @@ public:
     void ApplyCookiePolicy(QWebEngineProfile* profile) const;
 };
 
+// A host and port as proxy texts write them: "host:port", "[v6]:port" or
+// the host alone.
+struct SHostPort {
+    std::string host; // as written, with the brackets of an IPv6 address
+    int port = -1;    // -1 when no port is given
+    bool badPort = false; // a port is given but is not 1..65535
+};
+SHostPort SplitHostPort(std::string_view text);
+
 // The proxy a server text names: "host:port", or entries such as
 // "http=host:port;socks=host:port" of which the HTTP one is taken, or SOCKS
-// when only SOCKS is given. NoProxy when nothing usable is there.
+// when only SOCKS names a host. A missing port is 80 (SOCKS 1080). NoProxy
+// when nothing usable is there (no host, a port outside 1..65535, only
+// entries of other protocols).
 QNetworkProxy ParseProxyServer(const std::string& server);
 
 } // namespace nimbra

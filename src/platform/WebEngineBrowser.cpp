@@ -5,6 +5,7 @@
 #include "platform/Text.h"
 #include "platform/UrlText.h"
 
+#include <QAuthenticator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -160,6 +161,12 @@ public:
     CPageDialogScope& operator=(const CPageDialogScope&) = delete;
 };
 
+CWebEngineBrowser::ProxyAuthHandler& ProxyAuth()
+{
+    static CWebEngineBrowser::ProxyAuthHandler handler;
+    return handler;
+}
+
 bool IsNetworkScheme(const QString& scheme)
 {
     return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ftp")
@@ -181,6 +188,11 @@ int CWebEngineBrowser::OpenPageDialogs()
 void CWebEngineBrowser::RefusePageDialogs(bool refuse)
 {
     g_refusePageDialogs = refuse;
+}
+
+void CWebEngineBrowser::SetProxyAuthHandler(ProxyAuthHandler handler)
+{
+    ProxyAuth() = std::move(handler);
 }
 
 // Blocks network requests while offline, and images and media as the tab's
@@ -276,6 +288,11 @@ CWebEngineBrowser::CWebEngineBrowser(QWebEngineProfile* profile, QWidget* parent
         if (m_pEvents)
             m_pEvents->StatusTextChange(FromQ(url));
     });
+    connect(m_pPage, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [](const QUrl&, QAuthenticator* authenticator, const QString& proxyHost) {
+                if (ProxyAuth())
+                    ProxyAuth()(proxyHost, authenticator);
+            });
     connect(m_pPage, &QWebEnginePage::windowCloseRequested, this, [this] {
         if (m_pEvents)
             m_pEvents->WindowClosing();

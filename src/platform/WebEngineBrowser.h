@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <atomic>
 
+class QAuthenticator;
 class QWebEngineProfile;
 class QWebEngineView;
 class QWebEnginePage;
@@ -37,6 +38,10 @@ public:
     // While refused, page dialogs return at once as if cancelled (the
     // browser is closing).
     static void RefusePageDialogs(bool refuse);
+    // Answers a proxy that asks a tab for a user name and password (fills
+    // the authenticator, or leaves it empty to refuse); empty: refuse.
+    using ProxyAuthHandler = std::function<void(const QString& proxyHost, QAuthenticator* authenticator)>;
+    static void SetProxyAuthHandler(ProxyAuthHandler handler);
 
     QWidget* Widget() override;
     void SetEvents(IWebBrowserEvents* events) override { m_pEvents = events; }

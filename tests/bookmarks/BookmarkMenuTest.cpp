@@ -213,8 +213,8 @@ TEST_F(BookmarkMenuTest, LinksPastTheCommandRangeDoNothing)
     EXPECT_TRUE(last->isEnabled());
     EXPECT_TRUE(ItemWithCommand(Menu(), 44000)->isEnabled());
 
+    // 44001 itself is the first proxy's command.
     last->trigger();
-    EXPECT_FALSE(m_frame->ExecuteCommand(44001));
     EXPECT_EQ(m_frame->TabCount(), 0);
     m_frame->ExecuteCommand(44000);
     ASSERT_EQ(m_frame->TabCount(), 1);

@@ -6,24 +6,24 @@ using namespace nimbra;
 
 TEST(SystemSettings, ProxyServerTexts)
 {
-    const QNetworkProxy plain = ParseProxyServer("proxy.local:8080");
-    EXPECT_EQ(plain.type(), QNetworkProxy::HttpProxy);
-    EXPECT_EQ(plain.hostName(), "proxy.local");
-    EXPECT_EQ(plain.port(), 8080);
-
-    const QNetworkProxy http = ParseProxyServer("ftp=f:21; HTTP=h:3128;socks=s:1080");
-    EXPECT_EQ(http.type(), QNetworkProxy::HttpProxy);
-    EXPECT_EQ(http.hostName(), "h");
-    EXPECT_EQ(http.port(), 3128);
-
-    const QNetworkProxy socks = ParseProxyServer("socks=s:1081");
-    EXPECT_EQ(socks.type(), QNetworkProxy::Socks5Proxy);
-    EXPECT_EQ(socks.port(), 1081);
-
-    EXPECT_EQ(ParseProxyServer("").type(), QNetworkProxy::NoProxy);
-    EXPECT_EQ(ParseProxyServer("h:notaport").type(), QNetworkProxy::NoProxy);
-    EXPECT_EQ(ParseProxyServer("h:70000").type(), QNetworkProxy::NoProxy);
-    EXPECT_EQ(ParseProxyServer("ftp=f:21").type(), QNetworkProxy::NoProxy);
+    const QNetworkProxy none(QNetworkProxy::NoProxy);
+    const std::pair<const char*, QNetworkProxy> cases[] = {
+        {"proxy.local:8080", {QNetworkProxy::HttpProxy, "proxy.local", 8080}},
+        {"ftp=f:21; HTTP=h:3128;socks=s:1080", {QNetworkProxy::HttpProxy, "h", 3128}},
+        {"socks=s:1081", {QNetworkProxy::Socks5Proxy, "s", 1081}},
+        // A missing port is the protocol's own; an HTTP entry without a host leaves SOCKS.
+        {"h", {QNetworkProxy::HttpProxy, "h", 80}},
+        {"http=:;socks=s", {QNetworkProxy::Socks5Proxy, "s", 1080}},
+        {"[::1]:3128", {QNetworkProxy::HttpProxy, "::1", 3128}},
+        {"", none},
+        {"h:notaport", none},
+        {"h:70000", none},
+        {"ftp=f:21", none},
+        {"https=s:443", none},
+        {"http=:;;=;socks=h:99999", none},
+    };
+    for (const auto& [text, proxy] : cases)
+        EXPECT_EQ(ParseProxyServer(text), proxy) << text;
 }
 
 TEST(SystemSettings, StoredPerUser)

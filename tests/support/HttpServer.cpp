@@ -48,6 +48,12 @@ void HttpServer::AddHtml(const QString& path, const QString& title, const QStrin
     AddPage(path, html.toUtf8(), delayMs);
 }
 
+void HttpServer::RequireProxyAuthorization(const QByteArray& value)
+{
+    QMutexLocker lock(&m_mutex);
+    m_proxyAuthorization = value;
+}
+
 QString HttpServer::Url(const QString& path) const
 {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
@@ -93,12 +99,23 @@ void HttpServer::Answer(QTcpSocket* socket, const QByteArray& request)
 {
     const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
     const QString path = words.size() > 1 ? QString::fromUtf8(words[1]) : QString();
+    // A request to a proxy names the whole URL: it is recorded so and
+    // answered by its path.
+    const qsizetype slash = path.startsWith(QLatin1String("http://")) ? path.indexOf('/', 7) : 0;
+    const QString pagePath = slash < 0 ? QStringLiteral("/") : path.mid(slash);
     Page page;
     bool found = false;
     {
         QMutexLocker lock(&m_mutex);
         m_requests << path;
-        auto it = m_pages.find(path);
+        const QByteArray authorization = "\r\nProxy-Authorization: " + m_proxyAuthorization + "\r\n";
+        if (!m_proxyAuthorization.isEmpty() && !request.contains(authorization)) {
+            socket->write("HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"t\"\r\n"
+                          "Content-Length: 0\r\nConnection: close\r\n\r\n");
+            socket->disconnectFromHost();
+            return;
+        }
+        auto it = m_pages.find(pagePath);
         if (it != m_pages.end()) {
             page = it->second;
             found = true;

@@ -15,6 +15,8 @@ namespace testenv {
 
 // A small HTTP/1.0 server on 127.0.0.1 running on a thread of its own, so
 // tests may block the main thread (waiting for a process) while it serves.
+// It also answers requests in proxy form ("GET http://host/path"), so it can
+// stand for a proxy that records what passes through it.
 class HttpServer {
 public:
     struct Page {
@@ -31,10 +33,14 @@ public:
     // A page titled `title` with `bodyHtml` inside <body>.
     void AddHtml(const QString& path, const QString& title, const QString& bodyHtml = {}, int delayMs = 0);
 
+    // As a proxy: requests without this "Proxy-Authorization" value
+    // ("Basic ...") get 407, the proxy asking for a password.
+    void RequireProxyAuthorization(const QByteArray& value);
+
     quint16 port() const { return m_port; }
     QString Url(const QString& path) const;
 
-    // Paths requested so far, in order.
+    // Paths requested so far, in order (whole URLs of proxy requests).
     QStringList Requests() const;
     bool WaitForRequest(const QString& path, int timeoutMs) const;
 
@@ -48,6 +54,7 @@ private:
     mutable QMutex m_mutex;
     std::map<QString, Page> m_pages;
     QStringList m_requests;
+    QByteArray m_proxyAuthorization;
 };
 
 } // namespace testenv
