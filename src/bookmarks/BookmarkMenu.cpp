@@ -84,8 +84,10 @@ QAction* CBookmarkMenu::AddLinkItem(QMenu* menu, const std::string& title, const
     const int id = ID_BOOKMARK_FIRST + LinkCount();
     QAction* action = menu->addAction(ToQ(BookmarkMenuText(title, options.shortenTitles, options.titleWidth)));
     action->setData(id);
-    // Commands past the range stay enabled and do nothing: no handler serves them.
-    QObject::connect(action, &QAction::triggered, action, [this, id] { m_run(id); });
+    // Items past the range stay enabled and do nothing (the next ids are
+    // the proxy commands').
+    if (id <= ID_BOOKMARK_LAST)
+        QObject::connect(action, &QAction::triggered, action, [this, id] { m_run(id); });
     return action;
 }
 

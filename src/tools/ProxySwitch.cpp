@@ -42,7 +42,10 @@ void CProxySwitch::SetProbeRunner(ProbeRunner runner)
     Runner() = std::move(runner);
 }
 
-CProxySwitch::CProxySwitch(QWebEngineProfile* profile, QObject* parent) : QObject(parent), m_pProfile(profile) {}
+CProxySwitch::CProxySwitch(std::function<QWebEngineProfile*()> profile, QObject* parent)
+    : QObject(parent), m_profile(std::move(profile))
+{
+}
 
 CProxySwitch::~CProxySwitch()
 {
@@ -81,7 +84,7 @@ void CProxySwitch::Probe()
         connect(m_pServer, &QTcpServer::newConnection, this, &CProxySwitch::Answer);
     }
     if (!m_pPage) {
-        m_pPage = new QWebEnginePage(m_pProfile);
+        m_pPage = new QWebEnginePage(m_profile());
         connect(m_pPage, &QWebEnginePage::loadFinished, this, &CProxySwitch::OnProbeFinished);
     }
     m_pPage->load(QUrl(QStringLiteral("http://127.0.0.1:%1/%2").arg(m_pServer->serverPort()).arg(++m_nProbes)));

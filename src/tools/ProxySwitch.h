@@ -20,7 +20,8 @@ namespace nimbra {
 class CProxySwitch : public QObject {
     Q_OBJECT
 public:
-    CProxySwitch(QWebEngineProfile* profile, QObject* parent);
+    // `profile` gives the engine's profile when the first probe needs it.
+    CProxySwitch(std::function<QWebEngineProfile*()> profile, QObject* parent);
     ~CProxySwitch() override;
 
     // Runs `set`, which changes the process's proxy. When that changed
@@ -39,7 +40,7 @@ private:
     void OnProbeFinished();
     void Answer();
 
-    QWebEngineProfile* m_pProfile;
+    std::function<QWebEngineProfile*()> m_profile;
     QWebEnginePage* m_pPage = nullptr;
     QTcpServer* m_pServer = nullptr;
     std::function<void()> m_done;

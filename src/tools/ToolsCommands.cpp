@@ -83,7 +83,7 @@ std::function<int(QDialog&)>& Driver()
 CProxySwitch& SwitchOf(CMainFrame& frame)
 {
     auto* proxySwitch = frame.findChild<CProxySwitch*>(QString(), Qt::FindDirectChildrenOnly);
-    return proxySwitch ? *proxySwitch : *new CProxySwitch(CNimbraApp::Instance()->Profile(), &frame);
+    return proxySwitch ? *proxySwitch : *new CProxySwitch([] { return CNimbraApp::Instance()->Profile(); }, &frame);
 }
 
 // Puts the process on `mode` (and, for a named proxy, entry `index` of the

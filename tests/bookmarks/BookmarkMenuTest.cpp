@@ -213,9 +213,11 @@ TEST_F(BookmarkMenuTest, LinksPastTheCommandRangeDoNothing)
     EXPECT_TRUE(last->isEnabled());
     EXPECT_TRUE(ItemWithCommand(Menu(), 44000)->isEnabled());
 
-    // 44001 itself is the first proxy's command.
+    // 44001 is also the first proxy's command: the item runs nothing.
+    const int proxyMode = m_frame->m_nProxyMode;
     last->trigger();
     EXPECT_EQ(m_frame->TabCount(), 0);
+    EXPECT_EQ(m_frame->m_nProxyMode, proxyMode);
     m_frame->ExecuteCommand(44000);
     ASSERT_EQ(m_frame->TabCount(), 1);
     EXPECT_EQ(m_frame->Views()[0]->GetLocationURL(), "http://h/10000");
