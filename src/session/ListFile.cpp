@@ -4,6 +4,8 @@
 #include "platform/InputFile.h"
 #include "platform/Text.h"
 
+#include <unordered_set>
+
 namespace nimbra {
 
 bool ReadListFile(const std::string& path, UrlList& list)
@@ -39,6 +41,30 @@ bool WriteListFile(std::string_view heading, const std::string& path, const UrlL
     }
     text += "</UL>\r\n</HTML>\r\n";
     return WriteFileAtomically(path, text);
+}
+
+UrlList LogEntriesToRestore(const std::string& logPath, bool removeRepeats, const std::string& startupPath)
+{
+    UrlList log;
+    ReadListFile(logPath, log);
+
+    std::unordered_set<std::string> skip;
+    if (!startupPath.empty()) {
+        UrlList startup;
+        ReadListFile(startupPath, startup);
+        skip.insert(startup.begin(), startup.end());
+    }
+
+    UrlList result;
+    std::unordered_set<std::string> seen;
+    for (std::string& entry : log) {
+        if (entry.empty() || skip.count(entry))
+            continue;
+        if (removeRepeats && !seen.insert(entry).second)
+            continue;
+        result.push_back(std::move(entry));
+    }
+    return result;
 }
 
 } // namespace nimbra
