@@ -31,7 +31,7 @@ inline QTemporaryDir& Folder()
 // The path of `name` in the private folder.
 inline std::string PathOf(std::string_view name)
 {
-    return (Folder().path() + "/" + QString::fromUtf8(name.data(), qsizetype(name.size()))).toStdString();
+    return Folder().path().toStdString() + "/" + std::string(name);
 }
 
 // Writes `bytes` to `name` in the private folder and returns its path.

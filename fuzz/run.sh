@@ -11,11 +11,15 @@ here=$(cd "$(dirname "$0")" && pwd)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(ini listfile session bookmark shortcut shelllink ipc dde text wildcard)
 
-# Every file a target writes stays below the build tree.
-export TMPDIR="$build/fuzz-tmp"
+# Every file a target writes stays in one temporary folder, in memory when
+# the system has one, removed at the end.
+shm=/dev/shm
+[ -d "$shm" ] && [ -w "$shm" ] || shm="$build"
+export TMPDIR=$(mktemp -d "$shm/nimbra-fuzz.XXXXXX")
+trap 'rm -rf "$TMPDIR"' EXIT
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-mkdir -p "$build/fuzz-findings" "$TMPDIR"
+mkdir -p "$build/fuzz-findings"
 
 printf '%-10s %10s %8s %8s %10s\n' target execs/s cov ft corpus
 for t in "${targets[@]}"; do
@@ -35,8 +39,6 @@ for t in "${targets[@]}"; do
   if [ $status -ne 0 ]; then
     echo "finding in fuzz_$t (status $status), see $log:" >&2
     grep -E 'ERROR|SUMMARY|runtime error|Test unit written' "$log" | head -5 >&2
-    rm -rf "$TMPDIR"
     exit 1
   fi
 done
-rm -rf "$TMPDIR"

@@ -20,9 +20,12 @@ bool ReadListFile(const std::string& path, UrlList& list)
         rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
         if (raw.find("<LI>") == std::string_view::npos)
             continue;
+        // The four bytes the Windows version dropped are four cells of
+        // width here, so a decoded character is never split.
         const std::string line = Trim(DecodeLine(raw));
-        if (line.size() > 4)
-            list.push_back(line.substr(4));
+        const size_t skip = CutText(line, 4).size();
+        if (line.size() > skip)
+            list.push_back(line.substr(skip));
     }
     return file.Ok();
 }
