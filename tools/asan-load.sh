@@ -9,7 +9,6 @@ set -euo pipefail
 build=$(cd "${1:-build-asan}" && pwd)
 count=${2:-500}
 batch=${3:-50}
-supp="$(cd "$(dirname "$0")" && pwd)/sanitizer"
 work=$(mktemp -d)
 server=
 cleanup() { [ -n "$server" ] && kill "$server" 2>/dev/null; rm -rf "$work"; }
@@ -18,8 +17,7 @@ trap cleanup EXIT
 export NIMBRA_HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 export QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1
 export ASAN_OPTIONS="detect_leaks=1:halt_on_error=0"
-export UBSAN_OPTIONS="print_stacktrace=1:suppressions=$supp/ubsan.supp"
-export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1"
 mkdir -p "$NIMBRA_HOME" "$XDG_CONFIG_HOME" "$work/www"
 printf '<title>t</title><p>page</p><script>onload = () => setTimeout(() => close(), 50);</script>\n' \
   >"$work/www/close.html"
