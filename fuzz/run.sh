@@ -11,6 +11,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(ini listfile session bookmark shortcut shelllink ipc dde text wildcard)
 
+# The time-out is wall time: generous, so that a busy machine does not
+# report slow units, yet any backtracking matcher still exceeds it.
 # Every file a target writes stays in one temporary folder, in memory when
 # the system has one, removed at the end.
 shm=/dev/shm
@@ -26,7 +28,7 @@ for t in "${targets[@]}"; do
   corpus="$build/fuzz-corpus/$t"
   log="$build/fuzz-$t.log"
   mkdir -p "$corpus"
-  "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2048 \
     -print_final_stats=1 -dict="$here/dict/$t.dict" -artifact_prefix="$build/fuzz-findings/$t-" \
     "$corpus" "$here/corpus/$t" >"$log" 2>&1
   status=$?
