@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the programs and the tests need,
 # only those that are missing, so a second run costs nothing.
+# `install-deps.sh fuzz` adds clang with its sanitizer and libFuzzer runtime
+# for `make fuzz`; `make test` and `make test-asan` build with g++.
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,7 @@ packages=(
   libqt6svg6
   librsvg2-bin desktop-file-utils dpkg-dev file
 )
+if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-dev); fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -308,6 +308,11 @@ void AppendLinkLine(std::string& out, size_t indent, std::string_view url, std::
 {
     out.append(indent, '\t');
     out += "<LI><A HREF=\"";
+    // A leading ">" would close the quote before it as the URL's end.
+    if (!url.empty() && url.front() == '>') {
+        out += "%3E";
+        url.remove_prefix(1);
+    }
     AppendText(out, url, TextKind::Url);
     out += "\">";
     AppendText(out, title);

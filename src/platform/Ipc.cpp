@@ -125,6 +125,36 @@ bool WriteAll(QLocalSocket& socket, const QByteArray& bytes, const QDeadlineTime
 
 } // namespace
 
+SDecodedRequest DecodeRequest(QByteArray& buffer)
+{
+    SDecodedRequest out;
+    if (buffer.size() >= kMagicSize && !buffer.startsWith(kRequestMagic))
+        return out;
+    if (buffer.size() > kMagicSize) {
+        const quint8 kind = quint8(buffer[kMagicSize]);
+        if (kind != kKindSend && kind != kKindPost)
+            return out;
+    }
+    out.state = SDecodedRequest::Incomplete;
+    if (buffer.size() < kHeaderSize)
+        return out;
+    const char* header = buffer.constData() + kMagicSize;
+    const quint32 length = qFromLittleEndian<quint32>(header + 13);
+    if (length > quint32(kMaxMessageData)) {
+        out.state = SDecodedRequest::Bad;
+        return out;
+    }
+    if (buffer.size() < kHeaderSize + qsizetype(length))
+        return out;
+    out.state = SDecodedRequest::Complete;
+    out.wantsReply = quint8(header[0]) == kKindSend;
+    out.message.id = qFromLittleEndian<quint32>(header + 1);
+    out.message.tag = qFromLittleEndian<quint64>(header + 5);
+    out.message.data = buffer.mid(kHeaderSize, length);
+    buffer.remove(0, kHeaderSize + length);
+    return out;
+}
+
 Message MakeCopyData(quint64 tag, std::string_view text)
 {
     Message message;
@@ -260,35 +290,14 @@ void CWindowEndpoint::OnReadyRead(QLocalSocket* socket)
         it = m_pending.find(socket);
         if (it == m_pending.end())
             return; // dropped while the handler ran
-        QByteArray& buffer = *it;
-        if (buffer.size() >= kMagicSize && !buffer.startsWith(kRequestMagic)) {
+        const SDecodedRequest request = DecodeRequest(*it);
+        if (request.state == SDecodedRequest::Bad) {
             Drop(socket);
             return;
         }
-        if (buffer.size() > kMagicSize) {
-            const quint8 kind = quint8(buffer[kMagicSize]);
-            if (kind != kKindSend && kind != kKindPost) {
-                Drop(socket);
-                return;
-            }
-        }
-        if (buffer.size() < kHeaderSize)
+        if (request.state == SDecodedRequest::Incomplete)
             break;
-        const char* header = buffer.constData() + kMagicSize;
-        const quint8 kind = quint8(header[0]);
-        const quint32 length = qFromLittleEndian<quint32>(header + 13);
-        if (length > quint32(kMaxMessageData)) {
-            Drop(socket);
-            return;
-        }
-        if (buffer.size() < kHeaderSize + qsizetype(length))
-            break;
-
-        Message message;
-        message.id = qFromLittleEndian<quint32>(header + 1);
-        message.tag = qFromLittleEndian<quint64>(header + 5);
-        message.data = buffer.mid(kHeaderSize, length);
-        buffer.remove(0, kHeaderSize + length);
+        const Message& message = request.message;
 
         idle->stop();
         const Handler handler = m_handler; // survives the endpoint going away inside it
@@ -297,7 +306,7 @@ void CWindowEndpoint::OnReadyRead(QLocalSocket* socket)
             return;
         if (!guard || !m_pending.contains(socket))
             return;
-        if (kind == kKindSend && socket->state() == QLocalSocket::ConnectedState) {
+        if (request.wantsReply && socket->state() == QLocalSocket::ConnectedState) {
             char reply[kReplySize];
             memcpy(reply, kReplyMagic, kMagicSize);
             qToLittleEndian<qint64>(result, reply + kMagicSize);

@@ -45,6 +45,16 @@ struct Message {
 // Messages with more data than this are refused.
 inline constexpr qsizetype kMaxMessageData = 1 << 20;
 
+// The first request at the front of a connection's bytes. A complete one is
+// removed from `buffer`; bytes that cannot start a request (wrong magic or
+// kind, more data than kMaxMessageData) make the connection Bad.
+struct SDecodedRequest {
+    enum EState { Bad, Incomplete, Complete } state = Bad;
+    bool wantsReply = false; // sent, not posted
+    Message message;
+};
+SDecodedRequest DecodeRequest(QByteArray& buffer);
+
 // WM_COPYDATA carrying `text` with its terminating zero.
 Message MakeCopyData(quint64 tag, std::string_view text);
 

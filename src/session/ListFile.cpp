@@ -4,6 +4,8 @@
 #include "platform/InputFile.h"
 #include "platform/Text.h"
 
+#include <unordered_set>
+
 namespace nimbra {
 
 bool ReadListFile(const std::string& path, UrlList& list)
@@ -18,9 +20,12 @@ bool ReadListFile(const std::string& path, UrlList& list)
         rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
         if (raw.find("<LI>") == std::string_view::npos)
             continue;
+        // The four bytes the Windows version dropped are four cells of
+        // width here, so a decoded character is never split.
         const std::string line = Trim(DecodeLine(raw));
-        if (line.size() > 4)
-            list.push_back(line.substr(4));
+        const size_t skip = CutText(line, 4).size();
+        if (line.size() > skip)
+            list.push_back(line.substr(skip));
     }
     return file.Ok();
 }
@@ -39,6 +44,30 @@ bool WriteListFile(std::string_view heading, const std::string& path, const UrlL
     }
     text += "</UL>\r\n</HTML>\r\n";
     return WriteFileAtomically(path, text);
+}
+
+UrlList LogEntriesToRestore(const std::string& logPath, bool removeRepeats, const std::string& startupPath)
+{
+    UrlList log;
+    ReadListFile(logPath, log);
+
+    std::unordered_set<std::string> skip;
+    if (!startupPath.empty()) {
+        UrlList startup;
+        ReadListFile(startupPath, startup);
+        skip.insert(startup.begin(), startup.end());
+    }
+
+    UrlList result;
+    std::unordered_set<std::string> seen;
+    for (std::string& entry : log) {
+        if (entry.empty() || skip.count(entry))
+            continue;
+        if (removeRepeats && !seen.insert(entry).second)
+            continue;
+        result.push_back(std::move(entry));
+    }
+    return result;
 }
 
 } // namespace nimbra

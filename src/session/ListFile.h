@@ -28,4 +28,10 @@ bool ReadListFile(const std::string& path, UrlList& list);
 // written (the old file then stays as it was).
 bool WriteListFile(std::string_view heading, const std::string& path, const UrlList& list);
 
+// The entries of the open-tabs log to open again, in order: repeats removed
+// (first occurrence kept, exact comparison) when `removeRepeats`, and the
+// entries of the start-up list removed when `startupPath` is not empty.
+// Empty entries are dropped.
+UrlList LogEntriesToRestore(const std::string& logPath, bool removeRepeats, const std::string& startupPath);
+
 } // namespace nimbra

@@ -9,12 +9,6 @@ namespace nimbra {
 class CMainFrame;
 class CNimbraApp;
 
-// The entries of the open-tabs log to open again, in order: repeats removed
-// (first occurrence kept, exact comparison) when `removeRepeats`, and the
-// entries of the start-up list removed when `startupPath` is not empty.
-// Empty entries are dropped.
-UrlList LogEntriesToRestore(const std::string& logPath, bool removeRepeats, const std::string& startupPath);
-
 // The URL of every tab in tab order: the engine's location, or the view's
 // own URL when the page has not arrived yet.
 UrlList OpenTabUrls(const CMainFrame& frame);

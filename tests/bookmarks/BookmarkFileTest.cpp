@@ -99,6 +99,10 @@ TEST(BookmarkFile, MarkersInTextsAreDefusedOtherTextsKept)
     }
     EXPECT_EQ(BookmarkLinkLine("http://x/\">", "Evil</UL>"), "\t<LI><A HREF=\"http://x/\"%3E\">Evil＜/UL＞</A>");
     EXPECT_EQ(BookmarkFolderLine("<LI>f"), "\t<LI>＜LI＞f<UL>");
+    // A URL that starts with ">" would end at the writer's own quote.
+    EXPECT_EQ(BookmarkLinkLine(">x", "t"), "\t<LI><A HREF=\"%3Ex\">t</A>");
+    EXPECT_EQ(Browser(FormatBookmarkFile(Root({BookmarkItem::Link("t", ">x")}))).items[0],
+              BookmarkItem::Link("t", "%3Ex"));
 }
 
 TEST(BookmarkFile, IndentationAndLineEndsDoNotMatter)

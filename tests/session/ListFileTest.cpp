@@ -44,10 +44,12 @@ TEST(ListFile, ReadsShiftJisLinesOfTheWindowsVersion)
 {
     testenv::TempDir home;
     const std::string path = home.file("old.html");
-    testenv::WriteFile(path, "\t<LI>\x93\xfa\x96\x7b\r\n"); // 日本 in CP932
+    // 日本 in CP932; then half-width katakana (one byte in CP932, three in
+    // UTF-8) and a kanji among the first four cells.
+    testenv::WriteFile(path, "\t<LI>\x93\xfa\x96\x7b\r\n<UL\xa1<LI>a\xb8\n\x93\xfa\x96\x7b<LI>b\xb8\n");
     UrlList read;
     ReadListFile(path, read);
-    EXPECT_EQ(read, (UrlList{"日本"}));
+    EXPECT_EQ(read, (UrlList{"日本", "<LI>aｸ", "<LI>bｸ"}));
 }
 
 TEST(ListFile, TellsAnUnreadableFileFromAMissingOneAndWritesEntriesOnOneLine)
