@@ -2,6 +2,7 @@
 
 #include "app/NimbraApp.h"
 #include "frame/MainFrame.h"
+#include "platform/ImageStrip.h"
 #include "platform/Paths.h"
 #include "platform/PrivateFolder.h"
 #include "platform/Shortcut.h"
@@ -12,7 +13,6 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
-#include <QBitmap>
 #include <QCompleter>
 #include <QDrag>
 #include <QDropEvent>
@@ -136,9 +136,7 @@ CAddressCombo::CAddressCombo(CMainFrame* mainFrame, QWidget* parent)
     installEventFilter(this);
     view()->installEventFilter(this);
 
-    m_iconStrip = QPixmap(ToQ(ResourceFile("bk.bmp")));
-    if (!m_iconStrip.isNull())
-        m_iconStrip.setMask(m_iconStrip.createMaskFromColor(QColor(0xFF, 0x00, 0xFF)));
+    m_icons = LoadImageStrip(ResourceFile("bk.bmp"), QStringLiteral(":/bk.bmp"), kIconEmpty + 1);
     m_pIconAction = new QAction(this);
     edit->addAction(m_pIconAction, QLineEdit::LeadingPosition);
     for (QObject* object : m_pIconAction->associatedObjects())
@@ -174,8 +172,8 @@ CAddressCombo::~CAddressCombo()
 
 QIcon CAddressCombo::Icon(int index) const
 {
-    if (m_iconStrip.width() >= (index + 1) * 16)
-        return QIcon(m_iconStrip.copy(index * 16, 0, 16, 16));
+    if (index >= 0 && index < int(m_icons.size()) && !m_icons[size_t(index)].isNull())
+        return QIcon(m_icons[size_t(index)]);
     return style()->standardIcon(index == kIconUrl ? QStyle::SP_DriveNetIcon : QStyle::SP_FileIcon);
 }
 

@@ -121,7 +121,8 @@ private:
     bool m_bPickPending = false;
     QAction* m_pIconAction = nullptr;
     QWidget* m_pIconButton = nullptr;
-    QPixmap m_iconStrip;
+    // bk.bmp's images; a missing one shows the style's icon.
+    std::vector<QPixmap> m_icons;
     QPoint m_dragStart;
     QCompleter* m_pCompleter = nullptr;
     QStringListModel* m_pCompletionModel = nullptr;

@@ -1,13 +1,13 @@
 #include "bars/TabBarCtrl.h"
 
 #include "frame/ChildFrame.h"
+#include "platform/ImageStrip.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "view/NimbraDoc.h"
 #include "view/NimbraView.h"
 
 #include <QApplication>
-#include <QBitmap>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHelpEvent>
@@ -24,6 +24,9 @@ namespace nimbra {
 
 namespace {
 
+// ti.bmp: six 8 x 8 images.
+constexpr int kTabImageCount = 6;
+constexpr int kTabImageSize = 8;
 constexpr int kIconGap = 4;
 constexpr int kTextPadding = 6;
 constexpr int kScrollButtonWidth = 16;
@@ -64,20 +67,7 @@ CTabBarCtrl::CTabBarCtrl(QWidget* parent) : QWidget(parent)
 
 std::vector<QPixmap> CTabBarCtrl::LoadTabImages()
 {
-    QPixmap strip;
-    const std::string path = ResourceFile("ti.bmp");
-    if (FileExists(path))
-        strip.load(ToQ(path));
-    if (strip.isNull() || strip.height() <= 0)
-        strip.load(QStringLiteral(":/ti.bmp"));
-    std::vector<QPixmap> images;
-    const int size = strip.height();
-    if (size <= 0)
-        return images;
-    strip.setMask(strip.createMaskFromColor(QColor(0xFF, 0x00, 0xFF), Qt::MaskInColor));
-    for (int x = 0; x + size <= strip.width(); x += size)
-        images.push_back(strip.copy(x, 0, size, size));
-    return images;
+    return LoadImageStrip(ResourceFile("ti.bmp"), QStringLiteral(":/ti.bmp"), kTabImageCount, kTabImageSize);
 }
 
 void CTabBarCtrl::SetImages(std::vector<QPixmap> images)

@@ -2,11 +2,11 @@
 
 #include "bars/ViewManager.h"
 #include "frame/MainFrame.h"
+#include "platform/ImageStrip.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "view/NimbraView.h"
 
-#include <QBitmap>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
@@ -18,17 +18,11 @@ namespace nimbra {
 
 namespace {
 
-// The page image: the first 16x16 image of res/bk.bmp (magenta
-// transparent), else the style's file icon.
+// The page image: the first image of res/bk.bmp, else the built-in one.
 QIcon PageIcon(const QStyle* style)
 {
-    const std::string path = ResourceFile("bk.bmp");
-    QPixmap strip;
-    if (FileExists(path) && strip.load(ToQ(path)) && strip.width() >= 16 && strip.height() >= 16) {
-        strip.setMask(strip.createMaskFromColor(QColor(0xFF, 0x00, 0xFF), Qt::MaskInColor));
-        return QIcon(strip.copy(0, 0, 16, 16));
-    }
-    return style->standardIcon(QStyle::SP_FileIcon);
+    const QPixmap image = LoadImageStrip(ResourceFile("bk.bmp"), QStringLiteral(":/bk.bmp"), 1).front();
+    return image.isNull() ? style->standardIcon(QStyle::SP_FileIcon) : QIcon(image);
 }
 
 } // namespace

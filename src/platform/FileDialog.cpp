@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <utility>
 
 namespace nimbra {
 
@@ -37,9 +38,9 @@ std::string AskFileName(QWidget* parent, const SFileRequest& request)
     return Asker()(parent, request);
 }
 
-void SetFileNameAsker(FileNameAsker asker)
+FileNameAsker SetFileNameAsker(FileNameAsker asker)
 {
-    Asker() = asker ? std::move(asker) : FileNameAsker(SystemFileDialog);
+    return std::exchange(Asker(), asker ? std::move(asker) : FileNameAsker(SystemFileDialog));
 }
 
 } // namespace nimbra

@@ -22,8 +22,9 @@ struct SFileRequest {
 // string when cancelled.
 std::string AskFileName(QWidget* parent, const SFileRequest& request);
 
-// Replaces the dialog (tests); an empty function restores it.
+// Replaces the dialog (tests); an empty function restores it. Returns the
+// one it replaced.
 using FileNameAsker = std::function<std::string(QWidget* parent, const SFileRequest& request)>;
-void SetFileNameAsker(FileNameAsker asker);
+FileNameAsker SetFileNameAsker(FileNameAsker asker);
 
 } // namespace nimbra

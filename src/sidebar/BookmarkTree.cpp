@@ -63,7 +63,8 @@ bool IsEnter(const QKeyEvent* key)
 QString ItemText(const std::string& text)
 {
     QString shown = ToQ(text.size() > size_t(kMaxBookmarkTextWidth) ? BookmarkMenuText(text, false, 0) : text);
-    if (text.find_first_of("\n\r\t") != std::string::npos) {
+    // A plain scan: find_first_of would search the set once per byte.
+    if (std::any_of(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; })) {
         for (QChar& c : shown) {
             if (c == u'\n' || c == u'\r' || c == u'\t')
                 c = u' ';
@@ -143,11 +144,25 @@ QTreeWidgetItem* CBookmarkTree::NewItem(QTreeWidgetItem* parent, const std::stri
 {
     // Filled before it joins the tree, so the model reports one insertion.
     auto* item = new CBookmarkItem(ItemText(text), number);
-    if (parent)
-        parent->addChild(item);
-    else
+    if (!parent) {
         addTopLevelItem(item);
+        return item;
+    }
+    if (parent == Root()) {
+        AttachDetached();
+        if (number < 0) {
+            m_pDetached.reset(item);
+            return item;
+        }
+    }
+    parent->addChild(item);
     return item;
+}
+
+void CBookmarkTree::AttachDetached()
+{
+    if (m_pDetached)
+        Root()->addChild(m_pDetached.release());
 }
 
 std::string CBookmarkTree::FolderPath(const QTreeWidgetItem* item) const
@@ -161,6 +176,7 @@ std::string CBookmarkTree::FolderPath(const QTreeWidgetItem* item) const
 IBookmarkTree::Item CBookmarkTree::ResetRoot()
 {
     m_pPressed = nullptr;
+    m_pDetached.reset();
     m_reopen.clear();
     m_paths.clear();
     m_toExpand.clear();
@@ -171,7 +187,7 @@ IBookmarkTree::Item CBookmarkTree::ResetRoot()
             folders.pop_back();
             for (int i = 0; i < folder->childCount(); ++i) {
                 const QTreeWidgetItem* child = folder->child(i);
-                if (!IsFolder(child) || child->childCount() == 0)
+                if (child->childCount() == 0 || !IsFolder(child))
                     continue;
                 if (child->isExpanded())
                     m_reopen.insert(FolderPath(child));
@@ -211,6 +227,7 @@ void CBookmarkTree::ExpandAndSelectRoot()
     QTreeWidgetItem* root = Root();
     if (!root)
         return;
+    AttachDetached();
     root->setExpanded(true);
     for (QTreeWidgetItem* item : m_toExpand)
         item->setExpanded(true);

@@ -5,6 +5,7 @@
 
 #include <QIcon>
 #include <QTreeWidget>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -62,7 +63,10 @@ public:
     void SetOptions(const Options& options) { m_options = options; }
     const Options& GetOptions() const { return m_options; }
 
-    // IBookmarkTree: the loader fills the tree.
+    // IBookmarkTree: the loader fills the tree. A folder added to the root
+    // is built off the tree and joins it whole at the next item added to
+    // the root or at ExpandAndSelectRoot(), so the view hears of one
+    // insertion per top-level folder, not one per item.
     Item ResetRoot() override;
     Item AddFolder(Item parent, const std::string& name) override;
     void AddLink(Item parent, const std::string& title, int number) override;
@@ -111,6 +115,7 @@ protected:
 
 private:
     QTreeWidgetItem* NewItem(QTreeWidgetItem* parent, const std::string& text, int number);
+    void AttachDetached();
     void Open(const QTreeWidgetItem* item, bool newTab, bool viewSource);
     void AfterOpen();
     void OpenFolderContents();
@@ -124,6 +129,8 @@ private:
     QIcon m_folderIcon;
     QIcon m_bookmarkIcon;
     QTreeWidgetItem* m_pPressed = nullptr;
+    // The top-level folder the loader is filling, not yet in the tree.
+    std::unique_ptr<QTreeWidgetItem> m_pDetached;
     // Folders open before a reset, by path of names, and what the refill
     // found of them.
     std::unordered_set<std::string> m_reopen;

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <map>
+#include <utility>
 
 namespace nimbra {
 
@@ -48,9 +49,9 @@ ProxyCredentialsPrompt& Prompt()
 
 } // namespace
 
-void SetProxyCredentialsPrompt(ProxyCredentialsPrompt prompt)
+ProxyCredentialsPrompt SetProxyCredentialsPrompt(ProxyCredentialsPrompt prompt)
 {
-    Prompt() = prompt ? std::move(prompt) : ProxyCredentialsPrompt(AskInDialog);
+    return std::exchange(Prompt(), prompt ? std::move(prompt) : ProxyCredentialsPrompt(AskInDialog));
 }
 
 void AnswerProxyAuthentication(const QString& proxyHost, QAuthenticator* authenticator)

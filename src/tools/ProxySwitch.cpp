@@ -37,9 +37,9 @@ CProxySwitch::ProbeRunner& Runner()
 
 } // namespace
 
-void CProxySwitch::SetProbeRunner(ProbeRunner runner)
+CProxySwitch::ProbeRunner CProxySwitch::SetProbeRunner(ProbeRunner runner)
 {
-    Runner() = std::move(runner);
+    return std::exchange(Runner(), std::move(runner));
 }
 
 CProxySwitch::CProxySwitch(std::function<QWebEngineProfile*()> profile, QObject* parent)

@@ -31,9 +31,10 @@ public:
     bool Apply(const std::function<void()>& set, std::function<void()> done);
 
     // Replaces the throw-away request (tests without the engine): it calls
-    // `finished` when done. An empty function restores the request.
+    // `finished` when done. An empty function restores the request. Returns
+    // the runner it replaced.
     using ProbeRunner = std::function<void(std::function<void()> finished)>;
-    static void SetProbeRunner(ProbeRunner runner);
+    static ProbeRunner SetProbeRunner(ProbeRunner runner);
 
 private:
     void Probe();

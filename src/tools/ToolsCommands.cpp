@@ -23,6 +23,7 @@
 #include <QMenuBar>
 #include <QNetworkProxyFactory>
 #include <optional>
+#include <utility>
 
 namespace nimbra {
 
@@ -221,9 +222,9 @@ void FillProxyMenu(QMenu* menu, CCommandRouter& router, const CProxyFile& file)
     }
 }
 
-void SetProxyDialogDriver(std::function<int(QDialog&)> driver)
+std::function<int(QDialog&)> SetProxyDialogDriver(std::function<int(QDialog&)> driver)
 {
-    Driver() = std::move(driver);
+    return std::exchange(Driver(), std::move(driver));
 }
 
 void CloseListEditor()

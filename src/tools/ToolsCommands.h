@@ -35,6 +35,7 @@ void OnSystemProxyChanged(CMainFrame& frame);
 void FillProxyMenu(QMenu* menu, CCommandRouter& router, const CProxyFile& file);
 
 // Replaces the proxy dialog's exec (tests); an empty function restores it.
-void SetProxyDialogDriver(std::function<int(QDialog&)> driver);
+// Returns the one it replaced.
+std::function<int(QDialog&)> SetProxyDialogDriver(std::function<int(QDialog&)> driver);
 
 } // namespace nimbra

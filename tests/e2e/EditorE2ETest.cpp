@@ -33,7 +33,6 @@ protected:
     }
     void TearDown() override
     {
-        SetBookmarkDialogDriver(nullptr);
         if (m_editor.state() != QProcess::NotRunning) {
             m_editor.kill();
             m_editor.waitForFinished(10000);
@@ -87,7 +86,7 @@ protected:
     {
         QElapsedTimer timer;
         qint64 heldMs = 0;
-        SetBookmarkDialogDriver([&](QDialog& dialog) {
+        testenv::HandlerGuard driver(SetBookmarkDialogDriver, [&](QDialog& dialog) {
             QElapsedTimer hold;
             hold.start();
             if (held)

@@ -51,12 +51,6 @@ protected:
             m_proxy.AddHtml(path, "Proxied");
         }
     }
-    void TearDown() override
-    {
-        SetProxyCredentialsPrompt(nullptr);
-        BrowserTest::TearDown();
-    }
-
     void WriteProxyIni(const std::string& options)
     {
         testenv::WriteFile(File("proxy.ini"), "[ProxyOptions]\r\n" + options +
@@ -135,7 +129,8 @@ TEST_F(ProxyE2E, ProxyAskingForAPasswordGetsTheUsersAnswerOnce)
 {
     m_proxy.RequireProxyAuthorization("Basic " + QByteArray("user:secret").toBase64());
     QStringList asked;
-    SetProxyCredentialsPrompt([&asked](QWidget*, const QString& host, SProxyCredentials& credentials) {
+    testenv::HandlerGuard prompt(SetProxyCredentialsPrompt, [&asked](QWidget*, const QString& host,
+                                                                     SProxyCredentials& credentials) {
         asked << host;
         credentials = {QStringLiteral("user"), QStringLiteral("secret")};
         return true;

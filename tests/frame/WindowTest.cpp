@@ -21,13 +21,9 @@ using namespace nimbra;
 namespace {
 
 // Puts a tray host in place, or takes it away, for one test.
-class TrayHost {
+class TrayHost : testenv::HandlerGuard<std::function<bool()>> {
 public:
-    explicit TrayHost(bool present) : m_previous(CTaskTray::SetAvailability([present] { return present; })) {}
-    ~TrayHost() { CTaskTray::SetAvailability(m_previous); }
-
-private:
-    std::function<bool()> m_previous;
+    explicit TrayHost(bool present) : HandlerGuard(CTaskTray::SetAvailability, [present] { return present; }) {}
 };
 
 class WindowTest : public testenv::BrowserTest {

@@ -100,6 +100,10 @@ TEST_F(BookmarkTreeTest, TreeMirrorsTheFileWithLinkNumbers)
     for (const auto& [text, number] : expected)
         EXPECT_EQ(CBookmarkTree::LinkNumber(Item(text)), number) << text;
     EXPECT_EQ(Item("F")->childCount(), 3); // the separator is not an item
+    // A folder joins the root in file order, before the link after it.
+    ASSERT_EQ(root->childCount(), 3);
+    EXPECT_EQ(root->child(1), Item("F"));
+    EXPECT_EQ(root->child(2), Item("no url"));
     EXPECT_EQ(Tree()->UrlOf(Item("s2")), "http://s2/");
 }
 

@@ -29,20 +29,6 @@ const QString kRestartMessage = QStringLiteral("この機能はNimbra Browserの
 
 class ProxyCommandsTest : public testenv::BrowserTest {
 protected:
-    void SetUp() override
-    {
-        BrowserTest::SetUp();
-        SetMessageHandler([this](const QString& text) { m_messages.push_back(text); });
-        CProxySwitch::SetProbeRunner([](std::function<void()> finished) { QTimer::singleShot(0, finished); });
-    }
-    void TearDown() override
-    {
-        SetMessageHandler([](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); });
-        SetProxyDialogDriver(nullptr);
-        CProxySwitch::SetProbeRunner(nullptr);
-        BrowserTest::TearDown();
-    }
-
     // Entries "name|server" after the options text.
     void WriteProxyIni(const std::string& options, const std::vector<std::string>& entries)
     {
@@ -59,7 +45,7 @@ protected:
     // Runs the dialog through `drive`, then presses OK.
     void RunDialog(const std::function<void(CProxyDlg&)>& drive)
     {
-        SetProxyDialogDriver([drive](QDialog& dialog) {
+        testenv::HandlerGuard driver(SetProxyDialogDriver, [drive](QDialog& dialog) {
             auto& proxy = dynamic_cast<CProxyDlg&>(dialog);
             drive(proxy);
             proxy.OnOk();
@@ -69,6 +55,10 @@ protected:
     }
 
     std::vector<QString> m_messages;
+    testenv::HandlerGuard<std::function<void(const QString&)>> m_messageGuard{
+        SetMessageHandler, [this](const QString& text) { m_messages.push_back(text); }};
+    testenv::HandlerGuard<CProxySwitch::ProbeRunner> m_probeGuard{
+        CProxySwitch::SetProbeRunner, [](std::function<void()> finished) { QTimer::singleShot(0, finished); }};
 };
 
 } // namespace
@@ -144,7 +134,7 @@ TEST_F(ProxyCommandsTest, MenuTakesTheFirst256DialogTakesAll)
     EXPECT_EQ(Menu()->actions().size(), 6 + 256);
     EXPECT_EQ(Menu()->actions().back()->text(), "&256 p255");
     int rows = 0;
-    SetProxyDialogDriver([&rows](QDialog& dialog) {
+    testenv::HandlerGuard driver(SetProxyDialogDriver, [&rows](QDialog& dialog) {
         rows = dynamic_cast<CProxyDlg&>(dialog).ListBox()->count();
         return int(QDialog::Rejected);
     });

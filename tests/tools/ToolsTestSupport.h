@@ -1,11 +1,11 @@
 #pragma once
 
-// Guards for the handlers the tools' tests replace.
+// Stand-ins for the dialogs the tools' tests answer.
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "support/TestEnv.h"
 
 #include <QString>
-#include <cstdio>
 #include <deque>
 #include <string>
 #include <vector>
@@ -16,42 +16,34 @@ namespace testenv {
 // keeps the requests.
 class FileAnswers {
 public:
-    explicit FileAnswers(std::deque<std::string> answers) : m_answers(std::move(answers))
-    {
-        nimbra::SetFileNameAsker([this](QWidget*, const nimbra::SFileRequest& request) {
-            requests.push_back(request);
-            if (m_answers.empty())
-                return std::string();
-            std::string answer = m_answers.front();
-            m_answers.pop_front();
-            return answer;
-        });
-    }
-    ~FileAnswers() { nimbra::SetFileNameAsker(nullptr); }
-    FileAnswers(const FileAnswers&) = delete;
-    FileAnswers& operator=(const FileAnswers&) = delete;
+    explicit FileAnswers(std::deque<std::string> answers) : m_answers(std::move(answers)) {}
 
     std::vector<nimbra::SFileRequest> requests;
 
 private:
+    std::string Answer(const nimbra::SFileRequest& request)
+    {
+        requests.push_back(request);
+        if (m_answers.empty())
+            return {};
+        std::string answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    }
+
     std::deque<std::string> m_answers;
+    HandlerGuard<nimbra::FileNameAsker> m_guard{
+        nimbra::SetFileNameAsker, [this](QWidget*, const nimbra::SFileRequest& request) { return Answer(request); }};
 };
 
 // Records the message boxes (questions are answered yes).
 class Messages {
 public:
-    Messages()
-    {
-        nimbra::SetMessageHandler([this](const QString& text) { texts.push_back(text); });
-    }
-    ~Messages()
-    {
-        nimbra::SetMessageHandler([](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); });
-    }
-    Messages(const Messages&) = delete;
-    Messages& operator=(const Messages&) = delete;
-
     std::vector<QString> texts;
+
+private:
+    HandlerGuard<std::function<void(const QString&)>> m_guard{
+        nimbra::SetMessageHandler, [this](const QString& text) { texts.push_back(text); }};
 };
 
 } // namespace testenv
