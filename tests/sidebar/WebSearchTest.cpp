@@ -33,7 +33,7 @@ std::string Titles(const CSearchEngineList& list)
     return out;
 }
 
-std::string Item(int index, const std::string& title, int enable = 1)
+std::string EngineSection(int index, const std::string& title, int enable = 1)
 {
     return "[SearchItem" + std::to_string(index) + "]\r\nEnable=" + std::to_string(enable) + "\r\nTitle=" + title +
            "\r\nUrlF=http://" + title + "/?q=\r\nUrlB=&x\r\n";
@@ -63,18 +63,19 @@ TEST(SearchEngineListTest, LoadsWhatTheFileHoldsWithinBounds)
     const std::string builtin = "goo,Google+,infoseek,LYCOS";
     const Case cases[] = {
         {"no file", "-", builtin, 300},
-        {"count -1", "[Options]\nItemCount=-1\n" + Item(0, "a"), builtin, 300},
-        {"count abc", "[Options]\nItemCount=abc\n" + Item(0, "a"), builtin, 300},
-        {"count 0", "[Options]\nItemCount=0\n" + Item(0, "a"), "", 300},
-        {"count -5", "[Options]\nItemCount=-5\n" + Item(0, "a"), "", 300},
+        {"count -1", "[Options]\nItemCount=-1\n" + EngineSection(0, "a"), builtin, 300},
+        {"count abc", "[Options]\nItemCount=abc\n" + EngineSection(0, "a"), builtin, 300},
+        {"count 0", "[Options]\nItemCount=0\n" + EngineSection(0, "a"), "", 300},
+        {"count -5", "[Options]\nItemCount=-5\n" + EngineSection(0, "a"), "", 300},
         {"gaps, index order, only below the count",
-         "[options]\nitemcount=4\n" + Item(3, "d", 0) + Item(0, "a") + Item(2, "c") + Item(4, "e") +
-             "[SearchItem01]\nTitle=x\n",
+         "[options]\nitemcount=4\n" + EngineSection(3, "d", 0) + EngineSection(0, "a") + EngineSection(2, "c") +
+             EngineSection(4, "e") + "[SearchItem01]\nTitle=x\n",
          "a+,c+,d", 300},
-        {"huge count, three sections", "[Options]\nItemCount=2147483647\n" + Item(5, "f") + Item(1, "b") + Item(9, "j"),
+        {"huge count, three sections",
+         "[Options]\nItemCount=2147483647\n" + EngineSection(5, "f") + EngineSection(1, "b") + EngineSection(9, "j"),
          "b+,f+,j+", 300},
         {"duplicate section: first wins",
-         "[Options]\nItemCount=1\n" + Item(0, "first") + Item(0, "second"), "first+", 300},
+         "[Options]\nItemCount=1\n" + EngineSection(0, "first") + EngineSection(0, "second"), "first+", 300},
         {"CP932 title, trimmed", "[Options]\nItemCount=1\n[SearchItem0]\nTitle= \x93\xfa\x96\x7b \n", "日本+", 300},
         {"column 0", "[Options]\nColumnSize=0\n", builtin, 20},
         {"column -7", "[Options]\nColumnSize=-7\n", builtin, 20},
@@ -99,8 +100,8 @@ TEST(SearchEngineListTest, SavesTheLayoutWholeAndRoundTripsByteForByte)
 {
     testenv::TempDir dir;
     const std::string path = dir.file("search.ini");
-    const std::string file = "[Options]\r\nItemCount=2\r\nEnable=0\r\nColumnSize=250\r\n" + Item(0, "a", 0) +
-                             Item(1, "日本");
+    const std::string file = "[Options]\r\nItemCount=2\r\nEnable=0\r\nColumnSize=250\r\n" + EngineSection(0, "a", 0) +
+                             EngineSection(1, "日本");
     WriteFile(path, file);
     CSearchEngineList list;
     list.Load(path);
@@ -109,8 +110,9 @@ TEST(SearchEngineListTest, SavesTheLayoutWholeAndRoundTripsByteForByte)
 
     // Line breaks never reach the file: no line or section is added.
     list.SetTexts(1, "x\r\n[Options]", "http://h/?q=\n", "\r&b");
-    EXPECT_EQ(list.Serialize(), "[Options]\r\nItemCount=2\r\nEnable=0\r\nColumnSize=250\r\n" + Item(0, "a", 0) +
-                                    "[SearchItem1]\r\nEnable=1\r\nTitle=x  [Options]\r\nUrlF=http://h/?q= \r\nUrlB= &b\r\n");
+    EXPECT_EQ(list.Serialize(),
+              "[Options]\r\nItemCount=2\r\nEnable=0\r\nColumnSize=250\r\n" + EngineSection(0, "a", 0) +
+                  "[SearchItem1]\r\nEnable=1\r\nTitle=x  [Options]\r\nUrlF=http://h/?q= \r\nUrlB= &b\r\n");
 }
 
 TEST(SearchEngineListTest, AFileThatCannotBeReadIsWrittenOnlyByTheCommand)
@@ -134,8 +136,7 @@ TEST(SearchEngineListTest, AFileThatCannotBeReadIsWrittenOnlyByTheCommand)
 TEST(SearchEngineListTest, SearchOpensCheckedRowsInOrderWithTheTextEncoded)
 {
     CSearchEngineList list = Engines({{"a", true}, {"b", false}, {"c", true}});
-    EXPECT_EQ(list.SearchUrls("x y"),
-              (std::vector<std::string>{"http://a/?q=x%20y&n=1", "http://c/?q=x%20y&n=1"}));
+    EXPECT_EQ(list.SearchUrls("x y"), (std::vector<std::string>{"http://a/?q=x%20y&n=1", "http://c/?q=x%20y&n=1"}));
     EXPECT_TRUE(list.SearchUrls("").empty());
     EXPECT_TRUE(Engines({}).SearchUrls("x").empty());
     EXPECT_EQ(EncodeSearchText("AT&T 日本"), "AT%26T%20%E6%97%A5%E6%9C%AC");
@@ -200,7 +201,8 @@ protected:
     void SetUp() override
     {
         SidebarTest::SetUp();
-        WriteFile(File("search.ini"), "[Options]\r\nItemCount=3\r\n" + Item(0, "a") + Item(1, "b", 0) + Item(2, "c"));
+        WriteFile(File("search.ini"), "[Options]\r\nItemCount=3\r\n" + EngineSection(0, "a") +
+                                          EngineSection(1, "b", 0) + EngineSection(2, "c"));
         StartWithTab();
         m_frame->ExecuteCommand(ID_NB_WEB_SEARCH);
         ASSERT_NE(Pane(), nullptr);
@@ -357,10 +359,10 @@ TEST_F(WebSearchTest, ListKeysAndClicksActOnTheListOnly)
     EXPECT_EQ(edited.size(), 2);
 
     // Sorting, and a move clears the sort mark.
-    emit list->header()->sectionClicked(0);
+    list->header()->sectionClicked(0);
     EXPECT_TRUE(list->header()->isSortIndicatorShown());
     EXPECT_EQ(list->header()->sortIndicatorOrder(), Qt::AscendingOrder);
-    emit list->header()->sectionClicked(0);
+    list->header()->sectionClicked(0);
     EXPECT_EQ(list->header()->sortIndicatorOrder(), Qt::DescendingOrder);
     EXPECT_EQ(list->topLevelItem(0)->text(0), "edited line");
     Pane()->SelectRow(0);
@@ -381,7 +383,8 @@ TEST_F(WebSearchTest, MenusShowRowItemsOnlyOnARow)
         delete menu;
         return out;
     };
-    EXPECT_EQ(ids(Pane()->CreateMenu(true)), (std::vector<int>{3006, 3008, 0, 3011, 3012, 0, 3007, 0, 3015, 3014, 3013, 0, 3009}));
+    EXPECT_EQ(ids(Pane()->CreateMenu(true)),
+              (std::vector<int>{3006, 3008, 0, 3011, 3012, 0, 3007, 0, 3015, 3014, 3013, 0, 3009}));
     EXPECT_EQ(ids(Pane()->CreateMenu(false)), (std::vector<int>{3007, 0, 3015, 3014, 3013, 0, 3009}));
 }
 
