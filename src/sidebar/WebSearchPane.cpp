@@ -179,6 +179,7 @@ CWebSearchForm::CWebSearchForm(CWebSearchPane& pane, QWidget* parent) : QWidget(
     connect(m_pSettings, &QPushButton::clicked, this, [this] {
         m_pane.ShowMenu(m_pane.CreateMenu(false), m_pSettings->mapToGlobal(QPoint(0, m_pSettings->height())));
     });
+    m_pText->installEventFilter(this);
     m_pText->lineEdit()->installEventFilter(this);
     m_pSettings->installEventFilter(this);
     m_pSearch->installEventFilter(this);
@@ -211,7 +212,8 @@ bool CWebSearchForm::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
         return QWidget::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
-    const bool inText = watched == m_pText->lineEdit();
+    // The combo hands its keys to the field without passing filters.
+    const bool inText = watched == m_pText || watched == m_pText->lineEdit();
     const bool ctrlA = key->key() == Qt::Key_A && Mods(key) == Qt::ControlModifier;
     if (event->type() == QEvent::ShortcutOverride) {
         // Ctrl+A and Enter belong to the form, not to the frame's keys.

@@ -239,7 +239,7 @@ TEST_F(WebSearchTest, FormSearchesCheckedEnginesInNewTabsAndKeepsItsTexts)
     EXPECT_FALSE(form->SearchButton()->isEnabled());
     form->TextCombo()->setEditText("AT&T");
     EXPECT_TRUE(form->SearchButton()->isEnabled());
-    QTest::keyClick(form->TextCombo()->lineEdit(), Qt::Key_Return);
+    QTest::keyClick(form->TextCombo(), Qt::Key_Return);
     EXPECT_TRUE(WaitForUrls({"http://a/?q=AT%26T&x", "http://c/?q=AT%26T&x", "http://start/"}));
     form->Search();
     form->TextCombo()->setEditText("n");
@@ -256,6 +256,8 @@ TEST_F(WebSearchTest, FormSearchesCheckedEnginesInNewTabsAndKeepsItsTexts)
     EXPECT_EQ(form->Texts().back(), "20");
     form->TextCombo()->setEditText("");
     EXPECT_FALSE(form->SearchButton()->isEnabled());
+    QTest::keyClick(form->TextCombo(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_TRUE(Pane()->List()->hasFocus());
 }
 
 TEST_F(WebSearchTest, QuickSearchTakesTheClipboardAtOnceOrThroughTheDialog)
