@@ -68,6 +68,7 @@ enum ECommandId : int {
     ID_NEW_HOME = 32968,
     ID_NEW_BLANK = 32969,
     ID_NB_WEB_SEARCH = 32971,
+    ID_FIND_WEB = 32972,
     ID_AUTO_REFRESH_NONE = 32978,
     ID_AUTO_REFRESH_START = 32979,
     ID_BOOKMARK_FIRST = 34000, // link n of the file has command 34000 + n

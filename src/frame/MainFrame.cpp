@@ -21,6 +21,7 @@
 #include "session/OpenTabsLog.h"
 #include "session/SessionCommands.h"
 #include "sidebar/SidebarCommands.h"
+#include "sidebar/WebSearchCommands.h"
 #include "tools/ToolsCommands.h"
 #include "view/NimbraDoc.h"
 #include "view/NimbraView.h"
@@ -455,6 +456,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     m_blockedLists.Clear();
     if (m_pWindow->SaveBarState())
         SaveNimbraBarState(*this);
+    SaveWebSearchAtExit(*this);
     if (m_settings.MainExitEditClose != 0 && ipc::FindWindow(ipc::kEditorClass, ToQ(DataDirectory()))) {
         const QString dir = ToQ(DataDirectory());
         ipc::SendWindowMessage(ipc::kEditorClass, dir, {ipc::WM_USER + 0x2F, 0, {}});

@@ -312,8 +312,10 @@ std::vector<std::string> CIniFile::KeyNames(std::string_view section) const
 CIniSnapshot::CIniSnapshot(const std::string& path)
 {
     std::optional<std::string> bytes = ReadBytes(path);
-    if (!bytes)
+    if (!bytes) {
+        m_bUnreadable = true;
         return;
+    }
     const CIniText text(std::move(*bytes));
     Keys* keys = nullptr; // nullptr outside a section and in a repeated one
     std::string key;
@@ -331,6 +333,15 @@ CIniSnapshot::CIniSnapshot(const std::string& path)
 bool CIniSnapshot::HasSection(std::string_view section) const
 {
     return m_sections.count(ToLowerAscii(section)) != 0;
+}
+
+std::vector<std::string> CIniSnapshot::SectionNames() const
+{
+    std::vector<std::string> names;
+    names.reserve(m_sections.size());
+    for (const auto& section : m_sections)
+        names.push_back(section.first);
+    return names;
 }
 
 std::optional<std::string> CIniSnapshot::Find(std::string_view section, std::string_view key) const

@@ -64,7 +64,12 @@ public:
     // A missing or unreadable file reads as empty.
     explicit CIniSnapshot(const std::string& path);
 
+    // The file exists but could not be read (rewriting it from this
+    // snapshot would lose its content).
+    bool Unreadable() const { return m_bUnreadable; }
     bool HasSection(std::string_view section) const;
+    // The names of the sections, in lower case and in no particular order.
+    std::vector<std::string> SectionNames() const;
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
     std::string GetString(std::string_view section, std::string_view key, std::string_view def) const;
     int GetInt(std::string_view section, std::string_view key, int def) const;
@@ -73,6 +78,7 @@ private:
     using Keys = std::unordered_map<std::string, std::string>;
     // By lower-case section name, then lower-case key.
     std::unordered_map<std::string, Keys> m_sections;
+    bool m_bUnreadable = false;
 };
 
 } // namespace nimbra

@@ -194,6 +194,14 @@ std::string CutText(std::string_view utf8, int width, bool* straddled)
     return std::string(utf8.substr(0, pos));
 }
 
+std::string CutChars(std::string_view utf8, size_t count)
+{
+    size_t pos = 0;
+    for (size_t n = 0; n < count && pos < utf8.size(); ++n)
+        pos += NextUnit(utf8, pos).length;
+    return std::string(utf8.substr(0, pos));
+}
+
 std::string TruncateTitle(std::string_view utf8, int width)
 {
     if (TextWidth(utf8) <= width)

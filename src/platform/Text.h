@@ -32,6 +32,9 @@ int TextWidth(std::string_view utf8);
 // `straddled` (if given) is set.
 std::string CutText(std::string_view utf8, int width, bool* straddled = nullptr);
 
+// Cuts a text to at most `count` characters (code points).
+std::string CutChars(std::string_view utf8, size_t count);
+
 // Shortens a title for display: a text not wider than `width` is kept;
 // otherwise it is cut with CutText and gets "...." after a straddling cut,
 // "..." otherwise, so the result is always width + 3 cells wide.

@@ -10,6 +10,7 @@
 #include "frame/MainFrame.h"
 #include "platform/Text.h"
 #include "sidebar/NimbraBar.h"
+#include "sidebar/WebSearchCommands.h"
 
 #include <QFileInfo>
 #include <QWheelEvent>
@@ -27,8 +28,8 @@ CSidebarCommands::CSidebarCommands(CMainFrame& frame) : QObject(&frame), m_frame
 {
     setObjectName(QStringLiteral("SidebarCommands"));
     m_pTree = new CBookmarkTree(*this);
-    // Panes 1 to 3 get their content from the history and web search panes.
-    const NimbraBarPanes panes{m_pTree, new CPlaceholderPane, new CPlaceholderPane, new CPlaceholderPane};
+    // Panes 1 and 2 get their content from the history panes.
+    const NimbraBarPanes panes{m_pTree, new CPlaceholderPane, new CPlaceholderPane, CreateWebSearchPane(frame)};
     m_pBar = new CNimbraBar(&frame, panes, CNimbraApp::Instance()->Settings().GetInt(EKey::NimbraBarSelTab));
     m_pBar->setAllowedAreas(Qt::AllDockWidgetAreas);
     frame.addDockWidget(Qt::LeftDockWidgetArea, m_pBar);
