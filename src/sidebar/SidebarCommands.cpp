@@ -27,8 +27,12 @@ CSidebarCommands::CSidebarCommands(CMainFrame& frame) : QObject(&frame), m_frame
 {
     setObjectName(QStringLiteral("SidebarCommands"));
     m_pTree = new CBookmarkTree(*this);
-    // Panes 1 to 3 get their content from the history and web search panes.
-    const NimbraBarPanes panes{m_pTree, new CPlaceholderPane, new CPlaceholderPane, new CPlaceholderPane};
+    m_pHistoryTree = new CHistoryTree(*this);
+    m_pHistorySearch = new CHistorySearchPane(*this);
+    connect(&frame, &CMainFrame::HistoryCleared, m_pHistoryTree, &CHistoryTree::ClearAll);
+    connect(&frame, &CMainFrame::HistoryCleared, m_pHistorySearch, &CHistorySearchPane::ClearAll);
+    // Pane 3 gets its content from the web search pane.
+    const NimbraBarPanes panes{m_pTree, m_pHistoryTree, m_pHistorySearch, new CPlaceholderPane};
     m_pBar = new CNimbraBar(&frame, panes, CNimbraApp::Instance()->Settings().GetInt(EKey::NimbraBarSelTab));
     m_pBar->setAllowedAreas(Qt::AllDockWidgetAreas);
     frame.addDockWidget(Qt::LeftDockWidgetArea, m_pBar);
@@ -151,6 +155,16 @@ void CSidebarCommands::SaveClickOpenNew(int value)
 {
     CNimbraApp::Instance()->Settings().WriteInt(EKey::NBLClickOpenNew, value);
     m_frame.FrameSettings().NBLClickOpenNew = value;
+}
+
+std::shared_ptr<CHistoryDb> CSidebarCommands::History() const
+{
+    return m_frame.SharedHistory();
+}
+
+bool CSidebarCommands::IsBarVisible() const
+{
+    return m_pBar && m_pBar->IsBarVisible();
 }
 
 void CreateNimbraBar(CMainFrame& frame)
