@@ -147,7 +147,7 @@ TEST(HistoryQuery, IndexFindsWhatTheScanFinds)
     }
     db.Flush();
     const CHistoryReader reader = db.Reader();
-    const std::string texts[] = {"a", "be", "bet", "BETA", "ｇａｍｍａ", "本語", "日本語 検索", "needle alpha",
+    const std::string texts[] = {"a", "be", "bet", "BETA", "ｇａｍｍａ", "本語", "日本語 検索", "alpha Beta",
                                  "class=\"c3", "\"quo", "<div", "nothing here", "x "};
     for (const std::string& text : texts) {
         SHistoryQuery indexed = Search(text);
