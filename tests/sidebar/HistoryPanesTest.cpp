@@ -281,7 +281,7 @@ TEST_F(HistoryPanesTest, ClosingOrClearingDuringASearchStopsIt)
     Option("FLCFilterToday", 2);
     StartWithTab();
     auto fill = [&] {
-        for (int i = 0; i < 20000; ++i)
+        for (int i = 0; i < 8000; ++i)
             m_frame->History().AddVisit("http://s.example/" + std::to_string(i), "", 1000 + i);
         m_frame->History().Flush();
     };

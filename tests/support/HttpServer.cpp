@@ -31,12 +31,11 @@ HttpServer::~HttpServer()
     m_thread.wait();
 }
 
-void HttpServer::AddPage(const QString& path, const QByteArray& body, int delayMs, const QByteArray& contentType)
+void HttpServer::AddPage(const QString& path, const QByteArray& body, int delayMs)
 {
     QMutexLocker lock(&m_mutex);
     Page page;
     page.body = body;
-    page.contentType = contentType;
     page.delayMs = delayMs;
     m_pages[path] = page;
 }

@@ -29,8 +29,7 @@ public:
     ~HttpServer();
 
     // Serves `body` at `path` ("/a.html").
-    void AddPage(const QString& path, const QByteArray& body, int delayMs = 0,
-                 const QByteArray& contentType = "text/html; charset=utf-8");
+    void AddPage(const QString& path, const QByteArray& body, int delayMs = 0);
     // A page titled `title` with `bodyHtml` inside <body>.
     void AddHtml(const QString& path, const QString& title, const QString& bodyHtml = {}, int delayMs = 0);
 
