@@ -60,6 +60,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < 10000; ++i)
         frame->History().AddVisit("http://www.site" + std::to_string(i % 997) + ".example.com/page/" + std::to_string(i),
                                   "page", i);
+    frame->History().Flush();
 
     CAddressCombo* combo = frame->AddressCombo();
     QLineEdit* edit = combo->lineEdit();

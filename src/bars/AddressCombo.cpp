@@ -158,7 +158,16 @@ CAddressCombo::CAddressCombo(CMainFrame* mainFrame, QWidget* parent)
         connect(m_pCompleter, qOverload<const QString&>(&QCompleter::activated), edit, &QLineEdit::setText);
         connect(edit, &QLineEdit::textEdited, this, &CAddressCombo::OnTextEdited);
         connect(&m_indexWatcher, &QFutureWatcherBase::finished, this, [this] {
-            m_pIndex = m_indexWatcher.result();
+            if (m_bIndexCleared)
+                m_bIndexCleared = false;
+            else
+                m_pIndex = m_indexWatcher.result();
+        });
+        connect(m_pMainFrame, &CMainFrame::HistoryCleared, this, [this] {
+            // A read under way holds the old rows.
+            m_bIndexCleared = m_indexWatcher.isRunning();
+            m_pIndex.reset();
+            m_pCompletionModel->setStringList({});
         });
     }
     LoadHistory();
@@ -564,11 +573,11 @@ void CAddressCombo::RefreshCompletionIndex()
 {
     if (m_indexWatcher.isRunning())
         return;
-    // The store is read here on its own thread; the sorting runs on a worker.
-    std::vector<std::string> urls;
-    for (SHistoryEntry& entry : m_pMainFrame->History().Enumerate({}))
-        urls.push_back(std::move(entry.url));
-    m_indexWatcher.setFuture(QtConcurrent::run([urls = std::move(urls)]() mutable {
+    // The store is read and the index sorted on a worker.
+    m_indexWatcher.setFuture(QtConcurrent::run([history = m_pMainFrame->SharedHistory()] {
+        std::vector<std::string> urls;
+        for (SHistoryEntry& entry : history->Enumerate({}))
+            urls.push_back(std::move(entry.url));
         return std::make_shared<const CUrlCompletionIndex>(std::move(urls));
     }));
 }

@@ -128,6 +128,7 @@ private:
     QStringListModel* m_pCompletionModel = nullptr;
     std::shared_ptr<const CUrlCompletionIndex> m_pIndex;
     QFutureWatcher<std::shared_ptr<const CUrlCompletionIndex>> m_indexWatcher;
+    bool m_bIndexCleared = false;
 };
 
 } // namespace nimbra

@@ -39,10 +39,13 @@ QWidget* GeneralPage(CMainFrame* frame, QWidget* parent)
     // predate this run's first tab.
     auto profile = [] { return CNimbraApp::Instance()->Profile(); };
     QObject::connect(history, &QPushButton::clicked, page, [frame, profile] {
-        frame->History().Clear();
+        frame->ClearHistory();
         profile()->clearAllVisitedLinks();
     });
-    QObject::connect(cache, &QPushButton::clicked, page, [profile] { profile()->clearHttpCache(); });
+    QObject::connect(cache, &QPushButton::clicked, page, [frame, profile] {
+        frame->DropHistoryCopies();
+        profile()->clearHttpCache();
+    });
     QObject::connect(cookies, &QPushButton::clicked, page, [profile] { profile()->cookieStore()->deleteAllCookies(); });
     return page;
 }

@@ -51,9 +51,30 @@ CMainFrame::CMainFrame()
     setWindowTitle(kAppTitle);
     setWindowIcon(QIcon(QStringLiteral(":/nimbrab.svg")));
     setAcceptDrops(true);
+    // The database opens on its writer thread; what it has to say about
+    // the file reaches the status bar from there.
+    m_pHistory = std::make_shared<CHistoryDb>(DataDirectory() + "/history.db", kCopyBudgetBytes,
+                                              [this](const std::string& message) {
+                                                  QMetaObject::invokeMethod(this, [this, message] {
+                                                      if (CNimbraStatusBar* status = StatusBar())
+                                                          status->SetStatusText(message);
+                                                  }, Qt::QueuedConnection);
+                                              });
 }
 
 CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::ClearHistory()
+{
+    // Views stop their reads first, so nothing holds the old rows open.
+    Q_EMIT HistoryCleared();
+    m_pHistory->Clear();
+}
+
+void CMainFrame::DropHistoryCopies()
+{
+    m_pHistory->DropCopies();
+}
 
 bool CMainFrame::Create()
 {

@@ -3,6 +3,7 @@
 #include "app/Settings.h"
 #include "dde/NimbraDDEClient.h"
 #include "frame/FrameDDEHost.h"
+#include "platform/HistoryDb.h"
 #include "platform/Ipc.h"
 #include "session/BlockedLists.h"
 #include "session/RecentClosed.h"
@@ -51,7 +52,9 @@ public:
     CViewManager* ViewManager() const { return m_pViewManager; }
     CNimbraStatusBar* StatusBar() const { return m_pStatusBar; }
     COfflineState& Offline() { return m_offline; }
-    IUrlHistoryStore& History() { return m_history; }
+    CHistoryDb& History() { return *m_pHistory; }
+    // For workers, which may outlive the frame's widgets.
+    std::shared_ptr<CHistoryDb> SharedHistory() const { return m_pHistory; }
     CRecentClosed& RecentClosed() { return m_recentClosed; }
     CCommandRouter& Router() { return *m_pRouter; }
     // Placement, full screen, bar layout, tray; nullptr before the bars exist.
@@ -124,6 +127,8 @@ public:
 Q_SIGNALS:
     // A tab was added, removed or moved, or one of their URLs changed.
     void OpenTabsChanged();
+    // The history was cleared: every view of it empties itself at once.
+    void HistoryCleared();
 
 public:
 
@@ -136,6 +141,9 @@ public:
     void OnCopyUrl();
     void OnStartEditor();
     void OnInternetOptions(int page);
+    // Internet Options' clearing of the history, and of the page copies.
+    void ClearHistory();
+    void DropHistoryCopies();
     // Files dropped on the frame: the first in the active tab (or a new one
     // with Shift), the others in new tabs.
     void OpenDroppedFiles(const QStringList& paths, bool shift);
@@ -168,7 +176,7 @@ private:
     CNimbraStatusBar* m_pStatusBar = nullptr;
     CWindowCommands* m_pWindow = nullptr;
     COfflineState m_offline;
-    CMemoryUrlHistory m_history;
+    std::shared_ptr<CHistoryDb> m_pHistory;
     CRecentClosed m_recentClosed;
     QPointer<CChildFrame> m_pLastActive;
     std::vector<QPointer<CChildFrame>> m_children;

@@ -145,6 +145,60 @@ bool IsValidUtf8(std::string_view bytes)
     return true;
 }
 
+std::optional<std::string> ConvertToUtf8(std::string_view bytes, const char* charset)
+{
+    const iconv_t cd = iconv_open("UTF-8", charset);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    std::string out;
+    out.reserve(bytes.size() * 3 / 2 + 4);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char buffer[4096];
+    bool ok = true;
+    for (bool flushing = false;;) {
+        char* outPtr = buffer;
+        size_t outLeft = sizeof buffer;
+        const size_t rc = flushing ? iconv(cd, nullptr, nullptr, &outPtr, &outLeft)
+                                   : iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, static_cast<size_t>(outPtr - buffer));
+        if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
+            ok = false;
+            break;
+        }
+        if (rc == static_cast<size_t>(-1))
+            continue;
+        if (flushing)
+            break;
+        if (inLeft == 0)
+            flushing = true;
+    }
+    iconv_close(cd);
+    if (!ok)
+        return std::nullopt;
+    return out;
+}
+
+QString FoldCase(const QString& text)
+{
+    return text.toCaseFolded();
+}
+
+std::string FoldCase(std::string_view utf8)
+{
+    return FromQ(ToQ(utf8).toCaseFolded());
+}
+
+std::string_view CutUtf8(std::string_view utf8, size_t maxBytes)
+{
+    if (utf8.size() <= maxBytes)
+        return utf8;
+    size_t end = maxBytes;
+    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
+        --end;
+    return utf8.substr(0, end);
+}
+
 std::string DecodeLine(std::string_view bytes)
 {
     if (IsValidUtf8(bytes))

@@ -23,6 +23,19 @@ QString PlainToolTip(const QString& text);
 // as CP932 (files of the Windows version) and returned as UTF-8.
 std::string DecodeLine(std::string_view bytes);
 
+// `bytes` in `charset` (an iconv name) as UTF-8; nullopt when any byte
+// sequence is invalid in it.
+std::optional<std::string> ConvertToUtf8(std::string_view bytes, const char* charset);
+
+// Unicode case folding, the one rule for matching text while ignoring
+// letter case (full-width letters included).
+std::string FoldCase(std::string_view utf8);
+QString FoldCase(const QString& text);
+
+// The longest start of `utf8` of at most `maxBytes` bytes that does not
+// split a character.
+std::string_view CutUtf8(std::string_view utf8, size_t maxBytes);
+
 // The width a text has in Shift-JIS: 1 for U+0000-U+007F and for half-width
 // katakana U+FF61-U+FF9F, 2 for every other character.
 int TextWidth(std::string_view utf8);

@@ -1,5 +1,6 @@
 #include "platform/WebEngineBrowser.h"
 
+#include "platform/HistoryDb.h"
 #include "platform/InputFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -535,6 +536,14 @@ void CWebEngineBrowser::Print(QPrinter* printer, std::function<void(bool ok)> do
 void CWebEngineBrowser::ReadSelectionText(std::function<void(const std::string&)> done)
 {
     done(FromQ(m_pPage->selectedText()));
+}
+
+void CWebEngineBrowser::ReadHtml(std::function<void(const std::string&)> done)
+{
+    m_pPage->toHtml([done = std::move(done)](const QString& html) {
+        // Only the start that can be kept is converted.
+        done(std::string(CutUtf8(FromQ(html.left(qsizetype(kMaxCopyBytes))), kMaxCopyBytes)));
+    });
 }
 
 bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, int type, bool mainFrame)

@@ -70,6 +70,7 @@ public:
     void WriteBodyHtml(const std::string& html) override;
     void WriteFrameBodyHtml(const std::vector<int>& framePath, const std::string& html) override;
     void ReadSelectionText(std::function<void(const std::string&)> done) override;
+    void ReadHtml(std::function<void(const std::string&)> done) override;
 
     std::vector<std::string> BackList() const override;
     std::vector<std::string> ForwardList() const override;

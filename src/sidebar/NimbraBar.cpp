@@ -155,11 +155,4 @@ bool CNimbraBar::OnWheel(QObject* receiver, QWheelEvent* event)
     return true;
 }
 
-// --- CPlaceholderPane -------------------------------------------------------
-
-CPlaceholderPane::CPlaceholderPane(QWidget* parent) : QWidget(parent)
-{
-    setFocusPolicy(Qt::StrongFocus);
-}
-
 } // namespace nimbra

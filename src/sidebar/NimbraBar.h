@@ -74,13 +74,4 @@ private:
     int m_nPaneWheel = 0;
 };
 
-// A pane whose content is not built yet: an empty page that takes the focus.
-class CPlaceholderPane : public QWidget, public INimbraBarPane {
-    Q_OBJECT
-public:
-    explicit CPlaceholderPane(QWidget* parent = nullptr);
-    QWidget* Widget() override { return this; }
-    QWidget* FocusTarget() override { return this; }
-};
-
 } // namespace nimbra

@@ -28,8 +28,11 @@ CSidebarCommands::CSidebarCommands(CMainFrame& frame) : QObject(&frame), m_frame
 {
     setObjectName(QStringLiteral("SidebarCommands"));
     m_pTree = new CBookmarkTree(*this);
-    // Panes 1 and 2 get their content from the history panes.
-    const NimbraBarPanes panes{m_pTree, new CPlaceholderPane, new CPlaceholderPane, CreateWebSearchPane(frame)};
+    m_pHistoryTree = new CHistoryTree(*this);
+    m_pHistorySearch = new CHistorySearchPane(*this);
+    connect(&frame, &CMainFrame::HistoryCleared, m_pHistoryTree, &CHistoryTree::ClearAll);
+    connect(&frame, &CMainFrame::HistoryCleared, m_pHistorySearch, &CHistorySearchPane::ClearAll);
+    const NimbraBarPanes panes{m_pTree, m_pHistoryTree, m_pHistorySearch, CreateWebSearchPane(frame)};
     m_pBar = new CNimbraBar(&frame, panes, CNimbraApp::Instance()->Settings().GetInt(EKey::NimbraBarSelTab));
     m_pBar->setAllowedAreas(Qt::AllDockWidgetAreas);
     frame.addDockWidget(Qt::LeftDockWidgetArea, m_pBar);
@@ -152,6 +155,16 @@ void CSidebarCommands::SaveClickOpenNew(int value)
 {
     CNimbraApp::Instance()->Settings().WriteInt(EKey::NBLClickOpenNew, value);
     m_frame.FrameSettings().NBLClickOpenNew = value;
+}
+
+std::shared_ptr<CHistoryDb> CSidebarCommands::History() const
+{
+    return m_frame.SharedHistory();
+}
+
+bool CSidebarCommands::IsBarVisible() const
+{
+    return m_pBar && m_pBar->IsBarVisible();
 }
 
 void CreateNimbraBar(CMainFrame& frame)

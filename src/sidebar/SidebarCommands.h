@@ -1,6 +1,8 @@
 #pragma once
 
 #include "sidebar/BookmarkTree.h"
+#include "sidebar/HistorySearchPane.h"
+#include "sidebar/HistoryTree.h"
 #include "sidebar/NimbraBar.h"
 
 #include <QObject>
@@ -16,7 +18,7 @@ class CMainFrame;
 // The side bar in the main frame: its creation, the commands that show,
 // hide and switch its panes, its settings, the wheel rule and its saved
 // layout. It is also the bookmark tree's link to the frame.
-class CSidebarCommands : public QObject, public IBookmarkTreeHost {
+class CSidebarCommands : public QObject, public IBookmarkTreeHost, public IHistoryHost {
     Q_OBJECT
 public:
     explicit CSidebarCommands(CMainFrame& frame);
@@ -24,6 +26,8 @@ public:
 
     CNimbraBar* Bar() const { return m_pBar; }
     CBookmarkTree* Tree() const { return m_pTree; }
+    CHistoryTree* HistoryTree() const { return m_pHistoryTree; }
+    CHistorySearchPane* HistorySearch() const { return m_pHistorySearch; }
 
     // 32891: shows or hides the bar.
     void ToggleBar();
@@ -47,6 +51,9 @@ public:
     void SetStatusText(const std::string& text) override;
     void FocusView() override;
     void SaveClickOpenNew(int value) override;
+    // IHistoryHost (with the four above).
+    std::shared_ptr<CHistoryDb> History() const override;
+    bool IsBarVisible() const override;
 
 private:
     void Register();
@@ -54,6 +61,8 @@ private:
 
     CMainFrame& m_frame;
     CBookmarkTree* m_pTree;
+    CHistoryTree* m_pHistoryTree;
+    CHistorySearchPane* m_pHistorySearch;
     QPointer<CNimbraBar> m_pBar;
 };
 

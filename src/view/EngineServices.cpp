@@ -4,7 +4,6 @@
 
 #include <QHostAddress>
 #include <QUrl>
-#include <algorithm>
 
 namespace nimbra {
 
@@ -49,46 +48,6 @@ std::string CCookiePolicies::Preference(int zone) const
 void CCookiePolicies::SetPreference(int zone, const std::string& text)
 {
     m_preferences[zone] = text;
-}
-
-void CMemoryUrlHistory::AddVisit(const std::string& url, const std::string& title, long long when)
-{
-    SHistoryEntry& entry = m_entries[url];
-    entry.url = url;
-    if (!title.empty())
-        entry.title = title;
-    entry.lastVisit = when;
-    entry.lastUpdate = when;
-    ++entry.visitCount;
-}
-
-void CMemoryUrlHistory::SetCachedCopy(const std::string& url, const std::string& html)
-{
-    m_cache[url] = html;
-}
-
-std::vector<SHistoryEntry> CMemoryUrlHistory::Enumerate(const std::string& prefix) const
-{
-    std::vector<SHistoryEntry> result;
-    for (auto it = m_entries.lower_bound(prefix); it != m_entries.end() && it->first.starts_with(prefix); ++it)
-        result.push_back(it->second);
-    std::stable_sort(result.begin(), result.end(),
-                     [](const SHistoryEntry& a, const SHistoryEntry& b) { return a.lastVisit > b.lastVisit; });
-    return result;
-}
-
-std::optional<std::string> CMemoryUrlHistory::CachedCopy(const std::string& url) const
-{
-    const auto it = m_cache.find(url);
-    if (it == m_cache.end())
-        return std::nullopt;
-    return it->second;
-}
-
-void CMemoryUrlHistory::Clear()
-{
-    m_entries.clear();
-    m_cache.clear();
 }
 
 } // namespace nimbra

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <map>
-#include <optional>
 #include <string>
-#include <vector>
 
 namespace nimbra {
 
@@ -39,40 +37,6 @@ public:
 
 private:
     std::map<int, std::string> m_preferences;
-};
-
-struct SHistoryEntry {
-    std::string url;
-    std::string title;
-    long long lastVisit = 0;  // seconds since the epoch
-    long long lastUpdate = 0;
-    int visitCount = 0;
-};
-
-// The URL history store with a cached copy of each page.
-class IUrlHistoryStore {
-public:
-    virtual ~IUrlHistoryStore() = default;
-    virtual void AddVisit(const std::string& url, const std::string& title, long long when) = 0;
-    virtual void SetCachedCopy(const std::string& url, const std::string& html) = 0;
-    // Entries whose URL starts with `prefix`, most recent first.
-    virtual std::vector<SHistoryEntry> Enumerate(const std::string& prefix) const = 0;
-    virtual std::optional<std::string> CachedCopy(const std::string& url) const = 0;
-    virtual void Clear() = 0;
-};
-
-// The history kept in memory for the life of the process.
-class CMemoryUrlHistory : public IUrlHistoryStore {
-public:
-    void AddVisit(const std::string& url, const std::string& title, long long when) override;
-    void SetCachedCopy(const std::string& url, const std::string& html) override;
-    std::vector<SHistoryEntry> Enumerate(const std::string& prefix) const override;
-    std::optional<std::string> CachedCopy(const std::string& url) const override;
-    void Clear() override;
-
-private:
-    std::map<std::string, SHistoryEntry> m_entries;
-    std::map<std::string, std::string> m_cache;
 };
 
 } // namespace nimbra

@@ -5,6 +5,7 @@
 #include "bars/ViewManager.h"
 #include "frame/ChildFrame.h"
 #include "frame/MainFrame.h"
+#include "platform/HistoryDb.h"
 #include "platform/Text.h"
 #include "platform/UrlText.h"
 #include "platform/Wildcard.h"
@@ -13,6 +14,7 @@
 #include "view/ViewCommands.h"
 
 #include <QDateTime>
+#include <QPointer>
 #include <QTimer>
 #include <QTimerEvent>
 #include <QVBoxLayout>
@@ -355,6 +357,9 @@ void CNimbraView::NavigateComplete2(const std::string& url)
 void CNimbraView::TitleChange(const std::string& text)
 {
     SetViewTitle(text);
+    const std::string location = GetLocationURL();
+    if (IsHistoryUrl(location))
+        m_pMainFrame->History().SetTitle(location, StoredTitle(location, text));
 }
 
 void CNimbraView::ResolveBlankPopup()
@@ -398,8 +403,16 @@ void CNimbraView::DocumentComplete(const std::string& url)
     }
     SetTabImage(m_bActive ? TABIMG_NONE : TABIMG_UNREAD);
     const std::string location = GetLocationURL();
-    if (!location.empty() && !EqualsNoCase(location, "about:blank"))
-        m_pMainFrame->History().AddVisit(location, GetLocationName(), QDateTime::currentSecsSinceEpoch());
+    if (IsHistoryUrl(location)) {
+        m_pMainFrame->History().AddVisit(location, StoredTitle(location, GetLocationName()),
+                                         QDateTime::currentSecsSinceEpoch());
+        // Pages of the local disk are never searched, so they get no copy.
+        if (!StartsWithNoCase(location, "file:"))
+            m_pBrowser->ReadHtml([view = QPointer<CNimbraView>(this), location](const std::string& html) {
+                if (view && view->GetLocationURL() == location)
+                    view->m_pMainFrame->History().SetCachedCopy(location, html, QDateTime::currentSecsSinceEpoch());
+            });
+    }
     Q_EMIT DocumentCompleted(ToQ(url));
 }
 

@@ -137,6 +137,9 @@ public:
     // SPageDocument::frames, one per level.
     virtual void WriteFrameBodyHtml(const std::vector<int>& framePath, const std::string& html) = 0;
     virtual void ReadSelectionText(std::function<void(const std::string&)> done) = 0;
+    // The page's HTML as the engine holds it now, cut to kMaxCopyBytes at
+    // a character boundary.
+    virtual void ReadHtml(std::function<void(const std::string&)> done) = 0;
 
     // Titles of the session history around the page, nearest first.
     virtual std::vector<std::string> BackList() const = 0;

@@ -399,6 +399,7 @@ TEST_F(AddressTest, AutoCompleteOffersHistoryAndVisitedUrls)
     m_frame->History().AddVisit("http://www.example.com/page", "p", 1);
     m_frame->History().AddVisit("https://EXAMPLE.net/", "n", 2);
     m_frame->History().AddVisit("http://other/", "o", 3);
+    m_frame->History().Flush();
     QFocusEvent focus(QEvent::FocusIn);
     QApplication::sendEvent(Edit(), &focus);
     ASSERT_TRUE(SpinUntil([&] { return Combo()->CompletionIndexSize() > 0; }, 2000));
@@ -413,6 +414,11 @@ TEST_F(AddressTest, AutoCompleteOffersHistoryAndVisitedUrls)
     QTest::keyClicks(Edit(), QStringLiteral("www.exam"));
     EXPECT_EQ(Combo()->Completer()->completionModel()->rowCount(), 2);
     EXPECT_TRUE(Combo()->Completer()->popup()->isVisible());
+
+    // Clearing the history takes the visited URLs out at once.
+    m_frame->ClearHistory();
+    EXPECT_EQ(Combo()->Completer()->completionModel()->rowCount(), 0);
+    EXPECT_TRUE(Combo()->Completions(QStringLiteral("http://oth")).isEmpty());
 }
 
 TEST(AddressCompletion, IndexMatchesPrefixesOfEachKeyOnce)

@@ -62,6 +62,7 @@ public:
     void ReadDocument(std::function<void(const nimbra::SPageDocument&)> done) override { done(document); }
     void WriteBodyHtml(const std::string& html) override { document.bodyHtml = html; }
     void ReadSelectionText(std::function<void(const std::string&)> done) override { done(selection); }
+    void ReadHtml(std::function<void(const std::string&)> done) override { done(html); }
     void WriteFrameBodyHtml(const std::vector<int>& framePath, const std::string& html) override
     {
         nimbra::SPageDocument* d = &document;
@@ -163,6 +164,7 @@ public:
     unsigned hostUIDoubleClick = 0;
     nimbra::SPageDocument document;
     std::string selection;
+    std::string html;
 
 private:
     static std::string TitleOf(const std::string& url)

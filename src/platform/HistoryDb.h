@@ -1,0 +1,153 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_set>
+#include <vector>
+
+namespace nimbra {
+
+struct SHistoryEntry {
+    std::string url;
+    std::string title;        // empty: the page had no title of its own
+    std::string host;         // empty for file: pages
+    long long lastVisit = 0;  // seconds since the epoch
+    long long lastUpdate = 0; // when the copy was taken; the last visit without one
+    int visitCount = 0;
+};
+
+// Largest page copy kept, in bytes of UTF-8.
+inline constexpr size_t kMaxCopyBytes = 8u << 20;
+// Compressed copies kept in all before the oldest are dropped.
+inline constexpr long long kCopyBudgetBytes = 1ll << 30;
+
+// The URL history with a copy of each page. Writes are queued and return at
+// once; reads block on the database, so they run on worker threads.
+class IUrlHistoryStore {
+public:
+    virtual ~IUrlHistoryStore() = default;
+    // One more visit; a non-empty title replaces the stored one.
+    virtual void AddVisit(const std::string& url, const std::string& title, long long when) = 0;
+    // The page's title changed (an untitled page stores "").
+    virtual void SetTitle(const std::string& url, const std::string& title) = 0;
+    // The page's HTML, taken at `when`, under the URL without its fragment.
+    virtual void SetCachedCopy(const std::string& url, const std::string& html, long long when) = 0;
+    // Every entry, copy and index entry.
+    virtual void Clear() = 0;
+    // Every copy and index entry; the entries stay.
+    virtual void DropCopies() = 0;
+    // Entries whose URL starts with `prefix`, most recent visit first.
+    virtual std::vector<SHistoryEntry> Enumerate(const std::string& prefix) const = 0;
+};
+
+// A read connection of its own, for one worker thread. Every call blocks.
+class CHistoryReader {
+public:
+    explicit CHistoryReader(const std::string& path);
+    ~CHistoryReader();
+    CHistoryReader(const CHistoryReader&) = delete;
+    CHistoryReader& operator=(const CHistoryReader&) = delete;
+
+    bool IsOpen() const;
+    // Entries whose URL starts with `prefix` and last updated at or after
+    // `updatedSince`, most recent visit first; `each` returns false to stop.
+    void ForEach(const std::string& prefix, long long updatedSince,
+                 const std::function<bool(SHistoryEntry&&)>& each) const;
+    // The stored copy under `key` (a URL without fragment), inflated;
+    // nullopt when there is none or it does not inflate.
+    std::optional<std::string> Copy(const std::string& key) const;
+    // Keys of the copies whose folded text holds every trigram of `folded`;
+    // nullopt when the index cannot answer (short text, no FTS5).
+    std::optional<std::unordered_set<std::string>> Candidates(const std::string& folded) const;
+    // Local dates ("YYYY-MM-DD") that have visits.
+    std::vector<std::string> VisitDates() const;
+    // Hosts visited in [from, to), sorted.
+    std::vector<std::string> Hosts(long long from, long long to) const;
+    // Pages of `host` visited in [from, to).
+    std::vector<SHistoryEntry> Pages(const std::string& host, long long from, long long to) const;
+    std::optional<SHistoryEntry> Entry(const std::string& url) const;
+
+private:
+    QString m_name;
+};
+
+// The history database: "history.db" (mode 0600, WAL) with one writer
+// thread that owns its connection and takes queued writes.
+class CHistoryDb : public IUrlHistoryStore {
+public:
+    // Opens or creates the database at `path` on the writer thread.
+    // `onMessage` (when given) gets OpenMessage on the writer thread when
+    // there is one.
+    explicit CHistoryDb(const std::string& path, long long copyBudget = kCopyBudgetBytes,
+                        std::function<void(const std::string&)> onMessage = {});
+    ~CHistoryDb() override;
+
+    void AddVisit(const std::string& url, const std::string& title, long long when) override;
+    void SetTitle(const std::string& url, const std::string& title) override;
+    void SetCachedCopy(const std::string& url, const std::string& html, long long when) override;
+    void Clear() override;
+    void DropCopies() override;
+    std::vector<SHistoryEntry> Enumerate(const std::string& prefix) const override;
+
+    const std::string& Path() const { return m_path; }
+    // Waits until every write queued so far is on disk. Not for the UI thread.
+    void Flush();
+    // Waits for the open; then a message for the status bar when the file
+    // was set aside or is used read-only, else empty.
+    std::string OpenMessage();
+    bool HasIndex();
+    // A read connection for the calling (worker) thread, once the file is open.
+    CHistoryReader Reader() const;
+
+private:
+    using Job = std::function<void(QSqlDatabase&)>;
+    void Queue(Job job);
+    void Run(const std::function<void(const std::string&)>& onMessage);
+    void Open(QSqlDatabase& db);
+    void WaitOpen() const;
+    void DropCopy(QSqlDatabase& db, long long id, const QByteArray& blob);
+    void EnforceBudget(QSqlDatabase& db);
+
+    std::string m_path;
+    long long m_budget;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    mutable std::condition_variable m_done;
+    std::deque<Job> m_jobs;
+    unsigned long long m_queued = 0;
+    unsigned long long m_finished = 0;
+    bool m_bOpened = false;
+    bool m_bStop = false;
+    bool m_bReadOnly = false;
+    bool m_bIndex = false;
+    bool m_bVacuum = false; // writer thread only
+    std::string m_message;
+    long long m_copyBytes = 0;
+    std::thread m_thread;
+};
+
+// The copy's key: the URL without its fragment.
+std::string CopyKey(const std::string& url);
+// The host an entry is grouped under: empty for file:, else the URL's host
+// (its scheme when it has none).
+std::string HistoryHost(const std::string& url);
+// URLs whose visits are not recorded (about:, data:, blob:, javascript:,
+// view-source:, empty).
+bool IsHistoryUrl(const std::string& url);
+// The title to store for a page: empty when the engine shows its address
+// in place of a title of its own.
+std::string StoredTitle(const std::string& url, const std::string& shown);
+// Page text from a copy's bytes as UTF-8: valid UTF-8 as is; otherwise
+// UTF-16, JIS, Shift-JIS or EUC-JP, chosen as the history search does, and
+// converted. nullopt for copies under 2 bytes, binary or mixed ones.
+std::optional<std::string> DecodeCopy(const std::string& bytes);
+
+} // namespace nimbra

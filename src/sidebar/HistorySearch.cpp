@@ -1,0 +1,179 @@
+#include "sidebar/HistorySearch.h"
+
+#include "platform/Text.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <algorithm>
+#include <limits>
+#include <unordered_set>
+
+namespace nimbra {
+
+namespace {
+
+std::string EscapeHtml(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+constexpr const char* kWeekdays[] = {"月曜日", "火曜日", "水曜日", "木曜日", "金曜日", "土曜日", "日曜日"};
+
+long long DayStart(const QDate& date)
+{
+    return QDateTime(date, QTime(0, 0)).toSecsSinceEpoch();
+}
+
+} // namespace
+
+std::string HistoryDisplayTitle(const std::string& title, const std::string& url)
+{
+    if (!title.empty())
+        return title;
+    size_t cut = url.rfind('/');
+    if (cut == std::string::npos)
+        cut = url.rfind('\\');
+    return cut == std::string::npos ? url : url.substr(cut + 1);
+}
+
+std::string HistoryDateText(long long secs)
+{
+    static const char* const days[] = {"日", "月", "火", "水", "木", "金", "土"};
+    const QDateTime t = QDateTime::fromSecsSinceEpoch(secs);
+    const QDate d = t.date();
+    const QTime tm = t.time();
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d (%s) %02d:%02d:%02d", d.year(), d.month(), d.day(),
+                  days[d.dayOfWeek() % 7], tm.hour(), tm.minute(), tm.second());
+    return text;
+}
+
+std::vector<SHistoryGroup> HistoryGroups(const std::vector<std::string>& dates, const QDate& today)
+{
+    const QDate monday = today.addDays(1 - today.dayOfWeek());
+    bool hasToday = false;
+    std::vector<int> days;  // days of this week before today, as offsets from monday
+    std::vector<int> weeks; // weeks before this one
+    for (const std::string& text : dates) {
+        const QDate date = QDate::fromString(ToQ(text), Qt::ISODate);
+        if (!date.isValid())
+            continue;
+        if (date >= today)
+            hasToday = true;
+        else if (date >= monday)
+            days.push_back(int(monday.daysTo(date)));
+        else
+            weeks.push_back(int((date.daysTo(monday) + 6) / 7));
+    }
+    std::sort(days.begin(), days.end(), std::greater<>());
+    days.erase(std::unique(days.begin(), days.end()), days.end());
+    std::sort(weeks.begin(), weeks.end());
+    weeks.erase(std::unique(weeks.begin(), weeks.end()), weeks.end());
+    std::vector<SHistoryGroup> groups;
+    if (hasToday)
+        groups.push_back({"今日", DayStart(today), std::numeric_limits<long long>::max()});
+    for (int day : days) {
+        const QDate date = monday.addDays(day);
+        groups.push_back({kWeekdays[date.dayOfWeek() - 1], DayStart(date), DayStart(date.addDays(1))});
+    }
+    for (int week : weeks)
+        groups.push_back({std::to_string(week) + " 週間前", DayStart(monday.addDays(-7 * week)),
+                          DayStart(monday.addDays(-7 * (week - 1)))});
+    return groups;
+}
+
+SHistoryRow MakeHistoryRow(const std::string& title, const std::string& url, long long lastUpdate)
+{
+    SHistoryRow row;
+    row.title = HistoryDisplayTitle(title, url);
+    row.url = url;
+    row.date = HistoryDateText(lastUpdate);
+    row.keys = {FoldCase(row.title), FoldCase(row.url), row.date};
+    return row;
+}
+
+void RunHistoryQuery(const CHistoryReader& reader, const SHistoryQuery& query, const std::atomic<bool>& stop,
+                     const std::function<void(std::vector<SHistoryRow>&&)>& batch)
+{
+    const std::string folded = FoldCase(query.text);
+    const bool searching = !folded.empty();
+    std::optional<std::unordered_set<std::string>> candidates;
+    if (searching && query.findCache && query.useIndex)
+        candidates = reader.Candidates(folded);
+    auto copyHolds = [&](const std::string& url) {
+        const std::string key = CopyKey(url);
+        if (candidates && !candidates->count(key))
+            return false;
+        const std::optional<std::string> copy = reader.Copy(key);
+        if (!copy)
+            return false;
+        const std::optional<std::string> text = DecodeCopy(*copy);
+        return text && FoldCase(*text).find(folded) != std::string::npos;
+    };
+
+    std::vector<SHistoryRow> rows;
+    // Batches grow with the rows listed, so merging them stays cheap.
+    std::unordered_set<std::string> listed;
+    QElapsedTimer sinceBatch;
+    sinceBatch.start();
+    auto flush = [&] {
+        if (rows.empty())
+            return;
+        std::stable_sort(rows.begin(), rows.end(), query.sort);
+        batch(std::move(rows));
+        rows.clear();
+        sinceBatch.restart();
+    };
+    const bool today = query.todayFrom >= 0;
+    reader.ForEach(query.prefix, today ? query.todayFrom : std::numeric_limits<long long>::min(),
+                   [&](SHistoryEntry&& e) {
+                       if (stop.load(std::memory_order_relaxed))
+                           return false;
+                       if (today && e.lastUpdate >= query.todayTo)
+                           return true;
+                       std::string url = std::move(e.url);
+                       SHistoryRow row = MakeHistoryRow(e.title, url, e.lastUpdate);
+                       bool take = !searching || row.keys[0].find(folded) != std::string::npos
+                                   || row.keys[1].find(folded) != std::string::npos;
+                       if (!take && query.findCache && !StartsWithNoCase(url, "file:")) {
+                           if (copyHolds(url)) {
+                               take = true;
+                           } else if (!url.ends_with('/') && copyHolds(url + "/")) {
+                               url += '/';
+                               row = MakeHistoryRow(e.title, url, e.lastUpdate);
+                               take = true;
+                           }
+                       }
+                       if (take && listed.insert(url).second)
+                           rows.push_back(std::move(row));
+                       if (rows.size() >= std::max(query.batchRows, listed.size() - rows.size())
+                           || (!rows.empty() && sinceBatch.elapsed() >= query.batchMs))
+                           flush();
+                       return true;
+                   });
+    flush();
+}
+
+std::string HistoryExportHtml(const std::vector<SHistoryRow>& rows, const std::string& now)
+{
+    std::string out = "<HTML>\r\n<H1> 履歴 " + now + " </H1>\r\n<H2>URL</H2>\r\n<UL>\r\n";
+    for (const SHistoryRow& row : rows)
+        out += "<LI><A HREF=\"" + EscapeHtml(row.url) + "\">" + EscapeHtml(row.title) + "</A> 最終更新日時 " + row.date
+               + "\r\n";
+    out += "</UL>\r\n</HTML>\r\n";
+    return out;
+}
+
+} // namespace nimbra

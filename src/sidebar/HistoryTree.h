@@ -1,0 +1,117 @@
+#pragma once
+
+#include "platform/HistoryDb.h"
+#include "sidebar/HistorySearch.h"
+#include "sidebar/NimbraBarPane.h"
+
+#include <QFutureWatcher>
+#include <QTreeWidget>
+#include <QtConcurrent/QtConcurrentRun>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QMenu;
+
+namespace nimbra {
+
+// What the two history panes need from the browser around them.
+class IHistoryHost {
+public:
+    virtual ~IHistoryHost() = default;
+    virtual std::shared_ptr<CHistoryDb> History() const = 0;
+    // Opens `url` in the active tab, or in a new tab.
+    virtual void Navigate(const std::string& url) = 0;
+    virtual void OpenNewTab(const std::string& url) = 0;
+    virtual void SetStatusText(const std::string& text) = 0;
+    // Moves the keyboard focus to the active page once the event at hand is done.
+    virtual void FocusView() = 0;
+    virtual bool IsBarVisible() const = 0;
+};
+
+// Runs `read` on a worker with a connection of its own, then `done` on the
+// owner's thread; nothing when the owner is gone by then.
+template <class T>
+void ReadHistory(QObject* owner, std::shared_ptr<CHistoryDb> db, std::function<T(const CHistoryReader&)> read,
+                 std::function<void(T)> done)
+{
+    auto* watcher = new QFutureWatcher<T>(owner);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, owner, [watcher, done = std::move(done)] {
+        done(watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::run([db = std::move(db), read = std::move(read)] { return read(db->Reader()); }));
+}
+
+// Pane 1 of the side bar: the history by day or week, then site, then
+// page. Each level is read when it is first opened.
+class CHistoryTree : public QTreeWidget, public INimbraBarPane {
+    Q_OBJECT
+public:
+    enum ECommand : int {
+        ID_HIST_PROPERTIES = 32947,
+        ID_HIST_RELOAD = 32946,
+        ID_HIST_STANDARD_ACTION = 32948,
+        ID_HIST_OPEN = 32950,
+        ID_HIST_OPEN_NEW = 32951,
+        ID_HIST_COPY_URL = 32952,
+        ID_HIST_COPY_TITLE = 32953,
+        ID_HIST_OPEN_VERB = 32954,
+    };
+    static constexpr int kIconHitWidth = 19;
+
+    explicit CHistoryTree(IHistoryHost& host, QWidget* parent = nullptr);
+
+    // INimbraBarPane.
+    QWidget* Widget() override { return this; }
+    QWidget* FocusTarget() override { return this; }
+    void OnActivate() override;
+
+    bool IsStale() const { return m_bStale; }
+    // 32946: empties the tree and reads the first level again.
+    void Reload();
+    // Empties the tree at once; it is read again when next shown.
+    void ClearAll();
+    // True while a level is being read.
+    bool IsReading() const { return m_nReads > 0; }
+
+    void Click(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers);
+    void RunCommand(int id);
+    QMenu* CreateContextMenu(QTreeWidgetItem* target);
+    QTreeWidgetItem* Selected() const { return currentItem(); }
+    static bool IsPage(const QTreeWidgetItem* item);
+    static std::string UrlOf(const QTreeWidgetItem* item);
+    bool IsOnLabel(const QTreeWidgetItem* item, const QPoint& viewportPos) const;
+
+Q_SIGNALS:
+    // A level arrived (tests wait on it).
+    void LevelFilled();
+
+protected:
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void Fill(QTreeWidgetItem* folder);
+    // Opens the page once the database confirms it is still there.
+    void Open(const QTreeWidgetItem* item, bool newTab, bool viewSource);
+    void ShowProperties(const QTreeWidgetItem* item);
+    void ShowMenuAtSelection();
+    int ClickOpenNew() const;
+
+    IHistoryHost& m_host;
+    bool m_bStale = true;
+    int m_nReads = 0;
+    // Bumped by every reset: reads of an older tree are dropped.
+    unsigned m_nGeneration = 0;
+    QTreeWidgetItem* m_pPressed = nullptr;
+};
+
+} // namespace nimbra

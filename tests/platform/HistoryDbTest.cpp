@@ -1,0 +1,195 @@
+#include "platform/HistoryDb.h"
+
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace nimbra;
+
+namespace {
+
+std::optional<SHistoryEntry> Find(CHistoryDb& db, const std::string& url)
+{
+    db.Flush();
+    return db.Reader().Entry(url);
+}
+
+// Every byte of the database's files together.
+std::string FileBytes(const testenv::TempDir& dir)
+{
+    std::string all;
+    for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
+        all += testenv::ReadFile(dir.file(name.toStdString()));
+    return all;
+}
+
+} // namespace
+
+TEST(HistoryDb, CountsVisitsTitlesAndCopies)
+{
+    testenv::TempDir dir;
+    CHistoryDb db(dir.file("history.db"));
+    db.AddVisit("http://a/1", "One", 100);
+    db.AddVisit("http://a/1", "", 300); // an empty title keeps the old one
+    db.AddVisit("http://a/1#part", "One", 310);
+    db.AddVisit("http://a/2", "", 200);
+    db.SetTitle("http://a/2", "Two");
+    db.SetTitle("http://nowhere/", "lost"); // no entry: nothing made
+    for (const char* skipped : {"about:blank", "data:text/html,x", "blob:http://a/x", "javascript:1", "view-source:http://a/1", ""})
+        db.AddVisit(skipped, "s", 5);
+
+    auto one = Find(db, "http://a/1");
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->title, "One");
+    EXPECT_EQ(one->visitCount, 2);
+    EXPECT_EQ(one->lastVisit, 300);
+    EXPECT_EQ(one->lastUpdate, 300); // no copy: the last visit
+    EXPECT_EQ(one->host, "a");
+    EXPECT_EQ(Find(db, "http://a/2")->title, "Two");
+    EXPECT_EQ(db.Enumerate("").size(), 3u);
+    const auto prefixed = db.Enumerate("http://a/1");
+    ASSERT_EQ(prefixed.size(), 2u);
+    EXPECT_EQ(prefixed[0].url, "http://a/1#part"); // most recent first
+
+    // The copy is keyed without the fragment and replaced by a later one;
+    // it sets the last update of the URL with and without fragment.
+    db.SetCachedCopy("http://a/1#part", "<p>old</p>", 400);
+    db.SetCachedCopy("http://a/1", "<p>new</p>", 500);
+    db.SetCachedCopy("file:///home/u/x.html", "<p>local</p>", 500);
+    db.Flush();
+    const CHistoryReader reader = db.Reader();
+    EXPECT_EQ(reader.Copy("http://a/1"), "<p>new</p>");
+    EXPECT_FALSE(reader.Copy("file:///home/u/x.html"));
+    EXPECT_EQ(reader.Entry("http://a/1")->lastUpdate, 500);
+    EXPECT_EQ(reader.Entry("http://a/1#part")->lastUpdate, 500);
+    EXPECT_EQ(reader.Entry("http://a/2")->lastUpdate, 200);
+    // A later visit keeps the copy's time.
+    db.AddVisit("http://a/1", "One", 600);
+    EXPECT_EQ(Find(db, "http://a/1")->lastUpdate, 500);
+    if (db.HasIndex()) {
+        EXPECT_EQ(reader.Candidates("new")->count("http://a/1"), 1u);
+        EXPECT_TRUE(reader.Candidates("old")->empty());
+    }
+
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("history.db").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(HistoryDb, KeepsCopiesWithinTheBudgetDroppingTheOldest)
+{
+    testenv::TempDir dir;
+    // Letters that hardly compress: each copy takes about 2.4 KB.
+    auto page = [](int seed) {
+        std::string text;
+        unsigned x = 2463534242u + seed;
+        for (int i = 0; i < 4000; ++i) {
+            x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+            text += char('a' + x % 26);
+        }
+        return text;
+    };
+    CHistoryDb db(dir.file("history.db"), 5000);
+    for (int i = 0; i < 5; ++i) {
+        const std::string url = "http://b/" + std::to_string(i);
+        db.AddVisit(url, "", 10 + i);
+        db.SetCachedCopy(url, page(i), 100 + i);
+    }
+    db.Flush();
+    const CHistoryReader reader = db.Reader();
+    EXPECT_FALSE(reader.Copy("http://b/0"));
+    EXPECT_FALSE(reader.Copy("http://b/2"));
+    EXPECT_EQ(reader.Copy("http://b/3"), page(3));
+    EXPECT_EQ(reader.Copy("http://b/4"), page(4));
+    EXPECT_EQ(reader.Entry("http://b/0")->lastUpdate, 10); // back to the visit
+    EXPECT_EQ(reader.Entry("http://b/4")->lastUpdate, 104);
+}
+
+TEST(HistoryDb, ClearingLeavesNoPageOnDisk)
+{
+    testenv::TempDir dir;
+    CHistoryDb db(dir.file("history.db"));
+    db.AddVisit("http://secret.example/page", "Secret title", 100);
+    db.SetCachedCopy("http://secret.example/page", "<p>confidential words</p>", 100);
+    db.Flush();
+    ASSERT_EQ(db.Enumerate("").size(), 1u);
+
+    db.DropCopies();
+    db.Flush();
+    EXPECT_FALSE(db.Reader().Copy("http://secret.example/page"));
+    EXPECT_EQ(db.Enumerate("").size(), 1u);
+
+    db.SetCachedCopy("http://secret.example/page", "<p>confidential words</p>", 200);
+    db.Clear();
+    db.Flush();
+    EXPECT_TRUE(db.Enumerate("").empty());
+    const std::string bytes = FileBytes(dir);
+    EXPECT_EQ(bytes.find("secret.example"), std::string::npos);
+    EXPECT_EQ(bytes.find("Secret title"), std::string::npos);
+    EXPECT_EQ(bytes.find("confidential"), std::string::npos);
+}
+
+TEST(HistoryDb, BadFilesAreSetAsideOrUsedReadOnly)
+{
+    testenv::TempDir dir;
+    const std::string path = dir.file("history.db");
+    testenv::WriteFile(path, std::string(5000, 'x'));
+    {
+        CHistoryDb db(path);
+        EXPECT_NE(db.OpenMessage(), "");
+        db.AddVisit("http://c/", "C", 1);
+        EXPECT_TRUE(Find(db, "http://c/"));
+    }
+    const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("history.db.bad-*")});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(testenv::ReadFile(dir.file(aside[0].toStdString())), std::string(5000, 'x'));
+
+    {
+        QSqlDatabase sql = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("newer"));
+        sql.setDatabaseName(QString::fromStdString(path));
+        ASSERT_TRUE(sql.open());
+        QSqlQuery(sql).exec(QStringLiteral("PRAGMA user_version=99"));
+        sql.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("newer"));
+    CHistoryDb newer(path);
+    EXPECT_NE(newer.OpenMessage(), "");
+    newer.AddVisit("http://d/", "D", 2);
+    EXPECT_FALSE(Find(newer, "http://d/"));
+    EXPECT_TRUE(Find(newer, "http://c/"));
+}
+
+TEST(HistoryDb, DecodesCopiesAsTheSearchChoosesTheirEncoding)
+{
+    const std::string nihongo = "日本語";
+    const struct {
+        std::string bytes;
+        std::optional<std::string> text;
+    } cases[] = {
+        {"<p>" + nihongo + "</p>", "<p>" + nihongo + "</p>"},
+        {"\x93\xFA\x96\x7B\x8C\xEA", nihongo},                         // Shift-JIS
+        {"\xC6\xFC\xCB\xDC\xB8\xEC", nihongo},                         // EUC-JP
+        {"a\x1B$BF|K\\8l\x1B(B", "a" + nihongo},                        // JIS
+        {std::string("\xFF\xFE\xE5\x65\x2C\x67\x9E\x8A", 8), nihongo}, // UTF-16 with its mark
+        {std::string("<\0p\0>\0", 6), "<p>"},                          // UTF-16 without
+        {"x", std::nullopt},                                            // under 2 bytes
+        {std::string("ab\0\x01\x02" "cd", 7), std::nullopt},             // binary
+        {"\x93\xFA\x96\x7B\xFF\xFF", std::nullopt},                     // Shift-JIS, then no text
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DecodeCopy(c.bytes), c.text) << c.bytes;
+}
+
+TEST(HistoryDb, NamesHostsAndTitles)
+{
+    EXPECT_EQ(HistoryHost("http://Example.COM:8080/a"), "example.com");
+    EXPECT_EQ(HistoryHost("file:///home/u/a.html"), "");
+    EXPECT_EQ(CopyKey("http://a/b?x#frag"), "http://a/b?x");
+    EXPECT_EQ(StoredTitle("http://127.0.0.1:8771/a.html", "127.0.0.1:8771/a.html"), "");
+    EXPECT_EQ(StoredTitle("http://a/", "http://a/"), "");
+    EXPECT_EQ(StoredTitle("http://a/", "Title"), "Title");
+}
