@@ -254,7 +254,7 @@ TEST(BookmarkFile, HostileInputIsReadSafelyAndQuickly)
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ASSERT_EQ(big.items.size(), 1u);
     EXPECT_EQ(big.items[0].title.size(), 200u);
-    EXPECT_LT(seconds, 5.0);
+    EXPECT_LT(seconds, 30.0); // linear reading; a quadratic one takes hours
 
     // Binary noise with a few markers sprinkled in.
     std::mt19937 random(7);
