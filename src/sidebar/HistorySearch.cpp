@@ -144,20 +144,20 @@ void RunHistoryQuery(const CHistoryReader& reader, const SHistoryQuery& query, c
                        if (today && e.lastUpdate >= query.todayTo)
                            return true;
                        std::string url = std::move(e.url);
-                       SHistoryRow row = MakeHistoryRow(e.title, url, e.lastUpdate);
-                       bool take = !searching || row.keys[0].find(folded) != std::string::npos
-                                   || row.keys[1].find(folded) != std::string::npos;
+                       // The row, with its date text, is made only for what is listed.
+                       bool take = !searching
+                                   || FoldCase(HistoryDisplayTitle(e.title, url)).find(folded) != std::string::npos
+                                   || FoldCase(url).find(folded) != std::string::npos;
                        if (!take && query.findCache && !StartsWithNoCase(url, "file:")) {
                            if (copyHolds(url)) {
                                take = true;
                            } else if (!url.ends_with('/') && copyHolds(url + "/")) {
                                url += '/';
-                               row = MakeHistoryRow(e.title, url, e.lastUpdate);
                                take = true;
                            }
                        }
                        if (take && listed.insert(url).second)
-                           rows.push_back(std::move(row));
+                           rows.push_back(MakeHistoryRow(e.title, url, e.lastUpdate));
                        if (rows.size() >= std::max(query.batchRows, listed.size() - rows.size())
                            || (!rows.empty() && sinceBatch.elapsed() >= query.batchMs))
                            flush();
