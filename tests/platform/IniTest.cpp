@@ -67,7 +67,7 @@ TEST(Ini, UnusableFilesReadAsDefaults)
         std::string value;
         const long long ms = MillisecondsOf([&] { value = big.GetString("Other", "key", "d"); });
         EXPECT_EQ(value, "d") << name;
-        EXPECT_LT(ms, 1000) << name;
+        EXPECT_LT(ms, 10000) << name; // linear reading; a quadratic one takes hours
     }
 }
 
