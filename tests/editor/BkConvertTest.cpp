@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace nimbra;
 using namespace nimbra::editor;
@@ -166,9 +167,15 @@ TEST(BkConvert, FavoritesReadInNameOrderWithoutLoops)
     ASSERT_TRUE(WriteInternetShortcut(fav + "/b.url", "http://b/"));
     ASSERT_TRUE(WriteInternetShortcut(fav + "/A.URL", "http://a/"));
     testenv::WriteFile(fav + "/c.Url", "[InternetShortcut]\r\nOther=1\r\n");
+    // A name that is not UTF-8: QFile and QDir would not keep its bytes,
+    // so it is made and removed here.
+    const std::string sjisName = fav + "/" + Sjis("日本語") + ".url";
+    struct SRemove {
+        std::string path;
+        ~SRemove() { ::unlink(path.c_str()); }
+    } removeSjis{sjisName};
     {
-        // A name that is not UTF-8 (QFile would not keep its bytes).
-        FILE* file = std::fopen((fav + "/" + Sjis("日本語") + ".url").c_str(), "w");
+        FILE* file = std::fopen(sjisName.c_str(), "w");
         ASSERT_TRUE(file);
         std::fputs("[InternetShortcut]\r\nURL=http://j/\r\n", file);
         std::fclose(file);

@@ -480,7 +480,9 @@ TEST_F(BkFrameTest, NetscapeImportsReplaceOrAddOffTheUiThread)
                             "ブックマークデータはすべて失われます。\n\n変換を実行してもよろしいですか？");
     EXPECT_TRUE(dialogs.requests.empty());
 
+    frame->Tree()->SelectFolder(doc.Root());
     frame->RunCommand(ID_BK_NEW_SEPARATOR);
+    ASSERT_TRUE(doc.CanUndo());
     run(ID_BK_CONVERT_NETSCAPE);
     EXPECT_EQ(Titles(doc.Root()), "F{表示;};-;");
     EXPECT_FALSE(doc.CanUndo());
