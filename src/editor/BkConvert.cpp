@@ -520,8 +520,24 @@ void CNetscapeParser::Feed(std::string_view bytes)
                 m->Step(c);
         }
     }
-    for (; pos < bytes.size(); ++pos)
-        m->Step(bytes[pos]);
+    const char* p = bytes.data() + pos;
+    const char* const end = bytes.data() + bytes.size();
+    while (p < end) {
+        // Long runs that need no byte-by-byte look (icons, text outside
+        // titles) are skipped or copied whole.
+        using EMode = SState::EMode;
+        if (m->mode == EMode::ValueQuoted || (m->mode == EMode::Data && m->collect == SState::ECollect::None)) {
+            const char stop = m->mode == EMode::Data ? '<' : m->quote;
+            const char* found = static_cast<const char*>(std::memchr(p, stop, size_t(end - p)));
+            const char* until = found ? found : end;
+            if (m->mode == EMode::ValueQuoted && m->value && m->value->size() < m->valueCap)
+                m->value->append(p, std::min(size_t(until - p), m->valueCap - m->value->size()));
+            p = until;
+            if (!found)
+                break;
+        }
+        m->Step(*p++);
+    }
 }
 
 SBkImport CNetscapeParser::Finish()
