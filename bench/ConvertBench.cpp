@@ -175,7 +175,7 @@ void BM_FavoritesExport(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_FavoritesExport)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FavoritesExport)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
