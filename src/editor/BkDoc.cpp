@@ -99,6 +99,18 @@ void CBkDoc::Reset(const BookmarkItem& root)
         m_observer->OnTreeReset();
 }
 
+void CBkDoc::Reset(BkItemList items)
+{
+    m_journal.clear();
+    const BkItemPtr old = std::move(m_root);
+    m_root = CBkItem::MakeFolder(kRootLabel);
+    for (BkItemPtr& item : items)
+        m_root->Append(std::move(item));
+    ++m_revision;
+    if (m_observer)
+        m_observer->OnTreeReset();
+}
+
 void CBkDoc::Changed(CBkItem* folder, bool subFolders)
 {
     ++m_revision;

@@ -64,6 +64,8 @@ public:
 
     // A new tree, labelled kRootLabel; empties the journal.
     void Reset(const BookmarkItem& root);
+    // A new tree of finished entries (an import); empties the journal.
+    void Reset(BkItemList items);
     BookmarkItem ToFileTree() const { return ToBookmark(*m_root); }
 
     // New entries at the end of `folder`, each one record. nullptr when the

@@ -23,12 +23,6 @@ SFileStamp StampOf(const std::string& path)
             int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
-bool IsRegularFile(const std::string& path)
-{
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 CBkFileWatch::CBkFileWatch(QObject* parent) : QObject(parent), m_watcher(new QFileSystemWatcher(this))
 {
     m_settle.setSingleShot(true);

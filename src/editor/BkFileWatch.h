@@ -22,8 +22,6 @@ struct SFileStamp {
 };
 
 SFileStamp StampOf(const std::string& path);
-// A regular file (after links) that can be read without blocking.
-bool IsRegularFile(const std::string& path);
 
 // Watches one file for changes that did not come from this program: the
 // program remembers the stamp after each of its own reads and writes, and

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <utility>
 
 namespace nimbra::editor {
 
@@ -159,6 +160,13 @@ CBkItem* CBkItem::Append(BkItemPtr item)
     item->m_parent = this;
     m_items.push_back(std::move(item));
     return m_items.back().get();
+}
+
+BkItemList CBkItem::TakeItems()
+{
+    for (BkItemPtr& item : m_items)
+        item->m_parent = nullptr;
+    return std::exchange(m_items, {});
 }
 
 std::string EntryTitle(std::string_view text)

@@ -60,6 +60,8 @@ public:
     // Adds an entry at the end of a folder that is not in a document yet
     // (building an import); the document's own changes go through CBkDoc.
     CBkItem* Append(BkItemPtr item);
+    // Empties such a folder, handing its entries over.
+    BkItemList TakeItems();
 
 private:
     friend class CBkDoc;

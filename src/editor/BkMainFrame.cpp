@@ -2,13 +2,14 @@
 
 #include "bookmarks/BookmarkMessages.h"
 #include "editor/BkDialogs.h"
-#include "editor/BkPlacement.h"
 #include "editor/BkView.h"
 #include "editor/EditorIds.h"
 #include "editor/LeftView.h"
 #include "frame/CommandRouter.h"
+#include "platform/InputFile.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "platform/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -73,6 +74,10 @@ CBkMainFrame::CBkMainFrame() : m_router(new CCommandRouter(this))
 
 CBkMainFrame::~CBkMainFrame()
 {
+    if (m_job) {
+        m_job->progress->cancel = true;
+        m_job->future.waitForFinished();
+    }
     m_doc.SetObserver(nullptr);
 }
 
@@ -91,12 +96,16 @@ bool CBkMainFrame::Create()
     CreatePanes();
     CreateMenus();
     RegisterCommands();
+    RegisterConvertCommands();
     m_doc.SetObserver(this);
     LoadStandardAtStart();
 
     resize(800, 600);
-    if (const std::optional<SWindowPlacement> placement = ParsePlacement(m_settings.WindowPos))
-        ApplyPlacement(*this, *placement);
+    if (const std::optional<SWindowPlacement> placement = ParseWindowPlacement(m_settings.WindowPos)) {
+        // Maximised before the first show, as the window is shown normally.
+        if (SetWindowPlacement(*this, *placement, SW_SHOWNORMAL) == SW_SHOWMAXIMIZED)
+            setWindowState(windowState() | Qt::WindowMaximized);
+    }
     // A stored width from a larger screen leaves the list room.
     const int treeWidth = std::min(m_settings.SplitterSize, width() * 2 / 3);
     m_splitter->setSizes({treeWidth, width() - treeWidth});
@@ -131,6 +140,7 @@ void CBkMainFrame::CreatePanes()
     list.canDrop = [this](const CBkItem* target) { return CanDrop(target); };
     list.drop = [this](CBkItem* target) { Drop(target); };
     list.contextMenu = [this](const QPoint& global) { ShowListMenu(global); };
+    list.dropFromOutside = [this](const QMimeData* mime) { DropFromOutside(mime); };
     m_list = new CBkView(m_settings.SortList, std::move(list), m_splitter);
     m_list->header()->resizeSection(0, m_settings.ColumnTitle);
     m_list->header()->resizeSection(1, m_settings.ColumnUrl);
@@ -359,7 +369,7 @@ void CBkMainFrame::StoreSettings()
         m_settings.SplitterSize = sizes.front();
     m_settings.ColumnTitle = m_list->header()->sectionSize(0);
     m_settings.ColumnUrl = m_list->header()->sectionSize(1);
-    m_settings.WindowPos = FormatPlacement(CapturePlacement(*this));
+    m_settings.WindowPos = FormatWindowPlacement(GetWindowPlacement(*this));
     m_settings.StatusBarVisible = !statusBar()->isHidden();
     m_settings.StoreAtClose();
 }
@@ -525,7 +535,7 @@ void CBkMainFrame::Reload()
 
 bool CBkMainFrame::IsModal() const
 {
-    return m_bDragging || QApplication::activeModalWidget() != nullptr;
+    return m_bDragging || m_job || QApplication::activeModalWidget() != nullptr;
 }
 
 bool CBkMainFrame::IsEditing() const

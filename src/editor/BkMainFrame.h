@@ -1,11 +1,13 @@
 #pragma once
 
+#include "editor/BkConvert.h"
 #include "editor/BkDoc.h"
 #include "editor/BkFileWatch.h"
 #include "editor/BkNavigator.h"
 #include "editor/BkSettings.h"
 #include "platform/Ipc.h"
 
+#include <QFuture>
 #include <QMainWindow>
 #include <QTimer>
 #include <deque>
@@ -13,6 +15,7 @@
 #include <memory>
 
 class QLabel;
+class QMimeData;
 class QMenu;
 class QSplitter;
 
@@ -71,6 +74,11 @@ public:
 
     // Runs queued work now if nothing holds it back (tests).
     void RunDeferred();
+
+    // True while an import or export runs off the UI thread.
+    bool JobRunning() const { return m_job != nullptr; }
+    // Files and links dropped on the list from other programs.
+    void DropFromOutside(const QMimeData* mime);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -138,6 +146,29 @@ private:
     void OnAbout();
     void ShowListMenu(const QPoint& global);
 
+    // Imports and exports (BkConvertCommands.cpp)
+    struct SJob {
+        std::shared_ptr<SBkProgress> progress;
+        QFuture<void> future;
+    };
+    void RegisterConvertCommands();
+    void ImportFavorites(bool replace);
+    void ImportNetscape(bool replace);
+    void AddBookmarkFile();
+    void ExportNetscape();
+    void ExportFavorites();
+    void AddListFile();
+    void SaveListFile();
+    // The Favorites folder by the setting or the browse dialog; empty when
+    // there is none (said) or the user cancelled.
+    std::string FavoritesFolder(bool import);
+    bool ConfirmReplace(const QString& source);
+    // Runs `work` off the UI thread under a progress dialog with Cancel;
+    // `done` runs on the UI thread after it.
+    void RunJob(const QString& text, std::function<void(SBkProgress&)> work, std::function<void(bool cancelled)> done);
+    // Imported entries as a new tree, or appended to a folder (one record).
+    void TakeImport(BkItemList items, bool replace, uint64_t folderId);
+
     CBkSettings m_settings;
     CBkDoc m_doc;
     CBkNavigator m_navigator;
@@ -168,6 +199,7 @@ private:
     std::deque<std::function<void()>> m_deferred;
     QTimer m_idle;
     QMenu* m_listMenu = nullptr;
+    std::shared_ptr<SJob> m_job;
     int m_sortColumn = -1;
     bool m_sortAscending = true;
 };

@@ -110,6 +110,11 @@ void CBkSettings::StoreIniDir() const
     CIniFile(Path()).WriteString(kOptions, "IniDir", IniDir);
 }
 
+void CBkSettings::StoreLastPath() const
+{
+    CIniFile(Path()).WriteString(kOptions, "LastPath", LastPath);
+}
+
 void CBkSettings::RememberFind(std::string_view text, bool matchCase)
 {
     const std::string entry = CutText(text, kMaxFindWidth);

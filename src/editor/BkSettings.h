@@ -40,6 +40,7 @@ struct CBkSettings {
     void StoreSortList() const;
     void StoreDropSelFolder() const;
     void StoreIniDir() const;
+    void StoreLastPath() const;
     // A search run from the dialog: the text goes on top of the history
     // unless it is its first entry already; history, last text and case
     // option are stored.

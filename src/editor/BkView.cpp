@@ -283,16 +283,25 @@ CBkItem* CBkView::DropTarget(const QDropEvent* event) const
 
 void CBkView::dragEnterEvent(QDragEnterEvent* event)
 {
-    AcceptDrop(event, IsOwnDrag(event->mimeData()));
+    AcceptDrop(event, IsOwnDrag(event->mimeData()) || event->mimeData()->hasUrls());
 }
 
 void CBkView::dragMoveEvent(QDragMoveEvent* event)
 {
+    if (!IsOwnDrag(event->mimeData())) {
+        AcceptDrop(event, event->mimeData()->hasUrls());
+        return;
+    }
     AcceptDrop(event, DropTarget(event) != nullptr);
 }
 
 void CBkView::dropEvent(QDropEvent* event)
 {
+    if (!IsOwnDrag(event->mimeData())) {
+        if (AcceptDrop(event, event->mimeData()->hasUrls()))
+            m_handlers.dropFromOutside(event->mimeData());
+        return;
+    }
     CBkItem* target = DropTarget(event);
     if (AcceptDrop(event, target != nullptr))
         m_handlers.drop(target);

@@ -69,6 +69,7 @@ public:
         std::function<bool(const CBkItem* target)> canDrop;
         std::function<void(CBkItem* target)> drop;
         std::function<void(const QPoint& global)> contextMenu;
+        std::function<void(const QMimeData* mime)> dropFromOutside; // files, links
     };
 
     CBkView(bool sortable, SHandlers handlers, QWidget* parent);

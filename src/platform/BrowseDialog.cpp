@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace nimbra {
 
@@ -69,6 +70,29 @@ void CBrowseDialog::ShowStatus(const QString& path)
         m_pStatus->setText(path);
     else
         m_pStatus->setText(QString(m_statusFormat).replace(QLatin1String("%s"), path));
+}
+
+namespace {
+FolderAsker& Asker()
+{
+    static FolderAsker asker;
+    return asker;
+}
+} // namespace
+
+std::string AskFolder(QWidget* parent, const SBrowseOptions& options)
+{
+    if (Asker())
+        return Asker()(parent, options);
+    CBrowseDialog dialog(options, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.Path().toStdString();
+}
+
+FolderAsker SetFolderAsker(FolderAsker asker)
+{
+    return std::exchange(Asker(), std::move(asker));
 }
 
 } // namespace nimbra

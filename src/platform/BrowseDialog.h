@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
+#include <string>
 
 class QFileDialog;
 class QLabel;
@@ -46,5 +48,14 @@ private:
     QLabel* m_pPrompt;
     QLabel* m_pStatus;
 };
+
+// Asks for a folder with a modal CBrowseDialog: the chosen path, or an
+// empty string when cancelled.
+std::string AskFolder(QWidget* parent, const SBrowseOptions& options);
+
+// Replaces the dialog (tests); an empty function restores it. Returns the
+// one it replaced.
+using FolderAsker = std::function<std::string(QWidget* parent, const SBrowseOptions& options)>;
+FolderAsker SetFolderAsker(FolderAsker asker);
 
 } // namespace nimbra

@@ -3,6 +3,7 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
+#include <QDir>
 #include <QNetworkProxyFactory>
 #include <QSettings>
 #include <QStandardPaths>
@@ -10,6 +11,8 @@
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 #include <atomic>
+#include <cctype>
+#include <cstdlib>
 #include <optional>
 
 namespace nimbra {
@@ -61,6 +64,61 @@ std::string CSystemSettings::StartPage() const
     const QString bundled = file.empty() ? QStringLiteral("qrc:/start.html")
                                          : QUrl::fromLocalFile(QString::fromStdString(file)).toString();
     return Store().value("Main/Start Page", bundled).toString().toStdString();
+}
+
+std::optional<std::string> CSystemSettings::FavoritesFolder() const
+{
+    const std::string stored =
+        Store().value("User Shell Folders/Favorites", QStringLiteral("~/Favorites")).toString().toStdString();
+    const std::string path = ExpandPathVariables(stored);
+    if (path.empty())
+        return std::nullopt;
+    return path;
+}
+
+std::string ExpandPathVariables(std::string_view text)
+{
+    auto variable = [](std::string_view name) {
+        const char* value = std::getenv(std::string(name).c_str());
+        return std::string(value ? value : "");
+    };
+    auto isNameChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    std::string out;
+    size_t pos = 0;
+    if (!text.empty() && text[0] == '~' && (text.size() == 1 || text[1] == '/')) {
+        out = QDir::homePath().toStdString();
+        pos = 1;
+    }
+    while (pos < text.size()) {
+        const char c = text[pos];
+        if (c == '%') {
+            const size_t end = text.find('%', pos + 1);
+            if (end != std::string_view::npos && end > pos + 1) {
+                // As on Windows, an unknown name stays as written.
+                const std::string name(text.substr(pos + 1, end - pos - 1));
+                out += std::getenv(name.c_str()) ? variable(name) : "%" + name + "%";
+                pos = end + 1;
+                continue;
+            }
+        } else if (c == '$' && pos + 1 < text.size() && text[pos + 1] == '{') {
+            const size_t end = text.find('}', pos + 2);
+            if (end != std::string_view::npos && end > pos + 2) {
+                out += variable(text.substr(pos + 2, end - pos - 2));
+                pos = end + 1;
+                continue;
+            }
+        } else if (c == '$' && pos + 1 < text.size() && isNameChar(text[pos + 1])) {
+            size_t end = pos + 1;
+            while (end < text.size() && isNameChar(text[end]))
+                ++end;
+            out += variable(text.substr(pos + 1, end - pos - 1));
+            pos = end;
+            continue;
+        }
+        out += c;
+        ++pos;
+    }
+    return out;
 }
 
 bool CSystemSettings::Offline() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QNetworkProxy>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,10 @@ public:
     // The engine's own home page: the stored one, else the bundled start page.
     std::string StartPage() const;
 
+    // User Shell Folders/Favorites with its variables expanded (default
+    // "~/Favorites"); nullopt when the value is empty.
+    std::optional<std::string> FavoritesFolder() const;
+
     bool Offline() const;
     void SetOffline(bool offline);
 
@@ -34,6 +39,11 @@ public:
     void ApplyProxy() const;
     void ApplyCookiePolicy(QWebEngineProfile* profile) const;
 };
+
+// "~" at the start as the home folder, "$VAR", "${VAR}" and "%VAR%" as the
+// environment holds them ($ names unset: empty, % names unset: kept);
+// anything else as written.
+std::string ExpandPathVariables(std::string_view text);
 
 // A host and port as proxy texts write them: "host:port", "[v6]:port" or
 // the host alone.

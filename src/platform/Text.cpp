@@ -199,10 +199,8 @@ std::string_view CutUtf8(std::string_view utf8, size_t maxBytes)
     return utf8.substr(0, end);
 }
 
-std::string DecodeLine(std::string_view bytes)
+std::string DecodeCp932(std::string_view bytes)
 {
-    if (IsValidUtf8(bytes))
-        return std::string(bytes);
     thread_local CCp932Decoder decoder;
     if (decoder.ok())
         return decoder.Decode(bytes);
@@ -215,6 +213,28 @@ std::string DecodeLine(std::string_view bytes)
             out.append(kReplacement);
     }
     return out;
+}
+
+std::string DecodeUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t pos = 0; pos < bytes.size();) {
+        const Utf8Unit unit = NextUnit(bytes, pos);
+        if (unit.valid)
+            out.append(bytes.substr(pos, unit.length));
+        else
+            out.append(kReplacement);
+        pos += unit.length;
+    }
+    return out;
+}
+
+std::string DecodeLine(std::string_view bytes)
+{
+    if (IsValidUtf8(bytes))
+        return std::string(bytes);
+    return DecodeCp932(bytes);
 }
 
 int TextWidth(std::string_view utf8)

@@ -22,6 +22,9 @@ QString PlainToolTip(const QString& text);
 // Bytes from a file: valid UTF-8 comes back unchanged, anything else is read
 // as CP932 (files of the Windows version) and returned as UTF-8.
 std::string DecodeLine(std::string_view bytes);
+// Bytes read as CP932 / as UTF-8, each invalid sequence giving U+FFFD.
+std::string DecodeCp932(std::string_view bytes);
+std::string DecodeUtf8(std::string_view bytes);
 
 // `bytes` in `charset` (an iconv name) as UTF-8; nullopt when any byte
 // sequence is invalid in it.

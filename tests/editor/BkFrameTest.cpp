@@ -1,13 +1,18 @@
 #include "bookmarks/BookmarkMessages.h"
+#include "editor/BkConvert.h"
 #include "editor/BkDialogs.h"
 #include "editor/BkMainFrame.h"
 #include "editor/BkView.h"
 #include "editor/EditorIds.h"
 #include "editor/LeftView.h"
 #include "frame/CommandRouter.h"
+#include "platform/BrowseDialog.h"
+#include "platform/FileDialog.h"
 #include "platform/Ini.h"
 #include "platform/Paths.h"
 #include "platform/Shell.h"
+#include "platform/Shortcut.h"
+#include "platform/SystemSettings.h"
 #include "platform/Text.h"
 
 #include "TestBrowser.h"
@@ -15,7 +20,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QProcess>
+#include <QSettings>
 #include <QSplitter>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -417,4 +424,184 @@ TEST_F(BkFrameTest, ListAndTreeFollowEveryChange)
     frame->RunCommand(ID_BK_UNDO);
     EXPECT_EQ(tree->topLevelItem(0)->childCount(), 2);
     EXPECT_EQ(frame->StatusText(), "[Nimbra Browser BookMark] 4 個のオブジェクト");
+}
+
+namespace {
+
+// Answers the file and folder dialogs for one test; every request is kept.
+class CDialogAnswers {
+public:
+    CDialogAnswers()
+    {
+        SetFileNameAsker([this](QWidget*, const SFileRequest& request) {
+            requests.push_back(request);
+            return file;
+        });
+    }
+    ~CDialogAnswers() { SetFileNameAsker(nullptr); }
+
+    std::string file;
+    std::string folder;
+    std::vector<SFileRequest> requests;
+    testenv::HandlerGuard<FolderAsker> folders{SetFolderAsker,
+                                               [this](QWidget*, const SBrowseOptions& options) {
+                                                   EXPECT_EQ(options.title, "お気に入りフォルダの参照");
+                                                   return folder;
+                                               }};
+};
+
+std::string Titles(const CBkItem* folder)
+{
+    std::string out;
+    for (const BkItemPtr& item : folder->Items())
+        out += (item->IsFolder() ? item->Title() + "{" + Titles(item.get()) + "}" : item->Title()) + ";";
+    return out;
+}
+
+} // namespace
+
+TEST_F(BkFrameTest, NetscapeImportsReplaceOrAddOffTheUiThread)
+{
+    auto frame = Open();
+    CBkDoc& doc = frame->Doc();
+    CDialogAnswers dialogs;
+    dialogs.file = m_home.file("chrome.html");
+    testenv::WriteFile(dialogs.file, "<META CONTENT=\"text/html; charset=Shift_JIS\"><DL><DT><H3>F</H3><DL>"
+                                     "<DT><A HREF=\"http://n/\">\x95\x5C\x8E\xA6</A></DL><HR></DL>");
+    auto run = [&](int id) {
+        frame->RunCommand(id);
+        EXPECT_TRUE(SpinUntil([&] { return !frame->JobRunning(); }, kWaitMs));
+    };
+
+    m_answers = {false};
+    run(ID_BK_CONVERT_NETSCAPE);
+    ASSERT_EQ(m_prompts.size(), 1u);
+    EXPECT_EQ(m_prompts[0], "ネットスケープのブックマークからNimbra Browser形式に変換します。\nOKを押すと現在の編集中の"
+                            "ブックマークデータはすべて失われます。\n\n変換を実行してもよろしいですか？");
+    EXPECT_TRUE(dialogs.requests.empty());
+
+    frame->Tree()->SelectFolder(doc.Root());
+    frame->RunCommand(ID_BK_NEW_SEPARATOR);
+    ASSERT_TRUE(doc.CanUndo());
+    run(ID_BK_CONVERT_NETSCAPE);
+    EXPECT_EQ(Titles(doc.Root()), "F{表示;};-;");
+    EXPECT_FALSE(doc.CanUndo());
+    EXPECT_EQ(frame->Settings().IniDir, FromQ(m_home.path()));
+    EXPECT_EQ(CIniFile(CBkSettings::Path()).GetString("Options", "IniDir", ""), FromQ(m_home.path()));
+
+    frame->Tree()->SelectFolder(Child(doc.Root(), 0));
+    run(ID_BK_ADD_NETSCAPE);
+    EXPECT_EQ(Titles(doc.Root()), "F{表示;F{表示;};-;};-;");
+    EXPECT_EQ(frame->List()->Model()->rowCount(), 3);
+    EXPECT_EQ(doc.JournalSize(), 1u);
+    frame->RunCommand(ID_BK_UNDO);
+    EXPECT_EQ(Titles(doc.Root()), "F{表示;};-;");
+
+    // Refused at once: a FIFO; said: a file without a list.
+    const std::string fifo = m_home.file("fifo.html");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    testenv::WriteFile(m_home.file("plain.html"), "<p>no list</p>");
+    m_prompts.clear();
+    for (const std::string& path : {fifo, m_home.file("plain.html")}) {
+        dialogs.file = path;
+        run(ID_BK_ADD_NETSCAPE);
+    }
+    ASSERT_EQ(m_prompts.size(), 2u);
+    EXPECT_TRUE(m_prompts[0].endsWith("を読み込めませんでした（通常のファイルではありません）。"));
+    EXPECT_TRUE(m_prompts[1].endsWith("にはブックマークの一覧がありません。"));
+    EXPECT_EQ(Titles(doc.Root()), "F{表示;};-;");
+
+    // The export reads back as the tree.
+    dialogs.file = m_home.file("out.htm");
+    run(ID_BK_EXPORT_NETSCAPE);
+    EXPECT_EQ(dialogs.requests.back().name, "bookmark.htm");
+    SBkImport back = ParseNetscape(testenv::ReadFile(dialogs.file));
+    EXPECT_EQ(back.items.size(), 2u);
+    dialogs.file = m_home.file("gone/out.htm");
+    m_prompts.clear();
+    run(ID_BK_EXPORT_NETSCAPE);
+    ASSERT_EQ(m_prompts.size(), 1u);
+    EXPECT_TRUE(m_prompts[0].contains(ToQ(dialogs.file)));
+}
+
+TEST_F(BkFrameTest, FavoritesFolderComesFromTheSettingOrTheDialog)
+{
+    auto frame = Open();
+    CBkDoc& doc = frame->Doc();
+    CDialogAnswers dialogs;
+    const std::string fav = m_home.file("Fav");
+    QDir().mkpath(ToQ(fav + "/Sub"));
+    ASSERT_TRUE(WriteInternetShortcut(fav + "/Sub/s.url", "http://s/"));
+    QSettings system(ToQ(CSystemSettings::Path()), QSettings::IniFormat);
+    qputenv("NB_TEST_HOME", m_home.path().toUtf8());
+    struct Case {
+        QString stored;
+        const char* message; // nullptr: imported
+    } cases[] = {
+        {"%NB_TEST_HOME%/Fav", nullptr},
+        {"", "お気に入りフォルダの取得に失敗しました。\n設定->お気に入りフォルダを自動で取得をOFFにして直接フォルダを指定して下さい"},
+        {"$NB_TEST_HOME/none", "お気に入りフォルダを取得できませんでした"},
+    };
+    for (const Case& c : cases) {
+        system.setValue("User Shell Folders/Favorites", c.stored);
+        system.sync();
+        m_prompts.clear();
+        frame->RunCommand(ID_BK_ADD_FAVORITES);
+        EXPECT_TRUE(SpinUntil([&] { return !frame->JobRunning(); }, kWaitMs));
+        if (c.message) {
+            ASSERT_EQ(m_prompts.size(), 1u);
+            EXPECT_EQ(m_prompts[0], c.message);
+        }
+    }
+    EXPECT_EQ(Titles(doc.Root()), "A;F{in F;};dash;Sub{s;};");
+    system.remove("User Shell Folders");
+    system.sync();
+    qunsetenv("NB_TEST_HOME");
+
+    // By hand: the dialog, remembered in LastPath; the export writes there.
+    frame->Settings().FavoritesAutoSearch = false;
+    const std::string out = m_home.file("Out");
+    QDir().mkpath(ToQ(out));
+    dialogs.folder = out;
+    frame->RunCommand(ID_BK_EXPORT_FAVORITES);
+    EXPECT_TRUE(SpinUntil([&] { return !frame->JobRunning(); }, kWaitMs));
+    EXPECT_EQ(CIniFile(CBkSettings::Path()).GetString("Options", "LastPath", ""), out);
+    EXPECT_EQ(ReadInternetShortcut(out + "/Sub/s.url"), "http://s/");
+    EXPECT_EQ(ReadInternetShortcut(out + "/F/in F.url"), "http://f/");
+    m_answers = {true};
+    dialogs.folder = fav;
+    frame->RunCommand(ID_BK_CONVERT_FAVORITES);
+    EXPECT_TRUE(SpinUntil([&] { return !frame->JobRunning(); }, kWaitMs));
+    EXPECT_EQ(Titles(doc.Root()), "Sub{s;};");
+}
+
+TEST_F(BkFrameTest, ListFilesAndDropsAddLinksEachRecorded)
+{
+    auto frame = Open();
+    CBkDoc& doc = frame->Doc();
+    CDialogAnswers dialogs;
+    dialogs.file = m_home.file("in.nbl");
+    testenv::WriteFile(dialogs.file, "<HTML>\r\n<UL>\r\n\t<LI>http://1/\r\n\t<LI>http://2/\r\n</UL>\r\n");
+    frame->Tree()->SelectFolder(doc.Root());
+    frame->RunCommand(ID_BK_ADD_LIST_FILE);
+    EXPECT_EQ(Titles(doc.Root()), "A;F{in F;};dash;無題;無題;");
+    EXPECT_EQ(doc.JournalSize(), 1u);
+
+    frame->List()->SelectRows({0, 3, 4});
+    dialogs.file = m_home.file("out.nbl");
+    frame->RunCommand(ID_BK_SAVE_LIST_FILE);
+    EXPECT_EQ(dialogs.requests.back().defaultSuffix, "nbl");
+    EXPECT_EQ(testenv::ReadFile(dialogs.file), "<HTML>\r\n<H1>UrlList</H1>\r\n<H2>URL</H2>\r\n<UL>\r\n\t<LI>http://a/ b\r\n"
+                                               "\t<LI>http://1/\r\n\t<LI>http://2/\r\n</UL>\r\n</HTML>\r\n");
+
+    testenv::WriteFile(m_home.file("Site.url"), "[InternetShortcut]\r\nURL=http://site/\r\n");
+    QMimeData mime;
+    const QString title = QStringLiteral("http://page/\nページ");
+    mime.setData(QStringLiteral("text/x-moz-url"),
+                 QByteArray(reinterpret_cast<const char*>(title.utf16()), title.size() * 2));
+    mime.setUrls({QUrl::fromLocalFile(ToQ(m_home.file("Site.url"))), QUrl::fromLocalFile(ToQ(m_home.file("x.txt"))),
+                  QUrl(QStringLiteral("http://page/"))});
+    frame->DropFromOutside(&mime);
+    EXPECT_EQ(Titles(doc.Root()), "A;F{in F;};dash;無題;無題;Site;ページ;");
+    EXPECT_EQ(doc.JournalSize(), 3u);
 }

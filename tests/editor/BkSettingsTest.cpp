@@ -1,4 +1,3 @@
-#include "editor/BkPlacement.h"
 #include "editor/BkRegistry.h"
 #include "editor/BkSettings.h"
 #include "platform/Ini.h"
@@ -53,35 +52,6 @@ TEST(BkSettings, FindHistoryKeepsTenNewestWithoutRepeatingTheFirst)
     EXPECT_EQ(again.FindHistory, settings.FindHistory);
     EXPECT_EQ(again.FindTextLast, "t11");
     EXPECT_TRUE(again.FindTextCollate);
-}
-
-TEST(BkPlacement, ParsesTenNumbersAndFitsTheScreen)
-{
-    const std::string text = "2,3,-1,-1,-8,-8,100,50,900,650";
-    const std::optional<SWindowPlacement> placement = ParsePlacement(text);
-    ASSERT_TRUE(placement);
-    EXPECT_EQ(placement->normal, QRect(100, 50, 800, 600));
-    EXPECT_EQ(placement->showCmd, 3u);
-    EXPECT_EQ(FormatPlacement(*placement), text);
-
-    for (const char* broken : {"0,1,-1,-1,-1,-1,0,0,800", "0,1,-1,-1,-1,-1,0,0,800,600,7", "0,1,a,-1,-1,-1,0,0,800,600",
-                               "0,1,-1,-1,-1,-1,10,10,5,600", "0,1,-1,-1,-1,-1,0,0,99999999999,600", ""})
-        EXPECT_FALSE(ParsePlacement(broken)) << broken;
-
-    const std::vector<QRect> screens{QRect(0, 0, 1280, 900), QRect(1280, 0, 1024, 768)};
-    struct Case {
-        QRect stored;
-        QRect fitted;
-    } cases[] = {
-        {QRect(100, 50, 800, 600), QRect(100, 50, 800, 600)},        // fine as it is
-        {QRect(1300, 10, 600, 400), QRect(1300, 10, 600, 400)},      // on the second screen
-        {QRect(0, 0, 100000, 100000), QRect(0, 0, 1280, 900)},       // huge
-        {QRect(5000, 4000, 800, 600), QRect(480, 300, 800, 600)},    // off every screen
-        {QRect(100, -300, 800, 600), QRect(100, 0, 800, 600)},       // title bar above the screen
-        {QRect(10, 10, 20, 20), QRect(10, 10, 200, 150)},            // too small to use
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(FitToScreens(c.stored, screens), c.fitted) << c.stored.x() << "," << c.stored.y();
 }
 
 TEST(BkRegistry, DeletesTheKeyButNeverTheSystemKeysOrWhileTheBrowserRuns)

@@ -1,5 +1,6 @@
 #include "platform/SystemSettings.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 using namespace nimbra;
@@ -40,4 +41,24 @@ TEST(SystemSettings, StoredPerUser)
     system.SetOffline(false);
     system.SetProxy(0, "");
     system.SetCookiePolicy(0);
+}
+
+TEST(SystemSettings, FavoritesPathVariablesExpand)
+{
+    qputenv("NB_EXPAND", "/srv/x");
+    qunsetenv("NB_UNSET");
+    const std::string home = QDir::homePath().toStdString();
+    const std::pair<const char*, std::string> cases[] = {
+        {"~/Favorites", home + "/Favorites"},
+        {"~", home},
+        {"a~/b", "a~/b"},
+        {"$NB_EXPAND/f", "/srv/x/f"},
+        {"${NB_EXPAND}f", "/srv/xf"},
+        {"%NB_EXPAND%\\f", "/srv/x\\f"},
+        {"$NB_UNSET/f", "/f"},
+        {"100% sure $ %", "100% sure $ %"},
+    };
+    for (const auto& [text, expanded] : cases)
+        EXPECT_EQ(ExpandPathVariables(text), expanded) << text;
+    qunsetenv("NB_EXPAND");
 }
