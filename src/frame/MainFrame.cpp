@@ -22,6 +22,7 @@
 #include "session/SessionCommands.h"
 #include "sidebar/SidebarCommands.h"
 #include "tools/ToolsCommands.h"
+#include "view/Downloads.h"
 #include "view/NimbraDoc.h"
 #include "view/NimbraView.h"
 
@@ -52,7 +53,12 @@ CMainFrame::CMainFrame()
     setAcceptDrops(true);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The MDI area outlives this part of the frame while its windows close.
+    if (m_pMdiArea)
+        disconnect(m_pMdiArea, nullptr, this, nullptr);
+}
 
 bool CMainFrame::Create()
 {
@@ -469,6 +475,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         view->m_bTabRemoved = true;
     m_pMdiArea->closeAllSubWindows();
     CloseListEditor();
+    if (auto* downloads = findChild<CDownloadManager*>(QString(), Qt::FindDirectChildrenOnly))
+        downloads->Window()->close();
     if (m_pEndpoint)
         m_pEndpoint->Close();
     m_pDDE.reset();
