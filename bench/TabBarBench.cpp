@@ -45,6 +45,9 @@ public:
     void FindText(const std::string&, bool, bool, std::function<void(int, int)>) override {}
     void SavePage(const std::string&, bool, std::function<void(bool)>) override {}
     void Print(QPrinter*, std::function<void(bool)>) override {}
+    void TriggerPageAction(EPageAction) override {}
+    void ExitFullScreen() override {}
+    void DownloadUrl(const std::string&) override {}
 
 private:
     QWidget m_widget;

@@ -4,6 +4,7 @@
 #include "bars/AddressCombo.h"
 #include "frame/MainFrame.h"
 #include "frame/WindowCommands.h"
+#include "platform/Language.h"
 #include "platform/Paths.h"
 #include "platform/Shortcut.h"
 #include "platform/SystemSettings.h"
@@ -160,6 +161,7 @@ QWebEngineProfile* CNimbraApp::Profile()
         if (!userAgent.empty())
             m_pProfile->setHttpUserAgent(ToQ(CutText(userAgent, 255)));
         CSystemSettings().ApplyCookiePolicy(m_pProfile);
+        ApplyLanguage(m_pProfile);
     }
     return m_pProfile;
 }

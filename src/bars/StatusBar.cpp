@@ -18,12 +18,20 @@ CNimbraStatusBar::CNimbraStatusBar(QWidget* parent) : QStatusBar(parent)
     m_pSecure = new QLabel(QStringLiteral("🔒"), this);
     m_pZone = new QLabel(this);
     m_pZone->setMinimumWidth(110);
+    m_pBroken = new QLabel(QStringLiteral("証明書エラー"), this);
+    m_pBroken->setStyleSheet(QStringLiteral("color: #c00000"));
+    m_pDownload = new QLabel(this);
+    m_pDownload->setTextFormat(Qt::PlainText);
+    addPermanentWidget(m_pDownload);
     addPermanentWidget(m_pProgress);
     addPermanentWidget(m_pOffline);
     addPermanentWidget(m_pSecure);
+    addPermanentWidget(m_pBroken);
     addPermanentWidget(m_pZone);
     m_pOffline->hide();
     m_pSecure->hide();
+    m_pBroken->hide();
+    m_pDownload->hide();
     SetProgress(0);
 }
 
@@ -76,6 +84,27 @@ void CNimbraStatusBar::ClearZone()
 void CNimbraStatusBar::SetSecure(bool secure)
 {
     m_pSecure->setVisible(secure);
+}
+
+void CNimbraStatusBar::SetSecureBroken(bool broken)
+{
+    m_pBroken->setVisible(broken);
+}
+
+void CNimbraStatusBar::SetDownloadText(const QString& text)
+{
+    m_pDownload->setText(text);
+    m_pDownload->setVisible(!text.isEmpty());
+}
+
+bool CNimbraStatusBar::IsSecureBrokenShown() const
+{
+    return !m_pBroken->isHidden();
+}
+
+QString CNimbraStatusBar::DownloadText() const
+{
+    return m_pDownload->text();
 }
 
 int CNimbraStatusBar::Progress() const

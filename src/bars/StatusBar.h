@@ -22,10 +22,16 @@ public:
     // No page: the zone pane is empty.
     void ClearZone();
     void SetSecure(bool secure);
+    // An https page whose certificate the user let through.
+    void SetSecureBroken(bool broken);
+    // The running download's progress; empty hides it.
+    void SetDownloadText(const QString& text);
 
     int Progress() const;
     bool IsOfflineShown() const;
     bool IsSecureShown() const;
+    bool IsSecureBrokenShown() const;
+    QString DownloadText() const;
     QString ZoneText() const;
 
     // The zone's name as the status bar shows it.
@@ -36,6 +42,8 @@ private:
     QLabel* m_pOffline;
     QLabel* m_pSecure;
     QLabel* m_pZone;
+    QLabel* m_pBroken;
+    QLabel* m_pDownload;
 };
 
 } // namespace nimbra

@@ -104,7 +104,11 @@ void CBookmarkCommands::AddPage(CNimbraView* view)
         AddToRoot(view->GetLocationName(), url);
         return;
     }
-    const std::string title = view->m_strTitle.empty() ? view->GetLocationName() : view->m_strTitle;
+    AddLink(view->m_strTitle.empty() ? view->GetLocationName() : view->m_strTitle, url);
+}
+
+void CBookmarkCommands::AddLink(const std::string& title, const std::string& url)
+{
     ipc::SendToEditor(ipc::WM_USER_BOOKMARK_WILL_CHANGE);
     CAddBookmarkDlg dialog(&m_frame, Path(), title, url, [this] { Reload(); });
     const int result = RunBookmarkDialog(dialog);

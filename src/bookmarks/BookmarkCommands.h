@@ -26,6 +26,8 @@ public:
     void OpenBookmark(int id);
     // "追加(&A)...": the page of `view` to the root list or through the dialog.
     void AddPage(CNimbraView* view);
+    // The add dialog for a link of a page.
+    void AddLink(const std::string& title, const std::string& url);
     // Appends one link to the root list and to the menu, without a rebuild.
     void AddToRoot(const std::string& title, const std::string& url);
     // "すべて追加(&C)": every titled tab, in tab order, to the root list.

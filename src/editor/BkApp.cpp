@@ -4,13 +4,12 @@
 #include "editor/BkDialogs.h"
 #include "editor/BkMainFrame.h"
 #include "platform/Ipc.h"
+#include "platform/Language.h"
 #include "platform/Paths.h"
 #include "platform/Signals.h"
 #include "platform/Text.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 namespace nimbra::editor {
 
@@ -22,11 +21,7 @@ int RunEditor(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("nbbe"));
     if (!OpenDataDirectory("nbbe"))
         return 1;
-    // Qt's own dialogs in Japanese.
-    QTranslator translator;
-    if (translator.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&translator);
+    UseJapanese();
 
     const QString dir = ToQ(DataDirectory());
     ipc::CInstanceLock lock(QStringLiteral("NBBookmarkEditor"), dir);

@@ -23,6 +23,7 @@
 #include "sidebar/SidebarCommands.h"
 #include "sidebar/WebSearchCommands.h"
 #include "tools/ToolsCommands.h"
+#include "view/Downloads.h"
 #include "view/NimbraDoc.h"
 #include "view/NimbraView.h"
 
@@ -62,7 +63,12 @@ CMainFrame::CMainFrame()
                                               });
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The MDI area outlives this part of the frame while its windows close.
+    if (m_pMdiArea)
+        disconnect(m_pMdiArea, nullptr, this, nullptr);
+}
 
 void CMainFrame::ClearHistory()
 {
@@ -492,6 +498,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         view->m_bTabRemoved = true;
     m_pMdiArea->closeAllSubWindows();
     CloseListEditor();
+    if (auto* downloads = findChild<CDownloadManager*>(QString(), Qt::FindDirectChildrenOnly))
+        downloads->Window()->close();
     if (m_pEndpoint)
         m_pEndpoint->Close();
     m_pDDE.reset();

@@ -7,6 +7,11 @@
 #include "platform/UrlText.h"
 
 #include <QAuthenticator>
+#include <QFileInfo>
+#include <QWebEngineCertificateError>
+#include <QWebEngineContextMenuRequest>
+#include <QWebEngineFullScreenRequest>
+#include <set>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -168,6 +173,82 @@ CWebEngineBrowser::ProxyAuthHandler& ProxyAuth()
     return handler;
 }
 
+// Hosts whose invalid certificate the user let through in this run; the
+// engine remembers the exception as long as it runs.
+std::set<QString>& BrokenCertificateHosts()
+{
+    static std::set<QString> hosts;
+    return hosts;
+}
+
+// One engine download behind the download interface.
+class CEngineDownload : public IDownload {
+public:
+    explicit CEngineDownload(QWebEngineDownloadRequest* request) : m_pRequest(request) {}
+    ~CEngineDownload() override
+    {
+        for (auto& connection : m_connections)
+            QObject::disconnect(connection);
+    }
+
+    std::string Url() const override { return m_pRequest ? FromQ(m_pRequest->url().toString()) : std::string(); }
+    std::string SuggestedName() const override
+    {
+        return m_pRequest ? FromQ(m_pRequest->suggestedFileName()) : std::string();
+    }
+    long long ReceivedBytes() const override { return m_pRequest ? m_pRequest->receivedBytes() : 0; }
+    long long TotalBytes() const override
+    {
+        const qint64 total = m_pRequest ? m_pRequest->totalBytes() : -1;
+        return total > 0 ? total : -1;
+    }
+    EState State() const override
+    {
+        if (!m_pRequest)
+            return EState::Failed;
+        switch (m_pRequest->state()) {
+        case QWebEngineDownloadRequest::DownloadRequested:
+            return EState::Requested;
+        case QWebEngineDownloadRequest::DownloadInProgress:
+            return EState::Running;
+        case QWebEngineDownloadRequest::DownloadCompleted:
+            return EState::Completed;
+        case QWebEngineDownloadRequest::DownloadCancelled:
+            return EState::Cancelled;
+        default:
+            return EState::Failed;
+        }
+    }
+    void Start(const std::string& path) override
+    {
+        if (!m_pRequest || m_pRequest->state() != QWebEngineDownloadRequest::DownloadRequested)
+            return;
+        const QFileInfo file(ToQ(path));
+        m_pRequest->setDownloadDirectory(file.absolutePath());
+        m_pRequest->setDownloadFileName(file.fileName());
+        m_pRequest->accept();
+    }
+    void Cancel() override
+    {
+        if (m_pRequest)
+            m_pRequest->cancel();
+    }
+    void SetObserver(std::function<void()> changed) override
+    {
+        for (auto& connection : m_connections)
+            QObject::disconnect(connection);
+        if (!m_pRequest || !changed)
+            return;
+        m_connections[0] = QObject::connect(m_pRequest, &QWebEngineDownloadRequest::receivedBytesChanged, changed);
+        m_connections[1] = QObject::connect(m_pRequest, &QWebEngineDownloadRequest::stateChanged, changed);
+        m_connections[2] = QObject::connect(m_pRequest, &QWebEngineDownloadRequest::totalBytesChanged, changed);
+    }
+
+private:
+    QPointer<QWebEngineDownloadRequest> m_pRequest;
+    QMetaObject::Connection m_connections[3];
+};
+
 bool IsNetworkScheme(const QString& scheme)
 {
     return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ftp")
@@ -298,6 +379,83 @@ CWebEngineBrowser::CWebEngineBrowser(QWebEngineProfile* profile, QWidget* parent
         if (m_pEvents)
             m_pEvents->WindowClosing();
     });
+
+    m_pView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_pView, &QWidget::customContextMenuRequested, this, &CWebEngineBrowser::OnContextMenu);
+    connect(m_pPage, &QWebEnginePage::authenticationRequired, this, &CWebEngineBrowser::OnAuthentication);
+    connect(m_pPage, &QWebEnginePage::certificateError, this, [this](const QWebEngineCertificateError& error) {
+        const QString host = error.url().host();
+        if (!error.isOverridable() || !m_pEvents)
+            return; // refused: the engine shows its error page
+        QWebEngineCertificateError held = error;
+        held.defer();
+        QPointer<CWebEngineBrowser> self(this);
+        m_pEvents->CertificateError(FromQ(error.url().toString()), FromQ(error.description()),
+                                    [self, held, host](bool proceed) mutable {
+                                        if (!self)
+                                            return;
+                                        if (proceed) {
+                                            BrokenCertificateHosts().insert(host);
+                                            held.acceptCertificate();
+                                        } else {
+                                            held.rejectCertificate();
+                                        }
+                                    });
+    });
+    connect(m_pPage, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+                if (status == QWebEnginePage::NormalTerminationStatus || !m_pEvents)
+                    return;
+                m_bLoading = false;
+                m_nav = ENav::Idle;
+                m_pEvents->RendererGone(status == QWebEnginePage::CrashedTerminationStatus ? ERendererEnd::Crashed
+                                        : status == QWebEnginePage::KilledTerminationStatus
+                                            ? ERendererEnd::Killed
+                                            : ERendererEnd::Abnormal,
+                                        exitCode);
+            });
+    connect(m_pPage, &QWebEnginePage::featurePermissionRequested, this,
+            [this](const QUrl& origin, QWebEnginePage::Feature feature) {
+                EPermission what;
+                switch (feature) {
+                case QWebEnginePage::Notifications:
+                    what = EPermission::Notifications;
+                    break;
+                case QWebEnginePage::Geolocation:
+                    what = EPermission::Location;
+                    break;
+                case QWebEnginePage::MediaAudioCapture:
+                    what = EPermission::Microphone;
+                    break;
+                case QWebEnginePage::MediaVideoCapture:
+                    what = EPermission::Camera;
+                    break;
+                case QWebEnginePage::MediaAudioVideoCapture:
+                    what = EPermission::CameraAndMicrophone;
+                    break;
+                case QWebEnginePage::MouseLock:
+                    what = EPermission::PointerLock;
+                    break;
+                default:
+                    what = EPermission::ScreenSharing;
+                    break;
+                }
+                auto answer = [page = QPointer<QWebEnginePage>(m_pPage), origin, feature](bool grant) {
+                    if (page)
+                        page->setFeaturePermission(origin, feature,
+                                                   grant ? QWebEnginePage::PermissionGrantedByUser
+                                                         : QWebEnginePage::PermissionDeniedByUser);
+                };
+                if (m_pEvents)
+                    m_pEvents->PermissionRequested(FromQ(origin.toString()), what, answer);
+                else
+                    answer(false);
+            });
+    connect(m_pPage, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
+        request.accept();
+        if (m_pEvents)
+            m_pEvents->FullScreenRequested(request.toggleOn());
+    });
 }
 
 CWebEngineBrowser::~CWebEngineBrowser()
@@ -326,11 +484,13 @@ void CWebEngineBrowser::OnDownloadRequested(QWebEngineDownloadRequest* download)
         return;
     }
     auto* page = dynamic_cast<CPage*>(download->page());
-    if (page && (page->Owner()->m_dwDLControl & DLCTL_NO_DLACTIVEXCTLS)) {
+    if (!page || (page->Owner()->m_dwDLControl & DLCTL_NO_DLACTIVEXCTLS) || !page->Owner()->m_pEvents) {
         download->cancel();
         return;
     }
-    download->accept();
+    // The engine cancels a download that is not accepted before this
+    // returns: the tab asks where to save it now.
+    page->Owner()->m_pEvents->DownloadRequested(std::make_shared<CEngineDownload>(download));
 }
 
 void CWebEngineBrowser::Navigate(const std::string& url, int, const std::string&)
@@ -533,6 +693,69 @@ void CWebEngineBrowser::Print(QPrinter* printer, std::function<void(bool ok)> do
     m_pView->print(printer);
 }
 
+void CWebEngineBrowser::TriggerPageAction(EPageAction action)
+{
+    static constexpr QWebEnginePage::WebAction kActions[] = {
+        QWebEnginePage::Undo,      QWebEnginePage::Redo,  QWebEnginePage::Cut,
+        QWebEnginePage::Copy,      QWebEnginePage::Paste, QWebEnginePage::SelectAll,
+        QWebEnginePage::CopyImageToClipboard, QWebEnginePage::DownloadLinkToDisk, QWebEnginePage::DownloadImageToDisk,
+    };
+    m_pPage->triggerAction(kActions[int(action)]);
+}
+
+void CWebEngineBrowser::ExitFullScreen()
+{
+    m_pPage->triggerAction(QWebEnginePage::ExitFullScreen);
+}
+
+void CWebEngineBrowser::DownloadUrl(const std::string& url)
+{
+    m_pPage->download(QUrl(ToQ(url)));
+}
+
+void CWebEngineBrowser::OnContextMenu(const QPoint& pos)
+{
+    const QWebEngineContextMenuRequest* request = m_pView->lastContextMenuRequest();
+    if (!request || !m_pEvents)
+        return;
+    SContextMenu menu;
+    menu.linkUrl = FromQ(request->linkUrl().toString());
+    menu.linkText = FromQ(request->linkText());
+    if (request->mediaType() == QWebEngineContextMenuRequest::MediaTypeImage)
+        menu.imageUrl = FromQ(request->mediaUrl().toString());
+    menu.selectedText = FromQ(request->selectedText());
+    menu.editable = request->isContentEditable();
+    menu.editFlags = unsigned(request->editFlags().toInt());
+    m_pEvents->ContextMenu(menu, m_pView->mapToGlobal(pos));
+}
+
+void CWebEngineBrowser::OnAuthentication(const QUrl& url, QAuthenticator* authenticator)
+{
+    // One dialog at a time: a challenge that comes while one is open is
+    // refused, so a server repeating its challenge cannot stack dialogs.
+    std::string user, password;
+    bool answered = false;
+    if (m_pEvents && !m_bAskingLogin && !g_refusePageDialogs) {
+        QPointer<CWebEngineBrowser> self(this);
+        m_bAskingLogin = true;
+        {
+            CPageDialogScope scope;
+            answered = m_pEvents->AuthenticationRequired(FromQ(url.host().isEmpty() ? url.toString() : url.host()),
+                                                         FromQ(authenticator->realm()), false, user, password);
+        }
+        if (!self)
+            return;
+        m_bAskingLogin = false;
+    }
+    if (!answered) {
+        // A null authenticator cancels: the server's own page is shown.
+        *authenticator = QAuthenticator();
+        return;
+    }
+    authenticator->setUser(ToQ(user));
+    authenticator->setPassword(ToQ(password));
+}
+
 void CWebEngineBrowser::ReadSelectionText(std::function<void(const std::string&)> done)
 {
     done(FromQ(m_pPage->selectedText()));
@@ -611,8 +834,11 @@ void CWebEngineBrowser::EnsureCommitted()
     m_nav = ENav::Committed;
     const std::string url = LocationURL();
     m_pEvents->NavigateComplete2(url);
-    m_pEvents->SetSecureLockIcon(m_pPage->url().scheme() == QLatin1String("https") ? SECURELOCK_SET_SECURE128BIT
-                                                                                    : SECURELOCK_SET_UNSECURE);
+    int lock = SECURELOCK_SET_UNSECURE;
+    if (m_pPage->url().scheme() == QLatin1String("https"))
+        lock = BrokenCertificateHosts().count(m_pPage->url().host()) ? SECURELOCK_SET_BROKEN
+                                                                     : SECURELOCK_SET_SECURE128BIT;
+    m_pEvents->SetSecureLockIcon(lock);
 }
 
 void CWebEngineBrowser::OnLoadStarted()

@@ -79,6 +79,9 @@ public:
                   std::function<void(int active, int count)> done) override;
     void SavePage(const std::string& path, bool complete, std::function<void(bool ok)> done) override;
     void Print(QPrinter* printer, std::function<void(bool ok)> done) override;
+    void TriggerPageAction(EPageAction action) override;
+    void ExitFullScreen() override;
+    void DownloadUrl(const std::string& url) override;
 
 private:
     class CPage;
@@ -98,6 +101,8 @@ private:
     void EnsureCommitted();
     // CommandStateChange for forward and back.
     void ReportHistoryState();
+    void OnContextMenu(const QPoint& pos);
+    void OnAuthentication(const QUrl& url, QAuthenticator* authenticator);
 
     IWebBrowserEvents* m_pEvents = nullptr;
     QWebEngineView* m_pView = nullptr;
@@ -117,6 +122,8 @@ private:
     bool m_bSilent = false;
     unsigned m_dwDLControl = DLCTL_DLIMAGES | DLCTL_VIDEOS | DLCTL_BGSOUNDS;
     int m_nZoom = 2;
+    // A login dialog of this page is open.
+    bool m_bAskingLogin = false;
     // Waits for the download of the last SavePage.
     QMetaObject::Connection m_saveRequest;
     QMetaObject::Connection m_printFinished;

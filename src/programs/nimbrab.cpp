@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/NimbraApp.h"
 #include "frame/MainFrame.h"
+#include "platform/Language.h"
 #include "platform/Paths.h"
 #include "platform/Signals.h"
 #include "platform/WindowManagerClose.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Nimbra Browser"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("nimbrab"));
+    nimbra::UseJapanese();
     if (!nimbra::OpenDataDirectory("nimbrab"))
         return 1;
 

@@ -4,20 +4,29 @@
 #include "bars/StatusBar.h"
 #include "bars/ViewManager.h"
 #include "frame/ChildFrame.h"
+#include "frame/CommandIds.h"
 #include "frame/MainFrame.h"
 #include "platform/HistoryDb.h"
+#include "platform/LoginDialog.h"
 #include "platform/Text.h"
 #include "platform/UrlText.h"
 #include "platform/Wildcard.h"
 #include "session/BlockedClose.h"
+#include "view/Downloads.h"
 #include "view/EngineServices.h"
+#include "view/PageContextMenu.h"
+#include "view/PageNotices.h"
 #include "view/ViewCommands.h"
 
+#include <QAction>
 #include <QDateTime>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPointer>
 #include <QTimer>
 #include <QTimerEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace nimbra {
 
@@ -211,8 +220,10 @@ void CNimbraView::SetSecureLockIcon(int state)
 
 void CNimbraView::UpdateSecureIndicator()
 {
-    if (CNimbraStatusBar* status = m_pMainFrame->StatusBar())
+    if (CNimbraStatusBar* status = m_pMainFrame->StatusBar()) {
         status->SetSecure(m_bActive && m_nSecureLock > 0 && m_nSecureLock < 8);
+        status->SetSecureBroken(m_bActive && m_nSecureLock == SECURELOCK_SET_BROKEN);
+    }
 }
 
 void CNimbraView::MarkRead()
@@ -319,6 +330,10 @@ bool CNimbraView::SubFrameNavigate(const std::string& url)
 
 void CNimbraView::DownloadBegin()
 {
+    if (m_pCrashPanel) {
+        m_pCrashPanel->hide();
+        m_pBrowser->Widget()->show();
+    }
     if (CNimbraStatusBar* status = m_pMainFrame->StatusBar())
         status->SetOffline(m_pMainFrame->Offline().IsOffline());
     SetTabImage(TABIMG_LOADING);
@@ -447,6 +462,134 @@ void CNimbraView::CommandStateChange(int command, bool enabled)
 void CNimbraView::WindowClosing()
 {
     // A page's window.close() leaves the tab open.
+}
+
+void CNimbraView::ContextMenu(const SContextMenu& info, const QPoint& globalPos)
+{
+    QMenu* menu = CreatePageContextMenu(*this, info, this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(globalPos);
+}
+
+bool CNimbraView::AuthenticationRequired(const std::string& site, const std::string& realm, bool,
+                                         std::string& user, std::string& password)
+{
+    QString name = ToQ(user), secret;
+    const QString prompt = realm.empty()
+                               ? QStringLiteral("%1 がユーザー名とパスワードを要求しています。").arg(ToQ(site))
+                               : QStringLiteral("%1 がユーザー名とパスワードを要求しています。\n領域: %2")
+                                     .arg(ToQ(site), ToQ(realm));
+    if (!AskLogin(m_pMainFrame, QStringLiteral("ログイン"), prompt, name, secret))
+        return false;
+    user = FromQ(name);
+    password = FromQ(secret);
+    return true;
+}
+
+void CNimbraView::CertificateError(const std::string& url, const std::string& description,
+                                   std::function<void(bool proceed)> answer)
+{
+    AskCertificate(m_pMainFrame, url, description, [this, guard = QPointer<CNimbraView>(this), answer](bool go) {
+        if (!guard)
+            return;
+        answer(go);
+        if (!go && m_bCanGoBack)
+            GoBack();
+    });
+}
+
+void CNimbraView::RendererGone(ERendererEnd how, int exitCode)
+{
+    if (!m_pCrashPanel) {
+        m_pCrashPanel = new CCrashPanel(this);
+        static_cast<QVBoxLayout*>(layout())->insertWidget(layout()->indexOf(m_pBrowser->Widget()) + 1, m_pCrashPanel,
+                                                          1);
+        connect(m_pCrashPanel, &CCrashPanel::ReloadClicked, this, [this] {
+            const std::string url = GetLocationURL().empty() ? m_strUrl : GetLocationURL();
+            if (!url.empty())
+                m_pBrowser->Navigate(url, 0, {});
+        });
+    }
+    m_pCrashPanel->SetReason(how, exitCode);
+    m_pBrowser->Widget()->hide();
+    m_pCrashPanel->show();
+    SetTabImage(m_bActive ? TABIMG_NONE : TABIMG_UNREAD);
+    if (m_bActive)
+        if (CNimbraStatusBar* status = m_pMainFrame->StatusBar())
+            status->SetProgress(0);
+    m_nProgress = 0;
+}
+
+void CNimbraView::PermissionRequested(const std::string& origin, EPermission what,
+                                      std::function<void(bool grant)> answer)
+{
+    if (!m_pPermissionBar) {
+        m_pPermissionBar = new CPermissionBar(this);
+        static_cast<QVBoxLayout*>(layout())->insertWidget(0, m_pPermissionBar);
+    }
+    m_pPermissionBar->Ask(origin, what, std::move(answer));
+}
+
+void CNimbraView::FullScreenRequested(bool on)
+{
+    QWidget* window = m_pMainFrame->window();
+    if (on && !m_bPageFullScreen) {
+        m_windowStateBefore = window->windowState();
+        window->setWindowState(m_windowStateBefore | Qt::WindowFullScreen);
+    } else if (!on && m_bPageFullScreen) {
+        window->setWindowState(m_windowStateBefore);
+    }
+    m_bPageFullScreen = on;
+}
+
+void CNimbraView::DownloadRequested(std::shared_ptr<IDownload> download)
+{
+    CDownloadManager::Of(m_pMainFrame)->Request(this, std::move(download));
+}
+
+bool CNimbraView::HandlePageKey(QKeyCombination key)
+{
+    const Qt::KeyboardModifiers mods = key.keyboardModifiers() & ~Qt::KeypadModifier;
+    const int code = key.key();
+    if (code == Qt::Key_Escape && mods == Qt::NoModifier && m_bPageFullScreen) {
+        m_pBrowser->ExitFullScreen();
+        return true;
+    }
+    // A key of the menus keeps its command.
+    const QKeySequence sequence(key);
+    for (const QAction* action : m_pMainFrame->findChildren<QAction*>())
+        if (action->shortcuts().contains(sequence))
+            return false;
+    const int zoom = m_pBrowser->GetZoom();
+    int id = 0;
+    if (mods == Qt::ControlModifier && code == Qt::Key_F)
+        id = ID_FIND;
+    else if (mods == Qt::ControlModifier && code == Qt::Key_P)
+        id = ID_PRINT;
+    else if (mods == Qt::AltModifier && code == Qt::Key_Left)
+        id = ID_BACK;
+    else if (mods == Qt::AltModifier && code == Qt::Key_Right)
+        id = ID_FORWARD;
+    else if (mods == Qt::NoModifier && code == Qt::Key_Backspace)
+        id = ID_BACK;
+    else if (mods == Qt::NoModifier && code == Qt::Key_Escape)
+        id = ID_STOP;
+    else if ((mods & Qt::ControlModifier) && (code == Qt::Key_Plus || code == Qt::Key_Equal || code == Qt::Key_Semicolon))
+        id = ID_TEXT_SMALLEST - std::min(zoom + 1, 4);
+    else if (mods == Qt::ControlModifier && code == Qt::Key_Minus)
+        id = ID_TEXT_SMALLEST - std::max(zoom - 1, 0);
+    else if (mods == Qt::ControlModifier && code == Qt::Key_0)
+        id = ID_TEXT_SMALLEST - 2;
+    else
+        return false;
+    m_commands.Run(id);
+    return true;
+}
+
+void CNimbraView::keyPressEvent(QKeyEvent* event)
+{
+    if (!HandlePageKey(event->keyCombination()))
+        QWidget::keyPressEvent(event);
 }
 
 void CNimbraView::OnActivateView(bool active)

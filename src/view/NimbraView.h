@@ -9,6 +9,8 @@
 
 namespace nimbra {
 
+class CCrashPanel;
+class CPermissionBar;
 class CChildFrame;
 class CMainFrame;
 
@@ -110,6 +112,24 @@ public:
     void StatusTextChange(const std::string& text) override;
     void CommandStateChange(int command, bool enabled) override;
     void WindowClosing() override;
+    void ContextMenu(const SContextMenu& menu, const QPoint& globalPos) override;
+    bool AuthenticationRequired(const std::string& site, const std::string& realm, bool proxy, std::string& user,
+                                std::string& password) override;
+    void CertificateError(const std::string& url, const std::string& description,
+                          std::function<void(bool proceed)> answer) override;
+    void RendererGone(ERendererEnd how, int exitCode) override;
+    void PermissionRequested(const std::string& origin, EPermission what,
+                             std::function<void(bool grant)> answer) override;
+    void FullScreenRequested(bool on) override;
+    void DownloadRequested(std::shared_ptr<IDownload> download) override;
+
+    // The keys the page leaves unhandled that a browser gives a meaning
+    // (Ctrl+F, Alt+Left, Backspace, Esc, Ctrl+plus, ...), unless the menus
+    // own the key. True when the key ran a command.
+    bool HandlePageKey(QKeyCombination key);
+    // The message over a page whose renderer ended; nullptr when none.
+    CCrashPanel* CrashPanel() const { return m_pCrashPanel; }
+    CPermissionBar* PermissionBar() const { return m_pPermissionBar; }
 
     // Progress percentage of ProgressChange.
     static int ProgressPercent(int progress, int progressMax);
@@ -121,6 +141,7 @@ Q_SIGNALS:
 protected:
     void timerEvent(QTimerEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool IsBlocked(const std::string& url) const;
@@ -135,6 +156,12 @@ private:
     CChildFrame* m_pChildFrame;
     std::unique_ptr<IWebBrowser> m_pBrowser;
     CCommandTable m_commands;
+    CCrashPanel* m_pCrashPanel = nullptr;
+    CPermissionBar* m_pPermissionBar = nullptr;
+    // The page shows an element on the whole screen; the window's state
+    // before it.
+    bool m_bPageFullScreen = false;
+    Qt::WindowStates m_windowStateBefore;
 };
 
 } // namespace nimbra

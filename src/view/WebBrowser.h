@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,6 +12,51 @@ class QWidget;
 namespace nimbra {
 
 class IWebBrowser;
+
+// What the page's context menu was asked on.
+struct SContextMenu {
+    std::string linkUrl;
+    std::string linkText;
+    std::string imageUrl; // an image under the pointer
+    std::string selectedText;
+    bool editable = false;
+    unsigned editFlags = 0; // EDITFLAG_ values
+};
+
+enum : unsigned {
+    EDITFLAG_UNDO = 0x1,
+    EDITFLAG_REDO = 0x2,
+    EDITFLAG_CUT = 0x4,
+    EDITFLAG_COPY = 0x8,
+    EDITFLAG_PASTE = 0x10,
+    EDITFLAG_SELECT_ALL = 0x40,
+};
+
+// The engine's own operations on the page under a context menu.
+enum class EPageAction { Undo, Redo, Cut, Copy, Paste, SelectAll, CopyImage, SaveLink, SaveImage };
+
+// How a page's renderer ended.
+enum class ERendererEnd { Crashed, Killed, Abnormal };
+
+// What a page asks to use.
+enum class EPermission { Notifications, Location, Camera, Microphone, CameraAndMicrophone, ScreenSharing, PointerLock };
+
+// A file the engine offers to download. Nothing is written before Start.
+class IDownload {
+public:
+    enum class EState { Requested, Running, Completed, Cancelled, Failed };
+    virtual ~IDownload() = default;
+    virtual std::string Url() const = 0;
+    virtual std::string SuggestedName() const = 0;
+    virtual long long ReceivedBytes() const = 0;
+    virtual long long TotalBytes() const = 0; // -1 when unknown
+    virtual EState State() const = 0;
+    // Writes the file to `path`.
+    virtual void Start(const std::string& path) = 0;
+    virtual void Cancel() = 0;
+    // `changed` runs on every change of progress or state.
+    virtual void SetObserver(std::function<void()> changed) = 0;
+};
 
 // Events of one tab's engine. For one navigation they arrive in this order:
 // BeforeNavigate2, DownloadBegin, ProgressChange (repeated),
@@ -36,6 +82,32 @@ public:
     virtual void CommandStateChange(int command, bool enabled) = 0;
     virtual void SetSecureLockIcon(int state) = 0;
     virtual void WindowClosing() = 0;
+
+    // The engine leaves these to the host; without one they are refused.
+    virtual void ContextMenu(const SContextMenu&, const QPoint& /*globalPos*/) {}
+    // `site` (a proxy with `proxy`) asks for a user name and password:
+    // true with them filled answers, false cancels. Runs its own dialog.
+    virtual bool AuthenticationRequired(const std::string& /*site*/, const std::string& /*realm*/, bool /*proxy*/,
+                                        std::string& /*user*/, std::string& /*password*/)
+    {
+        return false;
+    }
+    // The certificate of the page at `url` is not valid; the load waits
+    // for `answer`: true goes on to the site.
+    virtual void CertificateError(const std::string& /*url*/, const std::string& /*description*/,
+                                  std::function<void(bool proceed)> answer)
+    {
+        answer(false);
+    }
+    virtual void RendererGone(ERendererEnd, int /*exitCode*/) {}
+    virtual void PermissionRequested(const std::string& /*origin*/, EPermission,
+                                     std::function<void(bool grant)> answer)
+    {
+        answer(false);
+    }
+    // The page shows an element on the whole screen, or leaves it.
+    virtual void FullScreenRequested(bool /*on*/) {}
+    virtual void DownloadRequested(std::shared_ptr<IDownload> download) { download->Cancel(); }
 };
 
 // Flags of BeforeNavigate2.
@@ -60,6 +132,8 @@ enum : unsigned {
 enum : int {
     SECURELOCK_SET_UNSECURE = 0,
     SECURELOCK_SET_SECURE128BIT = 6,
+    // https whose certificate the user let through.
+    SECURELOCK_SET_BROKEN = 9,
 };
 
 // An element of a page document, in document order.
@@ -157,6 +231,13 @@ public:
     virtual void SavePage(const std::string& path, bool complete, std::function<void(bool ok)> done) = 0;
     // Prints the page; `done` tells whether it was printed.
     virtual void Print(QPrinter* printer, std::function<void(bool ok)> done) = 0;
+
+    // An operation of the page's context menu.
+    virtual void TriggerPageAction(EPageAction action) = 0;
+    // Leaves a page's full-screen element.
+    virtual void ExitFullScreen() = 0;
+    // Downloads `url` as a link of the page would; DownloadRequested follows.
+    virtual void DownloadUrl(const std::string& url) = 0;
 };
 
 // Creates the engine of a new tab inside `parent`.

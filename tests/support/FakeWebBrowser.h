@@ -132,6 +132,16 @@ public:
         if (done)
             done(true);
     }
+    void TriggerPageAction(nimbra::EPageAction action) override { pageActions.push_back(action); }
+    void ExitFullScreen() override { ++fullScreenExits; }
+    void DownloadUrl(const std::string& url) override { downloadUrls.push_back(url); }
+    // The view, to play the engine's other events (context menu, login,
+    // certificate, renderer end, permissions, downloads).
+    nimbra::IWebBrowserEvents* Events() const { return m_pEvents; }
+    std::vector<nimbra::EPageAction> pageActions;
+    std::vector<std::string> downloadUrls;
+    int fullScreenExits = 0;
+
     struct Find {
         std::string text;
         bool backward;
@@ -181,6 +191,56 @@ private:
     bool m_bHolding = false;
     std::vector<std::string> m_history;
     size_t m_historyPos = 0;
+};
+
+// A scripted download: Start writes nothing until Receive, which appends
+// to the file it was started with.
+class FakeDownload : public nimbra::IDownload {
+public:
+    FakeDownload(std::string url, std::string name, long long total = -1)
+        : m_url(std::move(url)), m_name(std::move(name)), m_total(total)
+    {
+    }
+    std::string Url() const override { return m_url; }
+    std::string SuggestedName() const override { return m_name; }
+    long long ReceivedBytes() const override { return m_received; }
+    long long TotalBytes() const override { return m_total; }
+    EState State() const override { return m_state; }
+    void Start(const std::string& path) override
+    {
+        startedPath = path;
+        Set(EState::Running);
+    }
+    void Cancel() override
+    {
+        if (m_state == EState::Requested || m_state == EState::Running)
+            Set(EState::Cancelled);
+    }
+    void SetObserver(std::function<void()> changed) override { m_changed = std::move(changed); }
+    void Receive(const std::string& bytes)
+    {
+        if (FILE* f = std::fopen(startedPath.c_str(), "ab")) {
+            std::fwrite(bytes.data(), 1, bytes.size(), f);
+            std::fclose(f);
+        }
+        m_received += (long long)bytes.size();
+        Set(m_state);
+    }
+    void Complete() { Set(EState::Completed); }
+
+    std::string startedPath;
+
+private:
+    void Set(EState state)
+    {
+        m_state = state;
+        if (m_changed)
+            m_changed();
+    }
+    std::string m_url, m_name;
+    long long m_total, m_received = 0;
+    EState m_state = EState::Requested;
+    std::function<void()> m_changed;
 };
 
 // Makes the application create fake engines.

@@ -7,6 +7,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <memory>
 
 namespace testenv {
 
@@ -37,6 +38,12 @@ void HttpServer::AddPage(const QString& path, const QByteArray& body, int delayM
     Page page;
     page.body = body;
     page.delayMs = delayMs;
+    m_pages[path] = page;
+}
+
+void HttpServer::AddPage(const QString& path, const Page& page)
+{
+    QMutexLocker lock(&m_mutex);
     m_pages[path] = page;
 }
 
@@ -121,14 +128,38 @@ void HttpServer::Answer(QTcpSocket* socket, const QByteArray& request)
             found = true;
         }
     }
+    if (found && !page.authorization.isEmpty()
+        && !request.contains(QByteArray("\r\nAuthorization: " + page.authorization + "\r\n"))) {
+        socket->write("HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"nimbra test\"\r\n"
+                      "Content-Type: text/html\r\nConnection: close\r\n\r\n"
+                      "<html><title>401</title><body>denied</body></html>");
+        socket->disconnectFromHost();
+        return;
+    }
     auto send = [socket, page, found] {
         QByteArray reply = found ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 404 Not Found\r\n";
         const QByteArray body = found ? page.body : QByteArray("<html><title>404</title></html>");
-        reply += "Content-Type: " + page.contentType + "\r\n";
+        reply += "Content-Type: " + page.contentType + "\r\n" + page.headers;
         reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
-        reply += "Connection: close\r\n\r\n" + body;
+        reply += "Connection: close\r\n\r\n";
+        if (page.chunkMs <= 0) {
+            socket->write(reply + body);
+            socket->disconnectFromHost();
+            return;
+        }
         socket->write(reply);
-        socket->disconnectFromHost();
+        constexpr qsizetype kChunk = 256 * 1024;
+        auto* timer = new QTimer(socket);
+        auto at = std::make_shared<qsizetype>(0);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, body, at] {
+            socket->write(body.mid(*at, kChunk));
+            *at += kChunk;
+            if (*at >= body.size()) {
+                timer->stop();
+                socket->disconnectFromHost();
+            }
+        });
+        timer->start(page.chunkMs);
     };
     if (page.delayMs > 0)
         QTimer::singleShot(page.delayMs, socket, send);

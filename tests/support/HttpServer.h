@@ -23,6 +23,9 @@ public:
         QByteArray body;
         QByteArray contentType = "text/html; charset=utf-8";
         int delayMs = 0; // wait before answering (slow pages)
+        QByteArray headers; // more header lines, each ending in CR LF
+        int chunkMs = 0;    // the body in 256 KB pieces this far apart
+        QByteArray authorization; // "Basic ..." the page asks for (401 without)
     };
 
     HttpServer();
@@ -30,6 +33,7 @@ public:
 
     // Serves `body` at `path` ("/a.html").
     void AddPage(const QString& path, const QByteArray& body, int delayMs = 0);
+    void AddPage(const QString& path, const Page& page);
     // A page titled `title` with `bodyHtml` inside <body>.
     void AddHtml(const QString& path, const QString& title, const QString& bodyHtml = {}, int delayMs = 0);
 
