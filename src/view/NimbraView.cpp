@@ -20,7 +20,6 @@
 namespace nimbra {
 
 namespace {
-constexpr int kDispidAmbientDlControl = -5512;
 constexpr int kDocumentTitleWidth = 100;
 // The engine completes a pop-up's blank first document before the opener's
 // script can send it elsewhere; the blank page counts as the pop-up's page
@@ -196,7 +195,7 @@ void CNimbraView::timerEvent(QTimerEvent* event)
 
 void CNimbraView::NotifyAmbientChange(int dispid)
 {
-    if (dispid == kDispidAmbientDlControl)
+    if (dispid == DISPID_AMBIENT_DLCONTROL)
         m_pBrowser->SetDownloadControl(m_dwDLControl);
 }
 
@@ -303,6 +302,9 @@ bool CNimbraView::BeforeNavigate2(const std::string& url, int flags, const std::
     if (!m_bNaviLock || (flags & NAVFLAG_HISTORY)) {
         SetTabImage(TABIMG_LOADING);
         m_strUrl = url;
+        // Flags changed without a reload act from the next page on.
+        if (m_pBrowser->DownloadControl() != m_dwDLControl)
+            m_pBrowser->SetDownloadControl(m_dwDLControl);
         return true;
     }
     if (s.NaviNewTabLock == 0)
@@ -317,6 +319,7 @@ bool CNimbraView::SubFrameNavigate(const std::string& url)
 
 void CNimbraView::DownloadBegin()
 {
+    m_pMainFrame->RefreshOfflineState();
     if (CNimbraStatusBar* status = m_pMainFrame->StatusBar())
         status->SetOffline(m_pMainFrame->Offline().IsOffline());
     SetTabImage(TABIMG_LOADING);
@@ -379,6 +382,8 @@ void CNimbraView::ResolveBlankPopup()
 
 void CNimbraView::DownloadComplete()
 {
+    // The engine reports no end of progress; the bar empties now.
+    ProgressChange(-1, 0);
     if (m_pMainFrame->Offline().IsOffline() && m_bBlankPopup && EqualsNoCase(GetLocationURL(), "about:blank")) {
         ResolveBlankPopup();
         return;

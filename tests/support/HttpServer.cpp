@@ -48,6 +48,12 @@ void HttpServer::AddHtml(const QString& path, const QString& title, const QStrin
     AddPage(path, html.toUtf8(), delayMs);
 }
 
+void HttpServer::AddHeaders(const QString& path, const QByteArray& headers)
+{
+    QMutexLocker lock(&m_mutex);
+    m_pages[path].headers += headers;
+}
+
 void HttpServer::RequireProxyAuthorization(const QByteArray& value)
 {
     QMutexLocker lock(&m_mutex);
@@ -125,7 +131,7 @@ void HttpServer::Answer(QTcpSocket* socket, const QByteArray& request)
         QByteArray reply = found ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 404 Not Found\r\n";
         const QByteArray body = found ? page.body : QByteArray("<html><title>404</title></html>");
         reply += "Content-Type: " + page.contentType + "\r\n";
-        reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+        reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n" + page.headers;
         reply += "Connection: close\r\n\r\n" + body;
         socket->write(reply);
         socket->disconnectFromHost();

@@ -23,6 +23,7 @@ public:
         QByteArray body;
         QByteArray contentType = "text/html; charset=utf-8";
         int delayMs = 0; // wait before answering (slow pages)
+        QByteArray headers; // further header lines, each ending in CR LF
     };
 
     HttpServer();
@@ -32,6 +33,9 @@ public:
     void AddPage(const QString& path, const QByteArray& body, int delayMs = 0);
     // A page titled `title` with `bodyHtml` inside <body>.
     void AddHtml(const QString& path, const QString& title, const QString& bodyHtml = {}, int delayMs = 0);
+
+    // Sends these header lines ("Set-Cookie: a=1\r\n") with the page at `path`.
+    void AddHeaders(const QString& path, const QByteArray& headers);
 
     // As a proxy: requests without this "Proxy-Authorization" value
     // ("Basic ...") get 407, the proxy asking for a password.
