@@ -102,7 +102,7 @@ TEST_F(StatusBarTest, IndicatorsFollowTheTabsAndTheBarHides)
     Start();
     CNimbraStatusBar* status = m_frame->StatusBar();
     m_app->OpenUrl("http://a/");
-    EXPECT_EQ(status->ZoneText(), CNimbraStatusBar::ZoneName(URLZONE_INTERNET));
+    EXPECT_EQ(status->ZoneText(), CNimbraStatusBar::ZoneName(URLZONE_INTRANET));
     // A finished load empties the bar.
     EXPECT_EQ(status->Progress(), 0);
     m_frame->ExecuteCommand(ID_FILE_CLOSE);
