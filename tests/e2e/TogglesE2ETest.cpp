@@ -1,13 +1,10 @@
 #include "frame/CommandIds.h"
-#include "platform/PageDialogs.h"
 #include "platform/SystemSettings.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"
 
 #include <QNetworkCookie>
-#include <QTest>
-#include <QTimer>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 
@@ -36,9 +33,6 @@ protected:
                          "<script>for (var i = 0; i < 300; i++) alert(i); var c = confirm('ok?');"
                          "document.title = 'end ' + c;</script>");
         m_server.AddHtml("/page", "Page");
-        m_server.AddHtml("/leave", "leave",
-                         "<div style='height:600px' onclick=\"document.title = 'clicked'\"></div><script>"
-                         "onbeforeunload = function (e) { e.preventDefault(); e.returnValue = ''; return ''; };</script>");
     }
     std::string Url(const QString& path) const { return m_server.Url(path).toStdString(); }
     bool Requested(const QString& path, int ms) const
@@ -99,32 +93,6 @@ TEST_F(TogglesE2E, APageOfWarningsRunsToItsEnd)
     CNimbraView* view = OpenAndWait(Url("/warnings"));
     ASSERT_NE(view, nullptr);
     EXPECT_TRUE(SpinUntil([&] { return view->GetLocationName() == "end false"; }, kLoadMs));
-}
-
-TEST_F(TogglesE2E, TheLeavePageQuestionAnswersLeave)
-{
-    Start();
-    CNimbraView* view = OpenAndWait(Url("/leave"));
-    ASSERT_NE(view, nullptr);
-    // The engine asks before leaving only a page the user has touched.
-    QWidget* page = view->Browser()->Widget()->focusProxy();
-    ASSERT_NE(page, nullptr);
-    QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(30, 30));
-    ASSERT_TRUE(SpinUntil([&] { return view->GetLocationName() == "clicked"; }, kLoadMs));
-    // The question opens as a warning; turning KillDlg on then answers it.
-    bool asked = false;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, m_frame, [&] {
-        if (!asked && OpenWarningDialogs() == 1) {
-            asked = true;
-            m_frame->ExecuteCommand(ID_KILL_DIALOGS);
-        }
-    });
-    watch.start(20);
-    view->Navigate(Url("/page"));
-    EXPECT_TRUE(SpinUntil([&] { return view->GetLocationURL() == Url("/page"); }, kLoadMs));
-    EXPECT_TRUE(asked);
-    m_frame->ExecuteCommand(ID_KILL_DIALOGS);
 }
 
 TEST_F(TogglesE2E, ThirdPartyCookiesAreRefusedAfterTheirItem)
