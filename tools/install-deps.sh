@@ -11,7 +11,7 @@ packages=(
   libqt6sql6-sqlite qt6-l10n-tools qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth dbus dbus-x11 libglib2.0-bin x11-utils x11-apps imagemagick
-  fonts-noto-cjk
+  fonts-noto-cjk adwaita-icon-theme
   libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   libqt6svg6
   librsvg2-bin desktop-file-utils dpkg-dev file

@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -110,6 +111,12 @@ std::string AbsoluteIfRelativePath(const std::string& argument, const std::strin
 CNimbraApp::CNimbraApp() : m_shell(std::make_unique<CShell>())
 {
     g_app = this;
+    // Without a desktop (Xvfb, offscreen) the platform names no icon theme.
+    const QString none = QStringLiteral("hicolor");
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == none)
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == none)
+        QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
 }
 
 CNimbraApp::~CNimbraApp()

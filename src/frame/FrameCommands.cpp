@@ -120,6 +120,7 @@ void CMainFrame::RegisterFrameCommands()
     t.SetHandler(ID_EXIT, [this] { close(); });
     t.SetRangeHandler(ID_WINDOW_FIRST, ID_WINDOW_LAST,
                       [this](int id) { m_pViewManager->SelectTab(id - ID_WINDOW_FIRST); });
+    RegisterToggleCommands();
     RegisterPageFrameCommands(*this);
     RegisterSessionCommands(*this);
     RegisterAddressCommands(*this, t);

@@ -1,10 +1,8 @@
 #include "frame/InternetOptionsDlg.h"
 
 #include "app/NimbraApp.h"
-#include "bars/StatusBar.h"
 #include "frame/MainFrame.h"
 #include "platform/SystemSettings.h"
-#include "platform/WebEngineBrowser.h"
 #include "tools/ToolsCommands.h"
 
 #include <QCheckBox>
@@ -81,7 +79,7 @@ CInternetOptionsDlg::CInternetOptionsDlg(CMainFrame* frame, int page) : QDialog(
     m_pCookies = new QComboBox(privacy);
     m_pCookies->addItems({QStringLiteral("すべての Cookie を受け入れる"), QStringLiteral("サード パーティの Cookie をブロック"),
                           QStringLiteral("セッションの間だけ保存する"), QStringLiteral("すべての Cookie をブロック")});
-    m_pCookies->setCurrentIndex(system.CookiePolicy());
+    m_pCookies->setCurrentIndex(system.CookieChoice());
     privacyLayout->addRow(QStringLiteral("Cookie:"), m_pCookies);
     m_pPages->addTab(privacy, QStringLiteral("プライバシー"));
 
@@ -114,17 +112,11 @@ CInternetOptionsDlg::CInternetOptionsDlg(CMainFrame* frame, int page) : QDialog(
 void CInternetOptionsDlg::Apply()
 {
     CSystemSettings system;
-    system.SetCookiePolicy(m_pCookies->currentIndex());
+    system.SetCookieChoice(m_pCookies->currentIndex());
     system.SetProxy(m_pProxyMode->currentIndex(), m_pProxyServer->text().trimmed().toStdString());
-    system.SetOffline(m_pOffline->isChecked());
     OnSystemProxyChanged(*m_pFrame);
-    // A profile made later reads the policy itself.
-    if (QWebEngineProfile* profile = CNimbraApp::Instance()->ExistingProfile())
-        system.ApplyCookiePolicy(profile);
-    m_pFrame->Offline().SetOffline(m_pOffline->isChecked());
-    CWebEngineBrowser::SetWorkOffline(m_pOffline->isChecked());
-    if (CNimbraStatusBar* status = m_pFrame->StatusBar())
-        status->SetOffline(m_pOffline->isChecked());
+    m_pFrame->ApplyCookieRules();
+    m_pFrame->SetOfflineMode(m_pOffline->isChecked());
 }
 
 } // namespace nimbra

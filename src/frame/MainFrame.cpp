@@ -8,11 +8,13 @@
 #include "bookmarks/BookmarkCommands.h"
 #include "bookmarks/BookmarkMessages.h"
 #include "frame/ChildFrame.h"
+#include "frame/CommandIds.h"
 #include "frame/CommandRouter.h"
 #include "frame/MenuResource.h"
 #include "platform/DialogLoops.h"
 #include "frame/WindowCommands.h"
 #include "platform/MessageBox.h"
+#include "platform/PageDialogs.h"
 #include "platform/Paths.h"
 #include "platform/SystemSettings.h"
 #include "platform/WebEngineBrowser.h"
@@ -120,6 +122,12 @@ bool CMainFrame::Create()
     LoadBarLayout();
     m_pStatusBar = new CNimbraStatusBar(this);
     setStatusBar(m_pStatusBar);
+    m_pStatusBar->SetDownloadFlags(DownloadFlags());
+    m_pStatusBar->SetToggleHandler([this](unsigned bit) { OnTogglePane(bit); });
+    m_pStatusBar->SetIndicatorActions([this] { ExecuteCommand(ID_WORK_OFFLINE); },
+                                      [this] { ExecuteCommand(ID_PROPERTIES); });
+    SetCloseWarningDialogs(m_settings.KillDlg != 0);
+    m_pViewManager->SetDialogSweep([] { RejectWarningDialogs(); });
 
     // 5. The closed-window count.
     m_nCWC = m_settings.CWC;
@@ -134,10 +142,7 @@ bool CMainFrame::Create()
 
     // 8. The proxy menu and the indicators.
     SetUpProxyMenu();
-    const CSystemSettings system;
-    m_offline.SetOffline(system.Offline());
-    CWebEngineBrowser::SetWorkOffline(m_offline.IsOffline());
-    m_pStatusBar->SetOffline(m_offline.IsOffline());
+    ShowOfflineState(CSystemSettings().Offline());
 
     // 9. The DDE server with its topics. Without it the rest still comes up.
     m_pDDE = std::make_unique<CNimbraDDEClient>(m_ddeHost);
@@ -220,11 +225,6 @@ void CMainFrame::CreateSideBar()
 void CMainFrame::SetUpProxyMenu()
 {
     SetUpProxy(*this);
-}
-
-void CMainFrame::PrepareSecurityLevelItems()
-{
-    // The security-level drop-down is not part of this window yet.
 }
 
 void CMainFrame::CreateAddressBar()
@@ -491,6 +491,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     m_pWindow->OnExit();
     settings.WriteInt(EKey::CWC, m_nCWC);
+    settings.WriteInt(EKey::DownloadCtrl, m_settings.DownloadCtrl);
     SaveProxyAtExit(*this);
 
     qApp->removeEventFilter(this);

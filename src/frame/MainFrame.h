@@ -16,6 +16,7 @@
 #include <vector>
 
 class QMdiArea;
+class QMenu;
 class QMdiSubWindow;
 class QToolBar;
 
@@ -63,6 +64,25 @@ public:
 
     // Runs a command by id, as its menu item would.
     bool ExecuteCommand(int id);
+
+    // Download-control flags: those of the active tab, or the frame's (the
+    // new tabs' default) when there is no tab.
+    void ToggleDownloadFlag(unsigned bit);
+    bool IsDownloadFlagSet(unsigned bit) const;
+    // Hands the active tab's flags to its page and reloads it, unless
+    // PropChangeRefresh leaves them for the next navigation.
+    void ApplyDownloadFlags();
+    unsigned DownloadFlags() const { return unsigned(m_settings.DownloadCtrl); }
+    // The security-level drop-down (44288..44292) of the toolbar button.
+    QMenu* SecurityLevelMenu() const { return m_pSecurityLevelMenu; }
+    // Sets the system's offline state; the engine, the indicator and the
+    // caption follow what the store then holds.
+    void SetOfflineMode(bool offline);
+    // Takes the system's offline state again (another program may have
+    // changed it).
+    void RefreshOfflineState();
+    // Hands the system's cookie preferences to the engine.
+    void ApplyCookieRules();
 
     // The tab whose context menu is open, -1 when none.
     int m_nContextTab = -1;
@@ -163,6 +183,13 @@ private:
     void LoadBarLayout();
     void SetUpProxyMenu();
     void PrepareSecurityLevelItems();
+    void RegisterToggleCommands();
+    void SetFrameDownloadFlags(unsigned flags);
+    void ApplyDownloadPreset(int n);
+    // A click on a toggle pane of the status bar.
+    void OnTogglePane(unsigned bit);
+    void ShowOfflineState(bool offline);
+    void ToggleCookies(int id);
     void CreateAddressBar();
     void UpdateCaption();
     void OnSubWindowActivated(QMdiSubWindow* window);
@@ -174,6 +201,9 @@ private:
     CViewManager* m_pViewManager = nullptr;
     CCommandRouter* m_pRouter = nullptr;
     CNimbraStatusBar* m_pStatusBar = nullptr;
+    QMenu* m_pSecurityLevelMenu = nullptr;
+    // The frame's download-control flags before the last preset.
+    unsigned m_dwDLControlPrev = unsigned(-1);
     CWindowCommands* m_pWindow = nullptr;
     COfflineState m_offline;
     std::shared_ptr<CHistoryDb> m_pHistory;

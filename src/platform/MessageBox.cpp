@@ -1,6 +1,7 @@
 #include "platform/MessageBox.h"
 
 #include <QAbstractButton>
+#include <optional>
 #include <utility>
 
 namespace nimbra {
@@ -10,6 +11,22 @@ std::function<void(const QString&)>& Handler()
 {
     static std::function<void(const QString&)> handler;
     return handler;
+}
+std::function<bool(const QString&)>& Answers()
+{
+    static std::function<bool(const QString&)> handler;
+    return handler;
+}
+
+// The answer of a handler in place, if any.
+std::optional<bool> HandlerAnswer(const QString& text)
+{
+    if (Answers())
+        return Answers()(text);
+    if (!Handler())
+        return std::nullopt;
+    Handler()(text);
+    return true;
 }
 } // namespace
 
@@ -26,16 +43,29 @@ void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon)
 
 bool AskYesNo(QWidget* parent, const QString& text)
 {
-    if (Handler()) {
-        Handler()(text);
-        return true;
-    }
+    if (const std::optional<bool> answer = HandlerAnswer(text))
+        return *answer;
     QMessageBox box(QMessageBox::Question, QStringLiteral("Nimbra Browser"), text,
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
     box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+bool AskOkCancel(QWidget* parent, const QString& text, QMessageBox::Icon icon)
+{
+    if (const std::optional<bool> answer = HandlerAnswer(text))
+        return *answer;
+    QMessageBox box(icon, QStringLiteral("Nimbra Browser"), text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    return box.exec() == QMessageBox::Ok;
+}
+
+std::function<bool(const QString&)> SetAnswerHandler(std::function<bool(const QString&)> handler)
+{
+    return std::exchange(Answers(), std::move(handler));
 }
 
 std::function<void(const QString&)> SetMessageHandler(std::function<void(const QString&)> handler)

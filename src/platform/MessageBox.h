@@ -15,6 +15,11 @@ void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon = 
 // Asks a yes-or-no question; true for yes. With a handler in place the
 // handler gets the text and the answer is yes.
 bool AskYesNo(QWidget* parent, const QString& text);
+// Asks with OK and Cancel; true for OK. With a handler in place as above.
+bool AskOkCancel(QWidget* parent, const QString& text, QMessageBox::Icon icon = QMessageBox::Question);
 std::function<void(const QString&)> SetMessageHandler(std::function<void(const QString&)> handler);
+// Tests answer questions through this handler (it gets the text and gives
+// the answer) instead of the message handler's yes.
+std::function<bool(const QString&)> SetAnswerHandler(std::function<bool(const QString&)> handler);
 
 } // namespace nimbra

@@ -4,12 +4,15 @@
 #include "platform/Text.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QNetworkProxyFactory>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
+#include <QNetworkCookie>
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
@@ -48,14 +51,171 @@ void CSystemSettings::SetProxy(int mode, const std::string& server)
     store.setValue("Internet Settings/ProxyServer", QString::fromStdString(server));
 }
 
-int CSystemSettings::CookiePolicy() const
+namespace {
+
+constexpr int kMaxPrivacyText = 256;
+constexpr char kAcceptText[] = "IE6-P3PV1/settings: always=a";
+constexpr char kRejectText[] = "IE6-P3PV1/settings: always=r";
+constexpr char kSessionSuffix[] = " session=a";
+
+QString PrivacyKey(const char* name, int party)
 {
-    return Store().value("Internet Settings/CookiePolicy", 0).toInt();
+    return QStringLiteral("Zones/3/%1%2").arg(QLatin1String(name)).arg(party);
 }
 
-void CSystemSettings::SetCookiePolicy(int policy)
+QString PolicyKey(int action)
 {
-    Store().setValue("Internet Settings/CookiePolicy", policy);
+    return QStringLiteral("Zones/3/") + QString::number(action, 16).toUpper();
+}
+
+// The cookie choice of the store before it kept preferences.
+int OldCookieChoice(const QSettings& store)
+{
+    return std::clamp(store.value("Internet Settings/CookiePolicy", 0).toInt(), 0, 3);
+}
+
+std::string ChoiceText(int choice, int party)
+{
+    const std::string accept = std::string(kAcceptText) + kSessionSuffix;
+    const std::string session = std::string(kRejectText) + kSessionSuffix;
+    switch (choice) {
+    case 1:
+        return party == 0 ? accept : kRejectText;
+    case 2:
+        return session;
+    case 3:
+        return kRejectText;
+    default:
+        return accept;
+    }
+}
+
+int ChoicePolicy(int choice, int action)
+{
+    if (action == URLACTION_COOKIES)
+        return choice >= 2 ? URLPOLICY_DISALLOW : URLPOLICY_ALLOW;
+    return choice == 3 ? URLPOLICY_DISALLOW : URLPOLICY_ALLOW;
+}
+
+// A file with lines that do not parse still gives what it can; only a
+// store that is there but cannot be read is unknown.
+bool Readable()
+{
+    const QFileInfo file(QString::fromStdString(CSystemSettings::Path()));
+    return !file.exists() || (file.isFile() && file.isReadable());
+}
+
+// Writes one value; when the file cannot take it, the value goes back to
+// what the file holds, so a later read never shows the failed write.
+bool WriteChecked(const QString& key, const QVariant& value)
+{
+    if (!Readable())
+        return false;
+    QSettings store = Store();
+    const bool had = store.contains(key);
+    const QVariant old = store.value(key);
+    store.setValue(key, value);
+    store.sync();
+    if (store.status() != QSettings::AccessError)
+        return true;
+    if (had)
+        store.setValue(key, old);
+    else
+        store.remove(key);
+    return false;
+}
+
+bool HasWord(const std::string& text, const char* word)
+{
+    return ToLowerAscii(text).find(word) != std::string::npos;
+}
+
+} // namespace
+
+int CSystemSettings::PrivacyTemplate(int party) const
+{
+    return Store().value(PrivacyKey("PrivacyTemplate", party), int(kPrivacyTemplateCustom)).toInt();
+}
+
+std::string CSystemSettings::PrivacyText(int party) const
+{
+    const QSettings store = Store();
+    const QVariant value = store.value(PrivacyKey("Privacy", party));
+    if (!value.isValid())
+        return ChoiceText(OldCookieChoice(store), party);
+    return FromQ(value.toString().left(kMaxPrivacyText));
+}
+
+int CSystemSettings::ZonePolicy(int action) const
+{
+    const QSettings store = Store();
+    return store.value(PolicyKey(action), ChoicePolicy(OldCookieChoice(store), action)).toInt();
+}
+
+bool CSystemSettings::SetPrivacyText(int party, const std::string& text)
+{
+    return WriteChecked(PrivacyKey("Privacy", party), ToQ(text))
+           && WriteChecked(PrivacyKey("PrivacyTemplate", party), int(kPrivacyTemplateCustom));
+}
+
+bool CSystemSettings::SetZonePolicy(int action, int policy)
+{
+    // A policy of its own makes the zone's level custom.
+    return WriteChecked(PolicyKey(action), policy) && WriteChecked(QStringLiteral("Zones/3/CurrentLevel"), 0);
+}
+
+int CSystemSettings::ReadCookiePreference(int party, bool session) const
+{
+    if (!Readable())
+        return kCookieUnknown;
+    if (PrivacyTemplate(party) != kPrivacyTemplateCustom)
+        return 0;
+    return HasWord(PrivacyText(party), session ? "session=a" : "always=a") ? 1 : 0;
+}
+
+bool CSystemSettings::WriteCookiePreference(int party, bool accept, bool session)
+{
+    return SetPrivacyText(party, std::string(accept ? kAcceptText : kRejectText) + (session ? kSessionSuffix : ""));
+}
+
+CSystemSettings::SCookieRules CSystemSettings::CookieRules() const
+{
+    SCookieRules rules;
+    const bool allow = ZonePolicy(URLACTION_COOKIES) == URLPOLICY_ALLOW;
+    const bool allowSession = ZonePolicy(URLACTION_COOKIES_SESSION) == URLPOLICY_ALLOW;
+    bool refuse[2];
+    for (int party = 0; party < 2; ++party) {
+        const int level = PrivacyTemplate(party);
+        const std::string text = PrivacyText(party);
+        // Of the fixed levels only "no cookies" (0) refuses.
+        const bool accept = level == kPrivacyTemplateCustom ? HasWord(text, "always=a") : level != 0;
+        const bool session = level == kPrivacyTemplateCustom && HasWord(text, "session=a");
+        refuse[party] = (!accept && !session) || (!allow && !allowSession);
+        if (!refuse[party] && ((!accept && session) || !allow))
+            rules.sessionOnly = true;
+    }
+    rules.refuseFirstParty = refuse[0];
+    rules.refuseThirdParty = refuse[1];
+    rules.dropSessionCookies = allow && !allowSession;
+    return rules;
+}
+
+int CSystemSettings::CookieChoice() const
+{
+    const SCookieRules rules = CookieRules();
+    if (rules.refuseFirstParty)
+        return 3;
+    if (rules.sessionOnly)
+        return 2;
+    return rules.refuseThirdParty ? 1 : 0;
+}
+
+bool CSystemSettings::SetCookieChoice(int choice)
+{
+    choice = std::clamp(choice, 0, 3);
+    return SetPrivacyText(0, ChoiceText(choice, 0)) && SetPrivacyText(1, ChoiceText(choice, 1))
+           && SetZonePolicy(URLACTION_COOKIES, ChoicePolicy(choice, URLACTION_COOKIES))
+           && SetZonePolicy(URLACTION_COOKIES_SESSION, ChoicePolicy(choice, URLACTION_COOKIES_SESSION));
 }
 
 std::string CSystemSettings::StartPage() const
@@ -126,9 +286,9 @@ bool CSystemSettings::Offline() const
     return Store().value("Internet Settings/GlobalUserOffline", false).toBool();
 }
 
-void CSystemSettings::SetOffline(bool offline)
+bool CSystemSettings::SetOffline(bool offline)
 {
-    Store().setValue("Internet Settings/GlobalUserOffline", offline);
+    return WriteChecked(QStringLiteral("Internet Settings/GlobalUserOffline"), offline);
 }
 
 SHostPort SplitHostPort(std::string_view text)
@@ -225,15 +385,26 @@ void CSystemSettings::ApplyProxy() const
 
 void CSystemSettings::ApplyCookiePolicy(QWebEngineProfile* profile) const
 {
-    // The filter runs on the engine's IO thread: it reads one atomic value.
-    static std::atomic<int> policy{0};
-    policy.store(CookiePolicy());
-    profile->setPersistentCookiesPolicy(policy.load() == 2 ? QWebEngineProfile::NoPersistentCookies
-                                                           : QWebEngineProfile::AllowPersistentCookies);
-    profile->cookieStore()->setCookieFilter([](const QWebEngineCookieStore::FilterRequest& request) {
-        const int p = policy.load(std::memory_order_relaxed);
-        return p != 3 && !(p == 1 && request.thirdParty);
+    // The filter runs on the engine's IO thread: it reads two atomic values.
+    static std::atomic<bool> refuseFirst{false};
+    static std::atomic<bool> refuseThird{false};
+    const SCookieRules rules = CookieRules();
+    refuseFirst.store(rules.refuseFirstParty);
+    refuseThird.store(rules.refuseThirdParty);
+    profile->setPersistentCookiesPolicy(rules.sessionOnly ? QWebEngineProfile::NoPersistentCookies
+                                                          : QWebEngineProfile::AllowPersistentCookies);
+    QWebEngineCookieStore* cookies = profile->cookieStore();
+    cookies->setCookieFilter([](const QWebEngineCookieStore::FilterRequest& request) {
+        return !(request.thirdParty ? refuseThird : refuseFirst).load(std::memory_order_relaxed);
     });
+    // Session cookies refused alone: they go as soon as they come.
+    static const char kWatch[] = "nimbraDropSessionCookies";
+    if (!profile->property(kWatch).isValid())
+        QObject::connect(cookies, &QWebEngineCookieStore::cookieAdded, profile, [profile, cookies](const QNetworkCookie& cookie) {
+            if (profile->property(kWatch).toBool() && cookie.isSessionCookie())
+                cookies->deleteCookie(cookie);
+        });
+    profile->setProperty(kWatch, rules.dropSessionCookies);
 }
 
 } // namespace nimbra

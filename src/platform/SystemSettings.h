@@ -9,6 +9,15 @@ class QWebEngineProfile;
 
 namespace nimbra {
 
+enum : int {
+    kCookieUnknown = 1024,
+    kPrivacyTemplateCustom = 101,
+    URLACTION_COOKIES = 0x1A02,
+    URLACTION_COOKIES_SESSION = 0x1A03,
+    URLPOLICY_ALLOW = 0,
+    URLPOLICY_DISALLOW = 3,
+};
+
 // The per-user Internet settings that the system keeps for every program
 // (~/.config/Orvane/system.conf): proxy, cookie policy, offline state.
 class CSystemSettings {
@@ -18,9 +27,39 @@ public:
     std::string ProxyServer() const;
     void SetProxy(int mode, const std::string& server);
 
-    // 0 accept all, 1 block third-party, 2 session only, 3 block all.
-    int CookiePolicy() const;
-    void SetCookiePolicy(int policy);
+    // Cookie preferences of the Internet zone, per party (0 first, 1 third):
+    // a privacy template and, for the custom template 101, its text
+    // ("IE6-P3PV1/settings: always=a session=a"); texts are read up to 256
+    // characters. Missing values come from the old single cookie choice.
+    int PrivacyTemplate(int party) const;
+    std::string PrivacyText(int party) const;
+    // The Internet zone's policy (0 allow, 3 disallow) of action 0x1A02
+    // (cookies) or 0x1A03 (session cookies).
+    int ZonePolicy(int action) const;
+    // False when the store could not be written; it then keeps its value.
+    bool SetPrivacyText(int party, const std::string& text);
+    bool SetZonePolicy(int action, int policy);
+
+    // A preference as the cookie items read it: with `session` whether
+    // session cookies are always allowed, else whether cookies are; 0 or
+    // 1, and kCookieUnknown when the store cannot be read.
+    int ReadCookiePreference(int party, bool session) const;
+    // Writes the custom text for accepting or rejecting, with " session=a".
+    bool WriteCookiePreference(int party, bool accept, bool session);
+
+    // The Internet Options choice: 0 accept all, 1 block third-party,
+    // 2 session only, 3 block all; reading gives the nearest one.
+    int CookieChoice() const;
+    bool SetCookieChoice(int choice);
+
+    // What the preferences and policies together do to cookies.
+    struct SCookieRules {
+        bool refuseFirstParty = false;
+        bool refuseThirdParty = false;
+        bool sessionOnly = false;      // persistent cookies live for the session
+        bool dropSessionCookies = false;
+    };
+    SCookieRules CookieRules() const;
 
     // The engine's own home page: the stored one, else the bundled start page.
     std::string StartPage() const;
@@ -30,11 +69,11 @@ public:
     std::optional<std::string> FavoritesFolder() const;
 
     bool Offline() const;
-    void SetOffline(bool offline);
+    bool SetOffline(bool offline);
 
     static std::string Path();
 
-    // Applies the proxy to the whole process and the cookie policy to the
+    // Applies the proxy to the whole process and the cookie rules to the
     // engine's profile.
     void ApplyProxy() const;
     void ApplyCookiePolicy(QWebEngineProfile* profile) const;

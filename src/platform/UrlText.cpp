@@ -55,3 +55,25 @@ bool IsScriptUrl(std::string_view url)
 }
 
 } // namespace nimbra
+
+namespace nimbra {
+
+EMediaKind MediaKindOfUrl(std::string_view url)
+{
+    static constexpr std::array<std::string_view, 13> kSounds = {
+        "mp3", "wav", "ogg", "oga", "opus", "m4a", "aac", "flac", "mid", "midi", "wma", "weba", "aif"};
+    static constexpr std::array<std::string_view, 14> kVideos = {
+        "mp4", "m4v", "webm", "ogv", "mov", "avi", "mkv", "wmv", "mpg", "mpeg", "3gp", "flv", "m3u8", "mpd"};
+    const QString path = QUrl(QString::fromUtf8(url.data(), qsizetype(url.size()))).path();
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot < path.lastIndexOf(QLatin1Char('/')))
+        return EMediaKind::Unknown;
+    const std::string extension = ToLowerAscii(path.mid(dot + 1).toStdString());
+    if (std::find(kSounds.begin(), kSounds.end(), extension) != kSounds.end())
+        return EMediaKind::Sound;
+    if (std::find(kVideos.begin(), kVideos.end(), extension) != kVideos.end())
+        return EMediaKind::Video;
+    return EMediaKind::Unknown;
+}
+
+} // namespace nimbra

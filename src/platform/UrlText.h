@@ -16,3 +16,11 @@ std::string UrlFromText(std::string_view text);
 bool IsScriptUrl(std::string_view url);
 
 } // namespace nimbra
+
+namespace nimbra {
+
+// What a media request fetches, told by the file extension of its path.
+enum class EMediaKind { Sound, Video, Unknown };
+EMediaKind MediaKindOfUrl(std::string_view url);
+
+} // namespace nimbra

@@ -3,6 +3,7 @@
 #include "platform/HistoryDb.h"
 #include "platform/InputFile.h"
 #include "platform/MessageBox.h"
+#include "platform/PageDialogs.h"
 #include "platform/Text.h"
 #include "platform/UrlText.h"
 
@@ -277,9 +278,9 @@ void CWebEngineBrowser::SetProxyAuthHandler(ProxyAuthHandler handler)
     ProxyAuth() = std::move(handler);
 }
 
-// Blocks network requests while offline, and images and media as the tab's
-// download-control flags say. Runs on the engine's IO thread, so it only
-// reads atomic values.
+// Blocks network requests while offline, and images, media and scripts as
+// the tab's download-control flags say. Runs on the engine's IO thread, so
+// it only reads atomic values.
 class CWebEngineBrowser::CInterceptor : public QWebEngineUrlRequestInterceptor {
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
@@ -299,11 +300,30 @@ public:
                 info.block(true);
             break;
         case QWebEngineUrlRequestInfo::ResourceTypeMedia:
-            if (!(f & DLCTL_VIDEOS) || !(f & DLCTL_BGSOUNDS))
+            if (!MediaAllowed(f, info.requestUrl()))
+                info.block(true);
+            break;
+        case QWebEngineUrlRequestInfo::ResourceTypeScript:
+            if (f & DLCTL_NO_SCRIPTS)
                 info.block(true);
             break;
         default:
             break;
+        }
+    }
+
+private:
+    // Media requests do not say whether they are sound or video: the file
+    // extension tells, and an unknown one needs both allowed.
+    static bool MediaAllowed(unsigned f, const QUrl& url)
+    {
+        switch (MediaKindOfUrl(FromQ(url.toString()))) {
+        case EMediaKind::Sound:
+            return f & DLCTL_BGSOUNDS;
+        case EMediaKind::Video:
+            return f & DLCTL_VIDEOS;
+        default:
+            return (f & DLCTL_BGSOUNDS) && (f & DLCTL_VIDEOS);
         }
     }
 };
@@ -324,21 +344,21 @@ protected:
         if (m_pOwner->m_bSilent || g_refusePageDialogs)
             return;
         CPageDialogScope scope;
-        QWebEnginePage::javaScriptAlert(origin, msg);
+        ShowPageAlert(m_pOwner->m_pView, origin, msg);
     }
     bool javaScriptConfirm(const QUrl& origin, const QString& msg) override
     {
         if (g_refusePageDialogs)
             return false;
         CPageDialogScope scope;
-        return QWebEnginePage::javaScriptConfirm(origin, msg);
+        return AskPageConfirm(m_pOwner->m_pView, origin, msg);
     }
     bool javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& value, QString* result) override
     {
         if (g_refusePageDialogs)
             return false;
         CPageDialogScope scope;
-        return QWebEnginePage::javaScriptPrompt(origin, msg, value, result);
+        return AskPagePrompt(m_pOwner->m_pView, origin, msg, value, result);
     }
     QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles, const QStringList& types) override
     {
@@ -553,6 +573,8 @@ void CWebEngineBrowser::SetZoom(int size)
 
 void CWebEngineBrowser::SetDownloadControl(unsigned flags)
 {
+    // Java (DLCTL_NO_JAVA) has no counterpart in the engine: it is kept and
+    // shown, and acts on nothing.
     m_dwDLControl = flags;
     m_pInterceptor->flags.store(flags);
     QWebEngineSettings* settings = m_pPage->settings();

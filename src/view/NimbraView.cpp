@@ -31,7 +31,6 @@
 namespace nimbra {
 
 namespace {
-constexpr int kDispidAmbientDlControl = -5512;
 constexpr int kDocumentTitleWidth = 100;
 // The engine completes a pop-up's blank first document before the opener's
 // script can send it elsewhere; the blank page counts as the pop-up's page
@@ -207,7 +206,7 @@ void CNimbraView::timerEvent(QTimerEvent* event)
 
 void CNimbraView::NotifyAmbientChange(int dispid)
 {
-    if (dispid == kDispidAmbientDlControl)
+    if (dispid == DISPID_AMBIENT_DLCONTROL)
         m_pBrowser->SetDownloadControl(m_dwDLControl);
 }
 
@@ -316,6 +315,9 @@ bool CNimbraView::BeforeNavigate2(const std::string& url, int flags, const std::
     if (!m_bNaviLock || (flags & NAVFLAG_HISTORY)) {
         SetTabImage(TABIMG_LOADING);
         m_strUrl = url;
+        // Flags changed without a reload act from the next page on.
+        if (m_pBrowser->DownloadControl() != m_dwDLControl)
+            m_pBrowser->SetDownloadControl(m_dwDLControl);
         return true;
     }
     if (s.NaviNewTabLock == 0)
@@ -334,6 +336,7 @@ void CNimbraView::DownloadBegin()
         m_pCrashPanel->hide();
         m_pBrowser->Widget()->show();
     }
+    m_pMainFrame->RefreshOfflineState();
     if (CNimbraStatusBar* status = m_pMainFrame->StatusBar())
         status->SetOffline(m_pMainFrame->Offline().IsOffline());
     SetTabImage(TABIMG_LOADING);
@@ -399,6 +402,8 @@ void CNimbraView::ResolveBlankPopup()
 
 void CNimbraView::DownloadComplete()
 {
+    // The engine reports no end of progress; the bar empties now.
+    ProgressChange(-1, 0);
     if (m_pMainFrame->Offline().IsOffline() && m_bBlankPopup && EqualsNoCase(GetLocationURL(), "about:blank")) {
         ResolveBlankPopup();
         return;

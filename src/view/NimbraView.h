@@ -51,8 +51,9 @@ public:
     void SetTabImage(int index);
     CNimbraView* CreateNewView();
     void StartAutoRefresh(bool on);
-    // Tells the page that an ambient property changed (-5512: the
-    // download-control flags in m_dwDLControl).
+    // Tells the page that an ambient property changed
+    // (DISPID_AMBIENT_DLCONTROL: the download-control flags in m_dwDLControl).
+    static constexpr int DISPID_AMBIENT_DLCONTROL = -5512;
     void NotifyAmbientChange(int dispid);
     void SetSecureLockIcon(int state) override;
     void MarkRead();

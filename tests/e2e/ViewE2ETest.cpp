@@ -286,9 +286,9 @@ TEST_F(ViewE2E, WorkingOfflineRefusesTheNetwork)
 TEST_F(ViewE2E, TheFirstTabMakesTheProfileWithTheUserAgentAndCookiePolicy)
 {
     Option("UserAgent", std::string("NimbraTest/1.0"));
-    CSystemSettings().SetCookiePolicy(2); // session only
+    CSystemSettings().SetCookieChoice(2); // session only
     struct Restore {
-        ~Restore() { CSystemSettings().SetCookiePolicy(0); }
+        ~Restore() { CSystemSettings().SetCookieChoice(0); }
     } restore;
     Start();
     EXPECT_EQ(m_app->ExistingProfile(), nullptr); // the frame alone does not start the engine

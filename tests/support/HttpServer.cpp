@@ -55,6 +55,12 @@ void HttpServer::AddHtml(const QString& path, const QString& title, const QStrin
     AddPage(path, html.toUtf8(), delayMs);
 }
 
+void HttpServer::AddHeaders(const QString& path, const QByteArray& headers)
+{
+    QMutexLocker lock(&m_mutex);
+    m_pages[path].headers += headers;
+}
+
 void HttpServer::RequireProxyAuthorization(const QByteArray& value)
 {
     QMutexLocker lock(&m_mutex);

@@ -37,6 +37,9 @@ public:
     // A page titled `title` with `bodyHtml` inside <body>.
     void AddHtml(const QString& path, const QString& title, const QString& bodyHtml = {}, int delayMs = 0);
 
+    // Sends these header lines ("Set-Cookie: a=1\r\n") with the page at `path`.
+    void AddHeaders(const QString& path, const QByteArray& headers);
+
     // As a proxy: requests without this "Proxy-Authorization" value
     // ("Basic ...") get 407, the proxy asking for a password.
     void RequireProxyAuthorization(const QByteArray& value);
