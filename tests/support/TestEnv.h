@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <string>
+#include <ctime>
 #include <type_traits>
 #include <utility>
 
@@ -45,6 +46,30 @@ public:
 
 private:
     QByteArray m_previous;
+};
+
+// Process CPU time in milliseconds, with QElapsedTimer's calls: bounds on
+// work that a busy machine's waiting does not trip.
+class CpuTimer {
+public:
+    CpuTimer() { start(); }
+    void start() { m_start = Now(); }
+    long long restart()
+    {
+        const long long was = elapsed();
+        start();
+        return was;
+    }
+    long long elapsed() const { return Now() - m_start; }
+
+private:
+    static long long Now()
+    {
+        timespec ts{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+    }
+    long long m_start = 0;
 };
 
 // Puts a test's handler in place of a global one (through a setter that

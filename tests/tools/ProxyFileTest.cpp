@@ -2,7 +2,6 @@
 
 #include "support/TestEnv.h"
 
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -193,7 +192,7 @@ TEST(ProxyFile, BadFilesReadInBoundedTime)
     } cases[] = {{&binary, -1}, {&many, 100000}, {&huge, 1}};
     for (const auto& c : cases) {
         WriteFile(path, *c.bytes);
-        QElapsedTimer timer;
+        testenv::CpuTimer timer;
         timer.start();
         const CProxyFile file(path);
         const std::vector<CProxyRecord> records = file.Records();
