@@ -23,7 +23,6 @@
 #include "session/OpenTabsLog.h"
 #include "session/SessionCommands.h"
 #include "sidebar/SidebarCommands.h"
-#include "sidebar/WebSearchCommands.h"
 #include "tools/ToolsCommands.h"
 #include "view/Downloads.h"
 #include "view/NimbraDoc.h"

@@ -14,6 +14,7 @@ class QEvent;
 namespace nimbra {
 
 class CMainFrame;
+class CWebSearchPane;
 
 // The side bar in the main frame: its creation, the commands that show,
 // hide and switch its panes, its settings, the wheel rule and its saved
@@ -73,5 +74,12 @@ void ApplyNimbraBarSettings(CMainFrame& frame);
 void LoadNimbraBarState(CMainFrame& frame);
 void SaveNimbraBarState(CMainFrame& frame);
 bool FilterNimbraBarWheel(CMainFrame& frame, QObject* watched, QEvent* event);
+
+// Pane 3 of the side bar with its link to the frame: it opens searches
+// through the address bar and serves the quick search (32972).
+INimbraBarPane* CreateWebSearchPane(CMainFrame& frame);
+CWebSearchPane* WebSearchPaneOf(const CMainFrame& frame);
+// The frame's exit sequence: writes search.ini.
+void SaveWebSearchAtExit(CMainFrame& frame);
 
 } // namespace nimbra

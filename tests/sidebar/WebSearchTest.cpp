@@ -3,7 +3,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "sidebar/SearchEngineList.h"
-#include "sidebar/WebSearchCommands.h"
+#include "sidebar/SidebarCommands.h"
 #include "sidebar/WebSearchPane.h"
 
 #include "SidebarFixture.h"
