@@ -47,11 +47,14 @@ class Page(http.server.BaseHTTPRequestHandler):
         title = f"bench {host} {self.path}"
         body = (f"<!DOCTYPE html><html><head><meta charset='utf-8'><title>{title}</title></head>"
                 f"<body><h1>{title}</h1>" + "<p>Lorem ipsum dolor sit amet.</p>" * 40 + "</body></html>").encode()
-        self.send_response(200)
-        self.send_header("Content-Type", "text/html; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
+        try:
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html; charset=utf-8")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        except (BrokenPipeError, ConnectionResetError):
+            pass  # the program was stopped while it loaded
 
     def log_message(self, *args):
         pass
