@@ -142,7 +142,10 @@ std::string WithProcessPerSite(const std::string& flags)
     for (const char* model : {"--process-per-", "--single-process"})
         if (flags.find(model) != std::string::npos)
             return flags;
-    return flags.empty() ? "--process-per-site" : flags + " --process-per-site";
+    // Without site isolation the engine puts every site into one shared
+    // renderer under this model.
+    const std::string model = "--process-per-site --site-per-process";
+    return flags.empty() ? model : flags + " " + model;
 }
 
 void PrepareWebEngineEnvironment()

@@ -53,7 +53,7 @@ bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 
 // The engine's flags with the process model of one renderer per site
-// (tabs of one site share it, other sites have their own), unless `flags`
+// (tabs of one site share it, each other site has its own), unless `flags`
 // already choose a model.
 std::string WithProcessPerSite(const std::string& flags);
 

@@ -49,8 +49,9 @@ TEST(Paths, EngineFlagsKeepAProcessModelGivenByTheUser)
     const struct {
         std::string flags, expected;
     } cases[] = {
-        {"", "--process-per-site"},
-        {"--host-resolver-rules=MAP a 127.0.0.1", "--host-resolver-rules=MAP a 127.0.0.1 --process-per-site"},
+        {"", "--process-per-site --site-per-process"},
+        {"--host-resolver-rules=MAP a 127.0.0.1",
+         "--host-resolver-rules=MAP a 127.0.0.1 --process-per-site --site-per-process"},
         {"--process-per-tab", "--process-per-tab"},
         {"--process-per-site", "--process-per-site"},
         {"--single-process --no-sandbox", "--single-process --no-sandbox"},
