@@ -211,6 +211,12 @@ bool CNimbraApp::InitInstance(const QStringList& arguments)
         return false;
     }
     InitPaths();
+    // When a page opens at start, the engine comes up first: its helper
+    // processes then start while the frame is built, not after it.
+    if (!m_browserFactory
+        && (arguments.size() > 1 || m_settings->GetInt(EKey::StartOpenUrl) == 1
+            || m_settings->GetInt(EKey::StartupLogRestor) != 0))
+        Profile();
     if (!CreateMainFrame())
         return false;
     const unsigned showCmd = m_pMainFrame->Window()->RestorePlacement(SW_SHOWNORMAL);

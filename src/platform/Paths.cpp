@@ -137,9 +137,22 @@ bool IsDirectory(const std::string& path)
     return !path.empty() && QFileInfo(ToPath(path)).isDir();
 }
 
+std::string WithProcessPerSite(const std::string& flags)
+{
+    for (const char* model : {"--process-per-", "--single-process"})
+        if (flags.find(model) != std::string::npos)
+            return flags;
+    // Without site isolation the engine puts every site into one shared
+    // renderer under this model.
+    const std::string model = "--process-per-site --site-per-process";
+    return flags.empty() ? model : flags + " " + model;
+}
+
 void PrepareWebEngineEnvironment()
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+            QByteArray::fromStdString(WithProcessPerSite(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").toStdString())));
     if (geteuid() == 0 && qgetenv("QTWEBENGINE_DISABLE_SANDBOX") != "1") {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         std::fputs("nimbrab: running as root, the web engine's sandbox is turned off\n", stderr);

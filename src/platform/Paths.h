@@ -52,9 +52,14 @@ std::string ResourceFile(const std::string& name);
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 
+// The engine's flags with the process model of one renderer per site
+// (tabs of one site share it, each other site has its own), unless `flags`
+// already choose a model.
+std::string WithProcessPerSite(const std::string& flags);
+
 // Turns on what the web engine needs before the application object exists:
-// shared GL contexts, and no sandbox when running as root (the engine's
-// sandbox cannot start then; this is said once on stderr).
+// shared GL contexts, one renderer per site, and no sandbox when running as
+// root (the engine's sandbox cannot start then; this is said once on stderr).
 void PrepareWebEngineEnvironment();
 
 } // namespace nimbra

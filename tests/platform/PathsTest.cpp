@@ -43,3 +43,19 @@ TEST(Paths, ResourceFileInTheDataDirectoryOverrides)
     testenv::WriteFile(home.file("res/ti.bmp"), "BM");
     EXPECT_EQ(ResourceFile("ti.bmp"), home.file("res/ti.bmp"));
 }
+
+TEST(Paths, EngineFlagsKeepAProcessModelGivenByTheUser)
+{
+    const struct {
+        std::string flags, expected;
+    } cases[] = {
+        {"", "--process-per-site --site-per-process"},
+        {"--host-resolver-rules=MAP a 127.0.0.1",
+         "--host-resolver-rules=MAP a 127.0.0.1 --process-per-site --site-per-process"},
+        {"--process-per-tab", "--process-per-tab"},
+        {"--process-per-site", "--process-per-site"},
+        {"--single-process --no-sandbox", "--single-process --no-sandbox"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WithProcessPerSite(c.flags), c.expected) << c.flags;
+}

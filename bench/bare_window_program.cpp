@@ -1,0 +1,42 @@
+// The bare engine as a black box: a window with one QWebEngineView whose
+// caption is the page's title, running until it is closed.
+//   bare_window_program [--storage DIR] URL
+// Without --storage the profile is off the record; with it, a persistent
+// profile in DIR (a fresh folder gives a cold start).
+#include "BenchSetup.h"
+
+#include <QApplication>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    const char* storage = nullptr;
+    int first = 1;
+    if (argc > 3 && std::strcmp(argv[1], "--storage") == 0) {
+        storage = argv[2];
+        first = 3;
+    }
+    if (first >= argc) {
+        std::fprintf(stderr, "usage: bare_window_program [--storage DIR] URL\n");
+        return 2;
+    }
+    benchutil::PrepareBareEngine();
+    QApplication application(argc, argv);
+    auto* profile = storage ? new QWebEngineProfile(QStringLiteral("bare"), &application)
+                            : new QWebEngineProfile(&application);
+    if (storage) {
+        profile->setPersistentStoragePath(QString::fromLocal8Bit(storage));
+        profile->setCachePath(QString::fromLocal8Bit(storage) + QStringLiteral("/cache"));
+    }
+    QWebEngineView view;
+    view.setPage(new QWebEnginePage(profile, &view));
+    view.resize(1024, 768);
+    QObject::connect(&view, &QWebEngineView::titleChanged, &view, &QWidget::setWindowTitle);
+    view.show();
+    view.load(QUrl::fromUserInput(QString::fromLocal8Bit(argv[first])));
+    return application.exec();
+}

@@ -1,0 +1,351 @@
+#!/usr/bin/env python3
+"""Black-box comparison of the browser with the bare engine and with Falkon.
+
+Start-up: from exec until a top-level window's caption shows the first page's
+title, with a fresh data directory per run, for a bare QWebEngineView window
+(off-the-record and persistent profile), Falkon and nimbrab.
+Memory: proportional set size (PSS) of all of a program's processes, 12 s
+after 20 tabs of one local site, and after 50 tabs spread over 10 local sites
+(127.0.0.1 .. 127.0.0.10, one port each), were opened: the first page on the
+command line, the others through a second start each (`nimbrab URL`,
+`falkon --new-tab URL`).
+
+Runs are interleaved (run 1 of every program, then run 2, ...), so that load
+from elsewhere on the machine spreads over all of them. Prints medians,
+ranges and ratios. A peer that is not installed is skipped.
+
+    make bench
+    python3 bench/compare_browsers.py [--runs 7] [--mem-runs 3]
+        [--nimbrab LABEL=PATH ...] [--display :99] [--port 8741]
+
+It starts its own Xvfb on the display and runs under a private session bus.
+"""
+
+import argparse
+import http.server
+import os
+import select
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SITES = 10
+SETTLE_S = 12
+
+
+class Page(http.server.BaseHTTPRequestHandler):
+    """A small page whose title names the site and the path."""
+
+    def do_GET(self):
+        host = self.server.server_address[0]
+        title = f"bench {host} {self.path}"
+        body = (f"<!DOCTYPE html><html><head><meta charset='utf-8'><title>{title}</title></head>"
+                f"<body><h1>{title}</h1>" + "<p>Lorem ipsum dolor sit amet.</p>" * 40 + "</body></html>").encode()
+        try:
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html; charset=utf-8")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        except (BrokenPipeError, ConnectionResetError):
+            pass  # the program was stopped while it loaded
+
+    def log_message(self, *args):
+        pass
+
+
+def serve_sites(port):
+    """Site k (1..SITES) at http://127.0.0.k:(port+k-1)/; returns the base URLs."""
+    bases = []
+    for k in range(1, SITES + 1):
+        host, p = f"127.0.0.{k}", port + k - 1
+        server = http.server.ThreadingHTTPServer((host, p), Page)
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        bases.append(f"http://{host}:{p}")
+    return bases
+
+
+def title_of(url):
+    rest = url.split("://", 1)[1]
+    host, path = rest.split(":", 1)[0], "/" + rest.split("/", 1)[1]
+    return f"bench {host} {path}"
+
+
+def process_tree(pid):
+    """pid and all its descendants that are alive now."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+        except (OSError, IndexError, ValueError):
+            continue
+        children.setdefault(ppid, []).append(int(entry))
+    tree, stack = [], [pid]
+    while stack:
+        p = stack.pop()
+        tree.append(p)
+        stack.extend(children.get(p, []))
+    return tree
+
+
+def pss_kib(pids):
+    total = 0
+    for p in pids:
+        try:
+            with open(f"/proc/{p}/smaps_rollup") as f:
+                for line in f:
+                    if line.startswith("Pss:"):
+                        total += int(line.split()[1])
+                        break
+        except OSError:
+            pass
+    return total
+
+
+def cpu_ms(pids):
+    """User and system time that the processes have used so far."""
+    ticks = 0
+    for p in pids:
+        try:
+            with open(f"/proc/{p}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            ticks += int(fields[11]) + int(fields[12])
+        except (OSError, IndexError, ValueError):
+            pass
+    return ticks * 1000 / os.sysconf("SC_CLK_TCK")
+
+
+def renderers(pids):
+    count = 0
+    for p in pids:
+        try:
+            with open(f"/proc/{p}/cmdline", "rb") as f:
+                count += b"--type=renderer" in f.read()
+        except OSError:
+            pass
+    return count
+
+
+class Peer:
+    def __init__(self, name, start, new_tab=None, env=None):
+        self.name, self.start, self.new_tab, self.env = name, start, new_tab, env or (lambda home: {})
+
+    def environment(self, home):
+        env = dict(os.environ)
+        env.update(self.env(home))
+        return env
+
+
+def peers(args):
+    bench = os.path.join(args.build, "bench")
+    bare = os.path.join(bench, "bare_window_program")
+    found = [
+        Peer("bare (off the record)", lambda url, home: [bare, url]),
+        Peer("bare (persistent)", lambda url, home: [bare, "--storage", os.path.join(home, "engine"), url]),
+    ]
+    falkon = shutil.which("falkon")
+    if falkon:
+        # A fresh profile: Falkon keeps everything under the home folder.
+        def falkon_env(home):
+            return {"HOME": home, "XDG_CONFIG_HOME": home + "/.config", "XDG_DATA_HOME": home + "/.local/share",
+                    "XDG_CACHE_HOME": home + "/.cache"}
+        found.append(Peer("falkon", lambda url, home: [falkon, url],
+                          lambda url: [falkon, "--new-tab", url], falkon_env))
+    else:
+        print("falkon is not installed: skipped", file=sys.stderr)
+    for label, path in args.nimbrab or [("nimbrab", os.path.join(args.build, "nimbrab"))]:
+        def nimbrab_env(home):
+            return {"NIMBRA_HOME": home, "XDG_CONFIG_HOME": home + "/.config"}
+        found.append(Peer(label, lambda url, home, path=path: [path, url],
+                          lambda url, path=path: [path, url], nimbrab_env))
+    return found
+
+
+class Running:
+    """A program started with a fresh home folder, stopped with its whole tree."""
+
+    def __init__(self, peer, url, watcher_bin, timeout_ms):
+        self.peer = peer
+        self.home = tempfile.mkdtemp(prefix="nimbra-bench-")
+        self.env = peer.environment(self.home)
+        watcher = subprocess.Popen([watcher_bin, title_of(url), str(timeout_ms)], stdout=subprocess.PIPE, text=True)
+        if watcher.stdout.readline().strip() != "ready":
+            raise RuntimeError("caption_watch could not open the display")
+        start = time.monotonic_ns()
+        self.proc = subprocess.Popen(peer.start(url, self.home), env=self.env, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        line = ""
+        while not line and watcher.poll() is None:
+            if select.select([watcher.stdout], [], [], 0.2)[0]:
+                line = watcher.stdout.readline().strip()
+            elif self.proc.poll() is not None:
+                watcher.kill()
+        watcher.wait()
+        self.caption_ms = (int(line) - start) / 1e6 if line else None
+        self.cpu_ms = cpu_ms(process_tree(self.proc.pid)) if line else None
+
+    def open_tab(self, url):
+        subprocess.run(self.peer.new_tab(url), env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+
+    def stop(self):
+        tree = process_tree(self.proc.pid)
+        try:
+            os.killpg(self.proc.pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+        try:
+            self.proc.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        # Engine processes that outlived their parent.
+        deadline = time.monotonic() + 5
+        for pid in tree[1:]:
+            while os.path.exists(f"/proc/{pid}") and time.monotonic() < deadline:
+                time.sleep(0.05)
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        shutil.rmtree(self.home, ignore_errors=True)
+
+
+def summary(values):
+    values = [v for v in values if v is not None]
+    if not values:
+        return None
+    return statistics.median(values), min(values), max(values), len(values)
+
+
+def run_startup(args, all_peers, bases, watcher):
+    results = {p.name: [] for p in all_peers}
+    cpu = {p.name: [] for p in all_peers}
+    for run in range(args.runs):
+        for peer in all_peers:
+            url = f"{bases[0]}/start?run={run}"
+            running = Running(peer, url, watcher, 30000)
+            results[peer.name].append(running.caption_ms)
+            cpu[peer.name].append(running.cpu_ms)
+            running.stop()
+            shown = f"{running.caption_ms:.0f} ms, CPU {running.cpu_ms:.0f} ms" if running.caption_ms else "no caption"
+            print(f"  start-up run {run + 1}: {peer.name}: {shown}", file=sys.stderr)
+    print("\nStart-up to the first page's title in the caption (ms; CPU = user and system time of the"
+          " program's processes by then)")
+    bare = {name: summary(results[name]) for name in ("bare (off the record)", "bare (persistent)")}
+    print(f"| {'program':<24} | median | range | runs | × bare (off the record) | × bare (persistent) | CPU median |")
+    print("|---|---|---|---|---|---|---|")
+    for peer in all_peers:
+        s = summary(results[peer.name])
+        if not s:
+            print(f"| {peer.name:<24} | failed | | 0 | | | |")
+            continue
+        ratios = [f"{s[0] / b[0]:.2f}" if b else "-" for b in bare.values()]
+        c = summary(cpu[peer.name])
+        print(f"| {peer.name:<24} | {s[0]:.0f} | {s[1]:.0f}–{s[2]:.0f} | {s[3]} | {ratios[0]} | {ratios[1]} "
+              f"| {c[0]:.0f} |")
+
+
+def run_memory(args, all_peers, bases, watcher):
+    scenarios = [
+        ("20 tabs, 1 site", [f"{bases[0]}/page?tab={i}" for i in range(20)]),
+        ("50 tabs, 10 sites", [f"{bases[i % SITES]}/page?tab={i}" for i in range(50)]),
+    ]
+    tabbed = [p for p in all_peers if p.new_tab]
+    results = {(p.name, s): [] for p in tabbed for s, _ in scenarios}
+    for run in range(args.mem_runs):
+        for scenario, urls in scenarios:
+            for peer in tabbed:
+                running = Running(peer, urls[0], watcher, 60000)
+                try:
+                    if running.caption_ms is None:
+                        raise RuntimeError("no caption")
+                    for url in urls[1:]:
+                        running.open_tab(url)
+                    time.sleep(SETTLE_S)
+                    tree = process_tree(running.proc.pid)
+                    value = (pss_kib(tree) / 1024, renderers(tree))
+                except (RuntimeError, subprocess.TimeoutExpired) as error:
+                    print(f"  {peer.name}: {scenario}: {error}", file=sys.stderr)
+                    value = None
+                running.stop()
+                results[(peer.name, scenario)].append(value)
+                if value:
+                    print(f"  memory run {run + 1}: {peer.name}: {scenario}: {value[0]:.0f} MiB, "
+                          f"{value[1]} renderers", file=sys.stderr)
+    print(f"\nPSS of all processes {SETTLE_S} s after the tabs were opened (MiB)")
+    print(f"| {'program':<24} | scenario | median | range | renderers | × falkon |")
+    print("|---|---|---|---|---|---|")
+    for scenario, _ in scenarios:
+        falkon = summary([v[0] for v in results.get(("falkon", scenario), []) if v])
+        for peer in tabbed:
+            values = [v for v in results[(peer.name, scenario)] if v]
+            s = summary([v[0] for v in values])
+            if not s:
+                print(f"| {peer.name:<24} | {scenario} | failed | | | |")
+                continue
+            ratio = f"{s[0] / falkon[0]:.2f}" if falkon else "-"
+            procs = statistics.median(v[1] for v in values)
+            print(f"| {peer.name:<24} | {scenario} | {s[0]:.0f} | {s[1]:.0f}–{s[2]:.0f} | {procs:.0f} | {ratio} |")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--runs", type=int, default=7, help="start-up runs per program")
+    parser.add_argument("--mem-runs", type=int, default=3, help="memory runs per program and scenario")
+    parser.add_argument("--build", default=os.path.join(ROOT, "build-bench"), help="tree made by `make bench`")
+    parser.add_argument("--nimbrab", action="append", type=lambda t: tuple(t.split("=", 1)),
+                        metavar="LABEL=PATH", help="a nimbrab to measure (repeatable; default the build's)")
+    parser.add_argument("--display", default=":99")
+    parser.add_argument("--port", type=int, default=8741, help="first of the 10 ports of the local sites")
+    parser.add_argument("--only", choices=["startup", "memory"])
+    args = parser.parse_args()
+
+    if "NIMBRA_BENCH_BUS" not in os.environ:
+        # A private session bus: the browser's DDE service must not meet a
+        # running browser's.
+        env = dict(os.environ, NIMBRA_BENCH_BUS="1")
+        sys.exit(subprocess.call(["dbus-run-session", "--", sys.executable] + sys.argv, env=env))
+
+    watcher = os.path.join(args.build, "bench", "caption_watch")
+    for needed in (watcher, os.path.join(args.build, "bench", "bare_window_program")):
+        if not os.access(needed, os.X_OK):
+            sys.exit(f"{needed} is missing: run `make bench` first")
+
+    xvfb = subprocess.Popen(["Xvfb", args.display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+                            stderr=subprocess.DEVNULL)
+    os.environ["DISPLAY"] = args.display
+    os.environ.pop("WAYLAND_DISPLAY", None)
+    os.environ["QT_QPA_PLATFORM"] = "xcb"
+    if os.geteuid() == 0:
+        os.environ["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
+    try:
+        for _ in range(100):
+            if subprocess.call(["xdpyinfo"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) == 0:
+                break
+            time.sleep(0.1)
+        else:
+            sys.exit(f"Xvfb did not start on {args.display}")
+        bases = serve_sites(args.port)
+        all_peers = peers(args)
+        print("Command: " + " ".join(["python3", "bench/compare_browsers.py"] + sys.argv[1:]))
+        if args.only != "memory":
+            run_startup(args, all_peers, bases, watcher)
+        if args.only != "startup":
+            run_memory(args, all_peers, bases, watcher)
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+
+
+if __name__ == "__main__":
+    main()
