@@ -80,6 +80,7 @@ public:
     void SetHostUI(unsigned flags, unsigned dbl) override { m_inner->SetHostUI(flags, dbl); }
     void ReadDocument(std::function<void(const SPageDocument&)> done) override { m_inner->ReadDocument(done); }
     void WriteBodyHtml(const std::string& html) override { m_inner->WriteBodyHtml(html); }
+    void ReadHtml(std::function<void(const std::string&)> done) override { m_inner->ReadHtml(done); }
     void ReadSelectionText(std::function<void(const std::string&)> done) override
     {
         m_inner->ReadSelectionText(done);
