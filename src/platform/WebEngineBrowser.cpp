@@ -412,7 +412,7 @@ CWebEngineBrowser::CWebEngineBrowser(QWebEngineProfile* profile, QWidget* parent
         QPointer<CWebEngineBrowser> self(this);
         m_pEvents->CertificateError(FromQ(error.url().toString()), FromQ(error.description()),
                                     [self, held, host](bool proceed) mutable {
-                                        if (!self)
+                                        if (!Answers(self))
                                             return;
                                         if (proceed) {
                                             BrokenCertificateHosts().insert(host);
@@ -481,6 +481,7 @@ CWebEngineBrowser::CWebEngineBrowser(QWebEngineProfile* profile, QWidget* parent
 CWebEngineBrowser::~CWebEngineBrowser()
 {
     m_pEvents = nullptr;
+    m_bClosing = true;
     // The page must go before the view that shows it.
     m_pView->setPage(nullptr);
     delete m_pPage;
@@ -597,7 +598,7 @@ void CWebEngineBrowser::ReadDocument(std::function<void(const SPageDocument&)> d
     QPointer<CWebEngineBrowser> self(this);
     m_pPage->runJavaScript(QString::fromLatin1(kReadDocumentScript), QWebEngineScript::ApplicationWorld,
                            [self, done = std::move(done)](const QVariant& result) {
-                               if (!self)
+                               if (!Answers(self))
                                    return;
                                const QJsonObject o = QJsonDocument::fromJson(result.toString().toUtf8()).object();
                                done(DocumentFromJson(o));
@@ -614,7 +615,7 @@ void CWebEngineBrowser::ReadLinks(std::function<void(const SPageDocument&, size_
                                .arg(kMaxLinkChars);
     m_pPage->runJavaScript(script, QWebEngineScript::ApplicationWorld,
                            [self, done = std::move(done)](const QVariant& result) {
-                               if (!self)
+                               if (!Answers(self))
                                    return;
                                const QJsonObject o = QJsonDocument::fromJson(result.toString().toUtf8()).object();
                                done(DocumentFromJson(o.value("document").toObject()),
@@ -765,7 +766,7 @@ void CWebEngineBrowser::OnAuthentication(const QUrl& url, QAuthenticator* authen
             answered = m_pEvents->AuthenticationRequired(FromQ(url.host().isEmpty() ? url.toString() : url.host()),
                                                          FromQ(authenticator->realm()), false, user, password);
         }
-        if (!self)
+        if (!Answers(self))
             return;
         m_bAskingLogin = false;
     }
@@ -785,7 +786,9 @@ void CWebEngineBrowser::ReadSelectionText(std::function<void(const std::string&)
 
 void CWebEngineBrowser::ReadHtml(std::function<void(const std::string&)> done)
 {
-    m_pPage->toHtml([done = std::move(done)](const QString& html) {
+    m_pPage->toHtml([self = QPointer<CWebEngineBrowser>(this), done = std::move(done)](const QString& html) {
+        if (!Answers(self))
+            return;
         // Only the start that can be kept is converted.
         done(std::string(CutUtf8(FromQ(html.left(qsizetype(kMaxCopyBytes))), kMaxCopyBytes)));
     });

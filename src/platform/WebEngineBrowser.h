@@ -88,6 +88,10 @@ private:
     class CInterceptor;
     enum class ENav { Idle, Started, Committed };
 
+    // The page answers its pending script and HTML reads while it is being
+    // destroyed: callers hear nothing once this browser is going.
+    static bool Answers(const QPointer<CWebEngineBrowser>& self) { return self && !self->m_bClosing; }
+
     bool OnAcceptNavigation(const QUrl& url, int type, bool mainFrame);
     QWebEnginePage* OnCreateWindow();
     void OnLoadStarted();
@@ -111,6 +115,7 @@ private:
     std::string m_strHomePage;
     ENav m_nav = ENav::Idle;
     bool m_bLoading = false;
+    bool m_bClosing = false;
     bool m_bRefused = false;
     // A document has been loaded, so address changes without a load are
     // moves inside it.
