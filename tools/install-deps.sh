@@ -14,7 +14,7 @@ packages=(
   fonts-noto-cjk adwaita-icon-theme
   libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   libqt6svg6
-  librsvg2-bin desktop-file-utils dpkg-dev file
+  librsvg2-bin desktop-file-utils dpkg-dev file openssl
 )
 if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-dev); fi
 
