@@ -457,7 +457,7 @@ QMenu* CViewManager::ShowBackgroundMenu(const QPoint& globalPos)
         return nullptr;
     // The recently closed submenu is lent to the popup while it is open.
     QAction* recent = nullptr;
-    if (QMenu* file = FindPopup(m_pMainFrame->menuBar(), {0}))
+    if (QMenu* file = FindPopup(m_pMainFrame->MainMenu(), {0}))
         for (QAction* action : file->actions())
             if (action->menu() && action->text() == QString::fromUtf8(kRecentClosedText))
                 recent = action;
@@ -477,7 +477,7 @@ void CViewManager::ShowTabManager()
 
 QMenu* CViewManager::WindowMenu() const
 {
-    QMenuBar* bar = m_pMainFrame->menuBar();
+    QMenuBar* bar = m_pMainFrame->MainMenu();
     for (QAction* action : bar->actions()) {
         QMenu* menu = action->menu();
         if (!menu)

@@ -60,7 +60,7 @@ CBookmarkMenu::Options CBookmarkCommands::MenuOptions() const
 
 void CBookmarkCommands::Reload()
 {
-    QMenu* menu = FindBookmarkMenu(m_frame.menuBar());
+    QMenu* menu = FindBookmarkMenu(m_frame.MainMenu());
     if (!menu)
         return;
     const std::string path = Path();
@@ -123,7 +123,7 @@ void CBookmarkCommands::AddToRoot(const std::string& title, const std::string& u
     if (url.empty())
         return;
     const std::string text = title.empty() ? std::string(kUntitled) : title;
-    QMenu* menu = FindBookmarkMenu(m_frame.menuBar());
+    QMenu* menu = FindBookmarkMenu(m_frame.MainMenu());
     if (!menu)
         return;
     switch (AddPagesToRoot(Path(), {{url, text}})) {

@@ -194,8 +194,10 @@ void CMainFrame::ReloadSettings()
 void CMainFrame::CreateMenus()
 {
     const CMenuResource& resource = CMenuResource::Builtin();
-    if (const SMenu* main = resource.FindMenu(128))
-        setMenuBar(BuildMenuBar(*main, *m_pRouter, this));
+    if (const SMenu* main = resource.FindMenu(128)) {
+        m_pMainMenu = BuildMenuBar(*main, *m_pRouter, this);
+        setMenuBar(m_pMainMenu);
+    }
     ApplyCommandInfo(resource.Commands(), *m_pRouter);
 }
 

@@ -17,6 +17,7 @@
 
 class QMdiArea;
 class QMenu;
+class QMenuBar;
 class QMdiSubWindow;
 class QToolBar;
 
@@ -61,6 +62,10 @@ public:
     // Placement, full screen, bar layout, tray; nullptr before the bars exist.
     CWindowCommands* Window() const { return m_pWindow; }
     QMdiArea* MdiArea() const { return m_pMdiArea; }
+    // The frame's one menu bar (built from menu 128). Not QMainWindow's
+    // menuBar(), which makes a new empty bar when the menu widget is
+    // something else.
+    QMenuBar* MainMenu() const { return m_pMainMenu; }
 
     // Runs a command by id, as its menu item would.
     bool ExecuteCommand(int id);
@@ -197,6 +202,7 @@ private:
     CFrameSettings m_settings;
     CBlockedLists m_blockedLists;
     QMdiArea* m_pMdiArea = nullptr;
+    QMenuBar* m_pMainMenu = nullptr;
     CAddressCombo* m_pAddressCombo = nullptr;
     CViewManager* m_pViewManager = nullptr;
     CCommandRouter* m_pRouter = nullptr;

@@ -41,7 +41,7 @@ CWindowCommands::CWindowCommands(CMainFrame& frame)
       m_pTray(new CTaskTray(frame, frame.Router())),
       m_hotKey([this] { QTimer::singleShot(0, this, &CWindowCommands::ToggleTray); })
 {
-    m_bands.AddBand(kBandMenuBar, frame.menuBar());
+    m_bands.AddBand(kBandMenuBar, frame.MainMenu());
     if (auto* address = frame.findChild<QToolBar*>(QStringLiteral("AddressBar")))
         m_bands.AddBand(kBandAddressBar, address);
     if (CBookmarkCommands* bookmarks = BookmarkCommandsOf(frame))
@@ -152,7 +152,7 @@ bool CWindowCommands::eventFilter(QObject* watched, QEvent* event)
 
 void CWindowCommands::SetTrayMenuText(const QString& text)
 {
-    QMenu* view = FindPopup(m_frame.menuBar(), {kViewMenu});
+    QMenu* view = FindPopup(m_frame.MainMenu(), {kViewMenu});
     if (QAction* item = view ? FindCommand(view, ID_TASK_TRAY) : nullptr)
         item->setText(text);
 }

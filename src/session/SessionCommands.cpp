@@ -198,7 +198,7 @@ void RegisterSessionCommands(CMainFrame& frame)
 
 void RebuildRecentClosedMenu(CMainFrame& frame)
 {
-    QMenu* menu = FindPopup(frame.menuBar(), {0, 6});
+    QMenu* menu = FindPopup(frame.MainMenu(), {0, 6});
     if (!menu)
         return;
     menu->clear();

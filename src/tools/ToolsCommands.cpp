@@ -72,7 +72,7 @@ std::string ProxyIniPath()
 // ツール > プロキシ サーバー(&X).
 QMenu* ProxyMenu(const CMainFrame& frame)
 {
-    return FindPopup(frame.menuBar(), {4, 6});
+    return FindPopup(frame.MainMenu(), {4, 6});
 }
 
 std::function<int(QDialog&)>& Driver()

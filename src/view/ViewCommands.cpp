@@ -178,7 +178,7 @@ void PrintPage(CNimbraView& view)
 
 void ShowTextSizeMenu(CMainFrame& frame)
 {
-    QMenu* menu = frame.menuBar() ? FindPopup(frame.menuBar(), {2, 9}) : nullptr;
+    QMenu* menu = frame.MainMenu() ? FindPopup(frame.MainMenu(), {2, 9}) : nullptr;
     if (!menu)
         return;
     QToolButton* button = nullptr;

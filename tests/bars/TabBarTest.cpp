@@ -192,7 +192,7 @@ TEST_F(TabBarTest, RightClickOpensTheTabMenuForTheContextTab)
     QAction* recent = menu->actions().at(4);
     ClosePopups();
     EXPECT_TRUE(recent->associatedObjects().size() >= 1);
-    EXPECT_TRUE(FindPopup(m_frame->menuBar(), {0})->actions().contains(recent));
+    EXPECT_TRUE(FindPopup(m_frame->MainMenu(), {0})->actions().contains(recent));
 }
 
 TEST_F(TabBarTest, DraggingSwapsOnlyTheTwoTabs)

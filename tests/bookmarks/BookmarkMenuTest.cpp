@@ -130,7 +130,7 @@ protected:
     std::string Path() const { return m_app->BookmarkPath(); }
     void Write(const std::string& items) { WriteFile(Path(), FileText(items)); }
 
-    QMenu* Menu() const { return FindBookmarkMenu(m_frame->menuBar()); }
+    QMenu* Menu() const { return FindBookmarkMenu(m_frame->MainMenu()); }
     CBookmarkCommands* Cmds() const { return BookmarkCommandsOf(*m_frame); }
     std::vector<std::string> Items() const { return Texts(Menu(), kBookmarkFixedItems); }
     std::vector<QToolButton*> Buttons() const

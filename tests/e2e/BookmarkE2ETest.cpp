@@ -39,7 +39,7 @@ TEST_F(BookmarkE2E, PageAddedFromTheMenuIsInTheFileAndTheMenuAndOpensInANewTab)
     ASSERT_TRUE(SpinUntil([&] { return view->m_strTitle == "Bookmarked Page" && !view->Browser()->Busy(); }, kLoadMs));
     m_frame->ActivateTab(view->ChildFrame());
 
-    QMenu* menu = FindBookmarkMenu(m_frame->menuBar());
+    QMenu* menu = FindBookmarkMenu(m_frame->MainMenu());
     ASSERT_NE(menu, nullptr);
     // The dialog as a user would work it: the root folder, OK.
     testenv::HandlerGuard driver(SetBookmarkDialogDriver, [](QDialog& dialog) {

@@ -70,7 +70,7 @@ protected:
         EXPECT_EQ(m_editor.exitCode(), 0);
     }
 
-    QMenu* BookmarkMenu() const { return FindBookmarkMenu(m_frame->menuBar()); }
+    QMenu* BookmarkMenu() const { return FindBookmarkMenu(m_frame->MainMenu()); }
 
     int MenuCount(const QString& text) const
     {

@@ -103,7 +103,7 @@ TEST_F(SessionE2E, RecentlyClosedPagesComeBackAfterANormalExit)
     m_app->InitPaths();
     m_bRealEngine = false;
     Start();
-    QMenu* recent = FindPopup(m_frame->menuBar(), {0, 6});
+    QMenu* recent = FindPopup(m_frame->MainMenu(), {0, 6});
     ASSERT_NE(recent, nullptr);
     QStringList texts;
     for (QAction* action : recent->actions())

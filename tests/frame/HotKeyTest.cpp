@@ -117,7 +117,7 @@ TEST_F(HotKeyFrameTest, TheMenuItemShowsTheRegisteredKey)
     ASSERT_FALSE(m_x.Display().isEmpty());
     CMainFrame* frame = Start();
     frame->Window()->HotKey().SetConnection(m_x.OpenClient());
-    QAction* item = FindCommand(frame->menuBar(), ID_TASK_TRAY);
+    QAction* item = FindCommand(frame->MainMenu(), ID_TASK_TRAY);
     auto reload = [&](int hotKey) {
         Option("HotKey", hotKey);
         frame->ReloadSettings();

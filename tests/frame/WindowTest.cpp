@@ -52,7 +52,7 @@ protected:
     // How many of the menu bar, the address bar and the status bar show.
     int ShownBars() const
     {
-        const QWidget* bars[] = {m_frame->menuBar(), m_frame->findChild<QToolBar*>("AddressBar"), m_frame->StatusBar()};
+        const QWidget* bars[] = {m_frame->MainMenu(), m_frame->findChild<QToolBar*>("AddressBar"), m_frame->StatusBar()};
         return int(std::count_if(std::begin(bars), std::end(bars), [](const QWidget* bar) { return bar->isVisible(); }));
     }
 
@@ -107,9 +107,9 @@ TEST_F(WindowTest, FullScreenHidesTheBarsAndComesBackAcrossARestart)
 
         // The pointer at the top edge shows the top bars until it leaves them.
         QCursor::setPos(Screen().center().x(), Screen().top());
-        EXPECT_TRUE(testenv::SpinUntil([this] { return m_frame->menuBar()->isVisible(); }, 2000));
+        EXPECT_TRUE(testenv::SpinUntil([this] { return m_frame->MainMenu()->isVisible(); }, 2000));
         QCursor::setPos(Screen().center());
-        EXPECT_TRUE(testenv::SpinUntil([this] { return !m_frame->menuBar()->isVisible(); }, 2000));
+        EXPECT_TRUE(testenv::SpinUntil([this] { return !m_frame->MainMenu()->isVisible(); }, 2000));
 
         Restart();
         EXPECT_EQ(m_app->Settings().GetInt(EKey::FullScreenMode), 1);

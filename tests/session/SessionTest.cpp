@@ -62,7 +62,7 @@ protected:
     QStringList RecentMenuTexts() const
     {
         QStringList texts;
-        QMenu* menu = FindPopup(m_frame->menuBar(), {0, 6});
+        QMenu* menu = FindPopup(m_frame->MainMenu(), {0, 6});
         EXPECT_NE(menu, nullptr);
         if (menu)
             for (QAction* action : menu->actions())

@@ -40,7 +40,7 @@ protected:
         }
         WriteFile(File("proxy.ini"), text);
     }
-    QMenu* Menu() const { return FindPopup(m_frame->menuBar(), {4, 6}); }
+    QMenu* Menu() const { return FindPopup(m_frame->MainMenu(), {4, 6}); }
     bool Checked(int id) const { return m_frame->Router().Query(id).checked.value_or(false); }
     // Runs the dialog through `drive`, then presses OK.
     void RunDialog(const std::function<void(CProxyDlg&)>& drive)
