@@ -34,30 +34,6 @@ constexpr SCommandText kCommands[] = {
     {CBookmarkTree::ID_TREE_STANDARD_ACTION, "標準動作の切り替え(&S)", nullptr},
 };
 
-// The tree's own Ctrl keys, taken before the frame's shortcuts see them.
-int CtrlCommand(const QKeyEvent* key)
-{
-    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
-        return 0;
-    switch (key->key()) {
-    case Qt::Key_A:
-        return CBookmarkTree::ID_TREE_COPY_TITLE;
-    case Qt::Key_Z:
-        return CBookmarkTree::ID_TREE_COPY_URL;
-    case Qt::Key_X:
-        return CBookmarkTree::ID_TREE_EXPAND_ALL;
-    case Qt::Key_C:
-        return CBookmarkTree::ID_TREE_COLLAPSE_ALL;
-    default:
-        return 0;
-    }
-}
-
-bool IsEnter(const QKeyEvent* key)
-{
-    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-}
-
 // Titles are shown on one line, cut as the menu cuts them (a text of no
 // more bytes than the limit is never wider).
 QString ItemText(const std::string& text)
@@ -122,7 +98,7 @@ protected:
 
 } // namespace
 
-CBookmarkTree::CBookmarkTree(IBookmarkTreeHost& host, QWidget* parent) : QTreeWidget(parent), m_host(host)
+CBookmarkTree::CBookmarkTree(IBookmarkTreeHost& host, QWidget* parent) : CPaneTree(parent), m_host(host)
 {
     setObjectName(QStringLiteral("BookmarkTree"));
     setColumnCount(1);
@@ -175,7 +151,7 @@ std::string CBookmarkTree::FolderPath(const QTreeWidgetItem* item) const
 
 IBookmarkTree::Item CBookmarkTree::ResetRoot()
 {
-    m_pPressed = nullptr;
+    ForgetPress();
     m_pDetached.reset();
     m_reopen.clear();
     m_paths.clear();
@@ -446,80 +422,33 @@ QString CBookmarkTree::InfoTip(const QTreeWidgetItem* item) const
     return item->text(0) + u'\n' + ToQ(TruncateTitle(UrlOf(item), kMaxTipWidth));
 }
 
-bool CBookmarkTree::event(QEvent* event)
+// The tree's own Ctrl keys, taken before the frame's shortcuts see them.
+int CBookmarkTree::KeyCommand(const QKeyEvent* key) const
 {
-    if (event->type() == QEvent::ShortcutOverride) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (CtrlCommand(key) != 0 || IsEnter(key)) {
-            event->accept();
-            return true;
-        }
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
+        return 0;
+    switch (key->key()) {
+    case Qt::Key_A:
+        return CBookmarkTree::ID_TREE_COPY_TITLE;
+    case Qt::Key_Z:
+        return CBookmarkTree::ID_TREE_COPY_URL;
+    case Qt::Key_X:
+        return CBookmarkTree::ID_TREE_EXPAND_ALL;
+    case Qt::Key_C:
+        return CBookmarkTree::ID_TREE_COLLAPSE_ALL;
+    default:
+        return 0;
     }
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-            m_host.FocusView();
-            return true;
-        }
-    }
-    return QTreeWidget::event(event);
 }
 
-void CBookmarkTree::keyPressEvent(QKeyEvent* event)
+std::string CBookmarkTree::HoverText(const QTreeWidgetItem* item) const
 {
-    if (IsEnter(event)) {
-        OnEnter(event->modifiers());
-        return;
-    }
-    if (event->key() == Qt::Key_Space && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        ShowMenuAtSelection();
-        return;
-    }
-    if (const int id = CtrlCommand(event)) {
-        RunCommand(id);
-        return;
-    }
-    QTreeWidget::keyPressEvent(event);
-}
-
-void CBookmarkTree::mousePressEvent(QMouseEvent* event)
-{
-    m_pPressed = event->button() == Qt::LeftButton ? itemAt(event->position().toPoint()) : nullptr;
-    QTreeWidget::mousePressEvent(event);
-}
-
-void CBookmarkTree::mouseReleaseEvent(QMouseEvent* event)
-{
-    QTreeWidget::mouseReleaseEvent(event);
-    const QPoint pos = event->position().toPoint();
-    QTreeWidgetItem* item = itemAt(pos);
-    const bool click = event->button() == Qt::LeftButton && item && item == m_pPressed;
-    m_pPressed = nullptr;
-    if (click && IsOnLabel(item, pos))
-        Click(item, event->modifiers());
-}
-
-void CBookmarkTree::mouseDoubleClickEvent(QMouseEvent*)
-{
-    // The first click already acted; the second one does nothing more.
-    m_pPressed = nullptr;
-}
-
-void CBookmarkTree::mouseMoveEvent(QMouseEvent* event)
-{
-    QTreeWidget::mouseMoveEvent(event);
-    const QPoint pos = event->position().toPoint();
-    const QTreeWidgetItem* item = itemAt(pos);
-    const bool onLink = item && !IsFolder(item) && IsOnLabel(item, pos);
-    m_host.SetStatusText(onLink ? TruncateTitle(UrlOf(item), kMaxTipWidth) : std::string());
+    return IsFolder(item) ? std::string() : TruncateTitle(UrlOf(item), kMaxTipWidth);
 }
 
 bool CBookmarkTree::viewportEvent(QEvent* event)
 {
     switch (event->type()) {
-    case QEvent::Leave:
-        m_host.SetStatusText({});
-        break;
     case QEvent::ToolTip: {
         const auto* help = static_cast<QHelpEvent*>(event);
         const QTreeWidgetItem* item = itemAt(help->pos());
@@ -533,7 +462,7 @@ bool CBookmarkTree::viewportEvent(QEvent* event)
     default:
         break;
     }
-    return QTreeWidget::viewportEvent(event);
+    return CPaneTree::viewportEvent(event);
 }
 
 void CBookmarkTree::contextMenuEvent(QContextMenuEvent* event)

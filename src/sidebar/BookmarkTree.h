@@ -2,9 +2,9 @@
 
 #include "bookmarks/BookmarkMenu.h"
 #include "sidebar/NimbraBarPane.h"
+#include "sidebar/PaneTree.h"
 
 #include <QIcon>
-#include <QTreeWidget>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -35,7 +35,7 @@ public:
 // Pane 0 of the side bar: the bookmark file as a tree. Folders open and
 // close; a bookmark opens its URL in the active tab or a new one. Items
 // hold no URLs, only their link numbers (-1 for a folder).
-class CBookmarkTree : public QTreeWidget, public IBookmarkTree, public INimbraBarPane {
+class CBookmarkTree : public CPaneTree, public IBookmarkTree, public INimbraBarPane {
     Q_OBJECT
 public:
     enum ECommand : int {
@@ -89,13 +89,13 @@ public:
 
     // The label and the icon left of it, in viewport coordinates.
     QRect HitRect(const QTreeWidgetItem* item) const;
-    bool IsOnLabel(const QTreeWidgetItem* item, const QPoint& viewportPos) const;
+    bool IsOnLabel(const QTreeWidgetItem* item, const QPoint& viewportPos) const override;
 
     // A left click on the label or icon of `item`.
-    void Click(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers);
+    void Click(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers) override;
     // Enter on the selection.
-    void OnEnter(Qt::KeyboardModifiers modifiers);
-    void RunCommand(int id);
+    void OnEnter(Qt::KeyboardModifiers modifiers) override;
+    void RunCommand(int id) override;
     // The context menu for `target`; with `onLabel` it selects the target
     // and has its item commands. The caller shows or deletes it.
     QMenu* CreateContextMenu(QTreeWidgetItem* target, bool onLabel);
@@ -104,13 +104,12 @@ public:
     QString InfoTip(const QTreeWidgetItem* item) const;
 
 protected:
-    bool event(QEvent* event) override;
+    int KeyCommand(const QKeyEvent* key) const override;
+    void ShowMenuAtSelection() override;
+    std::string HoverText(const QTreeWidgetItem* item) const override;
+    void FocusPage() override { m_host.FocusView(); }
+    void ShowStatus(const std::string& text) override { m_host.SetStatusText(text); }
     bool viewportEvent(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -121,14 +120,12 @@ private:
     void OpenFolderContents();
     void ExpandAll(bool expand);
     void CopyText(const std::string& text);
-    void ShowMenuAtSelection();
     std::string FolderPath(const QTreeWidgetItem* item) const;
 
     IBookmarkTreeHost& m_host;
     Options m_options;
     QIcon m_folderIcon;
     QIcon m_bookmarkIcon;
-    QTreeWidgetItem* m_pPressed = nullptr;
     // The top-level folder the loader is filling, not yet in the tree.
     std::unique_ptr<QTreeWidgetItem> m_pDetached;
     // Folders open before a reset, by path of names, and what the refill

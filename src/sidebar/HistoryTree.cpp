@@ -48,22 +48,6 @@ constexpr SCommandText kCommands[] = {
 
 constexpr const char* kInvalidEntry = "この履歴データは無効です。再読み込みをしてください";
 
-bool IsEnter(const QKeyEvent* key)
-{
-    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-}
-
-int CtrlCommand(const QKeyEvent* key)
-{
-    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
-        return 0;
-    if (key->key() == Qt::Key_A)
-        return CHistoryTree::ID_HIST_COPY_TITLE;
-    if (key->key() == Qt::Key_Z)
-        return CHistoryTree::ID_HIST_COPY_URL;
-    return 0;
-}
-
 class CHotTrackDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -90,7 +74,7 @@ QTreeWidgetItem* NewFolder(const QString& text, int kind, long long from, long l
 
 } // namespace
 
-CHistoryTree::CHistoryTree(IHistoryHost& host, QWidget* parent) : QTreeWidget(parent), m_host(host)
+CHistoryTree::CHistoryTree(IHistoryHost& host, QWidget* parent) : CPaneTree(parent), m_host(host)
 {
     setObjectName(QStringLiteral("HistoryTree"));
     setColumnCount(1);
@@ -115,7 +99,7 @@ void CHistoryTree::OnActivate()
 void CHistoryTree::ClearAll()
 {
     ++m_nGeneration;
-    m_pPressed = nullptr;
+    ForgetPress();
     clear();
     m_bStale = true;
 }
@@ -343,85 +327,26 @@ void CHistoryTree::ShowMenuAtSelection()
     menu->popup(viewport()->mapToGlobal(visualItemRect(item).bottomLeft() + QPoint(kIconHitWidth, 0)));
 }
 
-bool CHistoryTree::event(QEvent* event)
+int CHistoryTree::KeyCommand(const QKeyEvent* key) const
 {
-    if (event->type() == QEvent::ShortcutOverride) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (CtrlCommand(key) != 0 || IsEnter(key) || key->key() == Qt::Key_Delete) {
-            event->accept();
-            return true;
-        }
-    }
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-            m_host.FocusView();
-            return true;
-        }
-    }
-    return QTreeWidget::event(event);
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
+        return 0;
+    if (key->key() == Qt::Key_A)
+        return ID_HIST_COPY_TITLE;
+    if (key->key() == Qt::Key_Z)
+        return ID_HIST_COPY_URL;
+    return 0;
 }
 
-void CHistoryTree::keyPressEvent(QKeyEvent* event)
+void CHistoryTree::OnEnter(Qt::KeyboardModifiers modifiers)
 {
-    if (IsEnter(event)) {
-        QTreeWidgetItem* item = Selected();
-        if (!(event->modifiers() & Qt::ShiftModifier) && ClickOpenNew() == 0)
-            Click(item, event->modifiers());
-        else if (IsPage(item))
-            Open(item, true, event->modifiers() & Qt::AltModifier);
-        else
-            Click(item, event->modifiers());
-        return;
-    }
-    if (event->key() == Qt::Key_Delete)
-        return;
-    if (event->key() == Qt::Key_Space && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        ShowMenuAtSelection();
-        return;
-    }
-    if (const int id = CtrlCommand(event)) {
-        RunCommand(id);
-        return;
-    }
-    QTreeWidget::keyPressEvent(event);
-}
-
-void CHistoryTree::mousePressEvent(QMouseEvent* event)
-{
-    m_pPressed = event->button() == Qt::LeftButton ? itemAt(event->position().toPoint()) : nullptr;
-    QTreeWidget::mousePressEvent(event);
-}
-
-void CHistoryTree::mouseReleaseEvent(QMouseEvent* event)
-{
-    QTreeWidget::mouseReleaseEvent(event);
-    const QPoint pos = event->position().toPoint();
-    QTreeWidgetItem* item = itemAt(pos);
-    const bool click = event->button() == Qt::LeftButton && item && item == m_pPressed;
-    m_pPressed = nullptr;
-    if (click && IsOnLabel(item, pos))
-        Click(item, event->modifiers());
-}
-
-void CHistoryTree::mouseDoubleClickEvent(QMouseEvent*)
-{
-    m_pPressed = nullptr;
-}
-
-void CHistoryTree::mouseMoveEvent(QMouseEvent* event)
-{
-    QTreeWidget::mouseMoveEvent(event);
-    const QPoint pos = event->position().toPoint();
-    const QTreeWidgetItem* item = itemAt(pos);
-    m_host.SetStatusText(IsPage(item) && IsOnLabel(item, pos) ? UrlOf(item) : std::string());
-}
-
-bool CHistoryTree::viewportEvent(QEvent* event)
-{
-    if (event->type() == QEvent::Leave)
-        m_host.SetStatusText({});
-    return QTreeWidget::viewportEvent(event);
+    QTreeWidgetItem* item = Selected();
+    if (!(modifiers & Qt::ShiftModifier) && ClickOpenNew() == 0)
+        Click(item, modifiers);
+    else if (IsPage(item))
+        Open(item, true, modifiers & Qt::AltModifier);
+    else
+        Click(item, modifiers);
 }
 
 void CHistoryTree::contextMenuEvent(QContextMenuEvent* event)

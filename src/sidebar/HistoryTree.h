@@ -3,9 +3,9 @@
 #include "platform/HistoryDb.h"
 #include "sidebar/HistorySearch.h"
 #include "sidebar/NimbraBarPane.h"
+#include "sidebar/PaneTree.h"
 
 #include <QFutureWatcher>
-#include <QTreeWidget>
 #include <QtConcurrent/QtConcurrentRun>
 #include <functional>
 #include <memory>
@@ -46,7 +46,7 @@ void ReadHistory(QObject* owner, std::shared_ptr<CHistoryDb> db, std::function<T
 
 // Pane 1 of the side bar: the history by day or week, then site, then
 // page. Each level is read when it is first opened.
-class CHistoryTree : public QTreeWidget, public INimbraBarPane {
+class CHistoryTree : public CPaneTree, public INimbraBarPane {
     Q_OBJECT
 public:
     enum ECommand : int {
@@ -76,26 +76,27 @@ public:
     // True while a level is being read.
     bool IsReading() const { return m_nReads > 0; }
 
-    void Click(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers);
-    void RunCommand(int id);
+    void Click(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers) override;
+    void RunCommand(int id) override;
     QMenu* CreateContextMenu(QTreeWidgetItem* target);
     QTreeWidgetItem* Selected() const { return currentItem(); }
     static bool IsPage(const QTreeWidgetItem* item);
     static std::string UrlOf(const QTreeWidgetItem* item);
-    bool IsOnLabel(const QTreeWidgetItem* item, const QPoint& viewportPos) const;
+    bool IsOnLabel(const QTreeWidgetItem* item, const QPoint& viewportPos) const override;
 
 Q_SIGNALS:
     // A level arrived (tests wait on it).
     void LevelFilled();
 
 protected:
-    bool event(QEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
+    void OnEnter(Qt::KeyboardModifiers modifiers) override;
+    int KeyCommand(const QKeyEvent* key) const override;
+    void ShowMenuAtSelection() override;
+    std::string HoverText(const QTreeWidgetItem* item) const override { return UrlOf(item); }
+    void FocusPage() override { m_host.FocusView(); }
+    void ShowStatus(const std::string& text) override { m_host.SetStatusText(text); }
+    // Delete removes nothing from the history, and reaches nothing else.
+    bool SwallowsKey(int key) const override { return key == Qt::Key_Delete; }
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -103,7 +104,6 @@ private:
     // Opens the page once the database confirms it is still there.
     void Open(const QTreeWidgetItem* item, bool newTab, bool viewSource);
     void ShowProperties(const QTreeWidgetItem* item);
-    void ShowMenuAtSelection();
     int ClickOpenNew() const;
 
     IHistoryHost& m_host;
@@ -111,7 +111,6 @@ private:
     int m_nReads = 0;
     // Bumped by every reset: reads of an older tree are dropped.
     unsigned m_nGeneration = 0;
-    QTreeWidgetItem* m_pPressed = nullptr;
 };
 
 } // namespace nimbra
