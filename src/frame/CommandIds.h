@@ -126,6 +126,9 @@ enum ECommandId : int {
     ID_EDITOR = 61241,
     ID_STOP_ALL = 61242,
     ID_RECENT_SAVE_ON_EXIT = 61246,
+    // The page menu's search for the selection with the web search pane's
+    // checked engines; enabled while one is checked. No menu item of its own.
+    ID_SEARCH_SELECTION = 33200,
 };
 
 } // namespace nimbra

@@ -10,7 +10,6 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QStyledItemDelegate>
 #include <QToolTip>
 #include <algorithm>
 
@@ -82,35 +81,11 @@ QString TipHtml(const QString& plain)
 
 constexpr char kPathSeparator = '\x1f';
 
-// The item under the mouse is underlined, as a link would be.
-class CHotTrackDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (option->state & QStyle::State_MouseOver)
-            option->font.setUnderline(true);
-    }
-};
-
 } // namespace
 
 CBookmarkTree::CBookmarkTree(IBookmarkTreeHost& host, QWidget* parent) : CPaneTree(parent), m_host(host)
 {
     setObjectName(QStringLiteral("BookmarkTree"));
-    setColumnCount(1);
-    setHeaderHidden(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setExpandsOnDoubleClick(false);
-    setUniformRowHeights(true);
-    setMouseTracking(true);
-    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    setItemDelegate(new CHotTrackDelegate(this));
-    viewport()->setAttribute(Qt::WA_Hover);
     const SBookmarkImages images = LoadBookmarkImages();
     m_folderIcon = images.FolderIcon();
     m_bookmarkIcon = images.bookmark;

@@ -5,6 +5,7 @@
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
+#include "sidebar/PaneTree.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,7 +22,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -65,19 +65,6 @@ CSettings& Settings()
 {
     return CNimbraApp::Instance()->Settings();
 }
-
-class CHotTrackDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (option->state & QStyle::State_MouseOver)
-            option->font.setUnderline(true);
-    }
-};
 
 } // namespace
 

@@ -14,7 +14,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QStyledItemDelegate>
 #include <algorithm>
 
 namespace nimbra {
@@ -48,19 +47,6 @@ constexpr SCommandText kCommands[] = {
 
 constexpr const char* kInvalidEntry = "この履歴データは無効です。再読み込みをしてください";
 
-class CHotTrackDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (option->state & QStyle::State_MouseOver)
-            option->font.setUnderline(true);
-    }
-};
-
 QTreeWidgetItem* NewFolder(const QString& text, int kind, long long from, long long to, const QString& host = {})
 {
     auto* item = new QTreeWidgetItem(QStringList{text});
@@ -77,16 +63,6 @@ QTreeWidgetItem* NewFolder(const QString& text, int kind, long long from, long l
 CHistoryTree::CHistoryTree(IHistoryHost& host, QWidget* parent) : CPaneTree(parent), m_host(host)
 {
     setObjectName(QStringLiteral("HistoryTree"));
-    setColumnCount(1);
-    setHeaderHidden(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setExpandsOnDoubleClick(false);
-    setUniformRowHeights(true);
-    setMouseTracking(true);
-    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    setItemDelegate(new CHotTrackDelegate(this));
-    viewport()->setAttribute(Qt::WA_Hover);
     connect(this, &QTreeWidget::itemExpanded, this, &CHistoryTree::Fill);
 }
 

@@ -19,6 +19,27 @@ bool IsPlain(const QKeyEvent* key)
 
 } // namespace
 
+void CHotTrackDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (option->state & QStyle::State_MouseOver)
+        option->font.setUnderline(true);
+}
+
+CPaneTree::CPaneTree(QWidget* parent) : QTreeWidget(parent)
+{
+    setColumnCount(1);
+    setHeaderHidden(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setExpandsOnDoubleClick(false);
+    setUniformRowHeights(true);
+    setMouseTracking(true);
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setItemDelegate(new CHotTrackDelegate(this));
+    viewport()->setAttribute(Qt::WA_Hover);
+}
+
 bool CPaneTree::event(QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {

@@ -1,11 +1,21 @@
 #pragma once
 
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <string>
 
 class QKeyEvent;
 
 namespace nimbra {
+
+// The item under the mouse is underlined, as a link would be.
+class CHotTrackDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+};
 
 // A side-bar pane's tree. An item acts when the left button is released over
 // the label it was pressed on; Enter acts on the selection and Space opens
@@ -15,7 +25,8 @@ namespace nimbra {
 class CPaneTree : public QTreeWidget {
     Q_OBJECT
 public:
-    using QTreeWidget::QTreeWidget;
+    // One column without header, single selection, hot tracking.
+    explicit CPaneTree(QWidget* parent = nullptr);
 
     virtual void Click(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers) = 0;
     virtual void RunCommand(int id) = 0;

@@ -12,6 +12,7 @@
 #include "platform/Text.h"
 #include "sidebar/NimbraBar.h"
 #include "sidebar/WebSearchPane.h"
+#include "view/NimbraView.h"
 
 #include <QClipboard>
 #include <QFileInfo>
@@ -215,10 +216,21 @@ public:
     {
         setObjectName(QStringLiteral("WebSearchCommands"));
         m_pPane = new CWebSearchPane(*this, DataFile("search.ini"));
-        frame.Router().Table(CCommandRouter::ELevel::Frame).SetHandler(ID_FIND_WEB, [this] {
+        CCommandTable& t = frame.Router().Table(CCommandRouter::ELevel::Frame);
+        t.SetHandler(ID_FIND_WEB, [this] {
             if (m_pPane)
                 m_pPane->QuickSearch(FromQ(QGuiApplication::clipboard()->text()), m_frame.FrameSettings().FindWebDlg);
         });
+        t.SetHandler(ID_SEARCH_SELECTION, [this] {
+            CNimbraView* view = m_frame.ActiveView();
+            if (!view || !m_pPane)
+                return;
+            view->Browser()->ReadSelectionText([pane = m_pPane](const std::string& text) {
+                if (pane)
+                    pane->SearchSelection(text);
+            });
+        });
+        t.SetUpdateHandler(ID_SEARCH_SELECTION, [this](SCmdUI& ui) { ui.Enable(m_pPane && m_pPane->HasCheckedEngine()); });
     }
 
     CWebSearchPane* Pane() const { return m_pPane; }

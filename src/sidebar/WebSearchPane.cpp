@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <utility>
+#include <algorithm>
 
 namespace nimbra {
 
@@ -473,6 +474,19 @@ void CWebSearchPane::QuickSearch(std::string_view clipboard, int findWebDlg)
     if (RunDialog(dialog) != QDialog::Accepted)
         return;
     Search(dialog.Text());
+}
+
+void CWebSearchPane::SearchSelection(std::string_view selection)
+{
+    const std::string text = OneLine(ClipboardSearchText(selection));
+    if (!text.empty())
+        Search(text);
+}
+
+bool CWebSearchPane::HasCheckedEngine() const
+{
+    const std::vector<SSearchEngine>& engines = m_engines.Engines();
+    return std::any_of(engines.begin(), engines.end(), [](const SSearchEngine& e) { return e.checked; });
 }
 
 void CWebSearchPane::RunCommand(int id)

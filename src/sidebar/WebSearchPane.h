@@ -140,6 +140,9 @@ public:
     // 32972: the clipboard text, searched at once when findWebDlg is 0 and
     // it is not empty, else offered in the quick search dialog.
     void QuickSearch(std::string_view clipboard, int findWebDlg);
+    // A selection of a page, cut and on one line as a pasted text is.
+    void SearchSelection(std::string_view selection);
+    bool HasCheckedEngine() const;
 
     void RunCommand(int id);
     // The engine menu; the row commands only with `onRow`. The caller shows

@@ -3,6 +3,7 @@
 #include "app/NimbraApp.h"
 #include "bookmarks/BookmarkCommands.h"
 #include "frame/CommandIds.h"
+#include "frame/CommandRouter.h"
 #include "frame/MainFrame.h"
 #include "platform/Text.h"
 #include "view/NimbraView.h"
@@ -78,7 +79,12 @@ QMenu* CreatePageContextMenu(CNimbraView& view, const SContextMenu& info, QWidge
             menu->addSeparator();
         add("コピー(&C)", page(EPageAction::Copy));
         add("選択文字列を開く(&J)", command(ID_OPEN_SELECTION));
-        // Searching for the selection waits for the web search pane.
+        CMainFrame* frame = CNimbraApp::Instance()->MainFrame();
+        if (frame && frame->Router().Query(ID_SEARCH_SELECTION).enabled)
+            add("選択文字列で検索(&S)", [frame = QPointer<CMainFrame>(frame)](CNimbraView&) {
+                if (frame)
+                    frame->ExecuteCommand(ID_SEARCH_SELECTION);
+            });
     }
     if (menu->isEmpty()) {
         add("戻る(&B)", command(ID_BACK), view.m_bCanGoBack && !view.m_bNaviLock);

@@ -211,7 +211,7 @@ TEST_F(EngineUiTest, ContextMenuEntriesFollowWhatWasClicked)
         {image,
          {"画像を新しいタブで開く(&I)", "名前を付けて画像を保存(&S)...", "画像をコピー(&Y)",
           "画像のアドレスをコピー(&O)"}},
-        {selection, {"コピー(&C)", "選択文字列を開く(&J)"}},
+        {selection, {"コピー(&C)", "選択文字列を開く(&J)", "選択文字列で検索(&S)"}},
         {field, {"元に戻す(&U)", "切り取り(&T)", "コピー(&C)", "貼り付け(&P)", "すべて選択(&A)"}},
         {SContextMenu{},
          {"戻る(&B)", "進む(&F)", "最新の情報に更新(&R)", "ソースの表示(&V)", "名前を付けて保存(&A)...", "印刷(&P)...",
@@ -236,6 +236,16 @@ TEST_F(EngineUiTest, ContextMenuEntriesFollowWhatWasClicked)
     EXPECT_EQ(m_frame->ActiveView(), view);
     Entry(*linkMenu, "リンクのアドレスをコピー(&C)")->trigger();
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("http://a/next"));
+
+    // The selection goes to the web search pane's checked engines, on one line.
+    m_frame->ActivateTab(view->ChildFrame());
+    Fake(view)->selection = "  ab\ncd ";
+    std::unique_ptr<QMenu> selectionMenu(CreatePageContextMenu(*view, selection, nullptr));
+    Entry(*selectionMenu, "選択文字列で検索(&S)")->trigger();
+    const std::vector<CNimbraView*> views = m_frame->Views();
+    EXPECT_TRUE(std::any_of(views.begin(), views.end(), [](CNimbraView* v) {
+        return v->m_strUrl.find("google.co.jp/search?lr=lang_ja&q=ab%20cd&num=100") != std::string::npos;
+    })) << "no tab searched for the selection";
 }
 
 TEST_F(EngineUiTest, PermissionBarAsksOneAtATimeAndRemembersTheSite)
