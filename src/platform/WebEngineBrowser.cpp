@@ -514,6 +514,11 @@ void CWebEngineBrowser::OnDownloadRequested(QWebEngineDownloadRequest* download)
     page->Owner()->m_pEvents->DownloadRequested(std::make_shared<CEngineDownload>(download));
 }
 
+bool CWebEngineBrowser::HasPage() const
+{
+    return m_pPage->history()->count() > 0;
+}
+
 void CWebEngineBrowser::Navigate(const std::string& url, int, const std::string&)
 {
     m_pPage->load(QUrl(ToQ(UrlFromText(url))));

@@ -56,6 +56,7 @@ public:
     std::string LocationURL() const override;
     std::string LocationName() const override;
     bool Busy() const override { return m_bLoading; }
+    bool HasPage() const override;
 
     void SetRegisterAsBrowser(bool on) override { m_bRegisterAsBrowser = on; }
     void SetSilent(bool on) override { m_bSilent = on; }

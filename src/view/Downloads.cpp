@@ -253,21 +253,21 @@ std::string CDownloadManager::AskPath(const std::string& suggested)
     return path;
 }
 
-void CDownloadManager::Request(CNimbraView* view, std::shared_ptr<IDownload> download)
+bool CDownloadManager::Request(CNimbraView* view, std::shared_ptr<IDownload> download)
 {
     const std::string url = download->Url();
     if (const auto it = m_chosen.find(url); it != m_chosen.end()) {
         const std::string path = it->second;
         m_chosen.erase(it);
         Start(std::move(download), path);
-        return;
+        return true;
     }
     if (m_bAsking) {
         // The engine cannot keep it waiting: it is asked for again once its
         // turn comes.
         download->Cancel();
         m_queue.push_back({view, url, download->SuggestedName()});
-        return;
+        return false;
     }
     const std::string path = AskPath(download->SuggestedName());
     if (path.empty())
@@ -276,6 +276,7 @@ void CDownloadManager::Request(CNimbraView* view, std::shared_ptr<IDownload> dow
         Start(std::move(download), path);
     if (!m_queue.empty())
         QTimer::singleShot(0, this, &CDownloadManager::AskNext);
+    return true;
 }
 
 void CDownloadManager::AskNext()

@@ -87,7 +87,9 @@ public:
 
     // A download that a page of `view` started. The engine drops it unless
     // it starts before this returns.
-    void Request(CNimbraView* view, std::shared_ptr<IDownload> download);
+    // False when the request waits for an earlier question to end; the
+    // view asks the engine for it again then.
+    bool Request(CNimbraView* view, std::shared_ptr<IDownload> download);
     CDownloadsWindow* Window() const { return m_pWindow; }
     // Downloads waiting for their question.
     size_t Waiting() const { return m_queue.size(); }

@@ -549,7 +549,12 @@ void CNimbraView::FullScreenRequested(bool on)
 
 void CNimbraView::DownloadRequested(std::shared_ptr<IDownload> download)
 {
-    CDownloadManager::Of(m_pMainFrame)->Request(this, std::move(download));
+    // A tab that was opened for the file alone has nothing to show: it goes
+    // once the file has been asked for, unrecorded, as the file is no page.
+    if (CDownloadManager::Of(m_pMainFrame)->Request(this, std::move(download)) && !m_pBrowser->HasPage()) {
+        m_bNoCloseRecord = true;
+        MarkAndQueueUncounted();
+    }
 }
 
 bool CNimbraView::HandlePageKey(QKeyCombination key)

@@ -183,6 +183,9 @@ public:
     virtual std::string LocationURL() const = 0;
     virtual std::string LocationName() const = 0;
     virtual bool Busy() const = 0;
+    // False while nothing was ever shown (a new tab whose first address
+    // turned out to be a download).
+    virtual bool HasPage() const { return true; }
 
     virtual void SetRegisterAsBrowser(bool on) = 0;
     virtual void SetSilent(bool on) = 0;

@@ -1,3 +1,4 @@
+#include "app/NimbraApp.h"
 #include "bars/StatusBar.h"
 #include "platform/FileDialog.h"
 #include "platform/Text.h"
@@ -129,6 +130,16 @@ TEST_F(EngineUiE2E, DownloadShowsProgressAndEndsUnderTheChosenNameOrNotAtAll)
     QTest::qWait(300);
     const QStringList left = QDir(m_home.path()).entryList({QStringLiteral("cancelled*")}, QDir::Files);
     EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
+
+    // A tab opened for the file alone goes once the file is asked for; the
+    // tab with a page stays.
+    const std::string alone = m_home.file("alone.bin");
+    SetFileNameAsker([&](QWidget*, const SFileRequest&) { return alone; });
+    const int tabs = m_frame->TabCount();
+    CNimbraApp::Instance()->OpenUrl(Url("/data.bin"));
+    EXPECT_EQ(m_frame->TabCount(), tabs + 1);
+    EXPECT_TRUE(SpinUntil([&] { return QFile::exists(ToQ(alone)) && m_frame->TabCount() == tabs; }, kLoadMs));
+    EXPECT_EQ(view->GetLocationURL(), Url("/page"));
 }
 
 TEST_F(EngineUiE2E, BasicAuthenticationPageOpensAfterTheLoginDialog)
