@@ -5,7 +5,7 @@
 #include "bookmarks/BookmarkFile.h"
 
 #include "BookmarkTree.h"
-#include "bookmarks/BookmarkLinkBar.h"
+#include "bars/LinkBar.h"
 #include "bookmarks/BookmarkMenu.h"
 #include "platform/Text.h"
 #include "sidebar/BookmarkTree.h"
@@ -106,7 +106,7 @@ void BM_ReloadMenuTreeAndLinkBar(benchmark::State& state)
         menu.addAction(QStringLiteral("fixed"));
     menu.addSeparator();
     Tree tree;
-    nimbra::CBookmarkLinkBar linkBar([](int) {});
+    nimbra::CLinkBar linkBar([](int) {}, [](int) {});
     nimbra::CBookmarkMenu bookmarks([](int) {});
     bookmarks.SetTree(&tree);
     bookmarks.SetLinkBar(&linkBar);
@@ -119,7 +119,7 @@ void BM_ReloadMenuTreeAndLinkBar(benchmark::State& state)
         benchmark::DoNotOptimize(bookmarks.LinkCount());
     }
     state.counters["links"] = bookmarks.LinkCount();
-    state.counters["buttons"] = double(linkBar.actions().size());
+    state.counters["buttons"] = double(linkBar.findChildren<nimbra::CLinkButton*>().size());
     state.counters["resident_MiB"] = double(ResidentKiB()) / 1024;
     state.counters["growth_MiB"] = double(ResidentKiB() - before) / 1024;
 }

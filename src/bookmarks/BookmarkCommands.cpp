@@ -2,9 +2,9 @@
 
 #include "app/NimbraApp.h"
 #include "bars/AddressCombo.h"
+#include "bars/LinkBar.h"
 #include "bars/ViewManager.h"
 #include "bookmarks/AddBookmarkDlg.h"
-#include "bookmarks/BookmarkLinkBar.h"
 #include "bookmarks/BookmarkMessages.h"
 #include "frame/CommandRouter.h"
 #include "frame/MainFrame.h"
@@ -12,6 +12,7 @@
 #include "view/NimbraView.h"
 
 #include <QMenuBar>
+#include <QToolBar>
 
 namespace nimbra {
 
@@ -25,12 +26,23 @@ CBookmarkCommands::CBookmarkCommands(CMainFrame& frame)
     : QObject(&frame),
       m_frame(frame),
       m_menu([&frame](int id) { frame.ExecuteCommand(id); }),
-      m_pLinkBar(new CBookmarkLinkBar([&frame](int id) { frame.ExecuteCommand(id); }, &frame))
+      m_pLinkBand(new QToolBar(QStringLiteral("リンク"), &frame)),
+      m_pLinkBar(new CLinkBar([&frame](int id) { frame.ExecuteCommand(id); },
+                              [this](int id) { OpenBookmark(id, true); }, m_pLinkBand))
 {
     setObjectName(QStringLiteral("BookmarkCommands"));
     m_menu.SetLinkBar(m_pLinkBar);
-    m_pLinkBar->Place(&frame);
+    // A row of its own under the other bars, until the rebar holds it.
+    m_pLinkBand->setObjectName(QStringLiteral("LinkBar"));
+    m_pLinkBand->addWidget(m_pLinkBar);
+    frame.addToolBarBreak(Qt::TopToolBarArea);
+    frame.addToolBar(Qt::TopToolBarArea, m_pLinkBand);
     Register();
+}
+
+void CBookmarkCommands::ApplyLinkBarSettings(const CFrameSettings& settings)
+{
+    m_pLinkBar->SetLook(settings.LinkBarDrawImg != 0, settings.LinkBarBtnWidth);
 }
 
 void CBookmarkCommands::Register()
@@ -82,13 +94,13 @@ void CBookmarkCommands::Reload()
     m_menu.Rebuild(menu, *root, MenuOptions());
 }
 
-void CBookmarkCommands::OpenBookmark(int id)
+void CBookmarkCommands::OpenBookmark(int id, bool newTab)
 {
     const std::string url = m_menu.UrlOf(id);
     if (url.empty())
         return;
     const CFrameSettings& settings = m_frame.FrameSettings();
-    m_frame.AddressCombo()->Go(url, 0, settings.BookmarkNewTab == 1 ? 1 : 0, 0, 0);
+    m_frame.AddressCombo()->Go(url, 0, newTab || settings.BookmarkNewTab == 1 ? 1 : 0, 0, 0);
     if (settings.BKSetFocusView != 0)
         m_frame.PostFocusView();
 }

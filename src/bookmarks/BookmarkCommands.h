@@ -3,11 +3,14 @@
 #include "bookmarks/BookmarkMenu.h"
 
 #include <QObject>
+
+class QToolBar;
 #include <string>
 
 namespace nimbra {
 
-class CBookmarkLinkBar;
+struct CFrameSettings;
+class CLinkBar;
 class CMainFrame;
 class CNimbraView;
 
@@ -22,8 +25,9 @@ public:
     // Rebuilds the bookmark menu, the link bar and the side-bar tree from
     // the file; an unreadable file is created empty.
     void Reload();
-    // A bookmark command: opens its URL through the address bar.
-    void OpenBookmark(int id);
+    // A bookmark command: opens its URL through the address bar, in a new
+    // tab when asked or when bookmarks always open in one.
+    void OpenBookmark(int id, bool newTab = false);
     // "追加(&A)...": the page of `view` to the root list or through the dialog.
     void AddPage(CNimbraView* view);
     // The add dialog for a link of a page.
@@ -34,7 +38,11 @@ public:
     void AddAllPages();
 
     CBookmarkMenu& Menu() { return m_menu; }
-    CBookmarkLinkBar* LinkBar() const { return m_pLinkBar; }
+    CLinkBar* LinkBar() const { return m_pLinkBar; }
+    // The toolbar that holds the link bar on the frame.
+    QToolBar* LinkBand() const { return m_pLinkBand; }
+    // LinkBarDrawImg and the button width.
+    void ApplyLinkBarSettings(const CFrameSettings& settings);
 
 private:
     void Register();
@@ -43,7 +51,8 @@ private:
 
     CMainFrame& m_frame;
     CBookmarkMenu m_menu;
-    CBookmarkLinkBar* m_pLinkBar;
+    QToolBar* m_pLinkBand;
+    CLinkBar* m_pLinkBar;
 };
 
 // Creates the frame's bookmark commands and registers their handlers.

@@ -188,6 +188,8 @@ void CMainFrame::ReloadSettings()
     m_pViewManager->ApplySettings(m_settings);
     if (m_pWindow)
         m_pWindow->OnSettingsReloaded();
+    if (CBookmarkCommands* bookmarks = BookmarkCommandsOf(*this))
+        bookmarks->ApplyLinkBarSettings(m_settings);
     ApplyNimbraBarSettings(*this);
 }
 

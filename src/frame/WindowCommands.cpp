@@ -3,7 +3,6 @@
 #include "app/NimbraApp.h"
 #include "bars/ViewManager.h"
 #include "bookmarks/BookmarkCommands.h"
-#include "bookmarks/BookmarkLinkBar.h"
 #include "frame/CommandIds.h"
 #include "frame/CommandRouter.h"
 #include "frame/FullScreen.h"
@@ -45,7 +44,7 @@ CWindowCommands::CWindowCommands(CMainFrame& frame)
     if (auto* address = frame.findChild<QToolBar*>(QStringLiteral("AddressBar")))
         m_bands.AddBand(kBandAddressBar, address);
     if (CBookmarkCommands* bookmarks = BookmarkCommandsOf(frame))
-        m_bands.AddBand(kBandLinkBar, bookmarks->LinkBar());
+        m_bands.AddBand(kBandLinkBar, bookmarks->LinkBand());
     if (frame.ViewManager()->IsRebarMode())
         m_bands.AddBand(kBandTabBar, frame.ViewManager()->Bar());
 

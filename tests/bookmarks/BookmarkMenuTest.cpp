@@ -1,6 +1,6 @@
+#include "bars/LinkBar.h"
 #include "bookmarks/AddBookmarkDlg.h"
 #include "bookmarks/BookmarkCommands.h"
-#include "bookmarks/BookmarkLinkBar.h"
 #include "bookmarks/BookmarkMessages.h"
 #include "bookmarks/FolderNameDlg.h"
 #include "platform/MessageBox.h"
@@ -14,7 +14,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QThread>
-#include <QToolButton>
 #include <QTreeWidget>
 #include <mutex>
 #include <sys/stat.h>
@@ -133,12 +132,12 @@ protected:
     QMenu* Menu() const { return FindBookmarkMenu(m_frame->MainMenu()); }
     CBookmarkCommands* Cmds() const { return BookmarkCommandsOf(*m_frame); }
     std::vector<std::string> Items() const { return Texts(Menu(), kBookmarkFixedItems); }
-    std::vector<QToolButton*> Buttons() const
+    std::vector<const SLinkEntry*> Buttons() const
     {
-        std::vector<QToolButton*> buttons;
-        CBookmarkLinkBar* bar = Cmds()->LinkBar();
-        for (QAction* action : bar->actions())
-            buttons.push_back(qobject_cast<QToolButton*>(bar->widgetForAction(action)));
+        std::vector<const SLinkEntry*> buttons;
+        CLinkBar* bar = Cmds()->LinkBar();
+        for (int i = 0; i < bar->EntryCount(); ++i)
+            buttons.push_back(&bar->EntryAt(i));
         return buttons;
     }
 
@@ -262,19 +261,19 @@ TEST_F(BookmarkMenuTest, NestedLinksFolderFillsTheLinkBar)
                                                Link("http://z/", "z"))) +
           Folder("Other", Link("http://o/", "o")));
     Start();
-    const std::vector<QToolButton*> buttons = Buttons();
+    const std::vector<const SLinkEntry*> buttons = Buttons();
     std::vector<std::string> texts;
-    for (QToolButton* b : buttons)
-        texts.push_back(FromQ(b->text()));
+    for (const SLinkEntry* b : buttons)
+        texts.push_back(FromQ(b->title));
     ASSERT_EQ(texts, (std::vector<std::string>{"x", "Sub", "z"}));
-    ASSERT_NE(buttons[1]->menu(), nullptr);
-    EXPECT_EQ(Texts(buttons[1]->menu()), std::vector<std::string>{"y"});
-    EXPECT_EQ(buttons[1]->menu(), Sub(Sub(Sub(Menu(), "Outer"), "リンク"), "Sub"));
+    ASSERT_NE(buttons[1]->menu, nullptr);
+    EXPECT_EQ(Texts(buttons[1]->menu), std::vector<std::string>{"y"});
+    EXPECT_EQ(buttons[1]->menu, Sub(Sub(Sub(Menu(), "Outer"), "リンク"), "Sub"));
     // Still in the menu like any folder.
     EXPECT_EQ(Texts(Sub(Sub(Menu(), "Outer"), "リンク")), (std::vector<std::string>{"x", "Sub>", "z"}));
 
-    buttons[2]->click();
-    ASSERT_EQ(m_frame->TabCount(), 1);
+    Cmds()->LinkBar()->Run(buttons[2]->command, false);
+    ASSERT_TRUE(SpinUntil([&] { return m_frame->TabCount() == 1; }, 2000));
     EXPECT_EQ(m_frame->Views()[0]->GetLocationURL(), "http://z/");
 
     // A rebuild replaces the buttons.
