@@ -3,6 +3,7 @@
 #include "app/NimbraApp.h"
 #include "bars/AddressBar.h"
 #include "bars/AddressCombo.h"
+#include "bars/FlatToolBar.h"
 #include "bars/StatusBar.h"
 #include "bars/ViewManager.h"
 #include "bookmarks/BookmarkCommands.h"
@@ -208,7 +209,15 @@ bool CMainFrame::ExecuteCommand(int id)
 
 void CMainFrame::CreateToolBar()
 {
-    // The customisable toolbar is not part of this window yet.
+    // Held by a toolbar until the frame has a rebar: a band, or with
+    // ToolBarDockingMode 1 a bar that docks and floats.
+    auto* bar = new QToolBar(QStringLiteral("Tool Bar"), this);
+    bar->setObjectName(QStringLiteral("ToolBar"));
+    bar->addWidget(CreateFlatToolBar(*this, bar));
+    bar->setMovable(m_settings.ToolBarDockingMode == 1);
+    bar->setFloatable(m_settings.ToolBarDockingMode == 1);
+    bar->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
+    addToolBar(Qt::TopToolBarArea, bar);
 }
 
 void CMainFrame::LoadBarLayout()
