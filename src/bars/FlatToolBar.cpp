@@ -317,8 +317,8 @@ void CFlatToolBar::Rebuild()
     }
     m_pOverflow->raise();
     PlaceButtons();
+    // The container (and so the frame) lays itself out again.
     updateGeometry();
-    Q_EMIT LayoutChanged();
 }
 
 void CFlatToolBar::PlaceButtons()

@@ -121,10 +121,6 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-Q_SIGNALS:
-    // The buttons changed: the frame lays its bars out again.
-    void LayoutChanged();
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

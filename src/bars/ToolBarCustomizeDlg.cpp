@@ -26,7 +26,7 @@ CToolBarCustomizeDlg::CToolBarCustomizeDlg(CFlatToolBar& toolBar, QWidget* paren
     const int icon = toolBar.Images().Size();
     for (QListWidget* list : {m_pAvailable, m_pCurrent}) {
         list->setIconSize(QSize(icon, icon));
-        list->setMinimumSize(220, 300);
+        list->setMinimumSize(260, 300);
     }
     auto* close = new QPushButton(QStringLiteral("閉じる(&C)"), this);
     auto* reset = new QPushButton(QStringLiteral("リセット(&E)"), this);
@@ -71,9 +71,12 @@ CToolBarCustomizeDlg::CToolBarCustomizeDlg(CFlatToolBar& toolBar, QWidget* paren
 void CToolBarCustomizeDlg::Fill(int select)
 {
     const std::vector<int>& layout = m_toolBar.Layout();
-    auto addItem = [this](QListWidget* list, int id) {
+    // A blank picture keeps the separator's text in line with the others.
+    QPixmap blank(m_toolBar.Images().Size(), m_toolBar.Images().Size());
+    blank.fill(Qt::transparent);
+    auto addItem = [this, &blank](QListWidget* list, int id) {
         const SToolButtonInfo* info = FindToolButton(id);
-        auto* item = new QListWidgetItem(info ? m_toolBar.Images().Icon(info->image) : QIcon(),
+        auto* item = new QListWidgetItem(info ? m_toolBar.Images().Icon(info->image) : QIcon(blank),
                                          QString::fromUtf8(info ? info->text : kSeparatorText), list);
         item->setData(kIdRole, id);
     };

@@ -214,10 +214,13 @@ void CMainFrame::CreateToolBar()
     auto* bar = new QToolBar(QStringLiteral("Tool Bar"), this);
     bar->setObjectName(QStringLiteral("ToolBar"));
     bar->addWidget(CreateFlatToolBar(*this, bar));
-    bar->setMovable(m_settings.ToolBarDockingMode == 1);
-    bar->setFloatable(m_settings.ToolBarDockingMode == 1);
+    const bool docking = m_settings.ToolBarDockingMode == 1;
+    bar->setMovable(docking);
+    bar->setFloatable(docking);
     bar->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
     addToolBar(Qt::TopToolBarArea, bar);
+    if (docking)
+        addToolBarBreak(Qt::TopToolBarArea);
 }
 
 void CMainFrame::LoadBarLayout()
