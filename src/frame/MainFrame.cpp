@@ -219,8 +219,6 @@ void CMainFrame::CreateToolBar()
     bar->setFloatable(docking);
     bar->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
     addToolBar(Qt::TopToolBarArea, bar);
-    if (docking)
-        addToolBarBreak(Qt::TopToolBarArea);
 }
 
 void CMainFrame::LoadBarLayout()
