@@ -227,7 +227,6 @@ CFlatToolBar::CFlatToolBar(CCommandRouter& router, QWidget* parent)
     m_pOverflow->setObjectName(QString::number(kOverflowButtonId));
     m_pOverflow->setAutoRaise(true);
     m_pOverflow->setFocusPolicy(Qt::NoFocus);
-    m_pOverflow->setArrowType(Qt::NoArrow);
     m_pOverflow->setText(QStringLiteral("»"));
     m_pOverflow->hide();
     connect(m_pOverflow, &QToolButton::clicked, this, [this] {
