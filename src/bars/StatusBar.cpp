@@ -1,5 +1,6 @@
 #include "bars/StatusBar.h"
 
+#include "bars/ToolBarImages.h"
 #include "platform/Text.h"
 #include "view/WebBrowser.h"
 
@@ -14,6 +15,7 @@ namespace nimbra {
 namespace {
 constexpr int kIconSize = 16;
 constexpr int kIndicatorWidth = kIconSize + 4;
+constexpr int kFirstToggleImage = 23;
 
 QIcon ThemeIcon(const char* name)
 {
@@ -199,13 +201,13 @@ void CStatusTogglePane::mousePressEvent(QMouseEvent* event)
 const std::vector<CNimbraStatusBar::SToggle>& CNimbraStatusBar::Toggles()
 {
     static const std::vector<SToggle> toggles = {
-        {61247, "I", DLCTL_DLIMAGES, false, "image-x-generic", "画像のダウンロード"},
-        {61248, "S", DLCTL_BGSOUNDS, false, "audio-x-generic", "サウンドのダウンロード"},
-        {61249, "V", DLCTL_VIDEOS, false, "video-x-generic", "ビデオのダウンロード"},
-        {61250, "J", DLCTL_NO_JAVA, true, "application-x-executable", "Javaの実行"},
-        {61251, "S", DLCTL_NO_SCRIPTS, true, "text-x-script", "スクリプトの実行"},
-        {61252, "A", DLCTL_NO_RUNACTIVEXCTLS, true, "system-run", "ActiveXの実行"},
-        {61253, "D", DLCTL_NO_DLACTIVEXCTLS, true, "emblem-downloads", "ActiveXのダウンロード"},
+        {61247, "I", DLCTL_DLIMAGES, false, "画像のダウンロード"},
+        {61248, "S", DLCTL_BGSOUNDS, false, "サウンドのダウンロード"},
+        {61249, "V", DLCTL_VIDEOS, false, "ビデオのダウンロード"},
+        {61250, "J", DLCTL_NO_JAVA, true, "Javaの実行"},
+        {61251, "S", DLCTL_NO_SCRIPTS, true, "スクリプトの実行"},
+        {61252, "A", DLCTL_NO_RUNACTIVEXCTLS, true, "ActiveXの実行"},
+        {61253, "D", DLCTL_NO_DLACTIVEXCTLS, true, "ActiveXのダウンロード"},
     };
     return toggles;
 }
@@ -237,8 +239,11 @@ CNimbraStatusBar::CNimbraStatusBar(QWidget* parent) : QStatusBar(parent)
     addPermanentWidget(m_pZone);
     addPermanentWidget(m_pSecure);
     addPermanentWidget(m_pBroken);
+    // The toolbar's pictures of the same flags, in the same order.
+    const CToolBarImages images(false);
+    int image = kFirstToggleImage;
     for (const SToggle& toggle : Toggles()) {
-        auto* pane = new CStatusTogglePane(this, ThemeIcon(toggle.icon), QString::fromLatin1(toggle.letter));
+        auto* pane = new CStatusTogglePane(this, images.Icon(image++), QString::fromLatin1(toggle.letter));
         pane->setObjectName(QString::number(toggle.id));
         const unsigned bit = toggle.bit;
         pane->SetClickAction([this, bit] {

@@ -109,7 +109,6 @@ public:
         const char* letter;
         unsigned bit;
         bool inverted;
-        const char* icon;
         const char* tip;
     };
     static const std::vector<SToggle>& Toggles();

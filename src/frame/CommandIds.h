@@ -33,6 +33,8 @@ enum ECommandId : int {
     ID_VIEW_ADDRESS_BAR = 32844,
     ID_REFRESH_ALL = 32845,
     ID_URL_EXTRACT = 32851,
+    ID_TOOLBAR_CUSTOMIZE = 32857, // received by the toolbar
+    ID_VIEW_CUSTOMIZE = 32867, // "ツール バーのカスタマイズ(&C)"
     ID_NEW_FROM_CLIPBOARD = 32846,
     ID_OPEN_LAST_CLOSED = 32865,
     ID_LOG_RESTORE = 32866,
@@ -66,6 +68,7 @@ enum ECommandId : int {
     ID_SHOW_COMMENTS = 32921,
     ID_COOKIES = 32922,
     ID_SESSION_COOKIES = 32923,
+    ID_BOOKMARK_BUTTON = 32925, // toolbar button that drops the bookmark menu
     ID_PROXY_SYSTEM = 32926,
     ID_VIEW_LINK_BAR = 32927,
     ID_VIEW_GO_BUTTON = 32928,
@@ -103,6 +106,7 @@ enum ECommandId : int {
     ID_PRINT = 57607,
     ID_ABOUT = 57664,
     ID_EXIT = 57665,
+    ID_VIEW_TOOL_BAR = 59392,
     ID_VIEW_STATUS_BAR = 59393,
     ID_CONTEXT_REFRESH = 61218,
     ID_CONTEXT_SAVE_AS = 61219,

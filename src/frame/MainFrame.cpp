@@ -3,6 +3,7 @@
 #include "app/NimbraApp.h"
 #include "bars/AddressBar.h"
 #include "bars/AddressCombo.h"
+#include "bars/FlatToolBar.h"
 #include "bars/StatusBar.h"
 #include "bars/ViewManager.h"
 #include "bookmarks/BookmarkCommands.h"
@@ -210,7 +211,16 @@ bool CMainFrame::ExecuteCommand(int id)
 
 void CMainFrame::CreateToolBar()
 {
-    // The customisable toolbar is not part of this window yet.
+    // Held by a toolbar until the frame has a rebar: a band, or with
+    // ToolBarDockingMode 1 a bar that docks and floats.
+    auto* bar = new QToolBar(QStringLiteral("Tool Bar"), this);
+    bar->setObjectName(QStringLiteral("ToolBar"));
+    bar->addWidget(CreateFlatToolBar(*this, bar));
+    const bool docking = m_settings.ToolBarDockingMode == 1;
+    bar->setMovable(docking);
+    bar->setFloatable(docking);
+    bar->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
+    addToolBar(Qt::TopToolBarArea, bar);
 }
 
 void CMainFrame::LoadBarLayout()

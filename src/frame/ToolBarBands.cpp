@@ -29,6 +29,12 @@ void CToolBarBands::AddBand(int id, QWidget* bar)
     Relayout();
 }
 
+int CToolBarBands::IndexOf(const QWidget* bar) const
+{
+    const auto it = std::find_if(m_bands.begin(), m_bands.end(), [bar](const SEntry& b) { return b.bar == bar; });
+    return it == m_bands.end() ? -1 : int(it - m_bands.begin());
+}
+
 int CToolBarBands::IndexOf(int id) const
 {
     const auto it = std::find_if(m_bands.begin(), m_bands.end(), [id](const SEntry& b) { return b.id == id; });
@@ -127,7 +133,12 @@ void CToolBarBands::Relayout()
         if (auto* toolBar = qobject_cast<QToolBar*>(band.bar))
             m_frame.removeToolBar(toolBar);
     }
+    // A docking toolbar at the top keeps a row of its own.
     bool first = true;
+    for (QToolBar* other : m_frame.findChildren<QToolBar*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (IndexOf(other) < 0 && m_frame.toolBarArea(other) == Qt::TopToolBarArea && !other->isFloating())
+            first = false;
+    }
     for (size_t i = 0; i < m_bands.size(); ++i) {
         auto* toolBar = qobject_cast<QToolBar*>(m_bands[i].bar);
         if (!toolBar)

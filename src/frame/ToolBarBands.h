@@ -40,6 +40,7 @@ private:
         int width;
     };
     int IndexOf(int id) const;
+    int IndexOf(const QWidget* bar) const;
     int Style(const SEntry& band) const;
     // Puts the toolbars into the area again, in band order.
     void Relayout();

@@ -41,6 +41,8 @@ CWindowCommands::CWindowCommands(CMainFrame& frame)
       m_hotKey([this] { QTimer::singleShot(0, this, &CWindowCommands::ToggleTray); })
 {
     m_bands.AddBand(kBandMenuBar, frame.MainMenu());
+    if (auto* tool = frame.findChild<QToolBar*>(QStringLiteral("ToolBar")); tool && frame.FrameSettings().ToolBarDockingMode != 1)
+        m_bands.AddBand(kBandToolBar, tool);
     if (auto* address = frame.findChild<QToolBar*>(QStringLiteral("AddressBar")))
         m_bands.AddBand(kBandAddressBar, address);
     if (CBookmarkCommands* bookmarks = BookmarkCommandsOf(frame))

@@ -1,0 +1,159 @@
+#include "bars/ToolBarImages.h"
+
+#include "platform/ImageStrip.h"
+#include "platform/Paths.h"
+#include "platform/Text.h"
+
+#include <QImageReader>
+#include <QPainter>
+#include <algorithm>
+
+namespace nimbra {
+
+namespace {
+
+// How an image is drawn when no strip gives it: a theme icon, the same
+// twice (the "all" commands), or a cookie with a mark.
+enum class EGlyph { Theme, Double, Cookie };
+
+struct SBuiltin {
+    EGlyph glyph;
+    const char* name; // theme icon, or the cookie's mark
+};
+
+constexpr SBuiltin kBuiltins[CToolBarImages::kImageCount] = {
+    {EGlyph::Theme, "go-previous"},          {EGlyph::Theme, "go-next"},
+    {EGlyph::Theme, "process-stop"},         {EGlyph::Double, "process-stop"},
+    {EGlyph::Theme, "view-refresh"},         {EGlyph::Double, "view-refresh"},
+    {EGlyph::Theme, "go-home"},              {EGlyph::Theme, "tab-new"},
+    {EGlyph::Theme, "edit-paste"},           {EGlyph::Theme, "document-open"},
+    {EGlyph::Theme, "media-skip-forward"},   {EGlyph::Theme, "media-skip-backward"},
+    {EGlyph::Theme, "view-grid"},            {EGlyph::Theme, "font-x-generic"},
+    {EGlyph::Theme, "document-print"},       {EGlyph::Theme, "view-fullscreen"},
+    {EGlyph::Theme, "window-close"},         {EGlyph::Double, "window-close"},
+    {EGlyph::Theme, "document-save-as"},     {EGlyph::Theme, "sidebar-show"},
+    {EGlyph::Theme, "preferences-system-network-proxy"},
+    {EGlyph::Theme, "insert-link"},          {EGlyph::Theme, "user-bookmarks"},
+    {EGlyph::Theme, "image-x-generic"},      {EGlyph::Theme, "audio-x-generic"},
+    {EGlyph::Theme, "video-x-generic"},      {EGlyph::Theme, "application-x-executable"},
+    {EGlyph::Theme, "text-x-script"},        {EGlyph::Theme, "system-run"},
+    {EGlyph::Theme, "folder-download"},      {EGlyph::Cookie, ""},
+    {EGlyph::Cookie, "S"},                   {EGlyph::Theme, "starred"},
+    {EGlyph::Theme, "document-open-recent"}, {EGlyph::Theme, "system-search"},
+    {EGlyph::Theme, "web-browser"},          {EGlyph::Theme, "changes-prevent"},
+    {EGlyph::Theme, "applications-multimedia"},
+    {EGlyph::Theme, "security-medium"},      {EGlyph::Cookie, "R"},
+    {EGlyph::Theme, "text-html"},            {EGlyph::Theme, "security-high"},
+    {EGlyph::Cookie, "3"},
+};
+
+QIcon ThemeIcon(const char* name)
+{
+    const QString full = QString::fromLatin1(name);
+    if (QIcon::hasThemeIcon(full))
+        return QIcon::fromTheme(full);
+    // The theme may have only the symbolic form.
+    return QIcon::fromTheme(full + QStringLiteral("-symbolic"));
+}
+
+QPixmap DrawDouble(const QIcon& icon, int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    const int part = size * 3 / 4;
+    icon.paint(&painter, QRect(0, 0, part, part));
+    icon.paint(&painter, QRect(size - part, size - part, part, part));
+    return pixmap;
+}
+
+QPixmap DrawCookie(const QString& mark, int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal r = size * 0.42;
+    const QPointF centre(size * 0.45, size * 0.45);
+    painter.setPen(QPen(QColor(120, 72, 24), 1));
+    painter.setBrush(QColor(214, 160, 86));
+    painter.drawEllipse(centre, r, r);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(90, 50, 20));
+    const qreal dot = std::max<qreal>(1.0, size / 10.0);
+    for (const QPointF& at : {QPointF(-0.4, -0.35), QPointF(0.3, -0.2), QPointF(-0.1, 0.35), QPointF(0.05, -0.05)})
+        painter.drawEllipse(centre + at * r, dot, dot);
+    if (!mark.isEmpty()) {
+        QFont font = painter.font();
+        font.setPixelSize(size / 2);
+        font.setBold(true);
+        painter.setFont(font);
+        const QRectF badge(size * 0.5, size * 0.45, size * 0.5, size * 0.55);
+        painter.setPen(Qt::white);
+        for (const QPointF& shift : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)})
+            painter.drawText(badge.translated(shift), Qt::AlignCenter, mark);
+        painter.setPen(QColor(20, 20, 120));
+        painter.drawText(badge, Qt::AlignCenter, mark);
+    }
+    return pixmap;
+}
+
+// The strip's cells, or none when the file is missing or not `size` high.
+std::vector<QPixmap> ReadStrip(const std::string& name, int size)
+{
+    const std::string path = ResourceFile(name);
+    if (path.empty() || QImageReader(ToQ(path)).size().height() != size)
+        return {};
+    // No built-in strip: cells the file lacks stay null.
+    return LoadImageStrip(path, QString(), CToolBarImages::kImageCount, size);
+}
+
+} // namespace
+
+QIcon CToolBarImages::BuiltinIcon(int index, int size)
+{
+    if (index < 0 || index >= kImageCount)
+        return {};
+    const SBuiltin& builtin = kBuiltins[index];
+    switch (builtin.glyph) {
+    case EGlyph::Theme:
+        return ThemeIcon(builtin.name);
+    case EGlyph::Double:
+        return QIcon(DrawDouble(ThemeIcon(builtin.name), size));
+    case EGlyph::Cookie:
+        return QIcon(DrawCookie(QString::fromLatin1(builtin.name), size));
+    }
+    return {};
+}
+
+CToolBarImages::CToolBarImages(bool big) : m_nSize(big ? kBig : kSmall)
+{
+    const std::vector<QPixmap> hot = ReadStrip(big ? "tbb.bmp" : "tbs.bmp", m_nSize);
+    // The normal pictures count only beside hot ones.
+    const std::vector<QPixmap> normal = hot.empty() ? hot : ReadStrip(big ? "tbbn.bmp" : "tbsn.bmp", m_nSize);
+    for (int i = 0; i < kImageCount; ++i) {
+        const QPixmap* hotImage = size_t(i) < hot.size() && !hot[size_t(i)].isNull() ? &hot[size_t(i)] : nullptr;
+        m_fromFile.push_back(hotImage != nullptr);
+        if (!hotImage) {
+            m_icons.push_back(BuiltinIcon(i, m_nSize));
+            continue;
+        }
+        const bool hasNormal = size_t(i) < normal.size() && !normal[size_t(i)].isNull();
+        QIcon icon;
+        icon.addPixmap(hasNormal ? normal[size_t(i)] : *hotImage, QIcon::Normal);
+        icon.addPixmap(*hotImage, QIcon::Active);
+        m_icons.push_back(icon);
+    }
+}
+
+QIcon CToolBarImages::Icon(int index) const
+{
+    return index >= 0 && index < kImageCount ? m_icons[size_t(index)] : QIcon();
+}
+
+bool CToolBarImages::FromFile(int index) const
+{
+    return index >= 0 && index < kImageCount && m_fromFile[size_t(index)];
+}
+
+} // namespace nimbra
