@@ -3,6 +3,7 @@
 #include "app/NimbraApp.h"
 #include "bars/AddressBar.h"
 #include "bars/AddressCombo.h"
+#include "bars/MenuBarKeys.h"
 #include "bars/StatusBar.h"
 #include "bars/ViewManager.h"
 #include "bookmarks/BookmarkCommands.h"
@@ -45,6 +46,7 @@ namespace {
 constexpr char kAppTitle[] = "Nimbra Browser";
 // A close asked for under an open dialog is tried again this much later.
 constexpr int kCloseRetryMs = 50;
+constexpr int kViewMenu = 2;
 } // namespace
 
 CMainFrame::CMainFrame()
@@ -195,8 +197,10 @@ void CMainFrame::CreateMenus()
 {
     const CMenuResource& resource = CMenuResource::Builtin();
     if (const SMenu* main = resource.FindMenu(128)) {
+        // Its band in the rebar is its place; the rebar is the menu widget.
         m_pMainMenu = BuildMenuBar(*main, *m_pRouter, this);
-        setMenuBar(m_pMainMenu);
+        m_pMainMenu->setNativeMenuBar(false);
+        new CMenuBarKeys(m_pMainMenu);
     }
     ApplyCommandInfo(resource.Commands(), *m_pRouter);
 }
@@ -208,7 +212,19 @@ bool CMainFrame::ExecuteCommand(int id)
 
 void CMainFrame::CreateToolBar()
 {
-    // The customisable toolbar is not part of this window yet.
+    // The customisable toolbar is not part of this window yet; m_pToolBar
+    // stays empty.
+}
+
+QMenu* CMainFrame::createPopupMenu()
+{
+    QMenu* bars = FindPopup(m_pMainMenu, {kViewMenu, 0});
+    if (!bars)
+        return nullptr;
+    auto* menu = new QMenu(this);
+    menu->addActions(bars->actions());
+    m_pRouter->UpdateMenu(menu);
+    return menu;
 }
 
 void CMainFrame::LoadBarLayout()
@@ -230,12 +246,9 @@ void CMainFrame::SetUpProxyMenu()
 
 void CMainFrame::CreateAddressBar()
 {
-    QToolBar* bar = addToolBar(QStringLiteral("Address Bar"));
-    bar->setObjectName(QStringLiteral("AddressBar"));
-    bar->setMovable(false);
-    auto* addressBar = new CAddressBar(this, bar);
+    // A band of the rebar once the bars are laid out.
+    auto* addressBar = new CAddressBar(this, this);
     m_pAddressCombo = addressBar->Combo();
-    bar->addWidget(addressBar);
 }
 
 int CMainFrame::TabCount() const
