@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QStyleOptionMenuItem>
 #include <QTimer>
 
 namespace nimbra {
@@ -54,6 +56,20 @@ void CMenuBarKeys::Highlight(QAction* action)
     QCoreApplication::sendEvent(m_pBar, &move);
 }
 
+void CMenuBarKeys::PaintHighlight()
+{
+    QAction* action = m_pBar->activeAction();
+    QPainter painter(m_pBar);
+    QStyleOptionMenuItem option;
+    option.initFrom(m_pBar);
+    option.rect = m_pBar->actionGeometry(action);
+    option.menuRect = m_pBar->rect();
+    option.text = action->text();
+    option.menuItemType = QStyleOptionMenuItem::Normal;
+    option.state |= QStyle::State_Selected | QStyle::State_Sunken | QStyle::State_HasFocus;
+    m_pBar->style()->drawControl(QStyle::CE_MenuBarItem, &option, &painter, m_pBar);
+}
+
 void CMenuBarKeys::EnterKeyboard(int index)
 {
     const QList<QAction*> actions = m_pBar->actions();
@@ -63,6 +79,7 @@ void CMenuBarKeys::EnterKeyboard(int index)
         return;
     m_bKeyboard = true;
     Highlight(actions[index]);
+    m_pBar->update();
 }
 
 void CMenuBarKeys::Move(int step)
@@ -74,6 +91,7 @@ void CMenuBarKeys::Move(int step)
         index = (index + step + count) % count;
         if (IsButton(actions[index])) {
             Highlight(actions[index]);
+            m_pBar->update();
             return;
         }
     }
@@ -109,6 +127,7 @@ QAction* CMenuBarKeys::MnemonicAction(const QString& text) const
 void CMenuBarKeys::Leave()
 {
     m_bKeyboard = false;
+    m_pBar->update();
     while (QWidget* popup = QApplication::activePopupWidget())
         if (!popup->close())
             break;
@@ -237,6 +256,14 @@ bool CMenuBarKeys::eventFilter(QObject* watched, QEvent* event)
             EnterKeyboard(index);
         });
         return false;
+    case QEvent::Paint:
+        if (watched != m_pBar || State() != EState::Keyboard)
+            return false;
+        // Some styles show no hover highlight: the keyboard state's button
+        // is drawn pressed over the bar's own painting.
+        static_cast<QObject*>(m_pBar)->event(event);
+        PaintHighlight();
+        return true;
     case QEvent::MouseButtonPress:
         m_bAltAlone = false;
         // A click outside the bar ends the keyboard state.

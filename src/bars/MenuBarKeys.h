@@ -33,6 +33,7 @@ protected:
 private:
     bool OnKeyPress(QKeyEvent* key);
     void Highlight(QAction* action);
+    void PaintHighlight();
     void EnterKeyboard(int index);
     void Move(int step);
     void Open(QAction* action);
