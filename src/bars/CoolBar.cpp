@@ -53,6 +53,9 @@ protected:
         case QEvent::MouseMove:
         case QEvent::MouseButtonRelease: {
             auto* mouse = static_cast<QMouseEvent*>(event);
+            // Other buttons pass on (a right click opens the bar's menu).
+            if (!((mouse->buttons() | mouse->button()) & Qt::LeftButton))
+                return false;
             const QPoint at = m_pBar->mapFromGlobal(mouse->globalPosition().toPoint());
             if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
                 m_pBar->BeginDrag(m_nId, at);
