@@ -189,7 +189,7 @@ void CLinkButton::ShowToolTip()
 CLinkBar::CLinkBar(std::function<void(int id)> run, std::function<void(int id)> runInNewTab, QWidget* parent)
     : QWidget(parent), m_run(std::move(run)), m_runInNewTab(std::move(runInNewTab)), m_pMore(new QToolButton(this))
 {
-    setObjectName(QStringLiteral("LinkBarButtons"));
+    setObjectName(QStringLiteral("LinkBar"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFont(MenuFont());
     const SBookmarkImages images = LoadBookmarkImages();

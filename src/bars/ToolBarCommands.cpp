@@ -92,15 +92,6 @@ CFlatToolBar* CreateFlatToolBar(CMainFrame& frame, QWidget* parent)
                 guard->Customize();
         });
     }
-    // The bar's container: a band, or the docking "Tool Bar".
-    t.SetHandler(ID_VIEW_TOOL_BAR, [guard] {
-        if (QWidget* container = guard ? guard->parentWidget() : nullptr)
-            container->setVisible(container->isHidden());
-    });
-    t.SetUpdateHandler(ID_VIEW_TOOL_BAR, [guard](SCmdUI& ui) {
-        const QWidget* container = guard ? guard->parentWidget() : nullptr;
-        ui.SetCheck(container && !container->isHidden());
-    });
     t.SetHandler(ID_BOOKMARK_BUTTON, [&frame] {
         if (QMenu* bookmarks = frame.MainMenu() ? FindPopup(frame.MainMenu(), {kBookmarkMenu}) : nullptr)
             PopUpBelow(bookmarks, ButtonRect(frame, ID_BOOKMARK_BUTTON), false);

@@ -12,7 +12,6 @@
 #include "view/NimbraView.h"
 
 #include <QMenuBar>
-#include <QToolBar>
 
 namespace nimbra {
 
@@ -26,17 +25,11 @@ CBookmarkCommands::CBookmarkCommands(CMainFrame& frame)
     : QObject(&frame),
       m_frame(frame),
       m_menu([&frame](int id) { frame.ExecuteCommand(id); }),
-      m_pLinkBand(new QToolBar(QStringLiteral("リンク"), &frame)),
       m_pLinkBar(new CLinkBar([&frame](int id) { frame.ExecuteCommand(id); },
-                              [this](int id) { OpenBookmark(id, true); }, m_pLinkBand))
+                              [this](int id) { OpenBookmark(id, true); }, &frame))
 {
     setObjectName(QStringLiteral("BookmarkCommands"));
     m_menu.SetLinkBar(m_pLinkBar);
-    // A row of its own under the other bars, until the rebar holds it.
-    m_pLinkBand->setObjectName(QStringLiteral("LinkBar"));
-    m_pLinkBand->addWidget(m_pLinkBar);
-    frame.addToolBarBreak(Qt::TopToolBarArea);
-    frame.addToolBar(Qt::TopToolBarArea, m_pLinkBand);
     Register();
 }
 

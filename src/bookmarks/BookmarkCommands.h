@@ -4,7 +4,6 @@
 
 #include <QObject>
 
-class QToolBar;
 #include <string>
 
 namespace nimbra {
@@ -39,8 +38,6 @@ public:
 
     CBookmarkMenu& Menu() { return m_menu; }
     CLinkBar* LinkBar() const { return m_pLinkBar; }
-    // The toolbar that holds the link bar on the frame.
-    QToolBar* LinkBand() const { return m_pLinkBand; }
     // LinkBarDrawImg and the button width.
     void ApplyLinkBarSettings(const CFrameSettings& settings);
 
@@ -51,7 +48,6 @@ private:
 
     CMainFrame& m_frame;
     CBookmarkMenu m_menu;
-    QToolBar* m_pLinkBand;
     CLinkBar* m_pLinkBar;
 };
 

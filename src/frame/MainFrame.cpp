@@ -4,6 +4,7 @@
 #include "bars/AddressBar.h"
 #include "bars/AddressCombo.h"
 #include "bars/FlatToolBar.h"
+#include "bars/MenuBarKeys.h"
 #include "bars/StatusBar.h"
 #include "bars/ViewManager.h"
 #include "bookmarks/BookmarkCommands.h"
@@ -46,6 +47,7 @@ namespace {
 constexpr char kAppTitle[] = "Nimbra Browser";
 // A close asked for under an open dialog is tried again this much later.
 constexpr int kCloseRetryMs = 50;
+constexpr int kViewMenu = 2;
 } // namespace
 
 CMainFrame::CMainFrame()
@@ -198,8 +200,10 @@ void CMainFrame::CreateMenus()
 {
     const CMenuResource& resource = CMenuResource::Builtin();
     if (const SMenu* main = resource.FindMenu(128)) {
+        // Its band in the rebar is its place; the rebar is the menu widget.
         m_pMainMenu = BuildMenuBar(*main, *m_pRouter, this);
-        setMenuBar(m_pMainMenu);
+        m_pMainMenu->setNativeMenuBar(false);
+        new CMenuBarKeys(m_pMainMenu);
     }
     ApplyCommandInfo(resource.Commands(), *m_pRouter);
 }
@@ -211,16 +215,29 @@ bool CMainFrame::ExecuteCommand(int id)
 
 void CMainFrame::CreateToolBar()
 {
-    // Held by a toolbar until the frame has a rebar: a band, or with
-    // ToolBarDockingMode 1 a bar that docks and floats.
+    // A band of the rebar; with ToolBarDockingMode 1 the bar "Tool Bar",
+    // which docks and floats.
+    if (m_settings.ToolBarDockingMode != 1) {
+        m_pToolBar = CreateFlatToolBar(*this, this);
+        return;
+    }
     auto* bar = new QToolBar(QStringLiteral("Tool Bar"), this);
     bar->setObjectName(QStringLiteral("ToolBar"));
     bar->addWidget(CreateFlatToolBar(*this, bar));
-    const bool docking = m_settings.ToolBarDockingMode == 1;
-    bar->setMovable(docking);
-    bar->setFloatable(docking);
     bar->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
     addToolBar(Qt::TopToolBarArea, bar);
+    m_pToolBar = bar;
+}
+
+QMenu* CMainFrame::createPopupMenu()
+{
+    QMenu* bars = FindPopup(m_pMainMenu, {kViewMenu, 0});
+    if (!bars)
+        return nullptr;
+    auto* menu = new QMenu(this);
+    menu->addActions(bars->actions());
+    m_pRouter->UpdateMenu(menu);
+    return menu;
 }
 
 void CMainFrame::LoadBarLayout()
@@ -242,12 +259,9 @@ void CMainFrame::SetUpProxyMenu()
 
 void CMainFrame::CreateAddressBar()
 {
-    QToolBar* bar = addToolBar(QStringLiteral("Address Bar"));
-    bar->setObjectName(QStringLiteral("AddressBar"));
-    bar->setMovable(false);
-    auto* addressBar = new CAddressBar(this, bar);
+    // A band of the rebar once the bars are laid out.
+    auto* addressBar = new CAddressBar(this, this);
     m_pAddressCombo = addressBar->Combo();
-    bar->addWidget(addressBar);
 }
 
 int CMainFrame::TabCount() const

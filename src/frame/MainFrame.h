@@ -66,6 +66,9 @@ public:
     // menuBar(), which makes a new empty bar when the menu widget is
     // something else.
     QMenuBar* MainMenu() const { return m_pMainMenu; }
+    // The main toolbar: band 135 of the rebar, or with ToolBarDockingMode 1
+    // a dockable toolbar; nullptr when there is none.
+    QWidget* ToolBar() const { return m_pToolBar; }
 
     // Runs a command by id, as its menu item would.
     bool ExecuteCommand(int id);
@@ -178,6 +181,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // A right click on a docked bar: the bar context menu.
+    QMenu* createPopupMenu() override;
 
 private:
     void CreateMenus();
@@ -203,6 +208,7 @@ private:
     CBlockedLists m_blockedLists;
     QMdiArea* m_pMdiArea = nullptr;
     QMenuBar* m_pMainMenu = nullptr;
+    QWidget* m_pToolBar = nullptr;
     CAddressCombo* m_pAddressCombo = nullptr;
     CViewManager* m_pViewManager = nullptr;
     CCommandRouter* m_pRouter = nullptr;

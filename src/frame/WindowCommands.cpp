@@ -1,6 +1,8 @@
 #include "frame/WindowCommands.h"
 
 #include "app/NimbraApp.h"
+#include "bars/AddressBar.h"
+#include "bars/CoolBar.h"
 #include "bars/ViewManager.h"
 #include "bookmarks/BookmarkCommands.h"
 #include "frame/CommandIds.h"
@@ -24,6 +26,12 @@ namespace {
 constexpr char kTrayItemText[] = "タスク トレイ(&T)\t";
 constexpr char kDefaultTrayKey[] = "Ctrl+Alt+F9";
 constexpr int kViewMenu = 2;
+// The least widths of the bands' children.
+constexpr int kMenuMinWidth = 40;
+constexpr int kToolBarMinWidth = 40;
+constexpr int kAddressMinWidth = 120;
+constexpr int kLinkBarMinWidth = 40;
+constexpr int kTabBarMinWidth = 120;
 
 CSettings& Settings()
 {
@@ -34,22 +42,13 @@ CSettings& Settings()
 CWindowCommands::CWindowCommands(CMainFrame& frame)
     : QObject(&frame),
       m_frame(frame),
-      m_bands(frame),
+      m_pCoolBar(new CNimbraCoolBar(frame)),
       m_barState(BarStatePath()),
       m_pFullScreen(new CFullScreen(frame)),
       m_pTray(new CTaskTray(frame, frame.Router())),
       m_hotKey([this] { QTimer::singleShot(0, this, &CWindowCommands::ToggleTray); })
 {
-    m_bands.AddBand(kBandMenuBar, frame.MainMenu());
-    if (auto* tool = frame.findChild<QToolBar*>(QStringLiteral("ToolBar")); tool && frame.FrameSettings().ToolBarDockingMode != 1)
-        m_bands.AddBand(kBandToolBar, tool);
-    if (auto* address = frame.findChild<QToolBar*>(QStringLiteral("AddressBar")))
-        m_bands.AddBand(kBandAddressBar, address);
-    if (CBookmarkCommands* bookmarks = BookmarkCommandsOf(frame))
-        m_bands.AddBand(kBandLinkBar, bookmarks->LinkBand());
-    if (frame.ViewManager()->IsRebarMode())
-        m_bands.AddBand(kBandTabBar, frame.ViewManager()->Bar());
-
+    CreateBands();
     connect(m_pTray, &CTaskTray::Activated, this, &CWindowCommands::ToggleTray);
     connect(m_pTray, &CTaskTray::HostLost, this, [this] {
         if (IsInTray())
@@ -61,15 +60,65 @@ CWindowCommands::CWindowCommands(CMainFrame& frame)
 
 CWindowCommands::~CWindowCommands() = default;
 
+void CWindowCommands::CreateBands()
+{
+    // The built-in order; the bar layout file moves them.
+    InsertBand(kBandMenuBar, m_frame.MainMenu(), kMenuMinWidth, true);
+    if (m_frame.FrameSettings().ToolBarDockingMode != 1)
+        InsertBand(kBandToolBar, m_frame.ToolBar(), kToolBarMinWidth, true);
+    InsertBand(kBandAddressBar, CAddressBar::Of(m_frame), kAddressMinWidth, false);
+    if (CBookmarkCommands* bookmarks = BookmarkCommandsOf(m_frame))
+        InsertBand(kBandLinkBar, bookmarks->LinkBar(), kLinkBarMinWidth, true);
+    if (m_frame.ViewManager()->IsRebarMode())
+        InsertBand(kBandTabBar, m_frame.ViewManager()->Bar(), kTabBarMinWidth, false);
+    m_pCoolBar->SetContextMenu(FindPopup(m_frame.MainMenu(), {kViewMenu, 0}));
+    m_frame.setMenuWidget(m_pCoolBar);
+}
+
+void CWindowCommands::InsertBand(int id, QWidget* bar, int minWidth, bool chevron)
+{
+    if (!bar)
+        return;
+    // A bar that put itself into the frame's toolbar area moves to its band.
+    if (auto* toolBar = qobject_cast<QToolBar*>(bar)) {
+        if (toolBar->parentWidget() == &m_frame && m_frame.toolBarArea(toolBar) != Qt::NoToolBarArea) {
+            m_frame.removeToolBar(toolBar);
+            toolBar->show();
+        }
+        toolBar->setMovable(false);
+    }
+    m_pCoolBar->InsertBand(bar, minWidth, 0, 0, 0, id != kBandMenuBar, chevron, id);
+}
+
+bool CWindowCommands::IsToolBarVisible() const
+{
+    if (m_pCoolBar->IdToIndex(kBandToolBar) >= 0)
+        return m_pCoolBar->IsBandVisible(kBandToolBar);
+    return m_frame.ToolBar() && !m_frame.ToolBar()->isHidden();
+}
+
+void CWindowCommands::ShowToolBar(bool show)
+{
+    if (m_pCoolBar->IdToIndex(kBandToolBar) >= 0)
+        m_pCoolBar->ShowBand(kBandToolBar, show);
+    else if (m_frame.ToolBar())
+        m_frame.ToolBar()->setVisible(show);
+}
+
 void CWindowCommands::RegisterCommands()
 {
     CCommandTable& t = m_frame.Router().Table(CCommandRouter::ELevel::Frame);
     t.SetHandler(ID_FULL_SCREEN, [this] { ToggleFullScreen(); });
     t.SetUpdateHandler(ID_FULL_SCREEN, [this](SCmdUI& ui) { ui.SetCheck(IsFullScreen()); });
     t.SetHandler(ID_TASK_TRAY, [this] { ToggleTray(); });
+    t.SetHandler(ID_VIEW_TOOLBAR, [this] { ShowToolBar(!IsToolBarVisible()); });
+    t.SetUpdateHandler(ID_VIEW_TOOLBAR, [this](SCmdUI& ui) {
+        ui.Enable(m_frame.ToolBar() != nullptr);
+        ui.SetCheck(IsToolBarVisible());
+    });
     for (const auto& [id, band] : {std::pair{ID_VIEW_ADDRESS_BAR, kBandAddressBar}, {ID_VIEW_LINK_BAR, kBandLinkBar}}) {
-        t.SetHandler(id, [this, band] { m_bands.ShowBand(band, !m_bands.IsBandVisible(band)); });
-        t.SetUpdateHandler(id, [this, band](SCmdUI& ui) { ui.SetCheck(m_bands.IsBandVisible(band)); });
+        t.SetHandler(id, [this, band] { m_pCoolBar->ShowBand(band, !m_pCoolBar->IsBandVisible(band)); });
+        t.SetUpdateHandler(id, [this, band](SCmdUI& ui) { ui.SetCheck(m_pCoolBar->IsBandVisible(band)); });
     }
 }
 
@@ -91,7 +140,7 @@ void CWindowCommands::ShowAtStartup(unsigned showCmd)
 
 void CWindowCommands::LoadBarState()
 {
-    m_barState.LoadBarState(m_bands);
+    m_barState.LoadBarState(*m_pCoolBar);
 }
 
 void CWindowCommands::ResetBarState()
@@ -192,7 +241,7 @@ bool CWindowCommands::SaveBarState()
 {
     if (m_pFullScreen->IsOn())
         m_pFullScreen->RestoreBars();
-    m_barState.SaveBarState(m_bands);
+    m_barState.SaveBarState(*m_pCoolBar);
     return !m_barState.IsReset();
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "frame/BarLayout.h"
-#include "frame/ToolBarBands.h"
 #include "frame/TrayHotKey.h"
 #include "platform/WindowPlacement.h"
 
@@ -11,15 +10,16 @@ namespace nimbra {
 
 class CFullScreen;
 class CMainFrame;
+class CNimbraCoolBar;
 class CTaskTray;
 
 // The main frame's window handling: the placement kept in the settings,
 // full-screen mode, the bar layout file, the task tray and its hot key,
-// with their commands (full screen, tray, address and link bar).
+// with their commands (full screen, tray, the bars of the rebar).
 class CWindowCommands : public QObject {
     Q_OBJECT
 public:
-    // Takes the frame's bars as bands and registers the commands.
+    // Puts the frame's bars into the rebar and registers the commands.
     explicit CWindowCommands(CMainFrame& frame);
     ~CWindowCommands() override;
 
@@ -52,7 +52,7 @@ public:
     bool SaveBarState();
     void OnExit();
 
-    CToolBarBands& Bands() { return m_bands; }
+    CNimbraCoolBar& CoolBar() { return *m_pCoolBar; }
     CTaskTray& Tray() { return *m_pTray; }
     CTrayHotKey& HotKey() { return m_hotKey; }
 
@@ -61,12 +61,17 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreateBands();
+    void InsertBand(int id, QWidget* bar, int minWidth, bool chevron);
+    // The toolbar: a band, or the frame's dockable toolbar.
+    bool IsToolBarVisible() const;
+    void ShowToolBar(bool show);
     void RegisterCommands();
     void HideInTray();
     void SetTrayMenuText(const QString& text);
 
     CMainFrame& m_frame;
-    CToolBarBands m_bands;
+    CNimbraCoolBar* m_pCoolBar;
     CBarState m_barState;
     CFullScreen* m_pFullScreen;
     CTaskTray* m_pTray;

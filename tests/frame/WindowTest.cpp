@@ -52,7 +52,7 @@ protected:
     // How many of the menu bar, the address bar and the status bar show.
     int ShownBars() const
     {
-        const QWidget* bars[] = {m_frame->MainMenu(), m_frame->findChild<QToolBar*>("AddressBar"), m_frame->StatusBar()};
+        const QWidget* bars[] = {m_frame->MainMenu(), m_frame->findChild<QWidget*>("AddressBarPane"), m_frame->StatusBar()};
         return int(std::count_if(std::begin(bars), std::end(bars), [](const QWidget* bar) { return bar->isVisible(); }));
     }
 
@@ -224,12 +224,13 @@ TEST_F(WindowTest, BarLayoutSurvivesARestart)
 {
     Option("TabBarDockingMode", 1);
     StartPlaced();
-    auto bar = [this](const char* name) { return m_frame->findChild<QToolBar*>(name); };
+    auto bar = [this](const char* name) { return m_frame->findChild<QWidget*>(name); };
+    auto place = [&](const char* name) { return QRect(bar(name)->mapTo(m_frame, QPoint()), bar(name)->size()); };
     auto goButton = [this] { return m_frame->findChild<QWidget*>("GoButton"); };
     // Built in: the address bar, the link bar and the tab bar a row each.
-    ASSERT_TRUE(testenv::SpinUntil([&] { return bar("TabBarBand")->geometry().top() > 0; }, 2000));
-    EXPECT_LT(bar("AddressBar")->geometry().bottom(), bar("LinkBar")->geometry().top());
-    EXPECT_LT(bar("LinkBar")->geometry().bottom(), bar("TabBarBand")->geometry().top());
+    ASSERT_TRUE(testenv::SpinUntil([&] { return place("TabBarBand").top() > 0; }, 2000));
+    EXPECT_LT(place("AddressBarPane").bottom(), place("LinkBar").top());
+    EXPECT_LT(place("LinkBar").bottom(), place("TabBarBand").top());
 
     // Hidden bars and the hidden move button stay hidden.
     m_frame->ExecuteCommand(ID_VIEW_LINK_BAR);
@@ -239,7 +240,7 @@ TEST_F(WindowTest, BarLayoutSurvivesARestart)
     EXPECT_FALSE(bar("LinkBar")->isVisible());
     EXPECT_FALSE(bar("TabBarBand")->isVisible());
     EXPECT_FALSE(goButton()->isVisible());
-    EXPECT_TRUE(bar("AddressBar")->isVisible());
+    EXPECT_TRUE(bar("AddressBarPane")->isVisible());
 
     // After a docking mode changed, the exit leaves no layout file.
     Window()->ResetBarState();
