@@ -21,7 +21,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -79,14 +79,6 @@ COption::COption(CMainFrame* frame)
     bottom->addWidget(m_pButtons);
     layout->addLayout(bottom);
 
-    // The keys of a tabbed sheet move between the pages.
-    const auto step = [this](int delta) { SetCurrentPage((CurrentPage() + delta + PageCount) % PageCount); };
-    for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)})
-        connect(new QShortcut(key, this), &QShortcut::activated, this, [step] { step(1); });
-    for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::Key_Backtab),
-                                    QKeySequence(Qt::CTRL | Qt::Key_PageUp)})
-        connect(new QShortcut(key, this), &QShortcut::activated, this, [step] { step(-1); });
-
     connect(m_pList, &QListWidget::currentRowChanged, this, &COption::OnPageChanged);
     const int first = Settings().GetInt(EKey::OpDlgState);
     SetCurrentPage(first >= 1 && first < PageCount ? first : 0);
@@ -106,6 +98,23 @@ void COption::SetCurrentPage(int index)
         OnPageChanged(index);
     else
         m_pList->setCurrentRow(index);
+}
+
+void COption::keyPressEvent(QKeyEvent* event)
+{
+    const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
+    int step = 0;
+    if (ctrl && (event->key() == Qt::Key_Backtab || (event->key() == Qt::Key_Tab && event->modifiers().testFlag(Qt::ShiftModifier))
+                 || event->key() == Qt::Key_PageUp))
+        step = -1;
+    else if (ctrl && (event->key() == Qt::Key_Tab || event->key() == Qt::Key_PageDown))
+        step = 1;
+    if (!step) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    SetCurrentPage((CurrentPage() + step + PageCount) % PageCount);
+    event->accept();
 }
 
 void COption::OnPageChanged(int index)

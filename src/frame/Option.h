@@ -45,6 +45,11 @@ public:
     void accept() override;
     void done(int result) override;
 
+protected:
+    // Ctrl+Tab, Ctrl+PageDown and the reverse keys change pages, as in a
+    // tabbed sheet.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void OnPageChanged(int index);
     void QueryDefaultBrowser();

@@ -6,7 +6,6 @@
 #include "frame/TrayHotKey.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
-#include "platform/Paths.h"
 #include "platform/Text.h"
 #include "tools/EditableList.h"
 #include "view/NimbraView.h"
@@ -313,7 +312,7 @@ QString CListPage::WriteFiles()
         return {};
     m_pList->CommitEdit();
     const UrlList& rows = m_pList->Model().Rows();
-    if (rows == m_loaded && FileExists(m_path))
+    if (rows == m_loaded)
         return {};
     if (!WriteListFile(m_heading, m_path, rows))
         return QStringLiteral("%1 を保存できませんでした。").arg(ToQ(m_path));
@@ -391,7 +390,7 @@ CPropPageTaskTray::CPropPageTaskTray(CMainFrame* frame) : COptionPage(frame, "�
                            KeyRef(EKey::HotKey),
                            [this](int v) {
                                const QKeyCombination key = KeyCombinationOf(SHotKey::FromSetting(v));
-                               m_pHotKey->setKeySequence(key.toCombined() ? QKeySequence(key) : QKeySequence());
+                               m_pHotKey->setKeySequence(key.key() != Qt::Key_unknown ? QKeySequence(key) : QKeySequence());
                            },
                            [this](int) {
                                const QKeySequence sequence = m_pHotKey->keySequence();

@@ -33,7 +33,7 @@ std::string HotKeyLabel(const SHotKey& key);
 // A key typed in a key editor as the setting's key and modifiers; none for
 // a key without a virtual-key code.
 SHotKey HotKeyOf(QKeyCombination combination);
-// The other way; an empty combination for a code without a key.
+// The other way; Qt::Key_unknown for a code without a key.
 QKeyCombination KeyCombinationOf(const SHotKey& key);
 
 // The X keysym of a virtual-key code; 0 for a code this table lacks.

@@ -43,7 +43,8 @@ T* ControlOf(COption& dialog, int page, EKey key)
 TEST_F(OptionE2E, F12TabWidthAndMenuTitlesActWithoutARestart)
 {
     const std::string url = m_server.Url("/page").toStdString();
-    testenv::WriteFile(m_app->BookmarkPath(), "<DL><DT><A HREF=\"" + url + "\">Bookmarked page</A></DL>\n");
+    testenv::WriteFile(m_app->BookmarkPath(),
+                       "<HTML>\r\n<UL>\r\n\t<LI><A HREF=\"" + url + "\">Bookmarked page</A>\r\n</UL>\r\n</HTML>\r\n");
     Start();
     CNimbraView* view = OpenAndWait(url);
     ASSERT_NE(view, nullptr);

@@ -10,6 +10,7 @@
 #include "TestBrowser.h"
 #include "XServer.h"
 #include "bars/AddressCombo.h"
+#include "bookmarks/BookmarkMenu.h"
 #include "bars/TabBarCtrl.h"
 
 #include <QCheckBox>
@@ -95,7 +96,7 @@ protected:
 struct SKeyRow {
     int page;
     EKey key;
-    std::variant<bool, int, const char*> input; // check box, spin or combo, text
+    std::variant<bool, int, std::string> input; // check box, spin or combo, text
     std::function<std::string(OptionTest&, CMainFrame&)> effect;
     std::string expected;
     bool restart = false;
@@ -133,11 +134,9 @@ TEST_F(OptionTest, EveryKeyActsAfterOk)
         return std::to_string(testenv::FakeWebBrowser::Of(f.ActiveView()->Browser())->registeredAsBrowser);
     };
     const auto menuTitle = [](OptionTest&, CMainFrame& f) {
-        for (QAction* top : f.MainMenu()->actions())
-            if (top->menu() && top->text().startsWith(QStringLiteral("ブックマーク")))
-                for (QAction* item : top->menu()->actions())
-                    if (item->text().startsWith(QStringLiteral("Long")))
-                        return item->text().toStdString();
+        for (QAction* item : FindBookmarkMenu(f.MainMenu())->actions())
+            if (item->text().startsWith(QStringLiteral("Long")))
+                return item->text().toStdString();
         return std::string("none");
     };
     const std::vector<SKeyRow> rows = {
@@ -207,6 +206,9 @@ TEST_F(OptionTest, EveryKeyActsAfterOk)
         {P::Bookmark, K::MainExitEditClose, false, Member(&F::MainExitEditClose), "0"},
         {P::Bookmark, K::MenuTitle, true, Member(&F::MenuTitle), "1"},
         {P::Bookmark, K::MenuTitleLength, 5, menuTitle, "Long ..."},
+        // The same file by another name: the menu is read from it again.
+        {P::Bookmark, K::BookmarkPath, m_home.path().toStdString() + "/./bookmark.html", Stored(K::BookmarkPath),
+         m_home.path().toStdString() + "/./bookmark.html"},
         {P::LinkBar, K::LinkBarDrawImg, false, Member(&F::LinkBarDrawImg), "0", false, kPendingLinkBar},
         {P::LinkBar, K::LinkBarSetBtnWidth, true, Member(&F::LinkBarSetBtnWidth), "1", false, kPendingLinkBar},
         {P::LinkBar, K::LinkBarBtnWidth, 50, Member(&F::LinkBarBtnWidth), "50", false, kPendingLinkBar},
@@ -219,7 +221,7 @@ TEST_F(OptionTest, EveryKeyActsAfterOk)
         {P::NimbraBar, K::InfoTip, false, Member(&F::InfoTip), "0"},
         {P::NimbraBar, K::FindWebDlg, true, Member(&F::FindWebDlg), "1"},
     };
-    testenv::WriteFile(m_app->BookmarkPath(), "<DL><DT><A HREF=\"http://127.0.0.1/\">Long bookmark title</A></DL>\n");
+    testenv::WriteFile(m_app->BookmarkPath(), "<HTML>\r\n<UL>\r\n\t<LI><A HREF=\"http://127.0.0.1/\">Long bookmark title</A>\r\n</UL>\r\n</HTML>\r\n");
     Start();
     m_app->OpenUrl("http://127.0.0.1/a");
     ASSERT_TRUE(SpinUntil([&] { return m_frame->ActiveView() && Tabs()->GetItemCount() == 1; }, 10000));
@@ -239,23 +241,24 @@ TEST_F(OptionTest, EveryKeyActsAfterOk)
                       else if (auto* combo = qobject_cast<QComboBox*>(control))
                           combo->setCurrentIndex(std::get<int>(row.input));
                       else
-                          qobject_cast<QLineEdit*>(control)->setText(QString::fromUtf8(std::get<const char*>(row.input)));
+                          qobject_cast<QLineEdit*>(control)->setText(QString::fromStdString(std::get<std::string>(row.input)));
                   }
               }),
               QDialog::Accepted);
 
     // Every bound key of the fourteen pages is in the table or has its own test.
-    COption pages(m_frame);
+    auto pages = std::make_unique<COption>(m_frame);
     int bound = 0;
     for (int page = 0; page < P::PageCount; ++page)
         for (const SSettingKey& info : AllKeys())
-            if (pages.Page(page)->Binding(info.id)) {
+            if (pages->Page(page)->Binding(info.id)) {
                 ++bound;
                 const bool listed = std::any_of(rows.begin(), rows.end(), [&](const SKeyRow& r) { return r.key == info.id; })
                     || std::count(ownTests.begin(), ownTests.end(), info.id);
                 EXPECT_TRUE(listed) << info.key;
             }
     EXPECT_EQ(bound, int(rows.size()) + int(ownTests.size()));
+    pages.reset();
 
     for (bool restarted : {false, true}) {
         if (restarted) {
@@ -295,15 +298,15 @@ TEST_F(OptionTest, FirstPageCloseAndCancel)
     RunDialog([](COption& dialog) { EXPECT_EQ(dialog.CurrentPage(), COption::Startup); }, false);
 
     // Cancel writes nothing but the page, and keeps the frame's settings.
-    Option("TabWidth", 90);
     const std::string before = IniWithoutState();
     RunDialog([](COption& dialog) {
         ShowAllPages(dialog);
         Control<QSpinBox>(dialog, COption::Tab2, EKey::TabWidth)->setValue(200);
         Control<QCheckBox>(dialog, COption::General, EKey::ExitSaveLog)->setChecked(false);
+        dialog.SetCurrentPage(COption::Security);
     }, false);
     EXPECT_EQ(IniWithoutState(), before);
-    EXPECT_EQ(S().TabWidth, 90);
+    EXPECT_EQ(S().TabWidth, 80);
     EXPECT_EQ(m_app->Settings().GetInt(EKey::OpDlgState), COption::Security);
 }
 

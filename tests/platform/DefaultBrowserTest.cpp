@@ -100,8 +100,9 @@ TEST(DefaultBrowser, ExecLineStartsThisProgramWithALink)
         ASSERT_EQ(args.last(), "%U") << exec;
         args.last() = "http://127.0.0.1/?q=%20";
         const QString run = args.takeFirst();
-        if (home.empty())
+        if (home.empty()) {
             EXPECT_EQ(run.toStdString(), program);
+        }
         EXPECT_EQ(QProcess::execute(run, args), 0) << exec;
         const std::string env = home.empty() ? qgetenv("NIMBRA_HOME").toStdString() : home;
         EXPECT_EQ(ReadFile(record), env + "\nhttp://127.0.0.1/?q=%20\n") << exec;
@@ -116,13 +117,17 @@ TEST(DefaultBrowser, TakesTheRoleAndGivesTheOldDefaultsBack)
               "[Desktop Entry]\nType=Application\nName=Other\nExec=other %U\nMimeType=x-scheme-handler/https;\n");
     QProcess::execute("xdg-mime", {"default", "other.desktop", "x-scheme-handler/https"});
     ASSERT_EQ(Query("x-scheme-handler/https"), "other.desktop");
-    const SDefaultBrowserSetup setup{"/opt/nimbra/nimbrab", "", 20000};
+    // xdg-settings wants the program to exist.
+    const std::string program = homes.dir.file("nimbrab");
+    WriteFile(program, "#!/bin/sh\n");
+    QFile::setPermissions(QString::fromStdString(program), QFile::ReadOwner | QFile::ExeOwner);
+    const SDefaultBrowserSetup setup{program, "", 20000};
 
     ASSERT_EQ(SetDefaultBrowser(setup, true), "");
     EXPECT_EQ(Query("x-scheme-handler/https"), kDesktopFileName);
     EXPECT_EQ(Query("text/html"), kDesktopFileName);
     EXPECT_EQ(QueryDefaultBrowser(20000).isDefault, std::optional(true));
-    EXPECT_EQ(SplitExec(ExecOf(ReadFile(DesktopEntryPath()))), (QStringList{"/opt/nimbra/nimbrab", "%U"}));
+    EXPECT_EQ(SplitExec(ExecOf(ReadFile(DesktopEntryPath()))), (QStringList{QString::fromStdString(program), "%U"}));
 
     ASSERT_EQ(SetDefaultBrowser(setup, false), "");
     EXPECT_EQ(Query("x-scheme-handler/https"), "other.desktop");
