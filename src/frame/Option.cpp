@@ -80,6 +80,7 @@ COption::COption(CMainFrame* frame)
     layout->addLayout(bottom);
 
     connect(m_pList, &QListWidget::currentRowChanged, this, &COption::OnPageChanged);
+    m_pList->installEventFilter(this);
     const int first = Settings().GetInt(EKey::OpDlgState);
     SetCurrentPage(first >= 1 && first < PageCount ? first : 0);
     resize(sizeHint().expandedTo(QSize(640, 560)));
@@ -115,6 +116,18 @@ void COption::keyPressEvent(QKeyEvent* event)
     }
     SetCurrentPage((CurrentPage() + step + PageCount) % PageCount);
     event->accept();
+}
+
+bool COption::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_pList && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers().testFlag(Qt::ControlModifier) && (key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown)) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void COption::OnPageChanged(int index)

@@ -49,6 +49,8 @@ protected:
     // Ctrl+Tab, Ctrl+PageDown and the reverse keys change pages, as in a
     // tabbed sheet.
     void keyPressEvent(QKeyEvent* event) override;
+    // The page list would take Ctrl+PageDown and Ctrl+PageUp as its own.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnPageChanged(int index);

@@ -292,7 +292,7 @@ TEST_F(OptionTest, FirstPageCloseAndCancel)
         dialog.SetCurrentPage(COption::Security);
         QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);
         EXPECT_EQ(dialog.CurrentPage(), COption::General);
-        QTest::keyClick(&dialog, Qt::Key_PageDown, Qt::ControlModifier);
+        QTest::keyClick(dialog.PageList(), Qt::Key_PageDown, Qt::ControlModifier);
         EXPECT_EQ(dialog.CurrentPage(), COption::Startup);
     }, false);
     RunDialog([](COption& dialog) { EXPECT_EQ(dialog.CurrentPage(), COption::Startup); }, false);
