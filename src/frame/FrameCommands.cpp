@@ -8,6 +8,7 @@
 #include "frame/ChildFrame.h"
 #include "frame/CommandRouter.h"
 #include "frame/InternetOptionsDlg.h"
+#include "frame/Option.h"
 #include "frame/MainFrame.h"
 #include "platform/Ipc.h"
 #include "platform/MessageBox.h"
@@ -127,6 +128,7 @@ void CMainFrame::RegisterFrameCommands()
     RegisterBookmarkCommands(*this);
     RegisterTabBarCommands(*this);
     RegisterToolsCommands(*this);
+    RegisterOptionCommands(*this);
 }
 
 CNimbraView* CMainFrame::ContextView() const

@@ -38,6 +38,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QTimer>
+#include <QWebEngineProfile>
 #include <QToolBar>
 #include <algorithm>
 
@@ -194,6 +195,15 @@ void CMainFrame::ReloadSettings()
     if (CBookmarkCommands* bookmarks = BookmarkCommandsOf(*this))
         bookmarks->ApplyLinkBarSettings(m_settings);
     ApplyNimbraBarSettings(*this);
+
+    // What the options dialog may have changed besides the reload group.
+    m_settings.DownloadCtrl = app->Settings().GetInt(EKey::DownloadCtrl);
+    if (m_pStatusBar)
+        m_pStatusBar->SetDownloadFlags(DownloadFlags());
+    for (CNimbraView* view : Views())
+        view->Browser()->SetRegisterAsBrowser(m_settings.RegisterAsBrowser != 0);
+    if (QWebEngineProfile* profile = app->ExistingProfile())
+        profile->setHttpUserAgent(ToQ(CutText(app->Settings().GetString(EKey::UserAgent), 255)));
 }
 
 void CMainFrame::CreateMenus()

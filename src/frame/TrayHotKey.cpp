@@ -18,26 +18,36 @@ struct SKeyEntry {
     int code;
     unsigned keysym;
     const char* name; // as the system names the key
+    int qtKey;        // with Qt::KeypadModifier for the number pad
 };
 
-// Virtual-key codes, their keysyms and their names. Codes 0x30-0x39 and
+constexpr int kPad = Qt::KeypadModifier;
+
+// Virtual-key codes, their keysyms, names and Qt keys. Codes 0x30-0x39 and
 // 0x41-0x5A (digits and letters) and F1-F24 are formed below.
 constexpr SKeyEntry kKeys[] = {
-    {0x08, 0xff08, "Backspace"}, {0x09, 0xff09, "Tab"},        {0x0D, 0xff0d, "Enter"},
-    {0x13, 0xff13, "Pause"},     {0x1B, 0xff1b, "Esc"},        {0x20, 0x0020, "Space"},
-    {0x21, 0xff55, "Page Up"},   {0x22, 0xff56, "Page Down"},  {0x23, 0xff57, "End"},
-    {0x24, 0xff50, "Home"},      {0x25, 0xff51, "Left"},       {0x26, 0xff52, "Up"},
-    {0x27, 0xff53, "Right"},     {0x28, 0xff54, "Down"},       {0x2D, 0xff63, "Insert"},
-    {0x2E, 0xffff, "Delete"},    {0x60, 0xffb0, "Num 0"},      {0x61, 0xffb1, "Num 1"},
-    {0x62, 0xffb2, "Num 2"},     {0x63, 0xffb3, "Num 3"},      {0x64, 0xffb4, "Num 4"},
-    {0x65, 0xffb5, "Num 5"},     {0x66, 0xffb6, "Num 6"},      {0x67, 0xffb7, "Num 7"},
-    {0x68, 0xffb8, "Num 8"},     {0x69, 0xffb9, "Num 9"},      {0x6A, 0xffaa, "Num *"},
-    {0x6B, 0xffab, "Num +"},     {0x6D, 0xffad, "Num -"},      {0x6E, 0xffae, "Num Del"},
-    {0x6F, 0xffaf, "Num /"},     {0x91, 0xff14, "Scroll Lock"}, {0xBA, 0x003b, ";"},
-    {0xBB, 0x003d, "="},         {0xBC, 0x002c, ","},          {0xBD, 0x002d, "-"},
-    {0xBE, 0x002e, "."},         {0xBF, 0x002f, "/"},          {0xC0, 0x0060, "`"},
-    {0xDB, 0x005b, "["},         {0xDC, 0x005c, "\\"},         {0xDD, 0x005d, "]"},
-    {0xDE, 0x0027, "'"},
+    {0x08, 0xff08, "Backspace", Qt::Key_Backspace}, {0x09, 0xff09, "Tab", Qt::Key_Tab},
+    {0x0D, 0xff0d, "Enter", Qt::Key_Return},        {0x13, 0xff13, "Pause", Qt::Key_Pause},
+    {0x1B, 0xff1b, "Esc", Qt::Key_Escape},          {0x20, 0x0020, "Space", Qt::Key_Space},
+    {0x21, 0xff55, "Page Up", Qt::Key_PageUp},      {0x22, 0xff56, "Page Down", Qt::Key_PageDown},
+    {0x23, 0xff57, "End", Qt::Key_End},             {0x24, 0xff50, "Home", Qt::Key_Home},
+    {0x25, 0xff51, "Left", Qt::Key_Left},           {0x26, 0xff52, "Up", Qt::Key_Up},
+    {0x27, 0xff53, "Right", Qt::Key_Right},         {0x28, 0xff54, "Down", Qt::Key_Down},
+    {0x2D, 0xff63, "Insert", Qt::Key_Insert},       {0x2E, 0xffff, "Delete", Qt::Key_Delete},
+    {0x60, 0xffb0, "Num 0", kPad | Qt::Key_0},      {0x61, 0xffb1, "Num 1", kPad | Qt::Key_1},
+    {0x62, 0xffb2, "Num 2", kPad | Qt::Key_2},      {0x63, 0xffb3, "Num 3", kPad | Qt::Key_3},
+    {0x64, 0xffb4, "Num 4", kPad | Qt::Key_4},      {0x65, 0xffb5, "Num 5", kPad | Qt::Key_5},
+    {0x66, 0xffb6, "Num 6", kPad | Qt::Key_6},      {0x67, 0xffb7, "Num 7", kPad | Qt::Key_7},
+    {0x68, 0xffb8, "Num 8", kPad | Qt::Key_8},      {0x69, 0xffb9, "Num 9", kPad | Qt::Key_9},
+    {0x6A, 0xffaa, "Num *", kPad | Qt::Key_Asterisk}, {0x6B, 0xffab, "Num +", kPad | Qt::Key_Plus},
+    {0x6D, 0xffad, "Num -", kPad | Qt::Key_Minus},  {0x6E, 0xffae, "Num Del", kPad | Qt::Key_Period},
+    {0x6F, 0xffaf, "Num /", kPad | Qt::Key_Slash},  {0x91, 0xff14, "Scroll Lock", Qt::Key_ScrollLock},
+    {0xBA, 0x003b, ";", Qt::Key_Semicolon},         {0xBB, 0x003d, "=", Qt::Key_Equal},
+    {0xBC, 0x002c, ",", Qt::Key_Comma},             {0xBD, 0x002d, "-", Qt::Key_Minus},
+    {0xBE, 0x002e, ".", Qt::Key_Period},            {0xBF, 0x002f, "/", Qt::Key_Slash},
+    {0xC0, 0x0060, "`", Qt::Key_QuoteLeft},         {0xDB, 0x005b, "[", Qt::Key_BracketLeft},
+    {0xDC, 0x005c, "\\", Qt::Key_Backslash},        {0xDD, 0x005d, "]", Qt::Key_BracketRight},
+    {0xDE, 0x0027, "'", Qt::Key_Apostrophe},
 };
 
 constexpr int kVkF1 = 0x70;
@@ -104,6 +114,55 @@ std::string HotKeyLabel(const SHotKey& key)
 unsigned KeysymOfVirtualKey(int code)
 {
     return KeyOf(code).second;
+}
+
+SHotKey HotKeyOf(QKeyCombination combination)
+{
+    const Qt::KeyboardModifiers qtModifiers = combination.keyboardModifiers();
+    const int key = int(combination.key());
+    const int pad = qtModifiers.testFlag(Qt::KeypadModifier) ? kPad : 0;
+    int code = 0;
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9 && !pad) || (key >= Qt::Key_A && key <= Qt::Key_Z))
+        code = key;
+    else if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        code = kVkF1 + key - Qt::Key_F1;
+    else if (key == Qt::Key_Enter)
+        code = 0x0D;
+    for (const SKeyEntry& entry : kKeys)
+        if (!code && (entry.qtKey == (pad | key) || (pad && entry.qtKey == key)))
+            code = entry.code;
+    if (!code)
+        return {};
+    int modifiers = 0;
+    if (qtModifiers.testFlag(Qt::AltModifier))
+        modifiers |= kHotKeyAlt;
+    if (qtModifiers.testFlag(Qt::ControlModifier))
+        modifiers |= kHotKeyCtrl;
+    if (qtModifiers.testFlag(Qt::ShiftModifier))
+        modifiers |= kHotKeyShift;
+    return {code, modifiers};
+}
+
+QKeyCombination KeyCombinationOf(const SHotKey& key)
+{
+    int qtKey = 0;
+    if ((key.code >= '0' && key.code <= '9') || (key.code >= 'A' && key.code <= 'Z'))
+        qtKey = key.code;
+    else if (key.code >= kVkF1 && key.code <= kVkF24)
+        qtKey = Qt::Key_F1 + key.code - kVkF1;
+    for (const SKeyEntry& entry : kKeys)
+        if (!qtKey && entry.code == key.code)
+            qtKey = entry.qtKey;
+    if (!qtKey || key.code > 0xFF)
+        return {};
+    Qt::KeyboardModifiers modifiers = Qt::KeyboardModifiers::fromInt(qtKey & Qt::KeyboardModifierMask);
+    if (key.modifiers & kHotKeyAlt)
+        modifiers |= Qt::AltModifier;
+    if (key.modifiers & kHotKeyCtrl)
+        modifiers |= Qt::ControlModifier;
+    if (key.modifiers & kHotKeyShift)
+        modifiers |= Qt::ShiftModifier;
+    return QKeyCombination(modifiers, Qt::Key(qtKey & ~Qt::KeyboardModifierMask));
 }
 
 CTrayHotKey::CTrayHotKey(std::function<void()> pressed) : m_pressed(std::move(pressed)) {}

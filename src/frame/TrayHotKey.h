@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractNativeEventFilter>
+#include <QKeyCombination>
 #include <functional>
 #include <string>
 
@@ -28,6 +29,12 @@ struct SHotKey {
 // name in lower case with its first letter upper case ("F9", "Page up"),
 // or "unknown" for a code without a name.
 std::string HotKeyLabel(const SHotKey& key);
+
+// A key typed in a key editor as the setting's key and modifiers; none for
+// a key without a virtual-key code.
+SHotKey HotKeyOf(QKeyCombination combination);
+// The other way; Qt::Key_unknown for a code without a key.
+QKeyCombination KeyCombinationOf(const SHotKey& key);
 
 // The X keysym of a virtual-key code; 0 for a code this table lacks.
 unsigned KeysymOfVirtualKey(int code);

@@ -1,9 +1,12 @@
 #include "platform/Ini.h"
+#include "platform/IniBatch.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/InputFile.h"
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <map>
 
 namespace nimbra {
 
@@ -254,6 +257,87 @@ bool CIniFile::WriteString(std::string_view section, std::string_view key, std::
 bool CIniFile::WriteInt(std::string_view section, std::string_view key, int value)
 {
     return WriteString(section, key, std::to_string(value));
+}
+
+bool WriteIniValues(const std::string& path, const std::vector<SIniEdit>& edits)
+{
+    std::optional<std::string> bytes = ReadBytes(path);
+    if (!bytes)
+        return false;
+    const CIniText text(std::move(*bytes));
+
+    // The last edit of each key, in the order keys were first named.
+    std::vector<const SIniEdit*> last;
+    std::unordered_map<std::string, size_t> slot;
+    for (const SIniEdit& edit : edits) {
+        const std::string id = ToLowerAscii(edit.section) + '\n' + ToLowerAscii(edit.key);
+        const auto [it, added] = slot.try_emplace(id, last.size());
+        if (added)
+            last.push_back(&edit);
+        else
+            last[it->second] = &edit;
+    }
+
+    struct SSectionIndex {
+        std::optional<CIniText::Section> found;
+        std::unordered_map<std::string, size_t> keys; // lower-case key -> line, first wins
+    };
+    std::unordered_map<std::string, SSectionIndex> sections;
+    std::vector<std::optional<std::string>> replaced(text.LineCount());
+    std::vector<bool> removed(text.LineCount());
+    std::map<size_t, std::vector<std::string>> inserted; // lines put before a line index
+    std::vector<std::pair<std::string, std::vector<std::string>>> added;
+    std::string name;
+    for (const SIniEdit* edit : last) {
+        const auto [it, fresh] = sections.try_emplace(ToLowerAscii(edit->section));
+        SSectionIndex& index = it->second;
+        if (fresh) {
+            index.found = text.FindSection(edit->section);
+            for (size_t i = index.found ? index.found->header + 1 : 0; index.found && i < index.found->end; ++i)
+                if (SplitKeyLine(text.Lines()[i], name, nullptr))
+                    index.keys.try_emplace(ToLowerAscii(name), i);
+        }
+        std::optional<std::string> line;
+        if (edit->value)
+            line = OneLine(edit->key) + '=' + OneLine(*edit->value);
+        const auto key = index.keys.find(ToLowerAscii(edit->key));
+        if (key != index.keys.end()) {
+            if (line)
+                replaced[key->second] = std::move(line);
+            else
+                removed[key->second] = true;
+        } else if (line && index.found) {
+            inserted[text.AppendPoint(*index.found)].push_back(std::move(*line));
+        } else if (line) {
+            auto section = std::find_if(added.begin(), added.end(),
+                                        [&](const auto& s) { return EqualsNoCase(s.first, edit->section); });
+            if (section == added.end())
+                section = added.insert(added.end(), {edit->section, {}});
+            section->second.push_back(std::move(*line));
+        }
+    }
+
+    std::vector<std::string> out;
+    out.reserve(text.LineCount() + edits.size() + added.size());
+    for (size_t i = 0; i <= text.LineCount(); ++i) {
+        if (const auto at = inserted.find(i); at != inserted.end())
+            out.insert(out.end(), at->second.begin(), at->second.end());
+        if (i == text.LineCount())
+            break;
+        if (!removed[i])
+            out.push_back(replaced[i] ? *replaced[i] : std::string(text.Lines()[i]));
+    }
+    for (const auto& [section, lines] : added) {
+        out.push_back('[' + OneLine(section) + ']');
+        out.insert(out.end(), lines.begin(), lines.end());
+    }
+    std::string file;
+    file.reserve(out.size() * 40);
+    for (const std::string& line : out) {
+        file += line;
+        file += "\r\n";
+    }
+    return WriteFileAtomically(path, file);
 }
 
 bool CIniFile::DeleteKey(std::string_view section, std::string_view key)

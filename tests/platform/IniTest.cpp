@@ -1,4 +1,5 @@
 #include "platform/Ini.h"
+#include "platform/IniBatch.h"
 #include "platform/Text.h"
 
 #include "support/TestEnv.h"
@@ -143,6 +144,26 @@ TEST(Ini, WritesKeepLayoutAndUseCrLf)
     ASSERT_TRUE(ini.DeleteSection("t"));
     ASSERT_TRUE(ini.DeleteKey("Nope", "x"));
     EXPECT_EQ(ReadFile(path), "; note\r\n[S]\r\nk=2\r\nnew=v\r\n\r\n\r\n[U]\r\nu=1\r\n");
+}
+
+TEST(Ini, BatchWriteEqualsWritesOneByOne)
+{
+    TempDir home;
+    const std::string start = "; note\n[S]\nk=1\nk=2\n\n\n[T]\nz=0\ny=\x93\xFA";
+    const std::vector<SIniEdit> edits = {
+        {"S", "new", "v"}, {"s", "K", "3"}, {"U", "u", "1"}, {"T", "z", std::nullopt},
+        {"S", "new", "w"}, {"Nope", "x", std::nullopt}, {"u", "second", "2"}, {"S", "line", "a\nb"},
+    };
+    WriteFile(home.file("one.ini"), start);
+    CIniFile one(home.file("one.ini"));
+    for (const SIniEdit& e : edits)
+        ASSERT_TRUE(e.value ? one.WriteString(e.section, e.key, *e.value) : one.DeleteKey(e.section, e.key));
+    WriteFile(home.file("batch.ini"), start);
+    ASSERT_TRUE(WriteIniValues(home.file("batch.ini"), edits));
+    EXPECT_EQ(ReadFile(home.file("batch.ini")), ReadFile(home.file("one.ini")));
+
+    ASSERT_TRUE(WriteIniValues(home.file("fresh.ini"), {{"A", "k", "1"}}));
+    EXPECT_EQ(ReadFile(home.file("fresh.ini")), "[A]\r\nk=1\r\n");
 }
 
 TEST(Ini, LineBreaksInValuesCannotAddKeys)
