@@ -179,6 +179,7 @@ TEST_F(SessionTest, SaveListFileProposesADatedNameAndRemembersTheFolder)
 
 TEST(ListFileNames, DateWeekdayAndMilliseconds)
 {
+    EXPECT_EQ(DefaultListFileName(QDateTime(QDate(2001, 5, 7), QTime(13, 4, 5, 6))), "2001-05-07(月)13-04-05-6");
     EXPECT_EQ(DefaultListFileName(QDateTime(QDate(2024, 5, 1), QTime(13, 4, 5, 7))), "2024-05-01(水)13-04-05-7");
     EXPECT_EQ(DefaultListFileName(QDateTime(QDate(2023, 12, 31), QTime(0, 0, 0, 999))), "2023-12-31(日)00-00-00-999");
     EXPECT_EQ(DefaultListFileName(QDateTime(QDate(2024, 1, 6), QTime(23, 59, 59, 0))), "2024-01-06(土)23-59-59-0");
