@@ -39,6 +39,7 @@ public:
     void WriteBodyHtml(const std::string&) override {}
     void WriteFrameBodyHtml(const std::vector<int>&, const std::string&) override {}
     void ReadSelectionText(std::function<void(const std::string&)>) override {}
+    void ReadHtml(std::function<void(const std::string&)>) override {}
     std::vector<std::string> BackList() const override { return {}; }
     std::vector<std::string> ForwardList() const override { return {}; }
     void GoToHistory(int) override {}

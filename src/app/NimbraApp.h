@@ -73,6 +73,8 @@ public:
     const std::string& CloseTitlePath() const { return m_strCloseTitlePath; }
     const std::string& RecentClosedPath() const { return m_strRecentClosedPath; }
     const std::string& BookmarkPath() const { return m_strBookmarkPath; }
+    // The options dialog moved the bookmark file.
+    void SetBookmarkPath(std::string path) { m_strBookmarkPath = std::move(path); }
     std::string OpenTabsLogPath() const { return m_strProgramDir + "/eaou.log"; }
     // The running save of the open tabs, beside the log; removed at exit.
     std::string OpenTabsRecoveryPath() const { return m_strProgramDir + "/eaou-recovery.log"; }

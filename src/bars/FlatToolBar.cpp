@@ -6,6 +6,7 @@
 #include "frame/CommandIds.h"
 #include "frame/CommandRouter.h"
 #include "frame/MenuResource.h"
+#include "platform/Ini.h"
 #include "platform/Text.h"
 
 #include <QActionEvent>
@@ -151,9 +152,15 @@ std::vector<int> ReadToolLayout(const CSettings& settings)
 
 void WriteToolLayout(CSettings& settings, const std::vector<int>& layout)
 {
-    settings.WriteInt(KeyRef(EKey::ButtonCount), int(layout.size()));
-    for (size_t i = 0; i < layout.size(); ++i)
-        settings.WriteInt(ToolButtonKey(int(i)), layout[i]);
+    // One rewrite of the file for the whole layout.
+    std::vector<SIniEdit> edits;
+    const SKeyRef count = KeyRef(EKey::ButtonCount);
+    edits.push_back({count.section, count.key, std::to_string(layout.size())});
+    for (size_t i = 0; i < layout.size(); ++i) {
+        const SKeyRef key = ToolButtonKey(int(i));
+        edits.push_back({key.section, key.key, std::to_string(layout[i])});
+    }
+    WriteIniValues(settings.path(), edits);
 }
 
 // --- CToolBarButton ---------------------------------------------------------

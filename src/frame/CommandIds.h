@@ -117,6 +117,7 @@ enum ECommandId : int {
     ID_PROPERTIES = 61224,
     ID_F5 = 61225,
     ID_FILE_NEW = 61226,
+    ID_VIEW_OPTION = 61227, // "オプション(&P)\tF12"
     ID_CONTEXT_STOP = 61228,
     ID_OPEN = 61229,
     ID_CREATE_SHORTCUT = 61231,

@@ -9,7 +9,7 @@
 #include "frame/OptionPages.h"
 #include "frame/WindowCommands.h"
 #include "platform/DefaultBrowser.h"
-#include "platform/IniBatch.h"
+#include "platform/Ini.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
@@ -250,8 +250,10 @@ bool COption::Commit()
     m_pFrame->ReloadSettings();
     const COptionPage* bookmarks = Page(Bookmark);
     const bool pathChanged = settings.GetString(EKey::BookmarkPath) != oldBookmarkPath;
-    if (pathChanged)
+    if (pathChanged) {
+        CNimbraApp::Instance()->SetBookmarkPath(settings.GetString(EKey::BookmarkPath));
         ipc::SendToEditor(ipc::WM_USER_BOOKMARK_PATH_CHANGED);
+    }
     if (pathChanged || (bookmarks->IsShown() && (bookmarks->Binding(EKey::MenuTitle)->Changed()
                                                  || bookmarks->Binding(EKey::MenuTitleLength)->Changed())))
         ReloadBookmarkMenu(*m_pFrame);

@@ -11,9 +11,6 @@ class QStackedWidget;
 
 namespace nimbra {
 
-// "オプション(&P)\tF12" in the View menu.
-inline constexpr int ID_VIEW_OPTION = 61227;
-
 class CMainFrame;
 class COptionPage;
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Settings.h"
-#include "platform/IniBatch.h"
+#include "platform/Ini.h"
 
 #include <QWidget>
 #include <functional>

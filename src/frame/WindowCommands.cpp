@@ -3,6 +3,7 @@
 #include "app/NimbraApp.h"
 #include "bars/AddressBar.h"
 #include "bars/CoolBar.h"
+#include "bars/LinkBar.h"
 #include "bars/ViewManager.h"
 #include "bookmarks/BookmarkCommands.h"
 #include "frame/CommandIds.h"

@@ -1,5 +1,4 @@
 #include "platform/Ini.h"
-#include "platform/IniBatch.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/InputFile.h"

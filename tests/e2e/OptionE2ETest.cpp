@@ -1,5 +1,6 @@
 #include "bars/TabBarCtrl.h"
 #include "bookmarks/BookmarkCommands.h"
+#include "frame/CommandIds.h"
 #include "frame/Option.h"
 #include "frame/OptionPage.h"
 

@@ -1,5 +1,4 @@
 #include "platform/Ini.h"
-#include "platform/IniBatch.h"
 #include "platform/Text.h"
 
 #include "support/TestEnv.h"
