@@ -168,6 +168,21 @@ void CDownloadsWindow::Update(SRow& row)
     if (row.finished)
         return;
     const IDownload& d = *row.download;
+    const bool running = d.State() == IDownload::EState::Requested || d.State() == IDownload::EState::Running;
+    if (running && row.shown.isValid() && row.shown.elapsed() < kUpdateMs) {
+        // The engine reports every block it receives; the window follows
+        // at its own pace.
+        if (!row.updatePending) {
+            row.updatePending = true;
+            SRow* r = &row;
+            QTimer::singleShot(int(kUpdateMs - row.shown.elapsed()), this, [this, r] {
+                r->updatePending = false;
+                Update(*r);
+            });
+        }
+        return;
+    }
+    row.shown.start();
     const long long received = d.ReceivedBytes(), total = d.TotalBytes();
     if (total > 0) {
         row.progress->setRange(0, 100);

@@ -61,6 +61,8 @@ private:
         std::string path;
         std::string partPath;
         QElapsedTimer started;
+        QElapsedTimer shown; // the last progress shown
+        bool updatePending = false;
         bool finished = false;
         QLabel* name;
         QProgressBar* progress;
@@ -69,6 +71,8 @@ private:
         QPushButton* open;
         QPushButton* folder;
     };
+    // Progress is shown at most every kUpdateMs; an end at once.
+    static constexpr int kUpdateMs = 100;
     void Update(SRow& row);
     void Finish(SRow& row);
 
