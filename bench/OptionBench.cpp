@@ -8,6 +8,8 @@
 #include "frame/Option.h"
 #include "frame/OptionPage.h"
 
+#include "WidgetBenchMain.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -109,9 +111,5 @@ BENCHMARK(BM_OptionKeysOneByOne)->Unit(benchmark::kMillisecond)->MeasureProcessC
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    return benchutil::RunWidgetBenchmarks(argc, argv);
 }

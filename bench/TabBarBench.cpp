@@ -6,6 +6,8 @@
 #include "frame/MainFrame.h"
 #include "view/NimbraView.h"
 
+#include "WidgetBenchMain.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -119,9 +121,5 @@ BENCHMARK(BM_RemoveTab)->Arg(5)->Arg(50)->Arg(500)->Unit(benchmark::kMicrosecond
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    return benchutil::RunWidgetBenchmarks(argc, argv);
 }

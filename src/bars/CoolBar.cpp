@@ -387,10 +387,18 @@ void CCoolBar::DragTo(QPoint at)
         if (at.y() >= rect.top() - kRowGap && at.y() <= rect.bottom())
             target = int(r);
     }
-    const bool alone = rows[size_t(rowOf)].size() == 1;
-    if (target == rowOf)
-        ResizeInRow(rows[size_t(rowOf)], pos, at.x() - m_nDragOffset);
-    else if (!(alone && target == -1 && rowOf == 0) && !(alone && target == int(rows.size()) && rowOf + 1 == target))
+    const std::vector<size_t>& row = rows[size_t(rowOf)];
+    const bool alone = row.size() == 1;
+    if (target == rowOf) {
+        // Past the left end of the band before it, or the middle of the
+        // band after it, the band changes places; else it resizes.
+        const bool pastPrevious = pos > 0 && at.x() - m_nDragOffset < m_bands[row[pos - 1]].frame->x();
+        const bool pastNext = pos + 1 < row.size() && at.x() > m_bands[row[pos + 1]].frame->geometry().center().x();
+        if (pastPrevious || pastNext)
+            MoveToRow(size_t(index), rowOf, at);
+        else
+            ResizeInRow(row, pos, at.x() - m_nDragOffset);
+    } else if (!(alone && target == -1 && rowOf == 0) && !(alone && target == int(rows.size()) && rowOf + 1 == target))
         MoveToRow(size_t(index), target, at);
 }
 

@@ -187,6 +187,15 @@ TEST_F(CoolBar, GripperResizesAndMovesBandsBetweenRows)
     EXPECT_EQ(Rows(), (std::vector<std::vector<int>>{{1, 2}, {3}}));
     Drag(3, {0, 40});
     EXPECT_EQ(Rows(), (std::vector<std::vector<int>>{{1, 2}, {3}}));
+    // Within a row: past the left end of the band before it, or the middle
+    // of the band after it, a band changes places.
+    Drag(2, {-400, 0});
+    EXPECT_EQ(Rows(), (std::vector<std::vector<int>>{{2, 1}, {3}}));
+    EXPECT_EQ(m_bar.BandStyle(2) & kBandBreak, kBandBreak);
+    EXPECT_EQ(m_bar.BandStyle(1) & kBandBreak, 0);
+    Drag(2, {m_bar.BandRect(1).center().x() - m_bar.BandRect(2).left() + 10, 0});
+    EXPECT_EQ(Rows(), (std::vector<std::vector<int>>{{1, 2}, {3}}));
+    EXPECT_EQ(m_bar.BandStyle(1) & kBandBreak, kBandBreak);
 }
 
 class NimbraCoolBarTest : public testenv::BrowserTest {
