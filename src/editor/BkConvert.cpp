@@ -791,19 +791,31 @@ private:
         const std::string base = parent + "/" + FavoriteName(item.title);
         for (int suffix = -1; suffix <= kMaxSuffix; ++suffix) {
             const std::string path = Candidate(base, suffix, ".url");
-            // The name is taken first, then the shortcut renamed over it.
+            // The name is taken by a file of our own, which is written in
+            // place: nothing was there to lose, and a failed write removes
+            // it. (A temporary file and a sync per shortcut made exports of
+            // thousands of links take minutes.)
             const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd < 0) {
                 if (errno == EEXIST)
                     continue;
                 return SBkExportError{path, ErrorText(errno)};
             }
-            ::close(fd);
-            errno = 0;
-            if (!WriteInternetShortcut(path, OneLine(item.url))) {
-                const int error = errno;
+            const std::string text = InternetShortcutText(OneLine(item.url));
+            size_t done = 0;
+            while (done < text.size()) {
+                const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                done += size_t(n);
+            }
+            const int error = done == text.size() ? 0 : (errno ? errno : EIO);
+            if (::close(fd) != 0 || error) {
+                const int failed = error ? error : errno;
                 ::unlink(path.c_str());
-                return SBkExportError{path, error ? ErrorText(error) : std::string("書き込みに失敗しました")};
+                return SBkExportError{path, ErrorText(failed)};
             }
             return std::nullopt;
         }

@@ -153,6 +153,11 @@ bool WriteInternetShortcut(const std::string& path, const std::string& url)
     return CIniFile(path).WriteString(kUrlSection, kUrlKey, url);
 }
 
+std::string InternetShortcutText(std::string_view url)
+{
+    return "[" + std::string(kUrlSection) + "]\r\n" + std::string(kUrlKey) + "=" + std::string(url) + "\r\n";
+}
+
 std::optional<std::string> ReadShellLinkTarget(const std::string& path)
 {
     const SInputFile file = ReadInputFile(path);

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace nimbra {
 
@@ -12,6 +13,8 @@ std::optional<std::string> ReadInternetShortcut(const std::string& path);
 // Writes a .url file holding `url` (through the INI writer: temporary file,
 // then rename). False when it could not be written.
 bool WriteInternetShortcut(const std::string& path, const std::string& url);
+// The bytes of a new .url file holding `url`, as the writer above makes it.
+std::string InternetShortcutText(std::string_view url);
 
 // Shell link (.lnk): the local base path of its link info (plus the common
 // path suffix when present). nullopt for a file that is not a well-formed

@@ -31,6 +31,7 @@ TEST(Shortcut, InternetShortcutRoundTrip)
     const std::string path = home.file("page.url");
     ASSERT_TRUE(WriteInternetShortcut(path, "http://example.com/a?b=c"));
     EXPECT_EQ(ReadFile(path), "[InternetShortcut]\r\nURL=http://example.com/a?b=c\r\n");
+    EXPECT_EQ(InternetShortcutText("http://example.com/a?b=c"), ReadFile(path));
     EXPECT_EQ(ReadInternetShortcut(path), "http://example.com/a?b=c");
 
     WriteFile(path, "[DEFAULT]\nBASEURL=x\n[internetshortcut]\nurl=http://ie.example/\nIconIndex=0\n");
