@@ -35,6 +35,10 @@ bool Plain(const std::string& text)
         if (lower.find(marker) != std::string::npos)
             return false;
     }
+    // The writer defuses a URL that starts with ">" (it would close the
+    // quote before it) as "%3E".
+    if (!text.empty() && text.front() == '>')
+        return false;
     return text.find_first_of("\r\n") == std::string::npos;
 }
 
