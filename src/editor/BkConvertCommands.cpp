@@ -198,19 +198,30 @@ void CBkMainFrame::ImportFavorites(bool replace)
     const std::string folder = FavoritesFolder(true);
     if (folder.empty())
         return;
+    RunImport(QStringLiteral("お気に入りを読み込んでいます..."), replace,
+              [folder](SBkProgress& progress, int room) { return ReadFavorites(folder, progress, room); },
+              [folder](const SBkImport& result) {
+                  return result.error == EInputFileError::None
+                             ? QString()
+                             : QStringLiteral("お気に入りフォルダ\n%1\nを読み込めませんでした。").arg(ToQ(folder));
+              });
+}
+
+void CBkMainFrame::RunImport(const QString& title, bool replace, std::function<SBkImport(SBkProgress&, int)> read,
+                             std::function<QString(const SBkImport&)> failure)
+{
     CBkItem* target = replace ? m_doc.Root() : (SelectedFolder() ? SelectedFolder() : m_doc.Root());
     const uint64_t targetId = target->Id();
     const int room = kMaxFolderDepth - (replace ? 0 : target->Depth());
     auto result = std::make_shared<SBkImport>();
     RunJob(
-        QStringLiteral("お気に入りを読み込んでいます..."),
-        [result, folder, room](SBkProgress& progress) { *result = ReadFavorites(folder, progress, room); },
-        [this, result, replace, targetId, folder](bool cancelled) {
+        title, [result, read = std::move(read), room](SBkProgress& progress) { *result = read(progress, room); },
+        [this, result, replace, targetId, failure = std::move(failure)](bool cancelled) {
             if (cancelled)
                 return;
-            if (result->error != EInputFileError::None) {
-                Tell(this, QStringLiteral("お気に入りフォルダ\n%1\nを読み込めませんでした。").arg(ToQ(folder)),
-                     QMessageBox::Warning);
+            const QString failed = failure(*result);
+            if (!failed.isEmpty()) {
+                Tell(this, failed, QMessageBox::Warning);
                 return;
             }
             TakeImport(std::move(result->items), replace, targetId);
@@ -238,28 +249,15 @@ void CBkMainFrame::ImportNetscape(bool replace)
              QMessageBox::Warning);
         return;
     }
-    CBkItem* target = replace ? m_doc.Root() : (SelectedFolder() ? SelectedFolder() : m_doc.Root());
-    const uint64_t targetId = target->Id();
-    const int room = kMaxFolderDepth - (replace ? 0 : target->Depth());
-    auto result = std::make_shared<SBkImport>();
-    RunJob(
-        QStringLiteral("ブックマークを読み込んでいます..."),
-        [result, path, room](SBkProgress& progress) { *result = ReadNetscapeFile(path, progress, room); },
-        [this, result, replace, targetId, path](bool cancelled) {
-            if (cancelled)
-                return;
-            if (result->error != EInputFileError::None) {
-                Tell(this, QStringLiteral("ファイル\n%1\nを読み込めませんでした（%2）。").arg(ToQ(path), InputFailure(result->error)),
-                     QMessageBox::Warning);
-                return;
-            }
-            if (!result->foundList) {
-                Tell(this, QStringLiteral("ファイル\n%1\nにはブックマークの一覧がありません。").arg(ToQ(path)),
-                     QMessageBox::Warning);
-                return;
-            }
-            TakeImport(std::move(result->items), replace, targetId);
-        });
+    RunImport(QStringLiteral("ブックマークを読み込んでいます..."), replace,
+              [path](SBkProgress& progress, int room) { return ReadNetscapeFile(path, progress, room); },
+              [path](const SBkImport& result) {
+                  if (result.error != EInputFileError::None)
+                      return QStringLiteral("ファイル\n%1\nを読み込めませんでした（%2）。").arg(ToQ(path), InputFailure(result.error));
+                  if (!result.foundList)
+                      return QStringLiteral("ファイル\n%1\nにはブックマークの一覧がありません。").arg(ToQ(path));
+                  return QString();
+              });
 }
 
 void CBkMainFrame::AddBookmarkFile()

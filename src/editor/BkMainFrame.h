@@ -154,6 +154,11 @@ private:
     void RegisterConvertCommands();
     void ImportFavorites(bool replace);
     void ImportNetscape(bool replace);
+    // Reads on a worker into the selected folder (or in place of the
+    // tree); `failure` gives the message for a result not to take, empty
+    // when it is taken.
+    void RunImport(const QString& title, bool replace, std::function<SBkImport(SBkProgress&, int room)> read,
+                   std::function<QString(const SBkImport&)> failure);
     void AddBookmarkFile();
     void ExportNetscape();
     void ExportFavorites();
