@@ -13,76 +13,43 @@
 //             navigation included).
 //   asked     from the request to the save question; the engine receives
 //             bytes meanwhile ("MB before" the question).
-// CPU seconds are this process's user + system time over the round; the
-// curl round's figure is the server alone (curl's own is beside it), so
-// the browser's own share is its figure less the server's.
+// bare_download_program gives the engine's own figure without the browser.
+// CPU seconds are this process's user + system time from the click and
+// from the question to the end (the engine's renderers are processes of
+// their own and not counted); the curl round's figure is the server alone
+// (curl's own is beside it), so the browser's own share is its figure less
+// the server's.
 #include "app/NimbraApp.h"
 #include "frame/MainFrame.h"
 #include "platform/FileDialog.h"
 #include "platform/Paths.h"
 
 #include "BenchSetup.h"
-#include "HttpServer.h"
+#include "DownloadBench.h"
 
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
-#include <chrono>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace benchutil;
 constexpr int kRounds = 3;
 constexpr int kTimeoutMs = 600000;
-
-double Seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
-
-double CpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-struct SCurl {
-    double seconds = -1;
-    double cpu = 0;       // curl's own
-    double serverCpu = 0; // this process meanwhile
-};
-
-SCurl RunCurl(const QString& url, const QString& path)
-{
-    SCurl result;
-    const double childCpu = CpuSeconds(RUSAGE_CHILDREN), ownCpu = CpuSeconds(RUSAGE_SELF);
-    QProcess curl;
-    const Clock::time_point start = Clock::now();
-    curl.start(QStringLiteral("curl"), {"-s", "-o", path, url});
-    curl.waitForFinished(-1);
-    if (curl.exitCode() == 0)
-        result.seconds = Seconds(Clock::now() - start);
-    result.cpu = CpuSeconds(RUSAGE_CHILDREN) - childCpu;
-    result.serverCpu = CpuSeconds(RUSAGE_SELF) - ownCpu;
-    QFile::remove(path);
-    return result;
-}
 
 struct SBrowser {
     double seconds = -1;
     double click = -1;
     double asked = -1;
     double mbBeforeQuestion = 0;
-    double cpu = 0;
+    double cpu = 0;         // from the click
+    double transferCpu = 0; // from the question
 };
 
 } // namespace
@@ -96,20 +63,17 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
 
     testenv::HttpServer server;
-    testenv::HttpServer::Page file;
-    file.body = QByteArray(megabytes * 1024 * 1024, 'x');
-    file.contentType = "application/octet-stream";
-    file.headers = "Content-Disposition: attachment; filename=\"big.bin\"\r\n";
-    server.AddPage(QStringLiteral("/big.bin"), file);
-    const QString url = server.Url(QStringLiteral("/big.bin"));
+    const QString url = ServeBigFile(server, megabytes);
 
     nimbra::CNimbraApp app;
     if (!app.InitInstance({QString::fromLocal8Bit(argv[0])}))
         return 1;
     std::string target;
     Clock::time_point asked;
+    double askedCpu = 0;
     nimbra::SetFileNameAsker([&](QWidget*, const nimbra::SFileRequest&) {
         asked = Clock::now();
+        askedCpu = CpuSeconds(RUSAGE_SELF);
         return target;
     });
     // Connected after the browser's own handler, so the end is seen after
@@ -125,7 +89,7 @@ int main(int argc, char** argv)
                          });
                      });
 
-    std::printf("round  curl (curl cpu, server cpu)   browser, click, asked, MB before (process cpu)\n");
+    std::printf("round  curl (curl cpu, server cpu)   browser, click, asked, MB before (process cpu: click, question)\n");
     SCurl bestCurl;
     SBrowser bestBrowser;
     for (int round = 0; round < kRounds; ++round) {
@@ -142,8 +106,9 @@ int main(int argc, char** argv)
         const Clock::time_point end = Clock::now();
         SBrowser browser;
         browser.cpu = CpuSeconds(RUSAGE_SELF) - cpu;
+        browser.transferCpu = CpuSeconds(RUSAGE_SELF) - askedCpu;
         const Clock::time_point request = server.LastRequestTime();
-        if (request > click && QFileInfo(QString::fromStdString(target)).size() == file.body.size()) {
+        if (request > click && QFileInfo(QString::fromStdString(target)).size() == megabytes * 1024 * 1024) {
             browser.seconds = Seconds(end - request);
             browser.click = Seconds(end - click);
             browser.asked = Seconds(asked - request);
@@ -152,9 +117,10 @@ int main(int argc, char** argv)
         QFile::remove(QString::fromStdString(target));
         if (browser.seconds > 0 && (bestBrowser.seconds < 0 || browser.seconds < bestBrowser.seconds))
             bestBrowser = browser;
-        std::printf("%5d  %5.2f (%.2f, %.2f)   %5.2f, %5.2f, %5.2f, %5.1f (%.2f)\n", round + 1, curl.seconds, curl.cpu,
-                    curl.serverCpu, browser.seconds, browser.click, browser.asked, browser.mbBeforeQuestion,
-                    browser.cpu);
+        std::printf("%5d  %5.2f (%.2f, %.2f)   %5.2f, %5.2f, %5.2f, %5.1f (%.2f, %.2f)\n", round + 1, curl.seconds,
+                    curl.cpu, curl.serverCpu, browser.seconds, browser.click, browser.asked, browser.mbBeforeQuestion,
+                    browser.cpu, browser.transferCpu);
+        std::fflush(stdout);
     }
     const double mb = double(megabytes);
     std::printf("best curl     %.2f s  %.1f MB/s\n"
