@@ -170,7 +170,7 @@ void CDownloadsWindow::Update(SRow& row)
     const IDownload& d = *row.download;
     const bool running = d.State() == IDownload::EState::Requested || d.State() == IDownload::EState::Running;
     if (running && row.shown.isValid() && row.shown.elapsed() < kUpdateMs) {
-        // The engine reports every block it receives; the window follows
+        // The engine reports several times a second; the window follows
         // at its own pace.
         if (!row.updatePending) {
             row.updatePending = true;

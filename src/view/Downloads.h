@@ -71,8 +71,9 @@ private:
         QPushButton* open;
         QPushButton* folder;
     };
-    // Progress is shown at most every kUpdateMs; an end at once.
-    static constexpr int kUpdateMs = 100;
+    // Progress is shown at most every kUpdateMs (each showing repaints the
+    // status bar, and with it the main window); an end at once.
+    static constexpr int kUpdateMs = 1000;
     void Update(SRow& row);
     void Finish(SRow& row);
 

@@ -7,9 +7,14 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 namespace testenv {
+
+namespace {
+constexpr qsizetype kChunk = 256 * 1024;
+}
 
 HttpServer::HttpServer()
 {
@@ -78,6 +83,12 @@ QStringList HttpServer::Requests() const
     return m_requests;
 }
 
+std::chrono::steady_clock::time_point HttpServer::LastRequestTime() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastRequestTime;
+}
+
 bool HttpServer::WaitForRequest(const QString& path, int timeoutMs) const
 {
     QElapsedTimer timer;
@@ -121,6 +132,7 @@ void HttpServer::Answer(QTcpSocket* socket, const QByteArray& request)
     {
         QMutexLocker lock(&m_mutex);
         m_requests << path;
+        m_lastRequestTime = std::chrono::steady_clock::now();
         const QByteArray authorization = "\r\nProxy-Authorization: " + m_proxyAuthorization + "\r\n";
         if (!m_proxyAuthorization.isEmpty() && !request.contains(authorization)) {
             socket->write("HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"t\"\r\n"
@@ -148,15 +160,31 @@ void HttpServer::Answer(QTcpSocket* socket, const QByteArray& request)
         reply += "Content-Type: " + page.contentType + "\r\n" + page.headers;
         reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
         reply += "Connection: close\r\n\r\n";
-        if (page.chunkMs <= 0) {
+        if (page.chunkMs <= 0 && body.size() <= kChunk) {
             socket->write(reply + body);
             socket->disconnectFromHost();
             return;
         }
         socket->write(reply);
-        constexpr qsizetype kChunk = 256 * 1024;
-        auto* timer = new QTimer(socket);
         auto at = std::make_shared<qsizetype>(0);
+        if (page.chunkMs <= 0) {
+            // A large body goes out as fast as the socket drains, without
+            // a copy of it all in the socket's buffer first.
+            auto more = [socket, body, at] {
+                if (*at >= body.size())
+                    return;
+                while (*at < body.size() && socket->bytesToWrite() < kChunk) {
+                    socket->write(body.constData() + *at, std::min(kChunk, body.size() - *at));
+                    *at += kChunk;
+                }
+                if (*at >= body.size())
+                    socket->disconnectFromHost(); // after what is still buffered
+            };
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, more);
+            more();
+            return;
+        }
+        auto* timer = new QTimer(socket);
         QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, body, at] {
             socket->write(body.mid(*at, kChunk));
             *at += kChunk;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QThread>
+#include <chrono>
 #include <functional>
 #include <map>
 
@@ -50,6 +51,8 @@ public:
     // Paths requested so far, in order (whole URLs of proxy requests).
     QStringList Requests() const;
     bool WaitForRequest(const QString& path, int timeoutMs) const;
+    // When the last request arrived (steady clock).
+    std::chrono::steady_clock::time_point LastRequestTime() const;
 
 private:
     void Serve();
@@ -61,6 +64,7 @@ private:
     mutable QMutex m_mutex;
     std::map<QString, Page> m_pages;
     QStringList m_requests;
+    std::chrono::steady_clock::time_point m_lastRequestTime;
     QByteArray m_proxyAuthorization;
 };
 

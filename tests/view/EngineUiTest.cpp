@@ -114,7 +114,7 @@ TEST_F(EngineUiTest, DownloadIsAskedForWrittenToAPartialNameAndRenamed)
     EXPECT_EQ(download->startedPath, target + ".part");
     download->Receive("1234");
     // Progress follows at most every kUpdateMs.
-    EXPECT_TRUE(SpinUntil([&] { return m_frame->StatusBar()->DownloadText().contains(QStringLiteral("50%")); }, 1000));
+    EXPECT_TRUE(SpinUntil([&] { return m_frame->StatusBar()->DownloadText().contains(QStringLiteral("50%")); }, 3000));
     EXPECT_FALSE(QFile::exists(ToQ(target)));
     download->Receive("5678");
     download->Complete();
