@@ -1,7 +1,9 @@
 #include "platform/SoftwareRendering.h"
 
 #include <QCoreApplication>
+#include <QOpenGLContext>
 #include <QQuickWindow>
+#include <QTimer>
 
 #include <xcb/xcb.h>
 
@@ -51,12 +53,14 @@ void DropGlContextWarning(QtMsgType type, const QMessageLogContext& context, con
         std::fputs(qPrintable(qFormatLogMessage(type, context, message) + QLatin1Char('\n')), stderr);
 }
 
-// Runs at the end of the application object's construction, after the web
-// engine's own start-up: programs started from here keep OpenGL.
+// Runs while the application object is built, before the web engine asks
+// for its context: the platform reads the choice at the first context, and
+// programs started from here keep OpenGL.
 void EndGlIntegrationChoice()
 {
+    QOpenGLContext().create();
     qunsetenv("QT_XCB_GL_INTEGRATION");
-    qInstallMessageHandler(g_previousHandler);
+    QTimer::singleShot(0, [] { qInstallMessageHandler(g_previousHandler); });
 }
 
 } // namespace
@@ -78,8 +82,6 @@ bool UseSoftwareRenderingWithoutGpu()
     if (!extensions || XServerRendersGlOnGpu(*extensions))
         return false;
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    // The platform's GL integration is chosen once, when the application
-    // object first asks for a context.
     qputenv("QT_XCB_GL_INTEGRATION", "none");
     g_previousHandler = qInstallMessageHandler(DropGlContextWarning);
     qAddPreRoutine(EndGlIntegrationChoice);
