@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QOpenGLContext>
 #include <QQuickWindow>
-#include <QTimer>
 
 #include <xcb/xcb.h>
 
@@ -42,10 +41,10 @@ std::optional<QStringList> XServerExtensions()
 QtMessageHandler g_previousHandler = nullptr;
 
 // The web engine asks for an OpenGL context while the application object is
-// built; with no GL that fails with a warning that means nothing here.
-void DropGlContextWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
+// built; without GL that fails with a warning that means nothing here.
+void DropNoGlMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (type == QtWarningMsg && message.contains(QLatin1String("Cannot create platform OpenGL context")))
+    if (message.startsWith(QLatin1String("QXcbIntegration: Cannot create platform OpenGL context")))
         return;
     if (g_previousHandler)
         g_previousHandler(type, context, message);
@@ -60,7 +59,6 @@ void EndGlIntegrationChoice()
 {
     QOpenGLContext().create();
     qunsetenv("QT_XCB_GL_INTEGRATION");
-    QTimer::singleShot(0, [] { qInstallMessageHandler(g_previousHandler); });
 }
 
 } // namespace
@@ -83,7 +81,7 @@ bool UseSoftwareRenderingWithoutGpu()
         return false;
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     qputenv("QT_XCB_GL_INTEGRATION", "none");
-    g_previousHandler = qInstallMessageHandler(DropGlContextWarning);
+    g_previousHandler = qInstallMessageHandler(DropNoGlMessages);
     qAddPreRoutine(EndGlIntegrationChoice);
     return true;
 }
