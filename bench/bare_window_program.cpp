@@ -1,11 +1,13 @@
-// The bare engine as a black box: a window with one QWebEngineView whose
-// caption is the page's title, running until it is closed.
-//   bare_window_program [--storage DIR] URL
+// The bare engine as a black box: a window with one QWebEngineView per URL,
+// in tabs, whose caption is the current tab's title, running until it is
+// closed.
+//   bare_window_program [--storage DIR] URL...
 // Without --storage the profile is off the record; with it, a persistent
 // profile in DIR (a fresh folder gives a cold start).
 #include "BenchSetup.h"
 
 #include <QApplication>
+#include <QTabWidget>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -21,7 +23,7 @@ int main(int argc, char** argv)
         first = 3;
     }
     if (first >= argc) {
-        std::fprintf(stderr, "usage: bare_window_program [--storage DIR] URL\n");
+        std::fprintf(stderr, "usage: bare_window_program [--storage DIR] URL...\n");
         return 2;
     }
     benchutil::PrepareBareEngine();
@@ -32,11 +34,21 @@ int main(int argc, char** argv)
         profile->setPersistentStoragePath(QString::fromLocal8Bit(storage));
         profile->setCachePath(QString::fromLocal8Bit(storage) + QStringLiteral("/cache"));
     }
-    QWebEngineView view;
-    view.setPage(new QWebEnginePage(profile, &view));
-    view.resize(1024, 768);
-    QObject::connect(&view, &QWebEngineView::titleChanged, &view, &QWidget::setWindowTitle);
-    view.show();
-    view.load(QUrl::fromUserInput(QString::fromLocal8Bit(argv[first])));
+    QTabWidget tabs;
+    tabs.resize(1024, 768);
+    tabs.setTabBarAutoHide(true);
+    tabs.show();
+    const auto showTitle = [&tabs] {
+        if (auto* view = qobject_cast<QWebEngineView*>(tabs.currentWidget()))
+            tabs.setWindowTitle(view->title());
+    };
+    QObject::connect(&tabs, &QTabWidget::currentChanged, &tabs, showTitle);
+    for (int i = first; i < argc; ++i) {
+        auto* view = new QWebEngineView;
+        view->setPage(new QWebEnginePage(profile, view));
+        tabs.addTab(view, QString::number(i - first + 1));
+        QObject::connect(view, &QWebEngineView::titleChanged, &tabs, showTitle);
+        view->load(QUrl::fromUserInput(QString::fromLocal8Bit(argv[i])));
+    }
     return application.exec();
 }

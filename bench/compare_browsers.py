@@ -3,12 +3,14 @@
 
 Start-up: from exec until a top-level window's caption shows the first page's
 title, with a fresh data directory per run, for a bare QWebEngineView window
-(off-the-record and persistent profile), Falkon and nimbrab.
+(off-the-record and persistent profile, and persistent with the engine set-up
+that nimbrab chooses on this display), Falkon and nimbrab.
 Memory: proportional set size (PSS) of all of a program's processes, 12 s
 after 20 tabs of one local site, and after 50 tabs spread over 10 local sites
 (127.0.0.1 .. 127.0.0.10, one port each), were opened: the first page on the
 command line, the others through a second start each (`nimbrab URL`,
-`falkon --new-tab URL`).
+`falkon --new-tab URL`); the bare program gets them all on its command line.
+A table of PSS by process kind (browser, renderers, zygotes, ...) follows.
 
 Runs are interleaved (run 1 of every program, then run 2, ...), so that load
 from elsewhere on the machine spreads over all of them. Prints medians,
@@ -124,18 +126,46 @@ def cpu_ms(pids):
     return ticks * 1000 / os.sysconf("SC_CLK_TCK")
 
 
-def renderers(pids):
-    count = 0
+def process_kind(pid):
+    """browser, renderer, zygote, gpu-process, utility:<service>, ... by the engine's --type."""
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            words = f.read().replace(b"\0", b" ").split()
+        with open(f"/proc/{pid}/stat") as f:
+            parent = int(f.read().rsplit(")", 1)[1].split()[1])
+    except (OSError, IndexError, ValueError):
+        return None
+    types = [w[7:].decode() for w in words if w.startswith(b"--type=")]
+    if not types:
+        return "browser"
+    kind = types[-1]
+    sub = [w.split(b"=", 1)[1].decode() for w in words if w.startswith(b"--utility-sub-type=")]
+    if sub:
+        kind += ":" + sub[0].split(".")[0]
+    # A renderer forked by a zygote may keep the zygote's command line.
+    if kind == "zygote" and process_kind(parent) == "zygote":
+        return "renderer"
+    return kind
+
+
+def pss_by_kind(pids):
+    """{kind: (processes, PSS in MiB)}"""
+    kinds = {}
     for p in pids:
-        try:
-            with open(f"/proc/{p}/cmdline", "rb") as f:
-                count += b"--type=renderer" in f.read()
-        except OSError:
-            pass
-    return count
+        kind = process_kind(p)
+        if kind:
+            count, pss = kinds.get(kind, (0, 0.0))
+            kinds[kind] = (count + 1, pss + pss_kib([p]) / 1024)
+    return kinds
+
+
+KINDS = ["browser", "gpu-process", "renderer", "zygote", "utility:network", "utility:storage"]
 
 
 class Peer:
+    """start(urls, home) gives the command line that opens the first URL, or
+    all of them when the peer takes no new_tab(url) command."""
+
     def __init__(self, name, start, new_tab=None, env=None):
         self.name, self.start, self.new_tab, self.env = name, start, new_tab, env or (lambda home: {})
 
@@ -145,12 +175,21 @@ class Peer:
         return env
 
 
+# What the browser sets up for the engine on this display (one renderer per
+# site; Qt Quick's software renderer and no OpenGL, since Xvfb offers no
+# direct rendering), so that a bare program can be measured with the same.
+OUR_ENGINE_ENV = {"QTWEBENGINE_CHROMIUM_FLAGS": "--process-per-site --site-per-process",
+                  "QT_QUICK_BACKEND": "software", "QT_XCB_GL_INTEGRATION": "none"}
+
+
 def peers(args):
     bench = os.path.join(args.build, "bench")
     bare = os.path.join(bench, "bare_window_program")
     found = [
-        Peer("bare (off the record)", lambda url, home: [bare, url]),
-        Peer("bare (persistent)", lambda url, home: [bare, "--storage", os.path.join(home, "engine"), url]),
+        Peer("bare (off the record)", lambda urls, home: [bare] + urls),
+        Peer("bare (persistent)", lambda urls, home: [bare, "--storage", os.path.join(home, "engine")] + urls),
+        Peer("bare (pers., our set-up)", lambda urls, home: [bare, "--storage", os.path.join(home, "engine")] + urls,
+             env=lambda home: OUR_ENGINE_ENV),
     ]
     falkon = shutil.which("falkon")
     if falkon:
@@ -158,14 +197,14 @@ def peers(args):
         def falkon_env(home):
             return {"HOME": home, "XDG_CONFIG_HOME": home + "/.config", "XDG_DATA_HOME": home + "/.local/share",
                     "XDG_CACHE_HOME": home + "/.cache"}
-        found.append(Peer("falkon", lambda url, home: [falkon, url],
+        found.append(Peer("falkon", lambda urls, home: [falkon, urls[0]],
                           lambda url: [falkon, "--new-tab", url], falkon_env))
     else:
         print("falkon is not installed: skipped", file=sys.stderr)
     for label, path in args.nimbrab or [("nimbrab", os.path.join(args.build, "nimbrab"))]:
         def nimbrab_env(home):
             return {"NIMBRA_HOME": home, "XDG_CONFIG_HOME": home + "/.config"}
-        found.append(Peer(label, lambda url, home, path=path: [path, url],
+        found.append(Peer(label, lambda urls, home, path=path: [path, urls[0]],
                           lambda url, path=path: [path, url], nimbrab_env))
     return found
 
@@ -173,15 +212,16 @@ def peers(args):
 class Running:
     """A program started with a fresh home folder, stopped with its whole tree."""
 
-    def __init__(self, peer, url, watcher_bin, timeout_ms):
+    def __init__(self, peer, urls, watcher_bin, timeout_ms):
         self.peer = peer
         self.home = tempfile.mkdtemp(prefix="nimbra-bench-")
         self.env = peer.environment(self.home)
-        watcher = subprocess.Popen([watcher_bin, title_of(url), str(timeout_ms)], stdout=subprocess.PIPE, text=True)
+        watcher = subprocess.Popen([watcher_bin, title_of(urls[0]), str(timeout_ms)], stdout=subprocess.PIPE,
+                                   text=True)
         if watcher.stdout.readline().strip() != "ready":
             raise RuntimeError("caption_watch could not open the display")
         start = time.monotonic_ns()
-        self.proc = subprocess.Popen(peer.start(url, self.home), env=self.env, stdin=subprocess.DEVNULL,
+        self.proc = subprocess.Popen(peer.start(urls, self.home), env=self.env, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         line = ""
         while not line and watcher.poll() is None:
@@ -233,7 +273,7 @@ def run_startup(args, all_peers, bases, watcher):
     for run in range(args.runs):
         for peer in all_peers:
             url = f"{bases[0]}/start?run={run}"
-            running = Running(peer, url, watcher, 30000)
+            running = Running(peer, [url], watcher, 30000)
             results[peer.name].append(running.caption_ms)
             cpu[peer.name].append(running.cpu_ms)
             running.stop()
@@ -260,42 +300,62 @@ def run_memory(args, all_peers, bases, watcher):
         ("20 tabs, 1 site", [f"{bases[0]}/page?tab={i}" for i in range(20)]),
         ("50 tabs, 10 sites", [f"{bases[i % SITES]}/page?tab={i}" for i in range(50)]),
     ]
-    tabbed = [p for p in all_peers if p.new_tab]
-    results = {(p.name, s): [] for p in tabbed for s, _ in scenarios}
+    # The off-the-record bare program keeps what the persistent one keeps.
+    measured = [p for p in all_peers if p.name != "bare (off the record)"]
+    results = {(p.name, s): [] for p in measured for s, _ in scenarios}
     for run in range(args.mem_runs):
         for scenario, urls in scenarios:
-            for peer in tabbed:
-                running = Running(peer, urls[0], watcher, 60000)
+            for peer in measured:
+                running = Running(peer, urls if not peer.new_tab else urls[:1], watcher, 60000)
                 try:
                     if running.caption_ms is None:
                         raise RuntimeError("no caption")
-                    for url in urls[1:]:
-                        running.open_tab(url)
+                    if peer.new_tab:
+                        for url in urls[1:]:
+                            running.open_tab(url)
                     time.sleep(SETTLE_S)
-                    tree = process_tree(running.proc.pid)
-                    value = (pss_kib(tree) / 1024, renderers(tree))
+                    kinds = pss_by_kind(process_tree(running.proc.pid))
                 except (RuntimeError, subprocess.TimeoutExpired) as error:
                     print(f"  {peer.name}: {scenario}: {error}", file=sys.stderr)
-                    value = None
+                    kinds = None
                 running.stop()
-                results[(peer.name, scenario)].append(value)
-                if value:
-                    print(f"  memory run {run + 1}: {peer.name}: {scenario}: {value[0]:.0f} MiB, "
-                          f"{value[1]} renderers", file=sys.stderr)
-    print(f"\nPSS of all processes {SETTLE_S} s after the tabs were opened (MiB)")
+                results[(peer.name, scenario)].append(kinds)
+                if kinds:
+                    print(f"  memory run {run + 1}: {peer.name}: {scenario}: "
+                          f"{sum(v[1] for v in kinds.values()):.0f} MiB, "
+                          f"{kinds.get('renderer', (0, 0))[0]} renderers", file=sys.stderr)
+    print(f"\nPSS of all processes {SETTLE_S} s after the tabs were opened (MiB; the bare program gets all URLs"
+          " on its command line, the others open each further tab by a second start)")
     print(f"| {'program':<24} | scenario | median | range | renderers | × falkon |")
     print("|---|---|---|---|---|---|")
+    totals = {key: [sum(v[1] for v in kinds.values()) for kinds in runs if kinds] for key, runs in results.items()}
     for scenario, _ in scenarios:
-        falkon = summary([v[0] for v in results.get(("falkon", scenario), []) if v])
-        for peer in tabbed:
-            values = [v for v in results[(peer.name, scenario)] if v]
-            s = summary([v[0] for v in values])
+        falkon = summary(totals.get(("falkon", scenario), []))
+        for peer in measured:
+            s = summary(totals[(peer.name, scenario)])
             if not s:
                 print(f"| {peer.name:<24} | {scenario} | failed | | | |")
                 continue
             ratio = f"{s[0] / falkon[0]:.2f}" if falkon else "-"
-            procs = statistics.median(v[1] for v in values)
+            procs = statistics.median(k.get("renderer", (0, 0))[0] for k in results[(peer.name, scenario)] if k)
             print(f"| {peer.name:<24} | {scenario} | {s[0]:.0f} | {s[1]:.0f}–{s[2]:.0f} | {procs:.0f} | {ratio} |")
+    print("\nPSS by process kind, median over the runs (MiB, processes)")
+    print(f"| {'program':<24} | scenario | " + " | ".join(KINDS) + " | other |")
+    print("|---|---|" + "---|" * (len(KINDS) + 1))
+    for scenario, _ in scenarios:
+        for peer in measured:
+            runs = [k for k in results[(peer.name, scenario)] if k]
+            if not runs:
+                continue
+            cells = []
+            for kind in KINDS + ["other"]:
+                def of(kinds):
+                    chosen = [v for k, v in kinds.items() if (k == kind) or (kind == "other" and k not in KINDS)]
+                    return sum(v[0] for v in chosen), sum(v[1] for v in chosen)
+                values = [of(k) for k in runs]
+                count = statistics.median(v[0] for v in values)
+                cells.append(f"{statistics.median(v[1] for v in values):.0f} ({count:.0f})" if count else "-")
+            print(f"| {peer.name:<24} | {scenario} | " + " | ".join(cells) + " |")
 
 
 def main():

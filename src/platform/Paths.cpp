@@ -1,5 +1,7 @@
 #include "platform/Paths.h"
 
+#include "platform/SoftwareRendering.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -151,6 +153,7 @@ std::string WithProcessPerSite(const std::string& flags)
 void PrepareWebEngineEnvironment()
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    UseSoftwareRenderingWithoutGpu();
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
             QByteArray::fromStdString(WithProcessPerSite(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").toStdString())));
     if (geteuid() == 0 && qgetenv("QTWEBENGINE_DISABLE_SANDBOX") != "1") {

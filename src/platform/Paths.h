@@ -58,8 +58,9 @@ bool IsDirectory(const std::string& path);
 std::string WithProcessPerSite(const std::string& flags);
 
 // Turns on what the web engine needs before the application object exists:
-// shared GL contexts, one renderer per site, and no sandbox when running as
-// root (the engine's sandbox cannot start then; this is said once on stderr).
+// shared GL contexts (or the software renderer where GL would be emulated),
+// one renderer per site, and no sandbox when running as root (the engine's
+// sandbox cannot start then; this is said once on stderr).
 void PrepareWebEngineEnvironment();
 
 } // namespace nimbra

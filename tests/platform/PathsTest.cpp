@@ -1,4 +1,5 @@
 #include "platform/Paths.h"
+#include "platform/SoftwareRendering.h"
 
 #include "TestEnv.h"
 
@@ -58,4 +59,32 @@ TEST(Paths, EngineFlagsKeepAProcessModelGivenByTheUser)
     };
     for (const auto& c : cases)
         EXPECT_EQ(WithProcessPerSite(c.flags), c.expected) << c.flags;
+}
+
+TEST(Paths, SoftwareRenderingOnlyWhereGlWouldBeEmulated)
+{
+    const struct {
+        QStringList extensions;
+        bool gpu;
+    } servers[] = {
+        // Xvfb and VNC servers: GLX without direct rendering.
+        {{"BIG-REQUESTS", "GLX", "MIT-SHM", "Present", "RANDR"}, false},
+        {{}, false},
+        {{"GLX", "DRI2", "DRI3", "Present"}, true},
+        {{"GLX", "DRI2"}, true},
+        {{"GLX", "NV-GLX", "NV-CONTROL"}, true},
+    };
+    for (const auto& server : servers)
+        EXPECT_EQ(XServerRendersGlOnGpu(server.extensions), server.gpu) << server.extensions.join(' ').toStdString();
+
+    // Off X (these tests run offscreen), and where the user chose a renderer,
+    // nothing changes.
+    EXPECT_FALSE(UseSoftwareRenderingWithoutGpu());
+    qputenv("QT_QUICK_BACKEND", "rhi");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    EXPECT_FALSE(UseSoftwareRenderingWithoutGpu());
+    EXPECT_FALSE(qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"));
+    qputenv("QT_QPA_PLATFORM", platform);
+    qunsetenv("QT_QUICK_BACKEND");
 }
