@@ -80,6 +80,9 @@ struct XdgHomes {
     TempDir dir;
     ScopedEnv config{"XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8()};
     ScopedEnv data{"XDG_DATA_HOME", (dir.path() + "/data").toUtf8()};
+    // Browsers installed on the machine stay out of the queries.
+    ScopedEnv dataDirs{"XDG_DATA_DIRS", (dir.path() + "/system").toUtf8()};
+    ScopedEnv configDirs{"XDG_CONFIG_DIRS", (dir.path() + "/system").toUtf8()};
 };
 
 } // namespace
@@ -113,8 +116,9 @@ TEST(DefaultBrowser, TakesTheRoleAndGivesTheOldDefaultsBack)
 {
     XdgHomes homes;
     QDir().mkpath(homes.dir.path() + "/data/applications");
+    // xdg-mime passes over an entry whose program is not on PATH.
     WriteFile(homes.dir.file("data/applications/other.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Other\nExec=other %U\nMimeType=x-scheme-handler/https;\n");
+              "[Desktop Entry]\nType=Application\nName=Other\nExec=true %U\nMimeType=x-scheme-handler/https;\n");
     QProcess::execute("xdg-mime", {"default", "other.desktop", "x-scheme-handler/https"});
     ASSERT_EQ(Query("x-scheme-handler/https"), "other.desktop");
     // xdg-settings wants the program to exist.
