@@ -33,6 +33,16 @@ const char* const kSchema[] = {
 const char* const kIndexSchema = "CREATE VIRTUAL TABLE IF NOT EXISTS copy_index USING "
                                  "fts5(text, tokenize='trigram case_sensitive 1', detail=none, content='')";
 const char* const kEntryColumns = "url, title, host, last_visit, last_update, visit_count";
+// The entries that a copy's key stands for: the URL and the URL with a
+// fragment, as an index range (binds: key, key + "#", key + "$").
+const char* const kKeyEntries = "(url = ? OR (url >= ? AND url < ?))";
+
+void BindKeyEntries(QSqlQuery& q, const QString& key)
+{
+    q.addBindValue(key);
+    q.addBindValue(QString(key + QLatin1Char('#')));
+    q.addBindValue(QString(key + QLatin1Char('$')));
+}
 
 std::atomic<unsigned> g_connectionSerial{0};
 
@@ -321,12 +331,14 @@ CHistoryDb::~CHistoryDb()
     m_thread.join();
 }
 
-void CHistoryDb::Queue(Job job)
+void CHistoryDb::Queue(Job job, bool barrier)
 {
     {
         std::lock_guard lock(m_mutex);
         m_jobs.push_back(std::move(job));
         ++m_queued;
+        if (barrier)
+            m_barrier = m_queued;
     }
     m_wake.notify_one();
 }
@@ -340,7 +352,10 @@ void CHistoryDb::Flush()
 
 CHistoryReader CHistoryDb::Reader() const
 {
-    WaitOpen();
+    // A read never sees rows that a clear queued before it removes.
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [&] { return m_bOpened && m_committed >= m_barrier; });
+    lock.unlock();
     return CHistoryReader(m_path);
 }
 
@@ -456,12 +471,17 @@ void CHistoryDb::Run(const std::function<void(const std::string&)>& onMessage)
                 for (Job& job : jobs)
                     job(db);
                 db.commit();
-                if (m_bVacuum) {
-                    m_bVacuum = false;
-                    // Nothing of the removed pages stays in the file or its log.
-                    Exec(db, QStringLiteral("VACUUM"));
-                    Exec(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-                }
+            }
+            {
+                std::lock_guard lock(m_mutex);
+                m_committed = m_finished + jobs.size();
+            }
+            m_done.notify_all();
+            if (m_bVacuum) {
+                m_bVacuum = false;
+                // Nothing of the removed pages stays in the file or its log.
+                Exec(db, QStringLiteral("VACUUM"));
+                Exec(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
             }
             {
                 std::lock_guard lock(m_mutex);
@@ -529,6 +549,12 @@ void CHistoryDb::SetCachedCopy(const std::string& url, const std::string& html, 
     Queue([this, key = ToQ(CopyKey(url)), html = QByteArray::fromStdString(std::string(CutUtf8(html, kMaxCopyBytes))),
            when](QSqlDatabase& db) {
         QSqlQuery q(db);
+        // A page that left the history since its visit (a clear) keeps no copy.
+        q.prepare(QStringLiteral("SELECT 1 FROM urls WHERE %1 LIMIT 1").arg(QLatin1String(kKeyEntries)));
+        BindKeyEntries(q, key);
+        if (!q.exec() || !q.next())
+            return;
+        q.finish();
         q.prepare(QStringLiteral("SELECT id, html FROM copies WHERE key = ?"));
         q.addBindValue(key);
         if (q.exec() && q.next()) {
@@ -553,12 +579,9 @@ void CHistoryDb::SetCachedCopy(const std::string& url, const std::string& html, 
             q.addBindValue(IndexText(html));
             q.exec();
         }
-        // Entries with this URL, and with it and a fragment.
-        q.prepare(QStringLiteral("UPDATE urls SET last_update = ? WHERE url = ? OR substr(url, 1, ?) = ?"));
+        q.prepare(QStringLiteral("UPDATE urls SET last_update = ? WHERE %1").arg(QLatin1String(kKeyEntries)));
         q.addBindValue(when);
-        q.addBindValue(key);
-        q.addBindValue(key.size() + 1);
-        q.addBindValue(QString(key + QLatin1Char('#')));
+        BindKeyEntries(q, key);
         q.exec();
         EnforceBudget(db);
     });
@@ -579,10 +602,8 @@ void CHistoryDb::EnforceBudget(QSqlDatabase& db)
             if (m_copyBytes <= m_budget)
                 break;
             DropCopy(db, id, blob);
-            q.prepare(QStringLiteral("UPDATE urls SET last_update = last_visit WHERE url = ? OR substr(url, 1, ?) = ?"));
-            q.addBindValue(key);
-            q.addBindValue(key.size() + 1);
-            q.addBindValue(QString(key + QLatin1Char('#')));
+            q.prepare(QStringLiteral("UPDATE urls SET last_update = last_visit WHERE %1").arg(QLatin1String(kKeyEntries)));
+            BindKeyEntries(q, key);
             q.exec();
         }
     }
@@ -597,7 +618,7 @@ void CHistoryDb::Clear()
             Exec(db, QStringLiteral("INSERT INTO copy_index(copy_index) VALUES('delete-all')"));
         m_copyBytes = 0;
         m_bVacuum = true;
-    });
+    }, true);
 }
 
 void CHistoryDb::DropCopies()
@@ -609,7 +630,7 @@ void CHistoryDb::DropCopies()
         Exec(db, QStringLiteral("UPDATE urls SET last_update = last_visit"));
         m_copyBytes = 0;
         m_bVacuum = true;
-    });
+    }, true);
 }
 
 std::vector<SHistoryEntry> CHistoryDb::Enumerate(const std::string& prefix) const

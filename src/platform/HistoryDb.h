@@ -98,18 +98,21 @@ public:
     std::vector<SHistoryEntry> Enumerate(const std::string& prefix) const override;
 
     const std::string& Path() const { return m_path; }
-    // Waits until every write queued so far is on disk. Not for the UI thread.
+    // Waits until every write queued so far is on disk, vacuumed after a
+    // clear. Not for the UI thread.
     void Flush();
     // Waits for the open; then a message for the status bar when the file
     // was set aside or is used read-only, else empty.
     std::string OpenMessage();
     bool HasIndex();
-    // A read connection for the calling (worker) thread, once the file is open.
+    // A read connection for the calling (worker) thread, once the file is
+    // open and every clear queued so far is committed.
     CHistoryReader Reader() const;
 
 private:
     using Job = std::function<void(QSqlDatabase&)>;
-    void Queue(Job job);
+    // A barrier job (a clear) is committed before any later Reader() opens.
+    void Queue(Job job, bool barrier = false);
     void Run(const std::function<void(const std::string&)>& onMessage);
     void Open(QSqlDatabase& db);
     void WaitOpen() const;
@@ -124,6 +127,8 @@ private:
     std::deque<Job> m_jobs;
     unsigned long long m_queued = 0;
     unsigned long long m_finished = 0;
+    unsigned long long m_committed = 0; // jobs whose transaction is committed
+    unsigned long long m_barrier = 0;   // the last barrier job queued
     bool m_bOpened = false;
     bool m_bStop = false;
     bool m_bReadOnly = false;
