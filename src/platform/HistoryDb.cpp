@@ -17,14 +17,24 @@ namespace nimbra {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 constexpr int kMaxQueryTrigrams = 32;
 
+// What a search compares, kept with each entry: its title as shown and its
+// URL, case-folded; the id of its copy and of the copy of its "/" form.
+const char* const kSearchColumns[] = {
+    "title_fold TEXT NOT NULL DEFAULT ''",
+    "url_fold TEXT NOT NULL DEFAULT ''",
+    "copy_id INTEGER",
+    "slash_id INTEGER",
+};
 const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS urls(id INTEGER PRIMARY KEY, url TEXT NOT NULL UNIQUE, "
     "title TEXT NOT NULL DEFAULT '', host TEXT NOT NULL DEFAULT '', last_visit INTEGER NOT NULL, "
-    "last_update INTEGER NOT NULL, visit_count INTEGER NOT NULL DEFAULT 0)",
+    "last_update INTEGER NOT NULL, visit_count INTEGER NOT NULL DEFAULT 0, title_fold TEXT NOT NULL DEFAULT '', "
+    "url_fold TEXT NOT NULL DEFAULT '', copy_id INTEGER, slash_id INTEGER)",
     "CREATE INDEX IF NOT EXISTS urls_visit ON urls(last_visit)",
+    "CREATE INDEX IF NOT EXISTS urls_update ON urls(last_update)",
     "CREATE INDEX IF NOT EXISTS urls_host ON urls(host, last_visit)",
     "CREATE TABLE IF NOT EXISTS copies(id INTEGER PRIMARY KEY, key TEXT NOT NULL UNIQUE, "
     "taken INTEGER NOT NULL, size INTEGER NOT NULL, html BLOB NOT NULL)",
@@ -33,6 +43,16 @@ const char* const kSchema[] = {
 const char* const kIndexSchema = "CREATE VIRTUAL TABLE IF NOT EXISTS copy_index USING "
                                  "fts5(text, tokenize='trigram case_sensitive 1', detail=none, content='')";
 const char* const kEntryColumns = "url, title, host, last_visit, last_update, visit_count";
+// The entries that a copy's key stands for: the URL and the URL with a
+// fragment, as an index range (binds: key, key + "#", key + "$").
+const char* const kKeyEntries = "(url = ? OR (url >= ? AND url < ?))";
+
+void BindKeyEntries(QSqlQuery& q, const QString& key)
+{
+    q.addBindValue(key);
+    q.addBindValue(QString(key + QLatin1Char('#')));
+    q.addBindValue(QString(key + QLatin1Char('$')));
+}
 
 std::atomic<unsigned> g_connectionSerial{0};
 
@@ -51,6 +71,71 @@ SHistoryEntry EntryFrom(const QSqlQuery& q)
     e.lastUpdate = q.value(4).toLongLong();
     e.visitCount = q.value(5).toInt();
     return e;
+}
+
+// The condition for `range`, with :p, :from and :to, and their binding. An
+// open end is left out: unbounded, a read goes in visit order unsorted.
+QString RangeWhere(const SHistoryRange& range)
+{
+    QString where = QStringLiteral("substr(url, 1, length(:p)) = :p");
+    if (range.updatedFrom != std::numeric_limits<long long>::min())
+        where += QStringLiteral(" AND last_update >= :from");
+    if (range.updatedTo != std::numeric_limits<long long>::max())
+        where += QStringLiteral(" AND last_update < :to");
+    return where;
+}
+
+void BindRange(QSqlQuery& q, const SHistoryRange& range)
+{
+    q.bindValue(QStringLiteral(":p"), ToQ(range.prefix));
+    if (range.updatedFrom != std::numeric_limits<long long>::min())
+        q.bindValue(QStringLiteral(":from"), range.updatedFrom);
+    if (range.updatedTo != std::numeric_limits<long long>::max())
+        q.bindValue(QStringLiteral(":to"), range.updatedTo);
+}
+
+QString TitleFold(const QString& title, const QString& url)
+{
+    return FoldCase(ToQ(HistoryDisplayTitle(FromQ(title), FromQ(url))));
+}
+
+// The URL whose "/" form has its copy under `key`, or a null string: the
+// search tries that form for URLs without fragment that do not end in "/".
+QString SlashOwner(const QString& key)
+{
+    if (!key.endsWith(QLatin1Char('/')))
+        return {};
+    const QString owner = key.chopped(1);
+    return owner.endsWith(QLatin1Char('/')) ? QString() : owner;
+}
+
+// The copy id under the entry's key and under its "/" form's, with :k the
+// key and :s the "/" form (null when not tried).
+const char* const kCopyIds = "(SELECT id FROM copies WHERE key = :k), (SELECT id FROM copies WHERE key = :s)";
+
+QVariant SlashForm(const QString& url)
+{
+    if (url.contains(QLatin1Char('#')) || url.endsWith(QLatin1Char('/')))
+        return {};
+    return QString(url + QLatin1Char('/'));
+}
+
+// An FTS5 query for every trigram of `folded`; empty when it has fewer than
+// three characters or a NUL.
+QString TrigramQuery(const std::string& folded)
+{
+    const QList<uint> chars = ToQ(folded).toUcs4();
+    if (chars.size() < 3 || chars.contains(0u))
+        return {};
+    QStringList terms;
+    for (qsizetype i = 0; i + 3 <= chars.size() && terms.size() < kMaxQueryTrigrams; ++i) {
+        QString trigram = QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData() + i), 3);
+        trigram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        trigram = QLatin1Char('"') + trigram + QLatin1Char('"');
+        if (!terms.contains(trigram))
+            terms << trigram;
+    }
+    return terms.join(QStringLiteral(" AND "));
 }
 
 bool Exec(QSqlDatabase& db, const QString& sql)
@@ -74,6 +159,34 @@ QString IndexText(const QByteArray& html)
     return text ? FoldCase(ToQ(*text)) : QString();
 }
 
+// A file of the first layout gets the search columns.
+void AddSearchColumns(QSqlDatabase& db)
+{
+    db.transaction();
+    for (const char* column : kSearchColumns)
+        Exec(db, QStringLiteral("ALTER TABLE urls ADD COLUMN %1").arg(QLatin1String(column)));
+    Exec(db, QStringLiteral("UPDATE urls SET copy_id = (SELECT id FROM copies WHERE key = CASE WHEN instr(url, '#') > 0 "
+                            "THEN substr(url, 1, instr(url, '#') - 1) ELSE url END), slash_id = CASE WHEN instr(url, '#') = 0 "
+                            "AND substr(url, -1) <> '/' THEN (SELECT id FROM copies WHERE key = url || '/') END"));
+    std::vector<std::tuple<long long, QString, QString>> folds;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (q.exec(QStringLiteral("SELECT id, url, title FROM urls")))
+        while (q.next()) {
+            const QString url = q.value(1).toString();
+            folds.emplace_back(q.value(0).toLongLong(), TitleFold(q.value(2).toString(), url), FoldCase(url));
+        }
+    q.finish();
+    q.prepare(QStringLiteral("UPDATE urls SET title_fold = ?, url_fold = ? WHERE id = ?"));
+    for (const auto& [id, title, url] : folds) {
+        q.addBindValue(title);
+        q.addBindValue(url);
+        q.addBindValue(id);
+        q.exec();
+    }
+    db.commit();
+}
+
 void SetAside(const std::string& path)
 {
     const QString base = ToQ(path);
@@ -85,6 +198,16 @@ void SetAside(const std::string& path)
 }
 
 } // namespace
+
+std::string HistoryDisplayTitle(const std::string& title, const std::string& url)
+{
+    if (!title.empty())
+        return title;
+    size_t cut = url.rfind('/');
+    if (cut == std::string::npos)
+        cut = url.rfind('\\');
+    return cut == std::string::npos ? url : url.substr(cut + 1);
+}
 
 std::string CopyKey(const std::string& url)
 {
@@ -170,39 +293,35 @@ std::optional<std::string> DecodeCopy(const std::string& bytes)
 
 // ---------------------------------------------------------------- reader
 
-CHistoryReader::CHistoryReader(const std::string& path) : m_name(NewConnectionName("r"))
+CHistoryReader::CHistoryReader(const std::string& path)
+    : m_name(NewConnectionName("r")), m_db(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name))
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-    db.setDatabaseName(ToQ(path));
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
+    m_db.setDatabaseName(ToQ(path));
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
     if (QFile::exists(ToQ(path)))
-        db.open();
+        m_db.open();
 }
 
 CHistoryReader::~CHistoryReader()
 {
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_name, false);
-        db.close();
-    }
+    m_copyQuery.reset();
+    m_db.close();
+    m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_name);
 }
 
 bool CHistoryReader::IsOpen() const
 {
-    return QSqlDatabase::database(m_name, false).isOpen();
+    return m_db.isOpen();
 }
 
-void CHistoryReader::ForEach(const std::string& prefix, long long updatedSince,
-                             const std::function<bool(SHistoryEntry&&)>& each) const
+void CHistoryReader::ForEach(const SHistoryRange& range, const std::function<bool(SHistoryEntry&&)>& each) const
 {
-    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM urls WHERE substr(url, 1, length(:p)) = :p AND last_update >= :s "
-                             "ORDER BY last_visit DESC")
-                  .arg(QLatin1String(kEntryColumns)));
-    q.bindValue(QStringLiteral(":p"), ToQ(prefix));
-    q.bindValue(QStringLiteral(":s"), updatedSince);
+    q.prepare(QStringLiteral("SELECT %1 FROM urls WHERE %2 ORDER BY last_visit DESC")
+                  .arg(QLatin1String(kEntryColumns), RangeWhere(range)));
+    BindRange(q, range);
     if (!q.exec())
         return;
     while (q.next())
@@ -210,48 +329,59 @@ void CHistoryReader::ForEach(const std::string& prefix, long long updatedSince,
             return;
 }
 
+bool CHistoryReader::ForEachMatch(const SHistoryRange& range, const std::string& folded, bool inCopies,
+                                  const std::function<bool(SHistoryMatch&&)>& each) const
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("SELECT title_fold FROM urls LIMIT 0")))
+        return false;
+    const QString trigrams = inCopies ? TrigramQuery(folded) : QString();
+    if (inCopies && (trigrams.isEmpty() || !q.exec(QStringLiteral("SELECT 1 FROM copy_index LIMIT 0"))))
+        return false;
+    const QString inText = QStringLiteral("(instr(title_fold, :f) > 0 OR instr(url_fold, :f) > 0)");
+    QString where = inText;
+    if (inCopies) {
+        const QString listed = QStringLiteral(" IN (SELECT rowid FROM copy_index WHERE copy_index MATCH :m)");
+        where = QLatin1Char('(') + inText + QStringLiteral(" OR copy_id") + listed + QStringLiteral(" OR slash_id")
+                + listed + QLatin1Char(')');
+    }
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1, %2 FROM urls WHERE %3 AND %4 ORDER BY last_visit DESC")
+                  .arg(QLatin1String(kEntryColumns), inText, RangeWhere(range), where));
+    BindRange(q, range);
+    q.bindValue(QStringLiteral(":f"), ToQ(folded));
+    if (inCopies)
+        q.bindValue(QStringLiteral(":m"), trigrams);
+    if (!q.exec())
+        return false;
+    while (q.next()) {
+        SHistoryMatch match{EntryFrom(q), q.value(6).toBool()};
+        if (!each(std::move(match)))
+            break;
+    }
+    return true;
+}
+
 std::optional<std::string> CHistoryReader::Copy(const std::string& key) const
 {
-    QSqlQuery q(QSqlDatabase::database(m_name, false));
-    q.prepare(QStringLiteral("SELECT html FROM copies WHERE key = ?"));
-    q.addBindValue(ToQ(key));
+    if (!m_copyQuery) {
+        m_copyQuery.emplace(m_db);
+        m_copyQuery->prepare(QStringLiteral("SELECT html FROM copies WHERE key = ?"));
+    }
+    QSqlQuery& q = *m_copyQuery;
+    q.bindValue(0, ToQ(key));
     if (!q.exec() || !q.next())
         return std::nullopt;
     const QByteArray html = Inflate(q.value(0).toByteArray());
+    q.finish();
     if (html.isEmpty())
         return std::nullopt;
     return html.toStdString();
 }
 
-std::optional<std::unordered_set<std::string>> CHistoryReader::Candidates(const std::string& folded) const
-{
-    const QList<uint> chars = ToQ(folded).toUcs4();
-    if (chars.size() < 3 || chars.contains(0u))
-        return std::nullopt;
-    QStringList terms;
-    for (qsizetype i = 0; i + 3 <= chars.size() && terms.size() < kMaxQueryTrigrams; ++i) {
-        QString trigram = QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData() + i), 3);
-        trigram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        trigram = QLatin1Char('"') + trigram + QLatin1Char('"');
-        if (!terms.contains(trigram))
-            terms << trigram;
-    }
-    QSqlQuery q(QSqlDatabase::database(m_name, false));
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral(
-        "SELECT key FROM copies WHERE id IN (SELECT rowid FROM copy_index WHERE copy_index MATCH ?)"));
-    q.addBindValue(terms.join(QStringLiteral(" AND ")));
-    if (!q.exec())
-        return std::nullopt;
-    std::unordered_set<std::string> keys;
-    while (q.next())
-        keys.insert(FromQ(q.value(0).toString()));
-    return keys;
-}
-
 std::vector<std::string> CHistoryReader::VisitDates() const
 {
-    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    QSqlQuery q(m_db);
     q.setForwardOnly(true);
     std::vector<std::string> dates;
     if (q.exec(QStringLiteral("SELECT DISTINCT date(last_visit, 'unixepoch', 'localtime') FROM urls")))
@@ -262,7 +392,7 @@ std::vector<std::string> CHistoryReader::VisitDates() const
 
 std::vector<std::string> CHistoryReader::Hosts(long long from, long long to) const
 {
-    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    QSqlQuery q(m_db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(
         "SELECT DISTINCT host FROM urls WHERE last_visit >= ? AND last_visit < ? ORDER BY host"));
@@ -277,7 +407,7 @@ std::vector<std::string> CHistoryReader::Hosts(long long from, long long to) con
 
 std::vector<SHistoryEntry> CHistoryReader::Pages(const std::string& host, long long from, long long to) const
 {
-    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    QSqlQuery q(m_db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT %1 FROM urls WHERE host = ? AND last_visit >= ? AND last_visit < ? "
                              "ORDER BY last_visit DESC")
@@ -294,7 +424,7 @@ std::vector<SHistoryEntry> CHistoryReader::Pages(const std::string& host, long l
 
 std::optional<SHistoryEntry> CHistoryReader::Entry(const std::string& url) const
 {
-    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    QSqlQuery q(m_db);
     q.prepare(QStringLiteral("SELECT %1 FROM urls WHERE url = ?").arg(QLatin1String(kEntryColumns)));
     q.addBindValue(ToQ(url));
     if (!q.exec() || !q.next())
@@ -321,12 +451,14 @@ CHistoryDb::~CHistoryDb()
     m_thread.join();
 }
 
-void CHistoryDb::Queue(Job job)
+void CHistoryDb::Queue(Job job, bool barrier)
 {
     {
         std::lock_guard lock(m_mutex);
         m_jobs.push_back(std::move(job));
         ++m_queued;
+        if (barrier)
+            m_barrier = m_queued;
     }
     m_wake.notify_one();
 }
@@ -340,7 +472,10 @@ void CHistoryDb::Flush()
 
 CHistoryReader CHistoryDb::Reader() const
 {
-    WaitOpen();
+    // A read never sees rows that a clear queued before it removes.
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [&] { return m_bOpened && m_committed >= m_barrier; });
+    lock.unlock();
     return CHistoryReader(m_path);
 }
 
@@ -419,6 +554,8 @@ void CHistoryDb::Open(QSqlDatabase& db)
     Exec(db, QStringLiteral("PRAGMA secure_delete=ON"));
     for (const char* sql : kSchema)
         Exec(db, QLatin1String(sql));
+    if (version == 1)
+        AddSearchColumns(db);
     m_bIndex = Exec(db, QLatin1String(kIndexSchema));
     if (!m_bIndex)
         std::fprintf(stderr, "nimbrab: SQLite has no FTS5; the history search reads every page copy\n");
@@ -456,12 +593,17 @@ void CHistoryDb::Run(const std::function<void(const std::string&)>& onMessage)
                 for (Job& job : jobs)
                     job(db);
                 db.commit();
-                if (m_bVacuum) {
-                    m_bVacuum = false;
-                    // Nothing of the removed pages stays in the file or its log.
-                    Exec(db, QStringLiteral("VACUUM"));
-                    Exec(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-                }
+            }
+            {
+                std::lock_guard lock(m_mutex);
+                m_committed = m_finished + jobs.size();
+            }
+            m_done.notify_all();
+            if (m_bVacuum) {
+                m_bVacuum = false;
+                // Nothing of the removed pages stays in the file or its log.
+                Exec(db, QStringLiteral("VACUUM"));
+                Exec(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
             }
             {
                 std::lock_guard lock(m_mutex);
@@ -482,16 +624,22 @@ void CHistoryDb::AddVisit(const std::string& url, const std::string& title, long
            when](QSqlDatabase& db) {
         QSqlQuery q(db);
         q.prepare(QStringLiteral(
-            "INSERT INTO urls(url, title, host, last_visit, last_update, visit_count) "
-            "VALUES(:u, :t, :h, :w, coalesce((SELECT taken FROM copies WHERE key = :k), :w), 1) "
+            "INSERT INTO urls(url, title, host, last_visit, last_update, visit_count, title_fold, url_fold, "
+            "copy_id, slash_id) "
+            "VALUES(:u, :t, :h, :w, coalesce((SELECT taken FROM copies WHERE key = :k), :w), 1, :tf, :uf, %1) "
             "ON CONFLICT(url) DO UPDATE SET visit_count = visit_count + 1, last_visit = :w, "
             "title = CASE WHEN :t <> '' THEN :t ELSE title END, "
-            "last_update = coalesce((SELECT taken FROM copies WHERE key = :k), :w)"));
+            "title_fold = CASE WHEN :t <> '' THEN :tf ELSE title_fold END, "
+            "last_update = coalesce((SELECT taken FROM copies WHERE key = :k), :w), (copy_id, slash_id) = (%1)")
+                      .arg(QLatin1String(kCopyIds)));
         q.bindValue(QStringLiteral(":u"), url);
         q.bindValue(QStringLiteral(":t"), title);
         q.bindValue(QStringLiteral(":h"), host);
         q.bindValue(QStringLiteral(":w"), when);
         q.bindValue(QStringLiteral(":k"), key);
+        q.bindValue(QStringLiteral(":s"), SlashForm(url));
+        q.bindValue(QStringLiteral(":tf"), TitleFold(title, url));
+        q.bindValue(QStringLiteral(":uf"), FoldCase(url));
         q.exec();
     });
 }
@@ -500,8 +648,9 @@ void CHistoryDb::SetTitle(const std::string& url, const std::string& title)
 {
     Queue([url = ToQ(url), title = ToQ(title)](QSqlDatabase& db) {
         QSqlQuery q(db);
-        q.prepare(QStringLiteral("UPDATE urls SET title = ? WHERE url = ?"));
+        q.prepare(QStringLiteral("UPDATE urls SET title = ?, title_fold = ? WHERE url = ?"));
         q.addBindValue(title);
+        q.addBindValue(TitleFold(title, url));
         q.addBindValue(url);
         q.exec();
     });
@@ -529,6 +678,12 @@ void CHistoryDb::SetCachedCopy(const std::string& url, const std::string& html, 
     Queue([this, key = ToQ(CopyKey(url)), html = QByteArray::fromStdString(std::string(CutUtf8(html, kMaxCopyBytes))),
            when](QSqlDatabase& db) {
         QSqlQuery q(db);
+        // A page that left the history since its visit (a clear) keeps no copy.
+        q.prepare(QStringLiteral("SELECT 1 FROM urls WHERE %1 LIMIT 1").arg(QLatin1String(kKeyEntries)));
+        BindKeyEntries(q, key);
+        if (!q.exec() || !q.next())
+            return;
+        q.finish();
         q.prepare(QStringLiteral("SELECT id, html FROM copies WHERE key = ?"));
         q.addBindValue(key);
         if (q.exec() && q.next()) {
@@ -553,13 +708,17 @@ void CHistoryDb::SetCachedCopy(const std::string& url, const std::string& html, 
             q.addBindValue(IndexText(html));
             q.exec();
         }
-        // Entries with this URL, and with it and a fragment.
-        q.prepare(QStringLiteral("UPDATE urls SET last_update = ? WHERE url = ? OR substr(url, 1, ?) = ?"));
+        q.prepare(QStringLiteral("UPDATE urls SET last_update = ?, copy_id = ? WHERE %1").arg(QLatin1String(kKeyEntries)));
         q.addBindValue(when);
-        q.addBindValue(key);
-        q.addBindValue(key.size() + 1);
-        q.addBindValue(QString(key + QLatin1Char('#')));
+        q.addBindValue(id);
+        BindKeyEntries(q, key);
         q.exec();
+        if (const QString owner = SlashOwner(key); !owner.isNull()) {
+            q.prepare(QStringLiteral("UPDATE urls SET slash_id = ? WHERE url = ?"));
+            q.addBindValue(id);
+            q.addBindValue(owner);
+            q.exec();
+        }
         EnforceBudget(db);
     });
 }
@@ -579,11 +738,15 @@ void CHistoryDb::EnforceBudget(QSqlDatabase& db)
             if (m_copyBytes <= m_budget)
                 break;
             DropCopy(db, id, blob);
-            q.prepare(QStringLiteral("UPDATE urls SET last_update = last_visit WHERE url = ? OR substr(url, 1, ?) = ?"));
-            q.addBindValue(key);
-            q.addBindValue(key.size() + 1);
-            q.addBindValue(QString(key + QLatin1Char('#')));
+            q.prepare(QStringLiteral("UPDATE urls SET last_update = last_visit, copy_id = NULL WHERE %1")
+                          .arg(QLatin1String(kKeyEntries)));
+            BindKeyEntries(q, key);
             q.exec();
+            if (const QString owner = SlashOwner(key); !owner.isNull()) {
+                q.prepare(QStringLiteral("UPDATE urls SET slash_id = NULL WHERE url = ?"));
+                q.addBindValue(owner);
+                q.exec();
+            }
         }
     }
 }
@@ -597,7 +760,7 @@ void CHistoryDb::Clear()
             Exec(db, QStringLiteral("INSERT INTO copy_index(copy_index) VALUES('delete-all')"));
         m_copyBytes = 0;
         m_bVacuum = true;
-    });
+    }, true);
 }
 
 void CHistoryDb::DropCopies()
@@ -606,17 +769,17 @@ void CHistoryDb::DropCopies()
         Exec(db, QStringLiteral("DELETE FROM copies"));
         if (m_bIndex)
             Exec(db, QStringLiteral("INSERT INTO copy_index(copy_index) VALUES('delete-all')"));
-        Exec(db, QStringLiteral("UPDATE urls SET last_update = last_visit"));
+        Exec(db, QStringLiteral("UPDATE urls SET last_update = last_visit, copy_id = NULL, slash_id = NULL"));
         m_copyBytes = 0;
         m_bVacuum = true;
-    });
+    }, true);
 }
 
 std::vector<SHistoryEntry> CHistoryDb::Enumerate(const std::string& prefix) const
 {
     const CHistoryReader reader = Reader();
     std::vector<SHistoryEntry> entries;
-    reader.ForEach(prefix, 0, [&](SHistoryEntry&& e) {
+    reader.ForEach({prefix}, [&](SHistoryEntry&& e) {
         entries.push_back(std::move(e));
         return true;
     });

@@ -1,16 +1,17 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
-#include <unordered_set>
 #include <vector>
 
 namespace nimbra {
@@ -22,6 +23,22 @@ struct SHistoryEntry {
     long long lastVisit = 0;  // seconds since the epoch
     long long lastUpdate = 0; // when the copy was taken; the last visit without one
     int visitCount = 0;
+};
+
+// Which entries a read takes: URLs that start with `prefix`, last updated
+// in [updatedFrom, updatedTo).
+struct SHistoryRange {
+    std::string prefix;
+    long long updatedFrom = std::numeric_limits<long long>::min();
+    long long updatedTo = std::numeric_limits<long long>::max();
+};
+
+// An entry as a search reads it: `inTitleOrUrl` when its title as shown or
+// its URL holds the folded text; else only its copy (or the copy of its "/"
+// form) may, which the caller reads to be sure.
+struct SHistoryMatch {
+    SHistoryEntry entry;
+    bool inTitleOrUrl = false;
 };
 
 // Largest page copy kept, in bytes of UTF-8.
@@ -57,16 +74,19 @@ public:
     CHistoryReader& operator=(const CHistoryReader&) = delete;
 
     bool IsOpen() const;
-    // Entries whose URL starts with `prefix` and last updated at or after
-    // `updatedSince`, most recent visit first; `each` returns false to stop.
-    void ForEach(const std::string& prefix, long long updatedSince,
-                 const std::function<bool(SHistoryEntry&&)>& each) const;
+    // Entries of `range`, most recent visit first; `each` returns false to stop.
+    void ForEach(const SHistoryRange& range, const std::function<bool(SHistoryEntry&&)>& each) const;
+    // Entries of `range` whose folded title as shown or URL holds `folded`,
+    // and with `inCopies` those whose copy, or the copy of their "/" form,
+    // holds every trigram of it; most recent visit first. False, having
+    // read nothing, when the file cannot answer that: one of the first
+    // layout, or `inCopies` without an index or with a text of fewer than 3
+    // characters.
+    bool ForEachMatch(const SHistoryRange& range, const std::string& folded, bool inCopies,
+                      const std::function<bool(SHistoryMatch&&)>& each) const;
     // The stored copy under `key` (a URL without fragment), inflated;
     // nullopt when there is none or it does not inflate.
     std::optional<std::string> Copy(const std::string& key) const;
-    // Keys of the copies whose folded text holds every trigram of `folded`;
-    // nullopt when the index cannot answer (short text, no FTS5).
-    std::optional<std::unordered_set<std::string>> Candidates(const std::string& folded) const;
     // Local dates ("YYYY-MM-DD") that have visits.
     std::vector<std::string> VisitDates() const;
     // Hosts visited in [from, to), sorted.
@@ -77,6 +97,8 @@ public:
 
 private:
     QString m_name;
+    QSqlDatabase m_db;
+    mutable std::optional<QSqlQuery> m_copyQuery;
 };
 
 // The history database: "history.db" (mode 0600, WAL) with one writer
@@ -98,18 +120,21 @@ public:
     std::vector<SHistoryEntry> Enumerate(const std::string& prefix) const override;
 
     const std::string& Path() const { return m_path; }
-    // Waits until every write queued so far is on disk. Not for the UI thread.
+    // Waits until every write queued so far is on disk, vacuumed after a
+    // clear. Not for the UI thread.
     void Flush();
     // Waits for the open; then a message for the status bar when the file
     // was set aside or is used read-only, else empty.
     std::string OpenMessage();
     bool HasIndex();
-    // A read connection for the calling (worker) thread, once the file is open.
+    // A read connection for the calling (worker) thread, once the file is
+    // open and every clear queued so far is committed.
     CHistoryReader Reader() const;
 
 private:
     using Job = std::function<void(QSqlDatabase&)>;
-    void Queue(Job job);
+    // A barrier job (a clear) is committed before any later Reader() opens.
+    void Queue(Job job, bool barrier = false);
     void Run(const std::function<void(const std::string&)>& onMessage);
     void Open(QSqlDatabase& db);
     void WaitOpen() const;
@@ -124,6 +149,8 @@ private:
     std::deque<Job> m_jobs;
     unsigned long long m_queued = 0;
     unsigned long long m_finished = 0;
+    unsigned long long m_committed = 0; // jobs whose transaction is committed
+    unsigned long long m_barrier = 0;   // the last barrier job queued
     bool m_bOpened = false;
     bool m_bStop = false;
     bool m_bReadOnly = false;
@@ -134,6 +161,9 @@ private:
     std::thread m_thread;
 };
 
+// The title a history row shows: its own, or else the part of the URL
+// after its last "/" (or "\"; the whole URL when it has neither).
+std::string HistoryDisplayTitle(const std::string& title, const std::string& url);
 // The copy's key: the URL without its fragment.
 std::string CopyKey(const std::string& url);
 // The host an entry is grouped under: empty for file:, else the URL's host

@@ -38,16 +38,6 @@ long long DayStart(const QDate& date)
 
 } // namespace
 
-std::string HistoryDisplayTitle(const std::string& title, const std::string& url)
-{
-    if (!title.empty())
-        return title;
-    size_t cut = url.rfind('/');
-    if (cut == std::string::npos)
-        cut = url.rfind('\\');
-    return cut == std::string::npos ? url : url.substr(cut + 1);
-}
-
 std::string HistoryDateText(long long secs)
 {
     static const char* const days[] = {"日", "月", "火", "水", "木", "金", "土"};
@@ -108,19 +98,14 @@ void RunHistoryQuery(const CHistoryReader& reader, const SHistoryQuery& query, c
                      const std::function<void(std::vector<SHistoryRow>&&)>& batch)
 {
     const std::string folded = FoldCase(query.text);
+    const QString needle = ToQ(folded);
     const bool searching = !folded.empty();
-    std::optional<std::unordered_set<std::string>> candidates;
-    if (searching && query.findCache && query.useIndex)
-        candidates = reader.Candidates(folded);
     auto copyHolds = [&](const std::string& url) {
-        const std::string key = CopyKey(url);
-        if (candidates && !candidates->count(key))
-            return false;
-        const std::optional<std::string> copy = reader.Copy(key);
+        const std::optional<std::string> copy = reader.Copy(CopyKey(url));
         if (!copy)
             return false;
         const std::optional<std::string> text = DecodeCopy(*copy);
-        return text && FoldCase(*text).find(folded) != std::string::npos;
+        return text && FoldCase(ToQ(*text)).contains(needle);
     };
 
     std::vector<SHistoryRow> rows;
@@ -136,33 +121,46 @@ void RunHistoryQuery(const CHistoryReader& reader, const SHistoryQuery& query, c
         rows.clear();
         sinceBatch.restart();
     };
-    const bool today = query.todayFrom >= 0;
-    reader.ForEach(query.prefix, today ? query.todayFrom : std::numeric_limits<long long>::min(),
-                   [&](SHistoryEntry&& e) {
-                       if (stop.load(std::memory_order_relaxed))
-                           return false;
-                       if (today && e.lastUpdate >= query.todayTo)
-                           return true;
-                       std::string url = std::move(e.url);
-                       // The row, with its date text, is made only for what is listed.
-                       bool take = !searching
-                                   || FoldCase(HistoryDisplayTitle(e.title, url)).find(folded) != std::string::npos
-                                   || FoldCase(url).find(folded) != std::string::npos;
-                       if (!take && query.findCache && !StartsWithNoCase(url, "file:")) {
-                           if (copyHolds(url)) {
-                               take = true;
-                           } else if (!url.ends_with('/') && copyHolds(url + "/")) {
-                               url += '/';
-                               take = true;
-                           }
-                       }
-                       if (take && listed.insert(url).second)
-                           rows.push_back(MakeHistoryRow(e.title, url, e.lastUpdate));
-                       if (rows.size() >= std::max(query.batchRows, listed.size() - rows.size())
-                           || (!rows.empty() && sinceBatch.elapsed() >= query.batchMs))
-                           flush();
-                       return true;
-                   });
+    auto take = [&](SHistoryEntry&& e, bool inTitleOrUrl) {
+        if (stop.load(std::memory_order_relaxed))
+            return false;
+        std::string url = std::move(e.url);
+        bool taken = inTitleOrUrl;
+        if (!taken && query.findCache && !StartsWithNoCase(url, "file:")) {
+            if (copyHolds(url)) {
+                taken = true;
+            } else if (!url.ends_with('/') && copyHolds(url + "/")) {
+                url += '/';
+                taken = true;
+            }
+        }
+        // The row, with its date text, is made only for what is listed.
+        if (taken && listed.insert(url).second)
+            rows.push_back(MakeHistoryRow(e.title, url, e.lastUpdate));
+        if (rows.size() >= std::max(query.batchRows, listed.size() - rows.size())
+            || (!rows.empty() && sinceBatch.elapsed() >= query.batchMs))
+            flush();
+        return true;
+    };
+
+    SHistoryRange range{query.prefix};
+    if (query.todayFrom >= 0) {
+        range.updatedFrom = query.todayFrom;
+        range.updatedTo = query.todayTo;
+    }
+    // The file narrows a search by its folded columns and index; else every
+    // entry is folded and every copy read here.
+    const bool narrowed = searching && query.useIndex
+                          && reader.ForEachMatch(range, folded, query.findCache, [&](SHistoryMatch&& m) {
+                                 return take(std::move(m.entry), m.inTitleOrUrl);
+                             });
+    if (!narrowed)
+        reader.ForEach(range, [&](SHistoryEntry&& e) {
+            const bool inTitleOrUrl = !searching
+                                      || FoldCase(HistoryDisplayTitle(e.title, e.url)).find(folded) != std::string::npos
+                                      || FoldCase(e.url).find(folded) != std::string::npos;
+            return take(std::move(e), inTitleOrUrl);
+        });
     flush();
 }
 

@@ -11,9 +11,6 @@
 
 namespace nimbra {
 
-// The title a history row shows: its own, or else the part of the URL
-// after its last "/" (or "\"; the whole URL when it has neither).
-std::string HistoryDisplayTitle(const std::string& title, const std::string& url);
 // A time as the history shows it, in local time:
 // "2026/12/09 (水) 13:05:09".
 std::string HistoryDateText(long long secs);
@@ -55,7 +52,7 @@ struct SHistoryQuery {
     long long todayTo = -1;
     std::string text;          // empty: list every entry
     bool findCache = false;    // also look into the page copies
-    bool useIndex = true;      // narrow the copies with the index first
+    bool useIndex = true;      // narrow by the file's folded columns and index first
     SHistorySort sort;
     size_t batchRows = 100;    // rows handed over at once, at most
     int batchMs = 50;          // and at least this often while rows come

@@ -133,30 +133,66 @@ TEST(HistoryQuery, FollowsTheListingAndSearchRules)
 TEST(HistoryQuery, IndexFindsWhatTheScanFinds)
 {
     testenv::TempDir dir;
-    CHistoryDb db(dir.file("history.db"));
-    ASSERT_TRUE(db.HasIndex());
+    const long long now = QDateTime::currentSecsSinceEpoch();
     const char* const words[] = {"alpha", "Beta", "ＧＡＭＭＡ", "日本語", "検索", "needle", "\"quoted\"", "x"};
-    for (int i = 0; i < 200; ++i) {
-        const std::string url = "http://gen.example/" + std::to_string(i);
-        std::string body = "<div class=\"c" + std::to_string(i % 7) + "\">";
-        for (int w = 0; w < 8; ++w)
-            if ((i >> w) & 1)
-                body += std::string(words[w]) + " ";
-        db.AddVisit(url, "", 1000 + i);
-        db.SetCachedCopy(url, body + "</div>", 1000 + i);
+    {
+        CHistoryDb db(dir.file("history.db"));
+        ASSERT_TRUE(db.HasIndex());
+        for (int i = 0; i < 200; ++i) {
+            // Some pages titled, some renamed later, some with a fragment,
+            // some with their copy only under their "/" form.
+            std::string url = "http://gen.example/" + std::to_string(i) + (i % 11 == 0 ? "#top" : "");
+            std::string body = "<div class=\"c" + std::to_string(i % 7) + "\">";
+            for (int w = 0; w < 8; ++w)
+                if ((i >> w) & 1)
+                    body += std::string(words[w]) + " ";
+            db.AddVisit(url, i % 3 == 0 ? words[i % 8] : "", now - 200 + i);
+            if (i % 5 == 0)
+                db.SetTitle(url, std::string("Ｔｉｔｌｅ ") + words[(i + 1) % 8]);
+            if (i % 13 == 0)
+                url += "/", db.AddVisit(url, "", now - 400 + i);
+            db.SetCachedCopy(url, body + "</div>", now - 200 + i);
+        }
+        db.Flush();
     }
-    db.Flush();
-    const CHistoryReader reader = db.Reader();
-    const std::string texts[] = {"a", "be", "bet", "BETA", "ｇａｍｍａ", "本語", "日本語 検索", "alpha Beta",
-                                 "class=\"c3", "\"quo", "<div", "nothing here", "x "};
-    for (const std::string& text : texts) {
-        SHistoryQuery indexed = Search(text);
-        SHistoryQuery scanned = Search(text);
-        scanned.useIndex = false;
-        const std::set<std::string> found = Urls(reader, indexed);
-        EXPECT_EQ(found, Urls(reader, scanned)) << text;
-        EXPECT_EQ(found.empty(), text == "nothing here") << text;
+    auto compare = [&](const CHistoryReader& reader) {
+        // The file answers itself, or this compares the scan with itself.
+        EXPECT_TRUE(reader.ForEachMatch({}, "beta", true, [](SHistoryMatch&&) { return true; }));
+        const std::string texts[] = {"a", "be", "bet", "BETA", "ｇａｍｍａ", "本語", "日本語 検索", "alpha Beta",
+                                     "class=\"c3", "\"quo", "<div", "nothing here", "x ", "ｔｉｔｌｅ", "13/", "#top"};
+        for (const std::string& text : texts)
+            for (const bool findCache : {true, false})
+                for (const bool today : {false, true}) {
+                    SHistoryQuery indexed = Search(text, findCache);
+                    if (today)
+                        indexed.todayFrom = now - 100, indexed.todayTo = now;
+                    SHistoryQuery scanned = indexed;
+                    scanned.useIndex = false;
+                    const std::set<std::string> found = Urls(reader, indexed);
+                    EXPECT_EQ(found, Urls(reader, scanned)) << text << findCache << today;
+                    if (findCache && !today)
+                        EXPECT_EQ(found.empty(), text == "nothing here") << text;
+                }
+    };
+    {
+        CHistoryDb db(dir.file("history.db"));
+        compare(db.Reader());
     }
+    // A file of the first layout, without the search columns, gets them.
+    {
+        QSqlDatabase sql = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        sql.setDatabaseName(ToQ(dir.file("history.db")));
+        ASSERT_TRUE(sql.open());
+        QSqlQuery q(sql);
+        for (const char* column : {"title_fold", "url_fold", "copy_id", "slash_id"})
+            ASSERT_TRUE(q.exec(QStringLiteral("ALTER TABLE urls DROP COLUMN %1").arg(QLatin1String(column))));
+        ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA user_version=1")));
+        sql.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    CHistoryDb db(dir.file("history.db"));
+    EXPECT_EQ(db.OpenMessage(), "");
+    compare(db.Reader());
 }
 
 TEST(HistoryQuery, StopsAtTheFlagAndExportsEscapedLines)
