@@ -275,7 +275,7 @@ void BM_FavoritesExport(benchmark::State& state)
     for (const std::string& target : targets)
         QDir(QString::fromStdString(target)).removeRecursively();
 }
-BENCHMARK(BM_FavoritesExport)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_FavoritesExport)->Unit(benchmark::kMillisecond)->Iterations(4);
 
 } // namespace
 
