@@ -8,6 +8,8 @@
 #include <QStyleOptionMenuItem>
 #include <QTimer>
 
+#include "platform/EventWidget.h"
+
 namespace nimbra {
 
 namespace {
@@ -204,7 +206,7 @@ bool CMenuBarKeys::eventFilter(QObject* watched, QEvent* event)
 {
     if (!m_pBar->isVisible())
         return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
+    QWidget* widget = EventWidget(watched);
     if (!widget)
         return false;
     // The frame's keys, and the keys of the bar's popups.

@@ -79,6 +79,12 @@ CBkMainFrame::~CBkMainFrame()
         m_job->future.waitForFinished();
     }
     m_doc.SetObserver(nullptr);
+    // The panes still read the document while the window hides them on its
+    // way out: they go first, before the document does.
+    delete takeCentralWidget();
+    m_splitter = nullptr;
+    m_tree = nullptr;
+    m_list = nullptr;
 }
 
 bool CBkMainFrame::Create()

@@ -153,6 +153,12 @@ void CLeftView::SyncChildren(CBkItem* folder)
             continue;
         QTreeWidgetItem* item = parent->takeChild(i);
         if (!child->Parent()) {
+            for (const QTreeWidgetItem* up = current; up; up = up->parent()) {
+                if (up == item) {
+                    current = nullptr; // goes with the removed folder
+                    break;
+                }
+            }
             Forget(item);
             delete item;
         }

@@ -14,6 +14,7 @@
 #include "frame/CommandRouter.h"
 #include "frame/MenuResource.h"
 #include "platform/DialogLoops.h"
+#include "platform/EventWidget.h"
 #include "frame/WindowCommands.h"
 #include "platform/MessageBox.h"
 #include "platform/PageDialogs.h"
@@ -474,7 +475,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     // tabs, F5 does nothing in a locked tab.
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
         return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
+    QWidget* widget = EventWidget(watched);
     if (!widget || !m_pMdiArea->isAncestorOf(widget))
         return false;
     auto* key = static_cast<QKeyEvent*>(event);

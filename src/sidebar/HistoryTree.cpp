@@ -108,8 +108,12 @@ void CHistoryTree::Fill(QTreeWidgetItem* folder)
     ReadHistory<std::shared_ptr<Items>>(
         this, m_host.History(),
         [kind, from, to, host](const CHistoryReader& reader) {
-            // Items are made here and only join the tree on the UI thread.
-            auto items = std::make_shared<Items>();
+            // Items are made here and only join the tree on the UI thread;
+            // those that never join (a newer read, a tree gone) go with the list.
+            auto items = std::shared_ptr<Items>(new Items, [](Items* list) {
+                qDeleteAll(*list);
+                delete list;
+            });
             if (kind < 0) {
                 for (const SHistoryGroup& g : HistoryGroups(reader.VisitDates(), QDate::currentDate()))
                     items->push_back(NewFolder(ToQ(g.name), KindGroup, g.from, g.to));
@@ -131,11 +135,10 @@ void CHistoryTree::Fill(QTreeWidgetItem* folder)
         },
         [this, folder, generation](std::shared_ptr<Items> items) {
             --m_nReads;
-            if (generation != m_nGeneration) {
-                qDeleteAll(*items);
+            if (generation != m_nGeneration)
                 return;
-            }
             QList<QTreeWidgetItem*> list(items->begin(), items->end());
+            items->clear(); // the tree owns them now
             if (folder) {
                 folder->addChildren(list);
                 if (list.isEmpty())

@@ -1,5 +1,6 @@
 #include "sidebar/NimbraBar.h"
 
+#include "platform/EventWidget.h"
 #include "platform/ImageStrip.h"
 #include "platform/Paths.h"
 
@@ -34,7 +35,7 @@ int TakeNotches(int& accumulated, int delta)
 
 bool IsWithin(const QWidget* outer, const QObject* object)
 {
-    const auto* widget = qobject_cast<const QWidget*>(object);
+    const QWidget* widget = EventWidget(object);
     return widget && (widget == outer || outer->isAncestorOf(widget));
 }
 

@@ -166,7 +166,11 @@ Qt::DockWidgetArea CSizingControlBar::Area() const
 
 QRect CSizingControlBar::FloatingRect() const
 {
-    const QRect wanted(pos(), m_szFloat.expandedTo(kMinFloat));
+    // Stored sizes and places can be anything: bounded to what a widget can
+    // be, so the rectangle's edges stay within int.
+    const auto bound = [](int v) { return std::clamp(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
+    const QRect wanted(QPoint(bound(pos().x()), bound(pos().y())),
+                       m_szFloat.expandedTo(kMinFloat).boundedTo(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)));
     const QScreen* primary = QGuiApplication::primaryScreen();
     if (!primary)
         return wanted;

@@ -494,7 +494,7 @@ TEST_F(OptionTest, ColoursAndButtons)
         dialog.PageOf<CPropPageAddressBar>(COption::AddressBar)->ClearButton()->click();
     });
     EXPECT_EQ(S().SelTabClr, QColor(1, 2, 3));
-    EXPECT_EQ(m_app->Settings().GetInt(EKey::SelTabClr), 0x030201);
+    EXPECT_EQ(m_app->Settings().GetInt("Options", "SelTabClr", -1), 0x030201);
     EXPECT_EQ(S().MyHomeUrl, m_frame->ActiveView()->GetLocationURL());
     EXPECT_TRUE(m_frame->AddressCombo()->History().empty());
 

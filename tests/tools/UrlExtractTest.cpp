@@ -165,7 +165,7 @@ TEST(UrlFilterFile, ReadsInOnePassAndRewritesTheWholeFile)
         {"[UrlExtract]\nFilter1=\nFilter2=x\n", DefaultUrlFilters()},
         {"[UrlExtract]\r\nFilter1=" + std::string(1 << 20, 'a') + "\r\n", {std::string(64, 'a')}},
         {"[UrlExtract]\r\nFilter1=*\x93\xfa\x96\x7b*\r\n", {"*日本*"}},
-        {std::string("\x00\x01\xff\xfe[Url\x00Extract\x80\r\n", 20), DefaultUrlFilters()},
+        {std::string("\x00\x01\xff\xfe[Url\x00" "Extract\x80\r\n", 19), DefaultUrlFilters()},
         {"[UrlExtract]\r\nFilter1=;;;\r\nFilter2=********\r\n", {";;;", "********"}},
     };
     EXPECT_EQ(ReadUrlFilters(path), DefaultUrlFilters());
