@@ -225,9 +225,9 @@ bool CFlatToolBar::IsDropDownId(int id)
     return id == ID_BACK || id == ID_FORWARD || id == ID_FILE_NEW || id == ID_SECURITY_LEVEL;
 }
 
-CFlatToolBar::CFlatToolBar(CCommandRouter& router, QWidget* parent)
-    : QWidget(parent), m_router(router), m_pImages(std::make_unique<CToolBarImages>(false)),
-      m_layout(DefaultToolLayout()), m_pOverflow(new QToolButton(this)), m_pRefresh(new QTimer(this))
+CFlatToolBar::CFlatToolBar(CCommandRouter& router, bool big, const std::vector<int>& layout, QWidget* parent)
+    : QWidget(parent), m_router(router), m_pImages(std::make_unique<CToolBarImages>(big)),
+      m_pOverflow(new QToolButton(this)), m_pRefresh(new QTimer(this))
 {
     setObjectName(QStringLiteral("FlatToolBar"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -241,18 +241,12 @@ CFlatToolBar::CFlatToolBar(CCommandRouter& router, QWidget* parent)
     });
     m_pRefresh->setInterval(kRefreshMs);
     connect(m_pRefresh, &QTimer::timeout, this, &CFlatToolBar::RefreshStates);
-    Rebuild();
+    SetLayout(layout);
 }
 
 CFlatToolBar::~CFlatToolBar()
 {
     SaveLayout();
-}
-
-void CFlatToolBar::LoadImages(bool big)
-{
-    m_pImages = std::make_unique<CToolBarImages>(big);
-    Rebuild();
 }
 
 void CFlatToolBar::LoadLayout()

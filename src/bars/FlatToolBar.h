@@ -82,11 +82,10 @@ public:
     // Drop-down buttons: back, forward, new tab, security level.
     static bool IsDropDownId(int id);
 
-    CFlatToolBar(CCommandRouter& router, QWidget* parent);
+    // Small or big pictures; the positions as SetLayout() takes them.
+    CFlatToolBar(CCommandRouter& router, bool big, const std::vector<int>& layout, QWidget* parent);
     ~CFlatToolBar() override;
 
-    // The pictures, small or big; the buttons are made again.
-    void LoadImages(bool big);
     const CToolBarImages& Images() const { return *m_pImages; }
 
     // The layout saved in the settings file, and writing it back. The

@@ -1,6 +1,7 @@
 // The main toolbar on the frame: its creation, its drop-down menus and the
 // commands that customise it.
 #include "bars/FlatToolBar.h"
+#include "app/NimbraApp.h"
 #include "frame/CommandIds.h"
 #include "frame/CommandRouter.h"
 #include "frame/MainFrame.h"
@@ -79,9 +80,8 @@ CFlatToolBar* FlatToolBarOf(const CMainFrame& frame)
 
 CFlatToolBar* CreateFlatToolBar(CMainFrame& frame, QWidget* parent)
 {
-    auto* bar = new CFlatToolBar(frame.Router(), parent);
-    bar->LoadImages(frame.FrameSettings().ToolBarBigButton != 0);
-    bar->LoadLayout();
+    auto* bar = new CFlatToolBar(frame.Router(), frame.FrameSettings().ToolBarBigButton != 0,
+                                 ReadToolLayout(CNimbraApp::Instance()->Settings()), parent);
     bar->SetDropDownHandler([&frame](int id, const QRect& rect) { ShowToolBarDropDown(frame, id, rect); });
 
     CCommandTable& t = frame.Router().Table(CCommandRouter::ELevel::Frame);

@@ -18,7 +18,11 @@ enum class EGlyph { Theme, Double, Cookie };
 
 struct SBuiltin {
     EGlyph glyph;
-    const char* name; // theme icon, or the cookie's mark
+    // Theme icon, or the cookie's mark. Names that themes give only in the
+    // symbolic form are asked for so: a name a theme lacks is searched for
+    // through every theme it inherits, and reading those costs more than
+    // all the rest of the pictures.
+    const char* name;
 };
 
 constexpr SBuiltin kBuiltins[CToolBarImages::kImageCount] = {
@@ -28,11 +32,12 @@ constexpr SBuiltin kBuiltins[CToolBarImages::kImageCount] = {
     {EGlyph::Theme, "go-home"},              {EGlyph::Theme, "tab-new"},
     {EGlyph::Theme, "edit-paste"},           {EGlyph::Theme, "document-open"},
     {EGlyph::Theme, "media-skip-forward"},   {EGlyph::Theme, "media-skip-backward"},
-    {EGlyph::Theme, "view-grid"},            {EGlyph::Theme, "font-x-generic"},
+    {EGlyph::Theme, "view-grid-symbolic"},   {EGlyph::Theme, "font-x-generic"},
     {EGlyph::Theme, "document-print"},       {EGlyph::Theme, "view-fullscreen"},
     {EGlyph::Theme, "window-close"},         {EGlyph::Double, "window-close"},
-    {EGlyph::Theme, "document-save-as"},     {EGlyph::Theme, "sidebar-show"},
-    {EGlyph::Theme, "preferences-system-network-proxy"},
+    {EGlyph::Theme, "document-save-as"},
+    {EGlyph::Theme, "sidebar-show-symbolic"},
+    {EGlyph::Theme, "preferences-system-network-proxy-symbolic"},
     {EGlyph::Theme, "insert-link"},          {EGlyph::Theme, "user-bookmarks"},
     {EGlyph::Theme, "image-x-generic"},      {EGlyph::Theme, "audio-x-generic"},
     {EGlyph::Theme, "video-x-generic"},      {EGlyph::Theme, "application-x-executable"},
@@ -41,7 +46,7 @@ constexpr SBuiltin kBuiltins[CToolBarImages::kImageCount] = {
     {EGlyph::Cookie, "S"},                   {EGlyph::Theme, "starred"},
     {EGlyph::Theme, "document-open-recent"}, {EGlyph::Theme, "system-search"},
     {EGlyph::Theme, "web-browser"},          {EGlyph::Theme, "changes-prevent"},
-    {EGlyph::Theme, "applications-multimedia"},
+    {EGlyph::Theme, "applications-multimedia-symbolic"},
     {EGlyph::Theme, "security-medium"},      {EGlyph::Cookie, "R"},
     {EGlyph::Theme, "text-html"},            {EGlyph::Theme, "security-high"},
     {EGlyph::Cookie, "3"},
@@ -50,10 +55,12 @@ constexpr SBuiltin kBuiltins[CToolBarImages::kImageCount] = {
 QIcon ThemeIcon(const char* name)
 {
     const QString full = QString::fromLatin1(name);
-    if (QIcon::hasThemeIcon(full))
+    const QString symbolic = QStringLiteral("-symbolic");
+    // A theme without the symbolic form gives the plain one for it.
+    if (full.endsWith(symbolic) || QIcon::hasThemeIcon(full))
         return QIcon::fromTheme(full);
     // The theme may have only the symbolic form.
-    return QIcon::fromTheme(full + QStringLiteral("-symbolic"));
+    return QIcon::fromTheme(full + symbolic);
 }
 
 QPixmap DrawDouble(const QIcon& icon, int size)
@@ -131,24 +138,28 @@ CToolBarImages::CToolBarImages(bool big) : m_nSize(big ? kBig : kSmall)
     const std::vector<QPixmap> hot = ReadStrip(big ? "tbb.bmp" : "tbs.bmp", m_nSize);
     // The normal pictures count only beside hot ones.
     const std::vector<QPixmap> normal = hot.empty() ? hot : ReadStrip(big ? "tbbn.bmp" : "tbsn.bmp", m_nSize);
+    m_icons.resize(kImageCount);
     for (int i = 0; i < kImageCount; ++i) {
         const QPixmap* hotImage = size_t(i) < hot.size() && !hot[size_t(i)].isNull() ? &hot[size_t(i)] : nullptr;
         m_fromFile.push_back(hotImage != nullptr);
-        if (!hotImage) {
-            m_icons.push_back(BuiltinIcon(i, m_nSize));
+        if (!hotImage)
             continue;
-        }
         const bool hasNormal = size_t(i) < normal.size() && !normal[size_t(i)].isNull();
         QIcon icon;
         icon.addPixmap(hasNormal ? normal[size_t(i)] : *hotImage, QIcon::Normal);
         icon.addPixmap(*hotImage, QIcon::Active);
-        m_icons.push_back(icon);
+        m_icons[size_t(i)] = icon;
     }
 }
 
 QIcon CToolBarImages::Icon(int index) const
 {
-    return index >= 0 && index < kImageCount ? m_icons[size_t(index)] : QIcon();
+    if (index < 0 || index >= kImageCount)
+        return {};
+    std::optional<QIcon>& icon = m_icons[size_t(index)];
+    if (!icon)
+        icon = BuiltinIcon(index, m_nSize);
+    return *icon;
 }
 
 bool CToolBarImages::FromFile(int index) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,8 @@ namespace nimbra {
 // The pictures of the main toolbar's buttons: 16 or 20 pixels square, from
 // the strips res/tbs.bmp (hot) and res/tbsn.bmp (normal), or tbb.bmp and
 // tbbn.bmp for the big set. An image a strip does not give (short, wrong
-// height, unreadable, missing) is the built-in picture.
+// height, unreadable, missing) is the built-in picture, made when it is
+// first asked for.
 class CToolBarImages {
 public:
     static constexpr int kImageCount = 43;
@@ -29,7 +31,7 @@ public:
 
 private:
     int m_nSize;
-    std::vector<QIcon> m_icons;
+    mutable std::vector<std::optional<QIcon>> m_icons;
     std::vector<bool> m_fromFile;
 };
 

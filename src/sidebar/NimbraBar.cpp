@@ -7,6 +7,7 @@
 #include <QAbstractScrollArea>
 #include <QScrollBar>
 #include <QTabBar>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 namespace nimbra {
@@ -43,8 +44,8 @@ bool IsWithin(const QWidget* outer, const QObject* object)
 
 // --- CNimbraBarTab ----------------------------------------------------------
 
-CNimbraBarTab::CNimbraBarTab(const NimbraBarPanes& panes, const std::vector<QPixmap>& icons, QWidget* parent)
-    : QTabWidget(parent), m_panes(panes)
+CNimbraBarTab::CNimbraBarTab(NimbraBarPaneMakers makers, const std::vector<QPixmap>& icons, QWidget* parent)
+    : QTabWidget(parent), m_makers(std::move(makers))
 {
     setTabBar(new CNarrowTabBar(this));
     tabBar()->setFocusPolicy(Qt::NoFocus);
@@ -56,8 +57,11 @@ CNimbraBarTab::CNimbraBarTab(const NimbraBarPanes& panes, const std::vector<QPix
     // The bar may be narrowed to its minimum; the pages follow.
     setMinimumSize(1, 1);
     for (int i = 0; i < kNimbraBarPaneCount; ++i) {
-        QWidget* page = m_panes[size_t(i)]->Widget();
+        // The page holds its pane once the pane is made.
+        auto* page = new QWidget(this);
         page->setMinimumSize(1, 1);
+        auto* layout = new QVBoxLayout(page);
+        layout->setContentsMargins(0, 0, 0, 0);
         addTab(page, i < int(icons.size()) ? QIcon(icons[size_t(i)]) : QIcon(), QString());
         setTabToolTip(i, Label(i));
     }
@@ -75,9 +79,21 @@ QString CNimbraBarTab::Label(int index)
     return QString::fromUtf8(kLabels[ValidPane(index)]);
 }
 
-INimbraBarPane* CNimbraBarTab::Pane(int index) const
+INimbraBarPane* CNimbraBarTab::Pane(int index)
 {
-    return m_panes[size_t(ValidPane(index))];
+    index = ValidPane(index);
+    INimbraBarPane*& pane = m_panes[size_t(index)];
+    if (!pane) {
+        pane = m_makers[size_t(index)]();
+        QWidget* content = pane->Widget();
+        content->setMinimumSize(1, 1);
+        widget(index)->layout()->addWidget(content);
+        content->show();
+        // The selected pane, made late, is switched to as it was selected.
+        if (index == m_nSelected)
+            Activate(index);
+    }
+    return pane;
 }
 
 void CNimbraBarTab::SelectPane(int index)
@@ -89,7 +105,7 @@ void CNimbraBarTab::SelectPane(int index)
         setCurrentIndex(index);
 }
 
-QWidget* CNimbraBarTab::CurrentFocusTarget() const
+QWidget* CNimbraBarTab::CurrentFocusTarget()
 {
     return Pane(m_nSelected)->FocusTarget();
 }
@@ -99,9 +115,24 @@ void CNimbraBarTab::OnPaneSwitch(int index)
     if (index < 0)
         return;
     m_nSelected = index;
-    INimbraBarPane* pane = Pane(index);
+    if (IsPaneMade(index))
+        Activate(index);
+    else if (isVisible())
+        Pane(index);
+    // Else the pane is made when it shows, or when it is asked for.
+}
+
+void CNimbraBarTab::Activate(int index)
+{
+    INimbraBarPane* pane = m_panes[size_t(index)];
     setFocusProxy(pane->FocusTarget());
     pane->OnActivate();
+}
+
+void CNimbraBarTab::showEvent(QShowEvent* event)
+{
+    QTabWidget::showEvent(event);
+    Pane(m_nSelected);
 }
 
 void CNimbraBarTab::SetTabPosition(bool top)
@@ -120,13 +151,13 @@ void CNimbraBarTab::SetTabText(bool on)
 
 // --- CNimbraBar -------------------------------------------------------------
 
-CNimbraBar::CNimbraBar(QMainWindow* window, const NimbraBarPanes& panes, int selected)
+CNimbraBar::CNimbraBar(QMainWindow* window, NimbraBarPaneMakers makers, int selected)
     : CSizingControlBarG(QString::fromLatin1(kNimbraBarTitle), window, kNimbraBarId)
 {
     setObjectName(QStringLiteral("NimbraBar"));
     const std::vector<QPixmap> icons =
         LoadImageStrip(ResourceFile("nb.bmp"), QStringLiteral(":/nb.bmp"), kNimbraBarPaneCount);
-    m_pTab = new CNimbraBarTab(panes, icons, this);
+    m_pTab = new CNimbraBarTab(std::move(makers), icons, this);
     setWidget(m_pTab);
     m_pTab->SelectPane(selected);
 }

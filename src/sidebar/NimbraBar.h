@@ -5,6 +5,7 @@
 
 #include <QTabWidget>
 #include <array>
+#include <functional>
 #include <vector>
 
 class QWheelEvent;
@@ -16,34 +17,45 @@ inline constexpr char kNimbraBarTitle[] = "Nimbra Bar";
 inline constexpr char kNimbraBarProfile[] = "Nimbra";
 inline constexpr int kNimbraBarPaneCount = 4;
 
-using NimbraBarPanes = std::array<INimbraBarPane*, kNimbraBarPaneCount>;
+// Makes a pane; its widget goes into the pane's page.
+using NimbraBarPaneMaker = std::function<INimbraBarPane*()>;
+using NimbraBarPaneMakers = std::array<NimbraBarPaneMaker, kNimbraBarPaneCount>;
 
 // The side bar's tab control: one tab per pane with its icon and, while
 // tab text is on, its label; tabs along the bottom or the top. The tab row
 // never takes the focus; focusing the control focuses the selected pane.
+// A pane is made when its page is first shown or when it is first asked
+// for, so panes nobody looks at cost nothing at start.
 class CNimbraBarTab : public QTabWidget {
     Q_OBJECT
 public:
-    // The panes' widgets become the pages. `icons` holds one image a pane.
-    CNimbraBarTab(const NimbraBarPanes& panes, const std::vector<QPixmap>& icons, QWidget* parent);
+    // `icons` holds one image a pane.
+    CNimbraBarTab(NimbraBarPaneMakers makers, const std::vector<QPixmap>& icons, QWidget* parent);
 
     // A stored pane index, with anything outside 0..3 read as 0.
     static int ValidPane(int index);
     static QString Label(int index);
 
-    INimbraBarPane* Pane(int index) const;
+    // The pane, made now if it was not yet.
+    INimbraBarPane* Pane(int index);
+    bool IsPaneMade(int index) const { return m_panes[size_t(ValidPane(index))] != nullptr; }
     int SelectedPane() const { return m_nSelected; }
     void SelectPane(int index);
-    QWidget* CurrentFocusTarget() const;
+    QWidget* CurrentFocusTarget();
 
     void SetTabPosition(bool top);
     void SetTabText(bool on);
     bool IsTabTextShown() const { return m_bTabText; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void OnPaneSwitch(int index);
+    void Activate(int index);
 
-    NimbraBarPanes m_panes;
+    NimbraBarPaneMakers m_makers;
+    std::array<INimbraBarPane*, kNimbraBarPaneCount> m_panes{};
     int m_nSelected = 0;
     bool m_bTabText = false;
 };
@@ -53,12 +65,13 @@ private:
 class CNimbraBar : public CSizingControlBarG {
     Q_OBJECT
 public:
-    CNimbraBar(QMainWindow* window, const NimbraBarPanes& panes, int selected);
+    CNimbraBar(QMainWindow* window, NimbraBarPaneMakers makers, int selected);
 
     CNimbraBarTab* Tab() const { return m_pTab; }
     void SelectPane(int index) { m_pTab->SelectPane(index); }
     int SelectedPane() const { return m_pTab->SelectedPane(); }
     QWidget* CurrentFocusTarget() const { return m_pTab->CurrentFocusTarget(); }
+    INimbraBarPane* Pane(int index) const { return m_pTab->Pane(index); }
     void SetTabPosition(bool top) { m_pTab->SetTabPosition(top); }
     void SetTabText(bool on) { m_pTab->SetTabText(on); }
 

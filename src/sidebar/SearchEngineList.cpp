@@ -154,6 +154,11 @@ bool CSearchEngineList::Save(const std::string& path, ESave how)
     return true;
 }
 
+bool CSearchEngineList::HasCheckedEngine() const
+{
+    return std::any_of(m_engines.begin(), m_engines.end(), [](const SSearchEngine& e) { return e.checked; });
+}
+
 void CSearchEngineList::SetColumnSize(int width)
 {
     m_nColumnSize = std::clamp(width, kMinColumnSize, kMaxColumnSize);

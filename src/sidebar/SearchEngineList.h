@@ -81,6 +81,7 @@ public:
     void InvertChecks();
     // By title ignoring ASCII case; equal titles keep their order.
     void SortByTitle(bool ascending);
+    bool HasCheckedEngine() const;
 
     // The URLs to open for `text`, checked rows in list order; none for an
     // empty text.

@@ -19,6 +19,7 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QWheelEvent>
+#include <optional>
 
 namespace nimbra {
 
@@ -33,12 +34,26 @@ CSidebarCommands::CSidebarCommands(CMainFrame& frame) : QObject(&frame), m_frame
 {
     setObjectName(QStringLiteral("SidebarCommands"));
     m_pTree = new CBookmarkTree(*this);
-    m_pHistoryTree = new CHistoryTree(*this);
-    m_pHistorySearch = new CHistorySearchPane(*this);
-    connect(&frame, &CMainFrame::HistoryCleared, m_pHistoryTree, &CHistoryTree::ClearAll);
-    connect(&frame, &CMainFrame::HistoryCleared, m_pHistorySearch, &CHistorySearchPane::ClearAll);
-    const NimbraBarPanes panes{m_pTree, m_pHistoryTree, m_pHistorySearch, CreateWebSearchPane(frame)};
-    m_pBar = new CNimbraBar(&frame, panes, CNimbraApp::Instance()->Settings().GetInt(EKey::NimbraBarSelTab));
+    IWebSearchHost& webSearch = CreateWebSearchCommands(frame);
+    NimbraBarPaneMakers makers;
+    makers[kBookmarkPane] = [this] { return m_pTree; };
+    makers[kHistoryPane] = [this] {
+        m_pHistoryTree = new CHistoryTree(*this);
+        connect(&m_frame, &CMainFrame::HistoryCleared, m_pHistoryTree, &CHistoryTree::ClearAll);
+        return m_pHistoryTree;
+    };
+    makers[kHistorySearchPane] = [this] {
+        m_pHistorySearch = new CHistorySearchPane(*this);
+        connect(&m_frame, &CMainFrame::HistoryCleared, m_pHistorySearch, &CHistorySearchPane::ClearAll);
+        return m_pHistorySearch;
+    };
+    makers[kWebSearchPane] = [this, &webSearch] {
+        m_pWebSearch = new CWebSearchPane(webSearch, DataFile("search.ini"));
+        return m_pWebSearch;
+    };
+    m_pBar = new CNimbraBar(&frame, std::move(makers),
+                            CNimbraApp::Instance()->Settings().GetInt(EKey::NimbraBarSelTab));
+    m_pBar->Pane(kBookmarkPane);
     m_pBar->setAllowedAreas(Qt::AllDockWidgetAreas);
     frame.addDockWidget(Qt::LeftDockWidgetArea, m_pBar);
     connect(m_pBar, &CSizingControlBar::FocusLeft, &frame, &CMainFrame::PostFocusView);
@@ -51,6 +66,24 @@ CSidebarCommands::~CSidebarCommands()
 {
     // The tree calls back into this object: the bar goes first.
     delete m_pBar.data();
+}
+
+CHistoryTree* CSidebarCommands::HistoryTree() const
+{
+    m_pBar->Pane(kHistoryPane);
+    return m_pHistoryTree;
+}
+
+CHistorySearchPane* CSidebarCommands::HistorySearch() const
+{
+    m_pBar->Pane(kHistorySearchPane);
+    return m_pHistorySearch;
+}
+
+CWebSearchPane* CSidebarCommands::WebSearch() const
+{
+    m_pBar->Pane(kWebSearchPane);
+    return m_pWebSearch;
 }
 
 void CSidebarCommands::Register()
@@ -214,26 +247,23 @@ class CWebSearchCommands : public QObject, public IWebSearchHost {
 public:
     explicit CWebSearchCommands(CMainFrame& frame) : QObject(&frame), m_frame(frame)
     {
-        setObjectName(QStringLiteral("WebSearchCommands"));
-        m_pPane = new CWebSearchPane(*this, DataFile("search.ini"));
         CCommandTable& t = frame.Router().Table(CCommandRouter::ELevel::Frame);
         t.SetHandler(ID_FIND_WEB, [this] {
-            if (m_pPane)
-                m_pPane->QuickSearch(FromQ(QGuiApplication::clipboard()->text()), m_frame.FrameSettings().FindWebDlg);
+            if (CWebSearchPane* pane = WebSearchPaneOf(m_frame))
+                pane->QuickSearch(FromQ(QGuiApplication::clipboard()->text()), m_frame.FrameSettings().FindWebDlg);
         });
         t.SetHandler(ID_SEARCH_SELECTION, [this] {
             CNimbraView* view = m_frame.ActiveView();
-            if (!view || !m_pPane)
+            CWebSearchPane* pane = WebSearchPaneOf(m_frame);
+            if (!view || !pane)
                 return;
-            view->Browser()->ReadSelectionText([pane = m_pPane](const std::string& text) {
+            view->Browser()->ReadSelectionText([pane = QPointer<CWebSearchPane>(pane)](const std::string& text) {
                 if (pane)
                     pane->SearchSelection(text);
             });
         });
-        t.SetUpdateHandler(ID_SEARCH_SELECTION, [this](SCmdUI& ui) { ui.Enable(m_pPane && m_pPane->HasCheckedEngine()); });
+        t.SetUpdateHandler(ID_SEARCH_SELECTION, [this](SCmdUI& ui) { ui.Enable(HasCheckedEngine()); });
     }
-
-    CWebSearchPane* Pane() const { return m_pPane; }
 
     void Go(const std::string& url) override
     {
@@ -243,33 +273,49 @@ public:
     void FocusView() override { m_frame.PostFocusView(); }
 
 private:
-    CMainFrame& m_frame;
-    QPointer<CWebSearchPane> m_pPane;
-};
+    // Until the pane is made, the file answers; only the pane writes it.
+    bool HasCheckedEngine()
+    {
+        CSidebarCommands* sidebar = SidebarCommandsOf(m_frame);
+        if (CWebSearchPane* pane = sidebar ? sidebar->MadeWebSearch() : nullptr)
+            return pane->HasCheckedEngine();
+        if (!m_bFileChecked) {
+            CSearchEngineList engines;
+            engines.Load(DataFile("search.ini"));
+            m_bFileChecked = engines.HasCheckedEngine();
+        }
+        return *m_bFileChecked;
+    }
 
-CWebSearchCommands* WebSearchCommandsOf(const CMainFrame& frame)
-{
-    return dynamic_cast<CWebSearchCommands*>(
-        frame.findChild<QObject*>(QStringLiteral("WebSearchCommands"), Qt::FindDirectChildrenOnly));
-}
+    CMainFrame& m_frame;
+    std::optional<bool> m_bFileChecked;
+};
 
 } // namespace
 
-INimbraBarPane* CreateWebSearchPane(CMainFrame& frame)
+IWebSearchHost& CreateWebSearchCommands(CMainFrame& frame)
 {
-    return (new CWebSearchCommands(frame))->Pane();
+    return *new CWebSearchCommands(frame);
 }
 
 CWebSearchPane* WebSearchPaneOf(const CMainFrame& frame)
 {
-    CWebSearchCommands* commands = WebSearchCommandsOf(frame);
-    return commands ? commands->Pane() : nullptr;
+    CSidebarCommands* sidebar = SidebarCommandsOf(frame);
+    return sidebar ? sidebar->WebSearch() : nullptr;
 }
 
 void SaveWebSearchAtExit(CMainFrame& frame)
 {
-    if (CWebSearchPane* pane = WebSearchPaneOf(frame))
+    CSidebarCommands* sidebar = SidebarCommandsOf(frame);
+    if (CWebSearchPane* pane = sidebar ? sidebar->MadeWebSearch() : nullptr) {
         pane->SaveAtExit();
+        return;
+    }
+    // The list as the pane would have read it, written as the pane would.
+    const std::string path = DataFile("search.ini");
+    CSearchEngineList engines;
+    engines.Load(path);
+    engines.Save(path, CSearchEngineList::ESave::Auto);
 }
 
 } // namespace nimbra

@@ -4,6 +4,7 @@
 #include "sidebar/HistorySearchPane.h"
 #include "sidebar/HistoryTree.h"
 #include "sidebar/NimbraBar.h"
+#include "sidebar/WebSearchPane.h"
 
 #include <QObject>
 #include <QPointer>
@@ -14,21 +15,27 @@ class QEvent;
 namespace nimbra {
 
 class CMainFrame;
-class CWebSearchPane;
 
 // The side bar in the main frame: its creation, the commands that show,
 // hide and switch its panes, its settings, the wheel rule and its saved
-// layout. It is also the bookmark tree's link to the frame.
+// layout. It is also the bookmark tree's link to the frame. The bookmark
+// tree is made at once (the bookmark loader fills it with the menu); the
+// other panes when first shown or first asked for here.
 class CSidebarCommands : public QObject, public IBookmarkTreeHost, public IHistoryHost {
     Q_OBJECT
 public:
+    enum EPane : int { kBookmarkPane, kHistoryPane, kHistorySearchPane, kWebSearchPane };
+
     explicit CSidebarCommands(CMainFrame& frame);
     ~CSidebarCommands() override;
 
     CNimbraBar* Bar() const { return m_pBar; }
     CBookmarkTree* Tree() const { return m_pTree; }
-    CHistoryTree* HistoryTree() const { return m_pHistoryTree; }
-    CHistorySearchPane* HistorySearch() const { return m_pHistorySearch; }
+    CHistoryTree* HistoryTree() const;
+    CHistorySearchPane* HistorySearch() const;
+    CWebSearchPane* WebSearch() const;
+    // The web search pane when it has been made, else nullptr.
+    CWebSearchPane* MadeWebSearch() const { return m_pWebSearch; }
 
     // 32891: shows or hides the bar.
     void ToggleBar();
@@ -62,8 +69,9 @@ private:
 
     CMainFrame& m_frame;
     CBookmarkTree* m_pTree;
-    CHistoryTree* m_pHistoryTree;
-    CHistorySearchPane* m_pHistorySearch;
+    QPointer<CHistoryTree> m_pHistoryTree;
+    QPointer<CHistorySearchPane> m_pHistorySearch;
+    QPointer<CWebSearchPane> m_pWebSearch;
     QPointer<CNimbraBar> m_pBar;
 };
 
@@ -75,11 +83,13 @@ void LoadNimbraBarState(CMainFrame& frame);
 void SaveNimbraBarState(CMainFrame& frame);
 bool FilterNimbraBarWheel(CMainFrame& frame, QObject* watched, QEvent* event);
 
-// Pane 3 of the side bar with its link to the frame: it opens searches
-// through the address bar and serves the quick search (32972).
-INimbraBarPane* CreateWebSearchPane(CMainFrame& frame);
+// The link of pane 3 to the frame: it opens searches through the address
+// bar and serves the quick search (32972) and the selection search.
+IWebSearchHost& CreateWebSearchCommands(CMainFrame& frame);
+// The web search pane, made now if it was not yet.
 CWebSearchPane* WebSearchPaneOf(const CMainFrame& frame);
-// The frame's exit sequence: writes search.ini.
+// The frame's exit sequence: writes search.ini, also when the pane was
+// never made.
 void SaveWebSearchAtExit(CMainFrame& frame);
 
 } // namespace nimbra

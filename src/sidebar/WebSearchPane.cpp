@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <utility>
-#include <algorithm>
 
 namespace nimbra {
 
@@ -485,8 +484,7 @@ void CWebSearchPane::SearchSelection(std::string_view selection)
 
 bool CWebSearchPane::HasCheckedEngine() const
 {
-    const std::vector<SSearchEngine>& engines = m_engines.Engines();
-    return std::any_of(engines.begin(), engines.end(), [](const SSearchEngine& e) { return e.checked; });
+    return m_engines.HasCheckedEngine();
 }
 
 void CWebSearchPane::RunCommand(int id)

@@ -136,9 +136,9 @@ TEST_F(ToolBarTest, ButtonsOverflowAndTheirList)
     EXPECT_EQ(bar->FindButton(ID_SESSION_COOKIES)->TipText(), QStringLiteral("セッションごとのクッキー"));
 
     // A bar of its own, so no container lays it out again.
-    CFlatToolBar own(m_frame->Router(), nullptr);
+    CFlatToolBar own(m_frame->Router(), false, {ID_BACK, -1, ID_FORWARD, ID_STOP, -1, ID_HOME, ID_SESSION_COOKIES},
+                     nullptr);
     own.show();
-    own.SetLayout({ID_BACK, -1, ID_FORWARD, ID_STOP, -1, ID_HOME, ID_SESSION_COOKIES});
     own.resize(own.sizeHint());
     QApplication::processEvents();
     EXPECT_TRUE(own.HiddenPositions().empty());

@@ -4,6 +4,7 @@
 #include "SidebarFixture.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QLineEdit>
 #include <QStatusBar>
@@ -80,6 +81,42 @@ TEST_F(NimbraBarTest, PaneCommandsShowHideAndSwitchWithTheFocusFollowing)
         for (int pane = 0; pane < kNimbraBarPaneCount; ++pane)
             EXPECT_EQ(Checked(paneIds[pane]), step.visible && pane == step.pane) << "step " << n << " pane " << pane;
     }
+}
+
+TEST_F(NimbraBarTest, PanesAreMadeWhenFirstShownOrAskedForAndWorkBefore)
+{
+    StartWithTab();
+    auto made = [&] {
+        std::string out;
+        for (int i = 0; i < kNimbraBarPaneCount; ++i)
+            out += Bar()->Tab()->IsPaneMade(i) ? 'x' : '-';
+        return out;
+    };
+    EXPECT_EQ(made(), "x---");
+    EXPECT_EQ(m_frame->findChild<QWidget*>("WebSearchPane"), nullptr);
+    // The file answers for the pane: the built-in list has Google checked.
+    EXPECT_TRUE(m_frame->Router().Query(ID_SEARCH_SELECTION).enabled);
+    m_frame->ClearHistory();
+    Restart([&] { EXPECT_NE(testenv::ReadFile(File("search.ini")).find("ItemCount=4\r\n"), std::string::npos); });
+    EXPECT_EQ(made(), "x---");
+
+    // Hidden with the history search selected: made when the bar shows.
+    m_frame->ExecuteCommand(ID_NB_HISTORY_SEARCH);
+    m_frame->ExecuteCommand(ID_NIMBRA_BAR);
+    Restart();
+    EXPECT_EQ(made(), "x---");
+    m_frame->ExecuteCommand(ID_NIMBRA_BAR);
+    EXPECT_EQ(made(), "x-x-");
+    EXPECT_TRUE(SpinUntil([&] { return m_frame->focusWidget() == Sidebar()->HistorySearch()->List(); }, 2000));
+
+    // The quick search makes the web search pane in its page, unseen.
+    QApplication::clipboard()->setText("w");
+    m_frame->FrameSettings().FindWebDlg = 0;
+    m_frame->ExecuteCommand(ID_FIND_WEB);
+    EXPECT_EQ(made(), "x-xx");
+    EXPECT_EQ(Bar()->SelectedPane(), 2);
+    EXPECT_TRUE(SpinUntil([&] { return m_frame->Views().size() == 2; }, 5000));
+    EXPECT_TRUE(Sidebar()->HistoryTree()->IsStale());
 }
 
 TEST_F(NimbraBarTest, StoredPaneIsReadWithinTheTabsAndWrittenAtExit)
