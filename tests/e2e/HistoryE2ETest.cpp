@@ -133,12 +133,7 @@ TEST_F(HistoryE2E, PagesAreFoundInTheirCopiesShownAfterARestartAndClearedEverywh
     }
 
     // The next start, on the same files.
-    m_frame->close();
-    m_app.reset();
-    m_app = std::make_unique<CNimbraApp>();
-    m_app->SetShell(std::make_unique<testenv::RecordingShell>(&m_shell));
-    m_app->InitPaths();
-    Start();
+    Restart();
     m_frame->Router().Execute(ID_NB_HISTORY);
     ASSERT_TRUE(SpinUntil([&] { return TreeItem(QStringLiteral("今日")); }, kWaitMs));
     TreeItem(QStringLiteral("今日"))->setExpanded(true);

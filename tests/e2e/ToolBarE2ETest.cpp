@@ -81,12 +81,7 @@ TEST_F(ToolBarE2E, ARestartKeepsTheCustomisedToolBar)
     ASSERT_EQ(customised.front(), ID_FORWARD);
     ASSERT_EQ(customised.back(), kToolSeparator);
 
-    m_frame->close();
-    m_app.reset();
-    m_app = std::make_unique<CNimbraApp>();
-    m_app->SetShell(std::make_unique<testenv::RecordingShell>(&m_shell));
-    m_app->InitPaths();
-    Start();
+    Restart();
     EXPECT_EQ(FlatToolBarOf(*m_frame)->Layout(), customised);
     EXPECT_EQ(FlatToolBarOf(*m_frame)->FindButton(ID_BACK), nullptr);
 }

@@ -46,7 +46,8 @@ protected:
     // Fake engines unless a test says otherwise before Start().
     bool m_bRealEngine = false;
 
-    void SetUp() override
+    void SetUp() override { NewApp(); }
+    void NewApp()
     {
         m_app = std::make_unique<nimbra::CNimbraApp>();
         m_app->SetShell(std::make_unique<RecordingShell>(&m_shell));
@@ -82,6 +83,15 @@ protected:
         m_frame->show();
         m_frame->EndStartup();
         return m_frame;
+    }
+
+    // The next start of the program, on the same files.
+    nimbra::CMainFrame* Restart()
+    {
+        m_frame->close();
+        m_app.reset();
+        NewApp();
+        return Start();
     }
 
     nimbra::CViewManager* Tabs() const { return m_frame->ViewManager(); }
