@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QProcess>
 #include <chrono>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace benchutil {
 
@@ -40,9 +42,24 @@ inline QString ServeBigFile(testenv::HttpServer& server, qsizetype megabytes)
 
 struct SCurl {
     double seconds = -1;  // curl's process from start to exit, the file written
+    double synced = -1;   // the same until its data is on disk, as the engine
+                          // has it before it calls a download complete
     double cpu = 0;       // curl's own
     double serverCpu = 0; // this process meanwhile: the server
 };
+
+// Seconds that fdatasync of `path` takes.
+inline double DataSyncSeconds(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    const Clock::time_point start = Clock::now();
+    const bool synced = ::fdatasync(fd) == 0;
+    const double seconds = Seconds(Clock::now() - start);
+    ::close(fd);
+    return synced ? seconds : -1;
+}
 
 inline SCurl RunCurl(const QString& url, const QString& path)
 {
@@ -56,6 +73,8 @@ inline SCurl RunCurl(const QString& url, const QString& path)
         result.seconds = Seconds(Clock::now() - start);
     result.cpu = CpuSeconds(RUSAGE_CHILDREN) - childCpu;
     result.serverCpu = CpuSeconds(RUSAGE_SELF) - ownCpu;
+    if (const double sync = DataSyncSeconds(path); result.seconds > 0 && sync >= 0)
+        result.synced = result.seconds + sync;
     QFile::remove(path);
     return result;
 }

@@ -279,8 +279,8 @@ void CWebEngineBrowser::SetProxyAuthHandler(ProxyAuthHandler handler)
 }
 
 // Blocks network requests while offline, and images, media and scripts as
-// the tab's download-control flags say. Runs on the engine's IO thread, so
-// it only reads atomic values.
+// the tab's download-control flags say. The engine calls it on the UI thread
+// for every request, which waits meanwhile: it only reads a few flags.
 class CWebEngineBrowser::CInterceptor : public QWebEngineUrlRequestInterceptor {
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
