@@ -1,5 +1,7 @@
 #include "tools/ToolsCommands.h"
 
+#include "bars/FlatToolBar.h"
+
 #include "frame/CommandIds.h"
 #include "frame/CommandRouter.h"
 #include "frame/MenuResource.h"
@@ -10,11 +12,13 @@
 #include "TestBrowser.h"
 
 #include <QCheckBox>
+#include <QCursor>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QNetworkProxy>
+#include <QTest>
 #include <QTimer>
 
 using namespace nimbra;
@@ -112,8 +116,16 @@ TEST_F(ProxyCommandsTest, SwitchingSetsTheProxyChecksAndReloads)
     EXPECT_TRUE(Checked(ID_PROXY_DIRECT));
     EXPECT_FALSE(Checked(ID_PROXY_FIRST + 3)) << "no proxy checked beside direct";
 
-    m_frame->ExecuteCommand(ID_PROXY_BUTTON);
-    EXPECT_TRUE(Menu()->isVisible()) << "the button drops the submenu";
+    // The toolbar button drops the submenu below itself, wherever the pointer is.
+    CFlatToolBar* bar = FlatToolBarOf(*m_frame);
+    ASSERT_NE(bar, nullptr);
+    bar->SetLayout({ID_BACK, ID_PROXY_BUTTON});
+    QToolButton* button = bar->FindButton(ID_PROXY_BUTTON);
+    ASSERT_TRUE(button && button->isVisible());
+    QCursor::setPos(m_frame->mapToGlobal(m_frame->rect().center()));
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(Menu()->isVisible());
+    EXPECT_EQ(Menu()->pos(), button->mapToGlobal(QPoint(0, button->height())));
     Menu()->hide();
 
     m_messages.clear();
