@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6sql6-sqlite qt6-l10n-tools qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth dbus dbus-x11 libglib2.0-bin x11-utils x11-apps imagemagick
+  xvfb xauth dbus dbus-x11 libglib2.0-bin x11-utils x11-apps imagemagick xdotool
   fonts-noto-cjk adwaita-icon-theme
   libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   libqt6svg6
