@@ -136,6 +136,43 @@ TEST_F(ProxyCommandsTest, SwitchingSetsTheProxyChecksAndReloads)
     EXPECT_TRUE(Checked(ID_PROXY_SYSTEM));
 }
 
+TEST_F(ProxyCommandsTest, ASwitchWhileTheProbeRunsProbesOnceMoreAndReloadsOnce)
+{
+    WriteProxyIni("", {"A|127.0.0.1:3128", "B|127.0.0.1:3129"});
+    Start();
+    m_app->OpenUrl("http://a.test/");
+    const auto refreshes = [this] { return Fake(m_frame->ActiveView())->refreshes.size(); };
+    // The engine's requests stay under way until the test ends them.
+    std::vector<std::function<void()>> probes;
+    testenv::HandlerGuard held(CProxySwitch::SetProbeRunner,
+                               [&probes](std::function<void()> finished) { probes.push_back(std::move(finished)); });
+
+    m_frame->ExecuteCommand(ID_PROXY_FIRST);
+    ASSERT_EQ(probes.size(), 1u);
+    // The request under way may still read A: another one follows it.
+    m_frame->ExecuteCommand(ID_PROXY_FIRST + 1);
+    m_frame->ExecuteCommand(ID_PROXY_DIRECT);
+    m_frame->ExecuteCommand(ID_PROXY_DIRECT); // no change: nothing to wait for
+    EXPECT_EQ(probes.size(), 1u) << "one request at a time";
+    probes[0]();
+    ASSERT_EQ(probes.size(), 2u);
+    EXPECT_EQ(refreshes(), 0u) << "reloaded before the engine read the last proxy";
+    probes[1]();
+    EXPECT_EQ(probes.size(), 2u);
+    EXPECT_EQ(refreshes(), 1u);
+    EXPECT_EQ(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
+
+    // No change at all: no request, no reload.
+    m_frame->ExecuteCommand(ID_PROXY_DIRECT);
+    EXPECT_EQ(probes.size(), 2u);
+    // A request that ends after the frame has gone finds nothing to reload.
+    m_frame->ExecuteCommand(ID_PROXY_FIRST);
+    ASSERT_EQ(probes.size(), 3u);
+    m_frame->close();
+    m_app.reset();
+    probes[2]();
+}
+
 TEST_F(ProxyCommandsTest, MenuTakesTheFirst256DialogTakesAll)
 {
     std::vector<std::string> entries;
@@ -180,12 +217,22 @@ TEST_F(ProxyCommandsTest, DialogKeepsTheSwitchAndFollowsTheEntry)
     EXPECT_TRUE(Checked(ID_PROXY_FIRST));
     EXPECT_TRUE(m_messages.empty());
 
+    // A copy of the current entry goes before it.
     RunDialog([](CProxyDlg& dialog) {
         dialog.ListBox()->setCurrentRow(0);
+        dialog.OnAdd();
+    });
+    EXPECT_EQ(CProxyFile(File("proxy.ini")).Index(), 1);
+    EXPECT_EQ(m_frame->m_nProxyIndex, 1);
+    EXPECT_TRUE(Checked(ID_PROXY_FIRST + 1));
+    EXPECT_TRUE(m_messages.empty());
+
+    RunDialog([](CProxyDlg& dialog) {
+        dialog.ListBox()->setCurrentRow(1);
         dialog.OnRemove();
     });
     EXPECT_EQ(m_messages, std::vector<QString>{kFailedMessage}) << "the current entry was removed";
     EXPECT_EQ(m_frame->m_nProxyMode, 2);
     EXPECT_EQ(CProxyFile(File("proxy.ini")).Index(), -1);
-    EXPECT_EQ(Menu()->actions().size(), 6 + 2);
+    EXPECT_EQ(Menu()->actions().size(), 6 + 3);
 }
