@@ -149,28 +149,33 @@ TEST_F(ProxyCommandsTest, ASwitchWhileTheProbeRunsProbesOnceMoreAndReloadsOnce)
 
     m_frame->ExecuteCommand(ID_PROXY_FIRST);
     ASSERT_EQ(probes.size(), 1u);
-    // The request under way may still read A: another one follows it.
+    // The request under way may still read A (B differs in its port
+    // alone): another one follows it.
     m_frame->ExecuteCommand(ID_PROXY_FIRST + 1);
-    m_frame->ExecuteCommand(ID_PROXY_DIRECT);
-    m_frame->ExecuteCommand(ID_PROXY_DIRECT); // no change: nothing to wait for
     EXPECT_EQ(probes.size(), 1u) << "one request at a time";
     probes[0]();
     ASSERT_EQ(probes.size(), 2u);
+    // And so on, however many switches come meanwhile.
+    m_frame->ExecuteCommand(ID_PROXY_SYSTEM);
+    m_frame->ExecuteCommand(ID_PROXY_DIRECT);
+    m_frame->ExecuteCommand(ID_PROXY_DIRECT); // no change: nothing to wait for
     EXPECT_EQ(refreshes(), 0u) << "reloaded before the engine read the last proxy";
     probes[1]();
-    EXPECT_EQ(probes.size(), 2u);
+    ASSERT_EQ(probes.size(), 3u);
+    probes[2]();
+    EXPECT_EQ(probes.size(), 3u);
     EXPECT_EQ(refreshes(), 1u);
     EXPECT_EQ(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
 
     // No change at all: no request, no reload.
     m_frame->ExecuteCommand(ID_PROXY_DIRECT);
-    EXPECT_EQ(probes.size(), 2u);
+    EXPECT_EQ(probes.size(), 3u);
     // A request that ends after the frame has gone finds nothing to reload.
     m_frame->ExecuteCommand(ID_PROXY_FIRST);
-    ASSERT_EQ(probes.size(), 3u);
+    ASSERT_EQ(probes.size(), 4u);
     m_frame->close();
     m_app.reset();
-    probes[2]();
+    probes[3]();
 }
 
 TEST_F(ProxyCommandsTest, MenuTakesTheFirst256DialogTakesAll)
@@ -223,6 +228,7 @@ TEST_F(ProxyCommandsTest, DialogKeepsTheSwitchAndFollowsTheEntry)
         dialog.OnAdd();
     });
     EXPECT_EQ(CProxyFile(File("proxy.ini")).Index(), 1);
+    EXPECT_EQ(CProxyFile(File("proxy.ini")).Name(0), "B");
     EXPECT_EQ(m_frame->m_nProxyIndex, 1);
     EXPECT_TRUE(Checked(ID_PROXY_FIRST + 1));
     EXPECT_TRUE(m_messages.empty());
