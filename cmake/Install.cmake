@@ -102,7 +102,8 @@ endforeach()
 # bash-completion loads a command's completion from a file of its name.
 install(FILES res/completion/nimbrab res/completion/nbdde DESTINATION share/bash-completion/completions)
 
-# The Debian package.
+# The Debian package, with the debug symbols in a package of their own
+# (nimbra-browser-dbgsym, a .ddeb beside the .deb).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME nimbra-browser)
 set(CPACK_PACKAGE_VERSION "${NIMBRA_PACKAGE_VERSION}")
@@ -115,7 +116,11 @@ and comes with its bookmark editor (nbbe) and a DDE client over D-Bus
 (nbdde). Menus, dialogs and messages are in Japanese.")
 set(CPACK_PACKAGE_CONTACT "Nimbra Browser developers <nimbra@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
+# The DEB generator strips the programs itself once it has copied their
+# debug symbols out; stripped before, they would have none to give.
+set(CPACK_STRIP_FILES OFF)
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/RepairDbgsym.cmake)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -127,3 +132,9 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite, fonts-noto-cjk, qt6-translations-l10n, hicolor-icon-theme, xdg-utils")
 include(CPack)
 
+# `make test` checks the package as a packager would (tools/check-package.sh).
+# A sanitized build is no package to ship.
+if(NIMBRA_BUILD_TESTS AND NOT NIMBRA_SANITIZE AND NOT NIMBRA_BUILD_FUZZ)
+  add_test(NAME package_lintian COMMAND bash ${CMAKE_SOURCE_DIR}/tools/check-package.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(package_lintian PROPERTIES TIMEOUT 1200)
+endif()
