@@ -1,8 +1,9 @@
 # `make install` and `make deb`: the programs in bin/, their resources in
 # share/nimbra-browser/, desktop entries and hicolor icons, AppStream
-# metadata, manual pages, bash completion, the licence and the changelog.
-# The programs find the resources as ../share/nimbra-browser from their own
-# folder, so the folders are fixed rather than taken from GNUInstallDirs.
+# metadata, manual pages, bash completion, the copyright file and the
+# changelog. The programs find the resources as ../share/nimbra-browser from
+# their own folder, so the folders are fixed rather than taken from
+# GNUInstallDirs.
 
 install(TARGETS nimbrab nbbe nbdde RUNTIME DESTINATION bin)
 install(FILES res/start.html res/ti.bmp DESTINATION share/nimbra-browser/res)
