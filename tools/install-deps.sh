@@ -16,6 +16,7 @@ packages=(
   libqt6svg6
   librsvg2-bin desktop-file-utils dpkg-dev file openssl
   xdg-utils
+  lintian appstream bash-completion man-db groff-base locales
 )
 if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-dev); fi
 
