@@ -10,12 +10,13 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6sql6-sqlite qt6-l10n-tools qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth dbus dbus-x11 libglib2.0-bin x11-utils x11-apps imagemagick xdotool
+  xvfb xauth dbus dbus-x11 libglib2.0-bin x11-utils x11-apps imagemagick
   fonts-noto-cjk adwaita-icon-theme
   libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   libqt6svg6
   librsvg2-bin desktop-file-utils dpkg-dev file openssl
-  xdg-utils
+  xdg-utils xdotool
+  lintian appstream bash-completion man-db groff-base locales
 )
 if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-dev); fi
 
