@@ -154,5 +154,5 @@ TEST(DefaultBrowser, MissingOrHangingToolsAreReported)
     // Given up when its time is over (the message says so), not waited for.
     const SDefaultBrowserQuery hung = QueryDefaultBrowser(300);
     EXPECT_FALSE(hung.isDefault.has_value());
-    EXPECT_NE(hung.error.find("終わりませんでした"), std::string::npos) << hung.error;
+    EXPECT_NE(hung.error.find("1 秒以内に終わりませんでした"), std::string::npos) << hung.error;
 }
