@@ -27,6 +27,19 @@ QMenu* FindBookmarkMenu(const QMenuBar* bar)
     return CCommandRouter::IdOf(menu->actions().first()) == ID_BOOKMARK_ADD ? menu : nullptr;
 }
 
+namespace {
+
+// A title as a menu item shows it: a menu takes "&" for a mnemonic mark,
+// so a title's own "&" is doubled.
+QString MenuItemText(std::string_view title, const CBookmarkMenu::Options& options)
+{
+    QString text = ToQ(BookmarkMenuText(title, options.shortenTitles, options.titleWidth));
+    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return text;
+}
+
+} // namespace
+
 // One pass over the tree: the menu items and tree items of every folder,
 // and the popup of each folder for the link bar's drop-downs.
 struct CBookmarkMenu::Pass {
@@ -60,7 +73,7 @@ struct CBookmarkMenu::Pass {
             case BookmarkKind::Folder: {
                 QMenu* sub = menu;
                 if (menuDepth < kMaxBookmarkMenuDepth) {
-                    sub = new QMenu(ToQ(BookmarkMenuText(item.title, options.shortenTitles, options.titleWidth)), menu);
+                    sub = new QMenu(MenuItemText(item.title, options), menu);
                     menu->addMenu(sub);
                     Own(menu, sub);
                     popups.emplace(&item, sub);
@@ -82,7 +95,7 @@ CBookmarkMenu::CBookmarkMenu(std::function<void(int id)> run)
 QAction* CBookmarkMenu::AddLinkItem(QMenu* menu, const std::string& title, const Options& options)
 {
     const int id = ID_BOOKMARK_FIRST + LinkCount();
-    QAction* action = menu->addAction(ToQ(BookmarkMenuText(title, options.shortenTitles, options.titleWidth)));
+    QAction* action = menu->addAction(MenuItemText(title, options));
     action->setData(id);
     // Items past the range stay enabled and do nothing (the next ids are
     // the proxy commands').

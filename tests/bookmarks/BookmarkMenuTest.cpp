@@ -10,6 +10,7 @@
 #include "TestBrowser.h"
 
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -183,6 +184,22 @@ TEST_F(BookmarkMenuTest, MenuMirrorsTheFileAndKeepsItsFixedItems)
     EXPECT_EQ(m_frame->Views()[0]->GetLocationURL(), "http://c/");
     EXPECT_TRUE(m_frame->ExecuteCommand(34003));
     EXPECT_EQ(m_frame->TabCount(), 2);
+}
+
+TEST_F(BookmarkMenuTest, AnAmpersandInATitleIsShownAndIsNoMnemonic)
+{
+    Write(Link("http://a/", "Alpha & Co") + Folder("R&D", Link("http://b/", "&&B&")));
+    Start();
+    // As the menu draws them: the text without mnemonic marks, and no key.
+    const QList<QAction*> items = Menu()->actions().mid(kBookmarkFixedItems);
+    ASSERT_EQ(items.size(), 2);
+    const QList<QAction*> sub = items[1]->menu()->actions();
+    ASSERT_EQ(sub.size(), 1);
+    const std::pair<QAction*, std::string> cases[] = {{items[0], "Alpha & Co"}, {items[1], "R&D"}, {sub[0], "&&B&"}};
+    for (const auto& [item, title] : cases) {
+        EXPECT_EQ(FromQ(item->iconText()), title);
+        EXPECT_TRUE(QKeySequence::mnemonic(item->text()).isEmpty()) << title;
+    }
 }
 
 TEST_F(BookmarkMenuTest, BookmarkOpensInTheCurrentTabUnlessBookmarkNewTabIsOne)
