@@ -429,8 +429,48 @@ TEST_F(BookmarkMenuTest, DialogAddsAnEmptyTitleAtTheEndOfTheSelectedFolder)
     // Rebuilt: the new link is the third in file order.
     EXPECT_EQ(Texts(Sub(Menu(), "F")), (std::vector<std::string>{"B", "G>", ""}));
     EXPECT_EQ(Cmds()->Menu().UrlOf(34001), "http://p/");
-    EXPECT_EQ(editor.Ids(), (std::vector<quint32>{ipc::WM_USER_BOOKMARK_WILL_CHANGE, ipc::WM_USER_BOOKMARK_CHANGED}));
+    // Announced when the dialog opened, and again before the file is read for the add.
+    EXPECT_EQ(editor.Ids(), (std::vector<quint32>{ipc::WM_USER_BOOKMARK_WILL_CHANGE, ipc::WM_USER_BOOKMARK_WILL_CHANGE,
+                                                  ipc::WM_USER_BOOKMARK_CHANGED}));
     EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(BookmarkMenuTest, DialogAddsToTheFileAsItIsAtOk)
+{
+    Write(Folder("F", "") + Folder("G", Link("http://g/", "g")));
+    Start();
+    m_frame->ActivateTab(Open("http://p/", "P")->ChildFrame());
+    // `saved` stands for what the editor saves while the dialog is open.
+    const auto add = [&](const std::string& saved, const std::function<void(CAddBookmarkDlg&)>& work) {
+        testenv::HandlerGuard driver(SetBookmarkDialogDriver, [&](QDialog& dialog) {
+            auto& dlg = dynamic_cast<CAddBookmarkDlg&>(dialog);
+            dlg.FolderTree()->setCurrentItem(dlg.FolderTree()->topLevelItem(0)->child(1));
+            Write(saved);
+            dlg.OnOK();
+            work(dlg);
+            return dlg.result();
+        });
+        m_frame->ExecuteCommand(ID_BOOKMARK_ADD);
+    };
+
+    // A folder before the chosen one and a link in it: the page goes after them.
+    add(Folder("New", "") + Folder("F", "") + Folder("G", Link("http://g/", "g") + Link("http://e/", "e")),
+        [](CAddBookmarkDlg&) {});
+    EXPECT_EQ(ReadFile(Path()), FileText(Folder("New", "") + Folder("F", "") +
+                                         Folder("G", Link("http://g/", "g") + Link("http://e/", "e") +
+                                                         Link("http://p/", "P"))));
+
+    // The chosen folder is gone: said, and the folders of the file are shown to choose from.
+    add(Folder("New", ""), [&](CAddBookmarkDlg& dlg) {
+        EXPECT_NE(dlg.result(), QDialog::Accepted);
+        QTreeWidgetItem* root = dlg.FolderTree()->topLevelItem(0);
+        ASSERT_EQ(root->childCount(), 1);
+        dlg.FolderTree()->setCurrentItem(root->child(0));
+        dlg.OnOK();
+    });
+    EXPECT_EQ(ReadFile(Path()), FileText(Folder("New", Link("http://p/", "P"))));
+    EXPECT_EQ(m_messages, std::vector<std::string>{
+                              "選択したフォルダはブックマークファイルにありません。\n\n追加するフォルダを選び直してください。"});
 }
 
 TEST_F(BookmarkMenuTest, NewFolderGoesToTheEndOfTheSelectedFolder)
@@ -465,8 +505,9 @@ TEST_F(BookmarkMenuTest, NewFolderGoesToTheEndOfTheSelectedFolder)
                    Folder("新しいフォルダ", "")));
     EXPECT_EQ(Items(), (std::vector<std::string>{"F>", "D", "新しいフォルダ>"}));
     EXPECT_EQ(Texts(Sub(Menu(), "F")), (std::vector<std::string>{"B", "New>"}));
-    // Cancelled, but the file changed: the editor is told.
-    EXPECT_EQ(editor.Ids(), (std::vector<quint32>{ipc::WM_USER_BOOKMARK_WILL_CHANGE, ipc::WM_USER_BOOKMARK_CHANGED}));
+    // Each folder is a change of its own, told at once; the cancel adds nothing.
+    const quint32 will = ipc::WM_USER_BOOKMARK_WILL_CHANGE, changed = ipc::WM_USER_BOOKMARK_CHANGED;
+    EXPECT_EQ(editor.Ids(), (std::vector<quint32>{will, will, changed, will, changed}));
 }
 
 TEST_F(BookmarkMenuTest, DialogReportsABrokenFileAndAMissingUrl)
