@@ -64,6 +64,22 @@ QMenu* Sub(const QMenu* menu, const std::string& name)
     return nullptr;
 }
 
+// The menu after a person opened it and closed it again.
+QMenu* Shown(QMenu* menu)
+{
+    menu->popup(QPoint(0, 0));
+    menu->hide();
+    return menu;
+}
+
+std::string Links(const std::string& prefix, int count)
+{
+    std::string links;
+    for (int i = 0; i < count; ++i)
+        links += Link("http://" + prefix + "/" + std::to_string(i), prefix + std::to_string(i));
+    return links;
+}
+
 QAction* ItemWithCommand(const QMenu* menu, int id)
 {
     for (QAction* a : menu->actions()) {
@@ -222,7 +238,7 @@ TEST_F(BookmarkMenuTest, LinksPastTheCommandRangeDoNothing)
     Write(items);
     Start();
     EXPECT_EQ(Cmds()->Menu().LinkCount(), 10002);
-    QAction* last = ItemWithCommand(Menu(), 44001);
+    QAction* last = ItemWithCommand(Shown(Menu()), 44001);
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->text(), "L10001");
     EXPECT_TRUE(last->isEnabled());
@@ -236,6 +252,53 @@ TEST_F(BookmarkMenuTest, LinksPastTheCommandRangeDoNothing)
     m_frame->ExecuteCommand(44000);
     ASSERT_EQ(m_frame->TabCount(), 1);
     EXPECT_EQ(m_frame->Views()[0]->GetLocationURL(), "http://h/10000");
+}
+
+TEST_F(BookmarkMenuTest, LargeMenusShowTheSameEntriesWhenOpened)
+{
+    const int n = kMenuEntriesBuiltAtOnce + 1;
+    Write(Link("http://a/", "A") + Folder("Big", "\t<HR>\r\n" + Links("f", n) + Folder("Small", Link("http://s/", "S"))) +
+          "\t<HR>\r\n" + Links("r", n));
+    Start();
+    std::vector<std::string> root{"A", "Big>", "-"};
+    std::vector<std::string> big{"-"};
+    for (int i = 0; i < n; ++i) {
+        root.push_back("r" + std::to_string(i));
+        big.push_back("f" + std::to_string(i));
+    }
+    big.push_back("Small>");
+    EXPECT_EQ(Texts(Shown(Menu()), kBookmarkFixedItems), root);
+    EXPECT_EQ(Texts(Shown(Sub(Menu(), "Big"))), big);
+    // Commands in file order across the menus.
+    EXPECT_EQ(ItemWithCommand(Menu(), 34001)->text(), "f0");
+    EXPECT_EQ(ItemWithCommand(Shown(Sub(Sub(Menu(), "Big"), "Small")), 34001 + n)->text(), "S");
+    EXPECT_EQ(ItemWithCommand(Menu(), 34002 + n)->text(), "r0");
+
+    // A page added to the root before the menu was opened comes last.
+    Cmds()->Reload();
+    Cmds()->AddToRoot("Added", "http://added/");
+    root.push_back("Added");
+    EXPECT_EQ(Texts(Shown(Menu()), kBookmarkFixedItems), root);
+    QAction* added = ItemWithCommand(Menu(), 34002 + 2 * n);
+    ASSERT_NE(added, nullptr);
+    added->trigger();
+    ASSERT_EQ(m_frame->TabCount(), 1);
+    EXPECT_EQ(m_frame->Views()[0]->GetLocationURL(), "http://added/");
+}
+
+TEST_F(BookmarkMenuTest, ReloadTimeGrowsWithTheFolderNotWithItsSquare)
+{
+    Start();
+    const auto reloadMs = [&](int links) {
+        Write(Folder("Archive", Links("a", links)));
+        testenv::CpuTimer timer;
+        Cmds()->Reload();
+        return timer.elapsed();
+    };
+    // Five times the links: about five times the time, not 25.
+    const long long fifth = reloadMs(20000);
+    const long long whole = reloadMs(100000);
+    EXPECT_LT(whole, 10 * std::max(fifth, 100LL)) << fifth << " ms for a fifth of the links";
 }
 
 TEST(BookmarkMenuText, CutsAtTheLimitWithoutSplittingACharacter)
