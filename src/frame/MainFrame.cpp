@@ -119,7 +119,8 @@ bool CMainFrame::Create()
     // 2. The toolbar; 3. the rebar with the address bar, and the tab bar.
     CreateToolBar();
     CreateAddressBar();
-    m_pViewManager->CreateBar(m_settings.TabBarDockingMode == 1);
+    // A band of the rebar; with TabBarDockingMode 1 a docking bar.
+    m_pViewManager->CreateBar(m_settings.TabBarDockingMode != 1);
 
     // 4. The side bar, the bar layout, the status bar.
     CreateSideBar();

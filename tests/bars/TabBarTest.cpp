@@ -283,7 +283,6 @@ TEST_F(TabBarTest, TabBarCommandHidesTheBar)
 
 TEST_F(TabBarTest, RebarModeWithMultipleRows)
 {
-    Option("TabBarDockingMode", 1);
     Option("TabMultiLine", 1);
     Option("SetTabWidth", 1);
     Option("TabWidth", 200);
