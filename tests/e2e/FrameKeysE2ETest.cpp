@@ -1,5 +1,6 @@
 // The frame's keys on the real program, pressed on an X server of the test's
-// own: the keys a person uses to reach the address bar.
+// own: the keys a person uses to reach the address bar, and the frame's keys
+// while a text field has the focus.
 #include "platform/Ini.h"
 
 #include "BrowserProcess.h"
@@ -75,4 +76,19 @@ TEST_F(FrameKeysE2E, F6FromThePageAndAltDSelectTheAddress)
     OpenWord('c');
     EXPECT_TRUE(m_server.WaitForRequest("/c", kWaitMs));
     EXPECT_TRUE(m_browser.Terminate());
+}
+
+TEST_F(FrameKeysE2E, FrameKeysWinOverTheAddressField)
+{
+    // Ctrl+E, the field's "end of line", shows the history search (the
+    // side bar's page kept at the exit).
+    m_x.PressKeys({kAltL, 'd'});
+    m_x.PressKeys({kControlL, 'e'});
+    // Ctrl+U, the field's "delete the line", opens the URL extraction.
+    m_x.PressKeys({kAltL, 'd'});
+    m_x.PressKeys({kControlL, 'u'});
+    // Its title "URL抽出" is stored in compound text: its Latin part is found.
+    EXPECT_TRUE(SpinUntil([this] { return m_x.FindWindow("URL") != 0; }, kWaitMs));
+    EXPECT_TRUE(m_browser.Terminate());
+    EXPECT_EQ(CIniFile(Ini()).GetInt("Options", "NimbraBarSelTab", -1), 2);
 }
