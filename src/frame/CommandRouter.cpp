@@ -2,6 +2,7 @@
 
 #include "platform/EventWidget.h"
 
+#include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QComboBox>
@@ -23,6 +24,10 @@ constexpr const char* kIdProperty = "nimbraCommandId";
 
 bool IsTextField(const QWidget* widget)
 {
+    // A row edited in place in a list keeps every key until its edit ends.
+    const QWidget* viewport = widget->parentWidget();
+    if (viewport && qobject_cast<const QAbstractItemView*>(viewport->parentWidget()))
+        return false;
     if (const auto* combo = qobject_cast<const QComboBox*>(widget))
         return combo->isEditable();
     return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget)
