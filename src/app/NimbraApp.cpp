@@ -5,6 +5,7 @@
 #include "frame/MainFrame.h"
 #include "frame/WindowCommands.h"
 #include "platform/Language.h"
+#include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Shortcut.h"
 #include "platform/SystemSettings.h"
@@ -23,10 +24,14 @@
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryFile>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+
+#include <cstdio>
 
 namespace nimbra {
 
@@ -47,6 +52,15 @@ std::string ListFilePath(const std::string& text)
     for (size_t at = path.find("%20"); at != std::string::npos; at = path.find("%20", at + 1))
         path.replace(at, 3, " ");
     return path;
+}
+
+// Whether a file can be made in `dir`. A real write: the superuser passes
+// every permission check, yet not a read-only mount, nor a folder whose
+// rights are taken from it.
+bool CanWriteIn(const std::string& dir)
+{
+    QTemporaryFile probe(ToQ(dir) + QStringLiteral("/.nimbrab-XXXXXX"));
+    return probe.open() && probe.write("\n", 1) == 1 && probe.flush();
 }
 
 std::string CanonicalPath(const std::string& path)
@@ -211,6 +225,14 @@ bool CNimbraApp::InitInstance(const QStringList& arguments)
         return false;
     }
     InitPaths();
+    // Without a data folder that takes writes, nothing of this run is kept;
+    // that is said once, when the window is up.
+    QString unwritable;
+    if (!CanWriteIn(m_strProgramDir)) {
+        unwritable = QStringLiteral("データ フォルダ %1 に書き込めません。設定、開いているタブ、履歴などは保存されません。")
+                         .arg(ToQ(m_strProgramDir));
+        std::fprintf(stderr, "nimbrab: %s\n", unwritable.toLocal8Bit().constData());
+    }
     // When a page opens at start, the engine comes up first: its helper
     // processes then start while the frame is built, not after it.
     if (!m_browserFactory
@@ -235,6 +257,10 @@ bool CNimbraApp::InitInstance(const QStringList& arguments)
 
     m_pMainFrame->Window()->ShowAtStartup(showCmd);
     m_pMainFrame->EndStartup();
+    if (!unwritable.isEmpty())
+        QTimer::singleShot(0, m_pMainFrame, [frame = m_pMainFrame, unwritable] {
+            ShowMessage(frame, unwritable, QMessageBox::Warning);
+        });
     return true;
 }
 

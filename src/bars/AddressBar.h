@@ -38,7 +38,8 @@ private:
 };
 
 // The commands of the address bar: 32928 shows or hides the go button; 1
-// (Enter) opens the field's text when the field has the focus.
+// (Enter) opens the field's text when the field has the focus; 32995 (Alt+D,
+// and F6 from the page) puts the focus in the field with its text selected.
 void RegisterAddressCommands(CMainFrame& frame, CCommandTable& table);
 
 } // namespace nimbra

@@ -450,7 +450,9 @@ bool CAddressCombo::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     case QEvent::FocusIn:
-        if (watched == lineEdit() && m_pCompleter)
+        // The combo holds the focus for its field, which is told of it
+        // directly, past any filter.
+        if (watched == this && m_pCompleter)
             RefreshCompletionIndex();
         break;
     case QEvent::MouseButtonPress:

@@ -10,9 +10,6 @@
 
 namespace nimbra {
 
-namespace {
-} // namespace
-
 void RegisterAddressCommands(CMainFrame& frame, CCommandTable& table)
 {
     CMainFrame* pFrame = &frame;
@@ -24,6 +21,13 @@ void RegisterAddressCommands(CMainFrame& frame, CCommandTable& table)
         CAddressBar* bar = CAddressBar::Of(*pFrame);
         ui.Enable(bar != nullptr);
         ui.SetCheck(bar && bar->IsGoButtonVisible());
+    });
+    table.SetHandler(ID_ADDRESS_FOCUS, [pFrame] {
+        CAddressCombo* combo = pFrame->AddressCombo();
+        if (!combo || !combo->isVisible())
+            return;
+        combo->setFocus(Qt::ShortcutFocusReason);
+        combo->lineEdit()->selectAll();
     });
     // Enter outside a field that takes it; the page receives its own keys.
     table.SetHandler(ID_ENTER, [pFrame] {

@@ -155,5 +155,8 @@ CFlatToolBar* FlatToolBarOf(const CMainFrame& frame);
 // new tab's home or blank page, the security levels), shown below
 // `button`; nullptr when there is nothing to list.
 QMenu* ShowToolBarDropDown(CMainFrame& frame, int id, const QRect& button);
+// Pops `menu` up below the toolbar's button `id`, or at the pointer when the
+// button is not shown (the command came from elsewhere).
+void PopUpBelowButton(const CMainFrame& frame, int id, QMenu* menu);
 
 } // namespace nimbra

@@ -1,31 +1,18 @@
 #include "bars/TabManagerDlg.h"
 
 #include "bars/ViewManager.h"
+#include "bookmarks/BookmarkImages.h"
 #include "frame/MainFrame.h"
-#include "platform/ImageStrip.h"
-#include "platform/Paths.h"
 #include "platform/Text.h"
 #include "view/NimbraView.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 
 namespace nimbra {
-
-namespace {
-
-// The page image: the first image of res/bk.bmp, else the built-in one.
-QIcon PageIcon(const QStyle* style)
-{
-    const QPixmap image = LoadImageStrip(ResourceFile("bk.bmp"), QStringLiteral(":/bk.bmp"), 1).front();
-    return image.isNull() ? style->standardIcon(QStyle::SP_FileIcon) : QIcon(image);
-}
-
-} // namespace
 
 CTabManagerDlg::CTabManagerDlg(CMainFrame* mainFrame) : QDialog(mainFrame), m_pMainFrame(mainFrame)
 {
@@ -57,7 +44,8 @@ CTabManagerDlg::CTabManagerDlg(CMainFrame* mainFrame) : QDialog(mainFrame), m_pM
 void CTabManagerDlg::Fill()
 {
     CViewManager* tabs = m_pMainFrame->ViewManager();
-    const QIcon icon = PageIcon(style());
+    // A page shows as a bookmark does.
+    const QIcon icon = LoadBookmarkImages().bookmark;
     m_pList->clear();
     for (int i = 0; i < tabs->GetItemCount(); ++i) {
         const CNimbraView* view = tabs->ViewAt(i);

@@ -30,16 +30,18 @@ void PopUpBelow(QMenu* menu, const QRect& button, bool owned)
     menu->popup(button.bottomLeft() + QPoint(0, 1));
 }
 
-QRect ButtonRect(const CMainFrame& frame, int id)
+} // namespace
+
+void PopUpBelowButton(const CMainFrame& frame, int id, QMenu* menu)
 {
     const CFlatToolBar* bar = FlatToolBarOf(frame);
     const QToolButton* button = bar ? bar->FindButton(id) : nullptr;
-    if (!button || !button->isVisible())
-        return QRect(QCursor::pos(), QSize(0, 0));
-    return QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
+    if (!button || !button->isVisible()) {
+        menu->popup(QCursor::pos());
+        return;
+    }
+    PopUpBelow(menu, QRect(button->mapToGlobal(QPoint(0, 0)), button->size()), false);
 }
-
-} // namespace
 
 QMenu* ShowToolBarDropDown(CMainFrame& frame, int id, const QRect& button)
 {
@@ -94,7 +96,7 @@ CFlatToolBar* CreateFlatToolBar(CMainFrame& frame, QWidget* parent)
     }
     t.SetHandler(ID_BOOKMARK_BUTTON, [&frame] {
         if (QMenu* bookmarks = frame.MainMenu() ? FindPopup(frame.MainMenu(), {kBookmarkMenu}) : nullptr)
-            PopUpBelow(bookmarks, ButtonRect(frame, ID_BOOKMARK_BUTTON), false);
+            PopUpBelowButton(frame, ID_BOOKMARK_BUTTON, bookmarks);
     });
     return bar;
 }

@@ -13,8 +13,9 @@ namespace nimbra {
 namespace {
 
 // How an image is drawn when no strip gives it: a theme icon, the same
-// twice (the "all" commands), or a cookie with a mark.
-enum class EGlyph { Theme, Double, Cookie };
+// twice (the "all" commands), a cookie with a mark, or a round arrow
+// ("<" back, ">" forward).
+enum class EGlyph { Theme, Double, Cookie, Arrow };
 
 struct SBuiltin {
     EGlyph glyph;
@@ -26,7 +27,9 @@ struct SBuiltin {
 };
 
 constexpr SBuiltin kBuiltins[CToolBarImages::kImageCount] = {
-    {EGlyph::Theme, "go-previous"},          {EGlyph::Theme, "go-next"},
+    // Back and forward are always ours: themes draw them pale, and a
+    // pale arrow cannot be told from a disabled one.
+    {EGlyph::Arrow, "<"},                    {EGlyph::Arrow, ">"},
     {EGlyph::Theme, "process-stop"},         {EGlyph::Double, "process-stop"},
     {EGlyph::Theme, "view-refresh"},         {EGlyph::Double, "view-refresh"},
     {EGlyph::Theme, "go-home"},              {EGlyph::Theme, "tab-new"},
@@ -105,6 +108,32 @@ QPixmap DrawCookie(const QString& mark, int size)
     return pixmap;
 }
 
+// A green disc with a white arrow pointing left (back) or right.
+QPixmap DrawArrow(bool back, int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF disc = QRectF(0, 0, size, size).adjusted(0.5, 0.5, -0.5, -0.5);
+    QLinearGradient fill(disc.topLeft(), disc.bottomLeft());
+    fill.setColorAt(0, QColor(96, 192, 88));
+    fill.setColorAt(1, QColor(28, 120, 40));
+    painter.setPen(QPen(QColor(16, 84, 28), 1));
+    painter.setBrush(fill);
+    painter.drawEllipse(disc);
+    // The arrow pointing right, mirrored for back.
+    const qreal u = size / 16.0;
+    QPolygonF arrow({{3.5 * u, 6.5 * u}, {8 * u, 6.5 * u}, {8 * u, 3.5 * u}, {12.5 * u, 8 * u},
+                     {8 * u, 12.5 * u}, {8 * u, 9.5 * u}, {3.5 * u, 9.5 * u}});
+    if (back)
+        arrow = QTransform(-1, 0, 0, 1, size, 0).map(arrow);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawPolygon(arrow);
+    return pixmap;
+}
+
 // The strip's cells, or none when the file is missing or not `size` high.
 std::vector<QPixmap> ReadStrip(const std::string& name, int size)
 {
@@ -129,6 +158,8 @@ QIcon CToolBarImages::BuiltinIcon(int index, int size)
         return QIcon(DrawDouble(ThemeIcon(builtin.name), size));
     case EGlyph::Cookie:
         return QIcon(DrawCookie(QString::fromLatin1(builtin.name), size));
+    case EGlyph::Arrow:
+        return QIcon(DrawArrow(builtin.name[0] == '<', size));
     }
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "bookmarks/BookmarkImages.h"
 #include "bookmarks/BookmarkMenu.h"
+#include "bookmarks/BookmarkMessages.h"
 #include "bookmarks/FolderNameDlg.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -18,7 +19,7 @@ namespace nimbra {
 
 namespace {
 
-constexpr int kEndLineRole = Qt::UserRole;
+constexpr int kNameRole = Qt::UserRole; // the folder name as the file has it
 
 std::function<int(QDialog&)>& Driver()
 {
@@ -31,6 +32,8 @@ const QString kBadFileText = QStringLiteral("ブックマークファイルが�
 const QString kBadFileFolderText =
     QStringLiteral("ブックマークファイルが不正です。\n\nブックマークにフォルダの追加できませんでした。");
 const QString kCannotOpenText = QStringLiteral("ブックマークファイルが開けません。\n\nブックマークに追加できませんでした。");
+const QString kFolderGoneText =
+    QStringLiteral("選択したフォルダはブックマークファイルにありません。\n\n追加するフォルダを選び直してください。");
 constexpr char kDefaultFolderName[] = "新しいフォルダ";
 
 } // namespace
@@ -93,8 +96,13 @@ CAddBookmarkDlg::CAddBookmarkDlg(QWidget* parent, std::string path, const std::s
 
 void CAddBookmarkDlg::ReadStructure()
 {
-    m_pTree->clear();
     m_lines.Load(m_strPath);
+    ShowStructure();
+}
+
+void CAddBookmarkDlg::ShowStructure()
+{
+    m_pTree->clear();
     const BookmarkOutline outline = m_lines.Outline();
 
     auto* root = new QTreeWidgetItem(m_pTree, {QString::fromLatin1(kBookmarkTreeRootText)});
@@ -108,28 +116,41 @@ void CAddBookmarkDlg::ReadStructure()
         const Frame frame = stack.back();
         stack.pop_back();
         frame.item->setIcon(0, m_folderIcon);
-        frame.item->setData(0, kEndLineRole, frame.folder->endLine);
-        for (const BookmarkOutline& folder : frame.folder->folders)
-            stack.push_back({&folder, new QTreeWidgetItem(frame.item, {ToQ(folder.name)})});
+        for (const BookmarkOutline& folder : frame.folder->folders) {
+            auto* item = new QTreeWidgetItem(frame.item, {ToQ(folder.name)});
+            item->setData(0, kNameRole, QByteArray::fromStdString(folder.name));
+            stack.push_back({&folder, item});
+        }
     }
     root->setExpanded(true);
     m_pTree->setCurrentItem(root);
 }
 
-std::optional<int> CAddBookmarkDlg::SelectedEndLine() const
+std::optional<BookmarkFolderPath> CAddBookmarkDlg::SelectedFolder() const
 {
     const QList<QTreeWidgetItem*> selected = m_pTree->selectedItems();
     if (selected.isEmpty())
         return std::nullopt;
-    return selected.first()->data(0, kEndLineRole).toInt();
+    BookmarkFolderPath path;
+    for (QTreeWidgetItem* item = selected.first(); QTreeWidgetItem* parent = item->parent(); item = parent) {
+        const QByteArray name = item->data(0, kNameRole).toByteArray();
+        int before = 0;
+        for (int i = 0, n = parent->indexOfChild(item); i < n; ++i)
+            before += parent->child(i)->data(0, kNameRole).toByteArray() == name;
+        path.insert(path.begin(), {name.toStdString(), before});
+    }
+    return path;
 }
 
-bool CAddBookmarkDlg::Save()
+std::optional<int> CAddBookmarkDlg::FindEndLine(const BookmarkFolderPath& folder)
 {
-    if (!m_lines.Save(m_strPath))
-        return false;
-    m_bWritten = true;
-    return true;
+    m_lines.Load(m_strPath);
+    const BookmarkOutline outline = m_lines.Outline();
+    if (const BookmarkOutline* found = FindOutlineFolder(outline, folder))
+        return found->endLine;
+    ShowMessage(this, kFolderGoneText);
+    ShowStructure();
+    return std::nullopt;
 }
 
 void CAddBookmarkDlg::OnNewFolder()
@@ -140,14 +161,19 @@ void CAddBookmarkDlg::OnNewFolder()
     std::string name = nameDlg.Name();
     if (name.empty())
         name = kDefaultFolderName;
-    const std::optional<int> endLine = SelectedEndLine();
+    const std::optional<BookmarkFolderPath> folder = SelectedFolder();
+    if (!folder)
+        return;
+    ipc::SendToEditor(ipc::WM_USER_BOOKMARK_WILL_CHANGE);
+    const std::optional<int> endLine = FindEndLine(*folder);
     if (!endLine)
         return;
     if (!m_lines.InsertFolder(*endLine, name)) {
         ShowMessage(this, kBadFileFolderText);
         return;
     }
-    Save();
+    m_lines.Save(m_strPath);
+    ipc::SendToEditor(ipc::WM_USER_BOOKMARK_CHANGED);
     if (m_reloadMenu)
         m_reloadMenu();
     ReadStructure();
@@ -155,16 +181,20 @@ void CAddBookmarkDlg::OnNewFolder()
 
 void CAddBookmarkDlg::OnOK()
 {
-    const std::optional<int> endLine = SelectedEndLine();
-    if (endLine) {
+    if (const std::optional<BookmarkFolderPath> folder = SelectedFolder()) {
         if (m_strUrl.empty()) {
             ShowMessage(this, kNoUrlText);
-        } else if (!m_lines.InsertLink(*endLine, m_strUrl, FromQ(m_pTitle->text()))) {
-            ShowMessage(this, kBadFileText);
-        } else if (!Save()) {
-            ShowMessage(this, kCannotOpenText);
-        } else if (m_reloadMenu) {
-            m_reloadMenu();
+        } else {
+            ipc::SendToEditor(ipc::WM_USER_BOOKMARK_WILL_CHANGE);
+            const std::optional<int> endLine = FindEndLine(*folder);
+            if (!endLine)
+                return;
+            if (!m_lines.InsertLink(*endLine, m_strUrl, FromQ(m_pTitle->text())))
+                ShowMessage(this, kBadFileText);
+            else if (!m_lines.Save(m_strPath))
+                ShowMessage(this, kCannotOpenText);
+            else if (m_reloadMenu)
+                m_reloadMenu();
         }
     }
     accept();

@@ -22,8 +22,11 @@ int RunBookmarkDialog(QDialog& dialog);
 std::function<int(QDialog&)> SetBookmarkDialogDriver(std::function<int(QDialog&)> driver);
 
 // Adds a page to a chosen folder of the bookmark file, and creates folders.
-// The lines of the file are held while the dialog is open; each folder item
-// knows the line of its folder's closing "</UL>".
+// The tree shows the folders of the file as it was read; every change reads
+// the file again, as the bookmark editor may have saved it meanwhile, finds
+// the chosen folder in it and inserts there. Each change is announced to the
+// editor (WILL_CHANGE before the file is read); a new folder is reported to
+// it at once (CHANGED), the added page by the caller when the dialog ends.
 class CAddBookmarkDlg : public QDialog {
     Q_OBJECT
 public:
@@ -34,8 +37,6 @@ public:
 
     QLineEdit* TitleEdit() const { return m_pTitle; }
     QTreeWidget* FolderTree() const { return m_pTree; }
-    // Whether the file was rewritten while the dialog was open.
-    bool FileWritten() const { return m_bWritten; }
 
     // "新規フォルダ(&W)...": asks for a name and adds the folder at the end
     // of the selected one.
@@ -44,18 +45,22 @@ public:
     void OnOK();
 
 private:
-    // Reads the folders of the file into the tree; the root is selected.
+    // Reads the file and shows its folders in the tree; the root is selected.
     void ReadStructure();
-    // The closing line of the selected folder: -1 when it has none, nullopt
-    // when nothing is selected.
-    std::optional<int> SelectedEndLine() const;
-    bool Save();
+    // Shows the folders of m_lines.
+    void ShowStructure();
+    // Where the selected folder lies; nullopt when nothing is selected.
+    std::optional<BookmarkFolderPath> SelectedFolder() const;
+    // Reads the file again and finds `folder` in it: the line of its
+    // closing "</UL>", -1 when it has none. Nullopt when the folder is not
+    // in the file any more; the tree then shows the file as it is, and the
+    // person is told to choose again.
+    std::optional<int> FindEndLine(const BookmarkFolderPath& folder);
 
     std::string m_strPath;
     std::string m_strUrl;
     std::function<void()> m_reloadMenu;
     CBookmarkLines m_lines;
-    bool m_bWritten = false;
     QLineEdit* m_pTitle;
     QTreeWidget* m_pTree;
     QPushButton* m_pNewFolder;

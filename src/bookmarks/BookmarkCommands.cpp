@@ -116,9 +116,7 @@ void CBookmarkCommands::AddLink(const std::string& title, const std::string& url
 {
     ipc::SendToEditor(ipc::WM_USER_BOOKMARK_WILL_CHANGE);
     CAddBookmarkDlg dialog(&m_frame, Path(), title, url, [this] { Reload(); });
-    const int result = RunBookmarkDialog(dialog);
-    // A folder made in a cancelled dialog is a change the editor must see too.
-    if (result == QDialog::Accepted || dialog.FileWritten())
+    if (RunBookmarkDialog(dialog) == QDialog::Accepted)
         ipc::SendToEditor(ipc::WM_USER_BOOKMARK_CHANGED);
 }
 

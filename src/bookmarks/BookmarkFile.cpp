@@ -477,6 +477,25 @@ std::vector<LinkBarEntry> LinkBarEntries(const BookmarkItem& root)
     return entries;
 }
 
+const BookmarkOutline* FindOutlineFolder(const BookmarkOutline& root, const BookmarkFolderPath& path)
+{
+    const BookmarkOutline* folder = &root;
+    for (const BookmarkFolderStep& step : path) {
+        const BookmarkOutline* next = nullptr;
+        int before = step.sameNameBefore;
+        for (const BookmarkOutline& child : folder->folders) {
+            if (child.name == step.name && before-- == 0) {
+                next = &child;
+                break;
+            }
+        }
+        if (!next)
+            return nullptr;
+        folder = next;
+    }
+    return folder;
+}
+
 std::string BookmarkLinkLine(std::string_view url, std::string_view title)
 {
     std::string line;

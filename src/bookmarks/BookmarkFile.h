@@ -100,6 +100,18 @@ struct BookmarkOutline {
     std::vector<BookmarkOutline> folders;
 };
 
+// Where a folder lies in an outline: from the root down, each folder's name
+// and how many folders of that name come before it among its siblings. It
+// names the same folder after other programs added or removed other lines.
+struct BookmarkFolderStep {
+    std::string name;
+    int sameNameBefore = 0;
+};
+using BookmarkFolderPath = std::vector<BookmarkFolderStep>;
+// The folder at `path` below `root` (`root` itself for an empty path);
+// nullptr when there is none.
+const BookmarkOutline* FindOutlineFolder(const BookmarkOutline& root, const BookmarkFolderPath& path);
+
 // The lines the browser inserts (one tab of indentation whatever the depth).
 std::string BookmarkLinkLine(std::string_view url, std::string_view title);
 std::string BookmarkFolderLine(std::string_view name);

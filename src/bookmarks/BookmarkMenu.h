@@ -4,10 +4,13 @@
 
 #include "bookmarks/BookmarkFile.h"
 
+#include <QMetaObject>
 #include <QPointer>
+#include <QString>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class QAction;
@@ -54,6 +57,11 @@ public:
     virtual void ExpandAndSelectRoot() = 0;
 };
 
+// A menu with more entries than this gets them when it is first opened:
+// Qt adds an item to a menu in time proportional to the items it has, so a
+// folder of 200,000 links would take tens of seconds at every rebuild.
+inline constexpr int kMenuEntriesBuiltAtOnce = 1000;
+
 // Titles are shown at most this wide (menus, link bar buttons), so a
 // runaway line of the file cannot make a widget unusable.
 inline constexpr int kMaxBookmarkTextWidth = 1024;
@@ -78,6 +86,9 @@ public:
 
     // `run` is called with the command of a chosen bookmark item.
     explicit CBookmarkMenu(std::function<void(int id)> run);
+    ~CBookmarkMenu();
+    CBookmarkMenu(const CBookmarkMenu&) = delete;
+    CBookmarkMenu& operator=(const CBookmarkMenu&) = delete;
 
     void SetLinkBar(IBookmarkLinkBar* linkBar) { m_pLinkBar = linkBar; }
     void SetTree(IBookmarkTree* tree) { m_pTree = tree; }
@@ -87,7 +98,9 @@ public:
     // Removes the bookmark items of `menu` and empties the link bar, the
     // tree and the URL table.
     void Clear(QMenu* menu);
-    // Clear() followed by the items of `root`, in file order.
+    // Clear() followed by the items of `root`, in file order. Menus of
+    // more than kMenuEntriesBuiltAtOnce entries are filled when they are
+    // about to show.
     void Rebuild(QMenu* menu, const BookmarkItem& root, const Options& options);
     // Appends one link at the end of the root list, as a rebuild would
     // place it after the file gained it there.
@@ -101,15 +114,30 @@ public:
 
 private:
     struct Pass;
-    QAction* AddLinkItem(QMenu* menu, const std::string& title, const Options& options);
+    // One entry of a menu: a link (its text and command), a folder's
+    // submenu, or a separator (neither).
+    struct Entry {
+        QString text;
+        int id = 0;
+        QMenu* sub = nullptr;
+    };
+    void AddEntries(QMenu* menu, const std::vector<Entry>& entries);
+    QAction* AddLinkItem(QMenu* menu, QAction* before, const QString& text, int id);
+    void Own(QMenu* menu, QObject* object);
+    void FillPending(QMenu* menu);
 
     std::function<void(int)> m_run;
     IBookmarkLinkBar* m_pLinkBar = nullptr;
     IBookmarkTree* m_pTree = nullptr;
     IBookmarkTree::Item m_treeRoot = nullptr;
     std::vector<std::string> m_urls;
-    // Items and submenus made for the top menu, deleted at the next Clear().
+    // The top menu of the last rebuild; its items and submenus are deleted
+    // at the next Clear().
+    QPointer<QMenu> m_pTop;
     std::vector<QPointer<QObject>> m_owned;
+    // Entries of menus not opened yet, and what fills them when they are.
+    std::unordered_map<QMenu*, std::vector<Entry>> m_pending;
+    std::vector<QMetaObject::Connection> m_fills;
 };
 
 } // namespace nimbra

@@ -1,5 +1,6 @@
 #include "editor/BkConvert.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Ini.h"
 #include "platform/Shortcut.h"
 #include "platform/Text.h"
@@ -166,29 +167,6 @@ bool IsWideUnicode(const std::string& label)
 }
 
 } // namespace
-
-std::string ErrorText(int error)
-{
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return "書き込みが許可されていません";
-    case EROFS:
-        return "読み取り専用の場所です";
-    case ENOSPC:
-    case EDQUOT:
-        return "ディスクの空きが足りません";
-    case ENOENT:
-    case ENOTDIR:
-        return "フォルダがありません";
-    case ENAMETOOLONG:
-        return "名前が長すぎます";
-    case EEXIST:
-        return "同じ名前のものが多すぎます";
-    default:
-        return std::strerror(error);
-    }
-}
 
 std::string DecodeEntities(std::string_view text)
 {

@@ -47,9 +47,6 @@ struct SBkExportError {
     std::string reason;
 };
 
-// The reason for an errno, in the user's words.
-std::string ErrorText(int error);
-
 // Titles and URLs of HTML: named and numeric character references decoded.
 // An invalid code point gives U+FFFD, a control character a blank.
 std::string DecodeEntities(std::string_view text);

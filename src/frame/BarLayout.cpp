@@ -42,7 +42,7 @@ void CBarState::LoadBarState(IBandHost& host) const
     bool whole = false;
     const std::vector<int> moveButton = ParseIntList(file.GetString(kSection, kMoveButton, "268435456"), &whole);
     if (whole && moveButton.size() == 1)
-        host.ShowMoveButton(moveButton[0] & kMoveButtonVisible);
+        host.ShowMoveButton(moveButton[0] == kMoveButtonVisible);
 
     std::string text = file.GetString(kSection, kReBarPos, kReBarPosDefault);
     text.resize(std::min(text.size(), kReBarPosMax));

@@ -60,6 +60,7 @@ enum ECommandId : int {
     ID_COPY_URL = 32911,
     ID_FILE_CLOSE = 32912,
     ID_NB_FOCUS = 32915, // Alt+M: the side bar's selected pane
+    ID_ADDRESS_FOCUS = 32995, // Alt+D, and F6 from the page: the address, selected
     ID_INVERT_MULTIMEDIA = 32916,
     ID_INVERT_SECURITY = 32917,
     ID_PROXY_DIRECT = 32918,

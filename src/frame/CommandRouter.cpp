@@ -1,9 +1,16 @@
 #include "frame/CommandRouter.h"
 
+#include "platform/EventWidget.h"
+
+#include <QAbstractSpinBox>
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QTimer>
 #include <QWidget>
 
@@ -13,6 +20,38 @@ namespace {
 
 // Marks our actions with their command id.
 constexpr const char* kIdProperty = "nimbraCommandId";
+
+bool IsTextField(const QWidget* widget)
+{
+    if (const auto* combo = qobject_cast<const QComboBox*>(widget))
+        return combo->isEditable();
+    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget)
+        || qobject_cast<const QTextEdit*>(widget) || qobject_cast<const QPlainTextEdit*>(widget);
+}
+
+// The keys a person expects a text field to keep: typing and deleting, the
+// cursor keys with Home and End, cut, copy, paste, undo and select all.
+bool IsEditingKey(const QKeyEvent* key)
+{
+    for (const QKeySequence::StandardKey standard : {QKeySequence::Cut, QKeySequence::Copy, QKeySequence::Paste,
+                                                     QKeySequence::Undo, QKeySequence::SelectAll})
+        if (key->matches(standard))
+            return true;
+    switch (key->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        return true;
+    default:
+        return !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+            && !key->text().isEmpty() && key->text().front().isPrint();
+    }
+}
 
 } // namespace
 
@@ -259,6 +298,7 @@ void CCommandRouter::WatchMenu(QMenu* menu)
 
 void CCommandRouter::AttachShortcuts(QWidget* window)
 {
+    m_pShortcutWindow = window;
     for (const auto& [id, action] : m_actions) {
         if (action && !action->shortcut().isEmpty())
             window->addAction(action.data());
@@ -293,17 +333,28 @@ bool CCommandRouter::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::ShortcutOverride)
         return false;
-    const auto* key = static_cast<QKeyEvent*>(event);
+    auto* key = static_cast<QKeyEvent*>(event);
     const QKeyCombination pressed = key->keyCombination();
+    bool commandKey = false;
     for (const auto& [id, action] : m_actions) {
         if (!action)
             continue;
         for (const QKeySequence& sequence : action->shortcuts()) {
             if (sequence.count() == 1 && sequence[0] == pressed) {
                 Update(id);
+                commandKey |= action->isEnabled();
                 break;
             }
         }
+    }
+    // A text field of the window would keep a key that it binds as well
+    // (Ctrl+E, its end of line): the command wins, but for the keys that
+    // edit the field.
+    const QWidget* widget = EventWidget(watched);
+    if (commandKey && widget && m_pShortcutWindow && widget->window() == m_pShortcutWindow && IsTextField(widget)
+        && !IsEditingKey(key)) {
+        key->ignore();
+        return true;
     }
     return false;
 }

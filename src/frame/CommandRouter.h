@@ -97,7 +97,8 @@ public:
     void UpdateMenu(QMenu* menu);
     // Updates the menu's actions each time it is about to show.
     void WatchMenu(QMenu* menu);
-    // Adds every action with a shortcut to `window`, so the keys work there.
+    // Adds every action with a shortcut to `window`, so the keys work there,
+    // also in its text fields, which keep only the keys that edit them.
     void AttachShortcuts(QWidget* window);
 
 protected:
@@ -112,6 +113,7 @@ private:
     CCommandTable m_app;
     ViewTableProvider m_viewProvider;
     std::map<int, QPointer<QAction>> m_actions;
+    QPointer<QWidget> m_pShortcutWindow;
     std::map<int, std::vector<QPointer<QAction>>> m_aliases;
     bool m_updatePending = false;
 };

@@ -119,7 +119,8 @@ bool CMainFrame::Create()
     // 2. The toolbar; 3. the rebar with the address bar, and the tab bar.
     CreateToolBar();
     CreateAddressBar();
-    m_pViewManager->CreateBar(m_settings.TabBarDockingMode == 1);
+    // A band of the rebar; with TabBarDockingMode 1 a docking bar.
+    m_pViewManager->CreateBar(m_settings.TabBarDockingMode != 1);
 
     // 4. The side bar, the bar layout, the status bar.
     CreateSideBar();
@@ -472,7 +473,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::Wheel)
         return FilterNimbraBarWheel(*this, watched, event);
     // Keys for the browser that a page must not take: Ctrl+Tab switches
-    // tabs, F5 does nothing in a locked tab.
+    // tabs, F6 goes to the address, F5 does nothing in a locked tab.
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
         return false;
     QWidget* widget = EventWidget(watched);
@@ -485,6 +486,14 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
             const bool previous = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
             m_pViewManager->SelectNextTab(previous);
         }
+        event->accept();
+        return true;
+    }
+    // F6 pressed in the page goes to the address; the address bar hands
+    // its own F6 on to the page, not as a key from the keyboard.
+    if (key->key() == Qt::Key_F6 && key->modifiers() == Qt::NoModifier && event->spontaneous()) {
+        if (event->type() == QEvent::KeyPress)
+            ExecuteCommand(ID_ADDRESS_FOCUS);
         event->accept();
         return true;
     }

@@ -168,9 +168,12 @@ CEditableListView::CEditableListView(QWidget* parent) : QListView(parent)
 
 void CEditableListView::keyPressEvent(QKeyEvent* event)
 {
-    // Keys the entry's editor leaves are not the list's.
+    // Keys the entry's editor leaves are not the list's. Return has ended
+    // the edit there and goes no further: in a dialog it would press OK as
+    // well. (The editor keeps Escape itself.)
     if (IsEditing()) {
-        event->ignore();
+        const int key = event->key();
+        event->setAccepted(key == Qt::Key_Return || key == Qt::Key_Enter);
         return;
     }
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;

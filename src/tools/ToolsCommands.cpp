@@ -1,6 +1,7 @@
 #include "tools/ToolsCommands.h"
 
 #include "app/NimbraApp.h"
+#include "bars/FlatToolBar.h"
 #include "frame/CommandIds.h"
 #include "frame/CommandRouter.h"
 #include "frame/MainFrame.h"
@@ -18,7 +19,6 @@
 #include "tools/UrlFilter.h"
 #include "view/NimbraView.h"
 
-#include <QCursor>
 #include <QMenu>
 #include <QMenuBar>
 #include <QNetworkProxyFactory>
@@ -146,17 +146,6 @@ void OpenProxyDialog(CMainFrame& frame)
     ApplyMode(frame, frame.m_nProxyMode, frame.m_nProxyIndex, true, &file);
 }
 
-// The toolbar button drops the submenu below itself; without the toolbar it
-// opens at the pointer over the frame, else at the frame's top left.
-void DropProxyMenu(CMainFrame& frame)
-{
-    QMenu* menu = ProxyMenu(frame);
-    if (!menu)
-        return;
-    const QPoint pointer = QCursor::pos();
-    menu->popup(frame.frameGeometry().contains(pointer) ? pointer : frame.mapToGlobal(QPoint(0, 0)));
-}
-
 } // namespace
 
 void RegisterToolsCommands(CMainFrame& frame)
@@ -182,7 +171,10 @@ void RegisterToolsCommands(CMainFrame& frame)
     t.SetRangeUpdateHandler(ID_PROXY_FIRST, ID_PROXY_LAST, [&frame](SCmdUI& ui) {
         ui.SetCheck(frame.m_nProxyMode == PROXY_NAMED && frame.m_nProxyIndex == ui.id - ID_PROXY_FIRST);
     });
-    t.SetHandler(ID_PROXY_BUTTON, [&frame] { DropProxyMenu(frame); });
+    t.SetHandler(ID_PROXY_BUTTON, [&frame] {
+        if (QMenu* menu = ProxyMenu(frame))
+            PopUpBelowButton(frame, ID_PROXY_BUTTON, menu);
+    });
     CWebEngineBrowser::SetProxyAuthHandler(&AnswerProxyAuthentication);
 }
 

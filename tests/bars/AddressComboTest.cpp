@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <functional>
 
 using namespace nimbra;
 using testenv::FakeWebBrowser;
@@ -400,9 +401,24 @@ TEST_F(AddressTest, AutoCompleteOffersHistoryAndVisitedUrls)
     m_frame->History().AddVisit("https://EXAMPLE.net/", "n", 2);
     m_frame->History().AddVisit("http://other/", "o", 3);
     m_frame->History().Flush();
-    QFocusEvent focus(QEvent::FocusIn);
-    QApplication::sendEvent(Edit(), &focus);
-    ASSERT_TRUE(SpinUntil([&] { return Combo()->CompletionIndexSize() > 0; }, 2000));
+    // The visited pages are read again each time the field takes the focus,
+    // by a click or from the keyboard.
+    m_frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+    const std::vector<std::pair<const char*, std::function<void()>>> focusWays = {
+        {"click", [&] { QTest::mouseClick(Edit(), Qt::LeftButton, {}, Edit()->rect().center()); }},
+        {"setFocus", [&] { Combo()->setFocus(Qt::ShortcutFocusReason); }},
+    };
+    for (const auto& [way, focus] : focusWays) {
+        const std::string page = "http://visited/" + std::string(way);
+        m_frame->History().AddVisit(page, "v", 4);
+        m_frame->History().Flush();
+        m_frame->ActiveView()->Browser()->Widget()->setFocus();
+        ASSERT_FALSE(Combo()->hasFocus());
+        focus();
+        EXPECT_TRUE(SpinUntil([&] { return !Combo()->Completions(QString::fromStdString(page)).isEmpty(); }, 5000))
+            << way;
+    }
 
     const QStringList found = Combo()->Completions(QStringLiteral("Exa"));
     EXPECT_EQ(found.size(), 3); // the typed entry first, then the other visited ones, once each

@@ -205,7 +205,6 @@ protected:
 
 TEST_F(NimbraCoolBarTest, BarCommandsHideTheirBandsAndRightClickShowsTheBarMenu)
 {
-    Option("TabBarDockingMode", 1);
     Start();
     ASSERT_NE(Bar(), nullptr);
     EXPECT_EQ(Bar()->BandChild(kBandMenuBar), m_frame->MainMenu());

@@ -1,5 +1,8 @@
 #include "bars/StatusBar.h"
 #include "bars/TabBarCtrl.h"
+#include "bars/TabManagerDlg.h"
+#include "bookmarks/BookmarkImages.h"
+#include "frame/CommandIds.h"
 #include "frame/ChildFrame.h"
 #include "frame/CommandRouter.h"
 #include "frame/MenuResource.h"
@@ -7,9 +10,11 @@
 #include "TestBrowser.h"
 
 #include <QApplication>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QTimer>
 
 using namespace nimbra;
 using testenv::SpinUntil;
@@ -283,7 +288,6 @@ TEST_F(TabBarTest, TabBarCommandHidesTheBar)
 
 TEST_F(TabBarTest, RebarModeWithMultipleRows)
 {
-    Option("TabBarDockingMode", 1);
     Option("TabMultiLine", 1);
     Option("SetTabWidth", 1);
     Option("TabWidth", 200);
@@ -326,4 +330,28 @@ TEST_F(TabBarTest, ButtonAndTabModesDrawTheSettingsColours)
         m_app->SetShell(std::make_unique<testenv::RecordingShell>(&m_shell));
         m_app->InitPaths();
     }
+}
+
+TEST_F(TabBarTest, TabManagerListsPagesWithThePageImage)
+{
+    Start();
+    OpenTabs(2);
+    const SBookmarkImages images = LoadBookmarkImages();
+    auto same = [](const QIcon& a, const QIcon& b) { return a.pixmap(16).toImage() == b.pixmap(16).toImage(); };
+    int rows = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, m_frame, [&] {
+        auto* dialog = qobject_cast<CTabManagerDlg*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        rows = dialog->List()->count();
+        for (int i = 0; i < rows; ++i) {
+            EXPECT_TRUE(same(dialog->List()->item(i)->icon(), images.bookmark)) << i;
+            EXPECT_FALSE(same(dialog->List()->item(i)->icon(), images.closedFolder)) << i;
+        }
+        dialog->reject();
+    });
+    poll.start(20);
+    m_frame->ExecuteCommand(ID_TAB_MANAGER);
+    EXPECT_EQ(rows, 2);
 }

@@ -12,7 +12,10 @@
 #include <QImage>
 #include <QListWidget>
 #include <QMenu>
+#include <QStandardPaths>
+#include <QStyleOptionToolButton>
 #include <QTest>
+#include <QToolButton>
 #include <functional>
 
 using namespace nimbra;
@@ -241,6 +244,49 @@ TEST_F(ToolBarTest, DropDownMenus)
     ASSERT_EQ(levels, m_frame->SecurityLevelMenu());
     EXPECT_EQ(levels->actions().size(), 5);
     levels->close();
+}
+
+TEST_F(ToolBarTest, BackAndForwardLookDifferentWhileTheyWork)
+{
+    // The icon themes a desktop has, whose back and forward are pale.
+    const QStringList themePaths = QIcon::themeSearchPaths();
+    QStringList withSystem = themePaths;
+    for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
+        withSystem << dir + QStringLiteral("/icons");
+    QIcon::setThemeSearchPaths(withSystem);
+    Start();
+    m_app->OpenUrl("http://a/");
+    // The picture of a button: the part left of its drop-down arrow.
+    auto picture = [](QToolButton* button) {
+        QStyleOptionToolButton option;
+        option.initFrom(button);
+        option.subControls = QStyle::SC_ToolButton | QStyle::SC_ToolButtonMenu;
+        option.features = QStyleOptionToolButton::MenuButtonPopup;
+        const QRect main = button->style()->subControlRect(QStyle::CC_ToolButton, &option, QStyle::SC_ToolButton, button);
+        return button->grab(main).toImage();
+    };
+    // The mean over the pixels of the largest change of a colour channel.
+    auto difference = [](const QImage& a, const QImage& b) {
+        double sum = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QColor p = a.pixelColor(x, y);
+                const QColor q = b.pixelColor(x, y);
+                sum += std::max({std::abs(p.red() - q.red()), std::abs(p.green() - q.green()), std::abs(p.blue() - q.blue())});
+            }
+        return sum / (a.width() * a.height());
+    };
+    for (const int id : {ID_BACK, ID_FORWARD}) {
+        QToolButton* button = Bar()->FindButton(id);
+        ASSERT_TRUE(testenv::SpinUntil([&] { return !button->isEnabled(); }, 5000)) << id;
+        const QImage disabled = picture(button);
+        m_frame->ActiveView()->Navigate("http://b/");
+        if (id == ID_FORWARD)
+            m_frame->ExecuteCommand(ID_BACK);
+        ASSERT_TRUE(testenv::SpinUntil([&] { return button->isEnabled(); }, 5000)) << id;
+        EXPECT_GT(difference(picture(button), disabled), 12.0) << id;
+    }
+    QIcon::setThemeSearchPaths(themePaths);
 }
 
 TEST_F(ToolBarTest, BigButtons)

@@ -10,6 +10,7 @@
 #include "TestBrowser.h"
 
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -61,6 +62,22 @@ QMenu* Sub(const QMenu* menu, const std::string& name)
         if (a->menu() && FromQ(a->text()) == name)
             return a->menu();
     return nullptr;
+}
+
+// The menu after a person opened it and closed it again.
+QMenu* Shown(QMenu* menu)
+{
+    menu->popup(QPoint(0, 0));
+    menu->hide();
+    return menu;
+}
+
+std::string Links(const std::string& prefix, int count)
+{
+    std::string links;
+    for (int i = 0; i < count; ++i)
+        links += Link("http://" + prefix + "/" + std::to_string(i), prefix + std::to_string(i));
+    return links;
 }
 
 QAction* ItemWithCommand(const QMenu* menu, int id)
@@ -185,6 +202,22 @@ TEST_F(BookmarkMenuTest, MenuMirrorsTheFileAndKeepsItsFixedItems)
     EXPECT_EQ(m_frame->TabCount(), 2);
 }
 
+TEST_F(BookmarkMenuTest, AnAmpersandInATitleIsShownAndIsNoMnemonic)
+{
+    Write(Link("http://a/", "Alpha & Co") + Folder("R&D", Link("http://b/", "&&B&")));
+    Start();
+    // As the menu draws them: the text without mnemonic marks, and no key.
+    const QList<QAction*> items = Menu()->actions().mid(kBookmarkFixedItems);
+    ASSERT_EQ(items.size(), 2);
+    const QList<QAction*> sub = items[1]->menu()->actions();
+    ASSERT_EQ(sub.size(), 1);
+    const std::pair<QAction*, std::string> cases[] = {{items[0], "Alpha & Co"}, {items[1], "R&D"}, {sub[0], "&&B&"}};
+    for (const auto& [item, title] : cases) {
+        EXPECT_EQ(FromQ(item->iconText()), title);
+        EXPECT_TRUE(QKeySequence::mnemonic(item->text()).isEmpty()) << title;
+    }
+}
+
 TEST_F(BookmarkMenuTest, BookmarkOpensInTheCurrentTabUnlessBookmarkNewTabIsOne)
 {
     Option("BookmarkNewTab", 0);
@@ -205,7 +238,7 @@ TEST_F(BookmarkMenuTest, LinksPastTheCommandRangeDoNothing)
     Write(items);
     Start();
     EXPECT_EQ(Cmds()->Menu().LinkCount(), 10002);
-    QAction* last = ItemWithCommand(Menu(), 44001);
+    QAction* last = ItemWithCommand(Shown(Menu()), 44001);
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->text(), "L10001");
     EXPECT_TRUE(last->isEnabled());
@@ -219,6 +252,53 @@ TEST_F(BookmarkMenuTest, LinksPastTheCommandRangeDoNothing)
     m_frame->ExecuteCommand(44000);
     ASSERT_EQ(m_frame->TabCount(), 1);
     EXPECT_EQ(m_frame->Views()[0]->GetLocationURL(), "http://h/10000");
+}
+
+TEST_F(BookmarkMenuTest, LargeMenusShowTheSameEntriesWhenOpened)
+{
+    const int n = kMenuEntriesBuiltAtOnce + 1;
+    Write(Link("http://a/", "A") + Folder("Big", "\t<HR>\r\n" + Links("f", n) + Folder("Small", Link("http://s/", "S"))) +
+          "\t<HR>\r\n" + Links("r", n));
+    Start();
+    std::vector<std::string> root{"A", "Big>", "-"};
+    std::vector<std::string> big{"-"};
+    for (int i = 0; i < n; ++i) {
+        root.push_back("r" + std::to_string(i));
+        big.push_back("f" + std::to_string(i));
+    }
+    big.push_back("Small>");
+    EXPECT_EQ(Texts(Shown(Menu()), kBookmarkFixedItems), root);
+    EXPECT_EQ(Texts(Shown(Sub(Menu(), "Big"))), big);
+    // Commands in file order across the menus.
+    EXPECT_EQ(ItemWithCommand(Menu(), 34001)->text(), "f0");
+    EXPECT_EQ(ItemWithCommand(Shown(Sub(Sub(Menu(), "Big"), "Small")), 34001 + n)->text(), "S");
+    EXPECT_EQ(ItemWithCommand(Menu(), 34002 + n)->text(), "r0");
+
+    // A page added to the root before the menu was opened comes last.
+    Cmds()->Reload();
+    Cmds()->AddToRoot("Added", "http://added/");
+    root.push_back("Added");
+    EXPECT_EQ(Texts(Shown(Menu()), kBookmarkFixedItems), root);
+    QAction* added = ItemWithCommand(Menu(), 34002 + 2 * n);
+    ASSERT_NE(added, nullptr);
+    added->trigger();
+    ASSERT_EQ(m_frame->TabCount(), 1);
+    EXPECT_EQ(m_frame->Views()[0]->GetLocationURL(), "http://added/");
+}
+
+TEST_F(BookmarkMenuTest, ReloadTimeGrowsWithTheFolderNotWithItsSquare)
+{
+    Start();
+    const auto reloadMs = [&](int links) {
+        Write(Folder("Archive", Links("a", links)));
+        testenv::CpuTimer timer;
+        Cmds()->Reload();
+        return timer.elapsed();
+    };
+    // Five times the links: about five times the time, not 25.
+    const long long fifth = reloadMs(20000);
+    const long long whole = reloadMs(100000);
+    EXPECT_LT(whole, 10 * std::max(fifth, 100LL)) << fifth << " ms for a fifth of the links";
 }
 
 TEST(BookmarkMenuText, CutsAtTheLimitWithoutSplittingACharacter)
@@ -412,8 +492,48 @@ TEST_F(BookmarkMenuTest, DialogAddsAnEmptyTitleAtTheEndOfTheSelectedFolder)
     // Rebuilt: the new link is the third in file order.
     EXPECT_EQ(Texts(Sub(Menu(), "F")), (std::vector<std::string>{"B", "G>", ""}));
     EXPECT_EQ(Cmds()->Menu().UrlOf(34001), "http://p/");
-    EXPECT_EQ(editor.Ids(), (std::vector<quint32>{ipc::WM_USER_BOOKMARK_WILL_CHANGE, ipc::WM_USER_BOOKMARK_CHANGED}));
+    // Announced when the dialog opened, and again before the file is read for the add.
+    EXPECT_EQ(editor.Ids(), (std::vector<quint32>{ipc::WM_USER_BOOKMARK_WILL_CHANGE, ipc::WM_USER_BOOKMARK_WILL_CHANGE,
+                                                  ipc::WM_USER_BOOKMARK_CHANGED}));
     EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(BookmarkMenuTest, DialogAddsToTheFileAsItIsAtOk)
+{
+    Write(Folder("F", "") + Folder("G", Link("http://g/", "g")));
+    Start();
+    m_frame->ActivateTab(Open("http://p/", "P")->ChildFrame());
+    // `saved` stands for what the editor saves while the dialog is open.
+    const auto add = [&](const std::string& saved, const std::function<void(CAddBookmarkDlg&)>& work) {
+        testenv::HandlerGuard driver(SetBookmarkDialogDriver, [&](QDialog& dialog) {
+            auto& dlg = dynamic_cast<CAddBookmarkDlg&>(dialog);
+            dlg.FolderTree()->setCurrentItem(dlg.FolderTree()->topLevelItem(0)->child(1));
+            Write(saved);
+            dlg.OnOK();
+            work(dlg);
+            return dlg.result();
+        });
+        m_frame->ExecuteCommand(ID_BOOKMARK_ADD);
+    };
+
+    // A folder before the chosen one and a link in it: the page goes after them.
+    add(Folder("New", "") + Folder("F", "") + Folder("G", Link("http://g/", "g") + Link("http://e/", "e")),
+        [](CAddBookmarkDlg&) {});
+    EXPECT_EQ(ReadFile(Path()), FileText(Folder("New", "") + Folder("F", "") +
+                                         Folder("G", Link("http://g/", "g") + Link("http://e/", "e") +
+                                                         Link("http://p/", "P"))));
+
+    // The chosen folder is gone: said, and the folders of the file are shown to choose from.
+    add(Folder("New", ""), [&](CAddBookmarkDlg& dlg) {
+        EXPECT_NE(dlg.result(), QDialog::Accepted);
+        QTreeWidgetItem* root = dlg.FolderTree()->topLevelItem(0);
+        ASSERT_EQ(root->childCount(), 1);
+        dlg.FolderTree()->setCurrentItem(root->child(0));
+        dlg.OnOK();
+    });
+    EXPECT_EQ(ReadFile(Path()), FileText(Folder("New", Link("http://p/", "P"))));
+    EXPECT_EQ(m_messages, std::vector<std::string>{
+                              "選択したフォルダはブックマークファイルにありません。\n\n追加するフォルダを選び直してください。"});
 }
 
 TEST_F(BookmarkMenuTest, NewFolderGoesToTheEndOfTheSelectedFolder)
@@ -448,8 +568,9 @@ TEST_F(BookmarkMenuTest, NewFolderGoesToTheEndOfTheSelectedFolder)
                    Folder("新しいフォルダ", "")));
     EXPECT_EQ(Items(), (std::vector<std::string>{"F>", "D", "新しいフォルダ>"}));
     EXPECT_EQ(Texts(Sub(Menu(), "F")), (std::vector<std::string>{"B", "New>"}));
-    // Cancelled, but the file changed: the editor is told.
-    EXPECT_EQ(editor.Ids(), (std::vector<quint32>{ipc::WM_USER_BOOKMARK_WILL_CHANGE, ipc::WM_USER_BOOKMARK_CHANGED}));
+    // Each folder is a change of its own, told at once; the cancel adds nothing.
+    const quint32 will = ipc::WM_USER_BOOKMARK_WILL_CHANGE, changed = ipc::WM_USER_BOOKMARK_CHANGED;
+    EXPECT_EQ(editor.Ids(), (std::vector<quint32>{will, will, changed, will, changed}));
 }
 
 TEST_F(BookmarkMenuTest, DialogReportsABrokenFileAndAMissingUrl)

@@ -21,7 +21,8 @@ using testenv::SpinUntil;
 namespace {
 
 constexpr int kLoadMs = 20000;
-constexpr qint64 kAddMs = 2000;
+// Far below the 10 s that a message to an editor that does not answer waits.
+constexpr qint64 kAddMs = 5000;
 
 class EditorE2E : public testenv::BrowserTest {
 protected:

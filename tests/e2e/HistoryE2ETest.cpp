@@ -18,8 +18,7 @@
 #include <QComboBox>
 #include <QDirIterator>
 #include <QFile>
-#include <QFocusEvent>
-#include <QLineEdit>
+#include <QTest>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidgetItem>
@@ -73,12 +72,15 @@ protected:
     {
         return HTree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive).value(0);
     }
-    // The address bar's candidates once its index is read again.
+    // The address bar's candidates once its index is read again, as the
+    // field taking the focus does.
     QStringList Completions()
     {
         CAddressCombo* combo = m_frame->AddressCombo();
-        QFocusEvent focus(QEvent::FocusIn);
-        QApplication::sendEvent(combo->lineEdit(), &focus);
+        m_frame->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        combo->clearFocus();
+        combo->setFocus();
         return combo->Completions(QStringLiteral("127.0.0.1"));
     }
     // Presses "履歴のクリア(&H)" in Internet Options, as a user would.

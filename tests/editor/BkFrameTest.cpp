@@ -17,7 +17,6 @@
 
 #include "TestBrowser.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QMimeData>
@@ -341,8 +340,7 @@ TEST_F(BkFrameTest, AStandardFileThatCannotBeReadIsNotReplacedUnasked)
         SCOPED_TRACE(path);
         CIniFile(DataFile("nimbrab.ini")).WriteString("Options", "BookmarkPath", path);
         m_prompts.clear();
-        QElapsedTimer timer;
-        timer.start();
+        const testenv::CpuTimer timer;
         auto frame = Open();
         EXPECT_LT(timer.elapsed(), 3000);
         ASSERT_EQ(m_prompts.size(), 1u);

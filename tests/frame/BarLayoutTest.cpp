@@ -155,10 +155,12 @@ TEST_F(BarLayout, SaveAndLoadAreStableAndLeaveOtherSections)
     EXPECT_EQ(Read("ReBarPos"), "3,1,0,0,1,2,0,1,1,0,1,1,0,1,1,0");
 }
 
-TEST_F(BarLayout, MoveButtonShowsWithItsVisibleBit)
+TEST_F(BarLayout, MoveButtonShowsOnlyWithExactlyItsVisibleStyle)
 {
+    // Unreadable values leave the button as it is (shown).
     const std::pair<const char*, bool> cases[] = {
-        {"0", false}, {"268435456", true}, {"268435457", true}, {"1", false}, {"abc", true}, {"1 2", true},
+        {"0", false},           {"268435456", true}, {"268435457", false}, {"805306368", false},
+        {"-1", false},          {"1", false},        {"abc", true},        {"1 2", true},
     };
     for (const auto& [value, shown] : cases) {
         Write("MoveButton", value);

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <QWidget>
 #include <memory>
@@ -151,6 +154,40 @@ TEST_F(RouterFixture, KeysSeeTheCurrentStateBeforeMatching)
     router.SetUpdateHandler(ELevel::Frame, 600, [](SCmdUI& ui) { ui.Enable(false); });
     QTest::keyClick(&window, Qt::Key_W, Qt::ControlModifier);
     EXPECT_EQ(runs, 1);
+}
+
+TEST_F(RouterFixture, CommandKeysWinInTextFieldsButEditingKeysStayThere)
+{
+    QWidget window;
+    auto* edit = new QLineEdit(QStringLiteral("abc"), &window);
+    // The field's redo (Ctrl+Y or Ctrl+Shift+Z) is a key that it binds but
+    // a person does not expect to edit with.
+    const QKeyCombination redo = QKeySequence::keyBindings(QKeySequence::Redo).value(0)[0];
+    const QKeyCombination copy = QKeySequence::keyBindings(QKeySequence::Copy).value(0)[0];
+    const struct {
+        int id;
+        QKeyCombination key;
+        bool commandRuns;
+    } cases[] = {{801, redo, true}, {802, copy, false}, {803, Qt::Key_End, false}, {804, Qt::Key_Left, false}};
+    for (const auto& c : cases) {
+        router.SetHandler(ELevel::Frame, c.id, [&, id = c.id] { log += std::to_string(id) + " "; });
+        router.Action(c.id)->setShortcut(QKeySequence(c.key));
+    }
+    router.AttachShortcuts(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    edit->setFocus();
+    edit->selectAll();
+    for (const auto& c : cases) {
+        log.clear();
+        QTest::keyClick(window.windowHandle(), c.key.key(), c.key.keyboardModifiers());
+        EXPECT_EQ(log, c.commandRuns ? std::to_string(c.id) + " " : std::string()) << c.id;
+    }
+    // The field did its own: copied, then moved to the end and one back.
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("abc"));
+    EXPECT_EQ(edit->cursorPosition(), 2);
+    EXPECT_EQ(edit->text(), QStringLiteral("abc"));
 }
 
 TEST_F(RouterFixture, AliasesFollowTheCommand)

@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QKeySequenceEdit>
 #include <QLabel>
@@ -139,6 +140,9 @@ TEST_F(OptionTest, EveryKeyActsAfterOk)
     const auto toolBarDocks = [](OptionTest&, CMainFrame& f) {
         return std::to_string(qobject_cast<QToolBar*>(f.ToolBar()) != nullptr);
     };
+    const auto tabBarDocks = [](OptionTest&, CMainFrame& f) {
+        return std::to_string(qobject_cast<QDockWidget*>(f.ViewManager()->Bar()) != nullptr);
+    };
     const auto toolBarImageSize = [](OptionTest&, CMainFrame& f) {
         return std::to_string(FlatToolBarOf(f)->Images().Size());
     };
@@ -187,7 +191,7 @@ TEST_F(OptionTest, EveryKeyActsAfterOk)
         {P::Tab2, K::UnSelTabUnderline, true, Member(&F::UnSelTabUnderline), "1"},
         {P::Tab2, K::TabMode, false, Member(&F::TabMode), "0"},
         {P::Tab2, K::TabMultiLine, true, Member(&F::TabMultiLine), "1"},
-        {P::Tab2, K::TabBarDockingMode, true, Member(&F::TabBarDockingMode), "1", true},
+        {P::Tab2, K::TabBarDockingMode, true, tabBarDocks, "1", true},
         {P::Tab2, K::ToolBarDockingMode, true, toolBarDocks, "1", true},
         {P::Tab2, K::ToolBarBigButton, true, toolBarImageSize, "20", true},
         {P::CloseUrl, K::CloseUrl, true, Member(&F::CloseUrl), "1"},
@@ -380,6 +384,9 @@ TEST_F(OptionTest, HotKeyBothWays)
 TEST_F(OptionTest, DockingChangeWarnsAndDropsTheBarLayout)
 {
     Start();
+    // Without the key both bars are bands of the rebar.
+    EXPECT_EQ(m_frame->menuWidget()->findChild<QWidget*>("TabBarBand"), Tabs()->Bar());
+    EXPECT_EQ(qobject_cast<QToolBar*>(m_frame->ToolBar()), nullptr);
     const std::string barState = DataFile("barstate.ini");
     WriteFile(barState, "[Options]\r\nMoveButton=0\r\n");
     QStringList messages;

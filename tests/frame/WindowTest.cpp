@@ -222,7 +222,6 @@ TEST_F(WindowTest, TrayIconAndTip)
 
 TEST_F(WindowTest, BarLayoutSurvivesARestart)
 {
-    Option("TabBarDockingMode", 1);
     StartPlaced();
     auto bar = [this](const char* name) { return m_frame->findChild<QWidget*>(name); };
     auto place = [&](const char* name) { return QRect(bar(name)->mapTo(m_frame, QPoint()), bar(name)->size()); };

@@ -1,6 +1,5 @@
 #include "XServer.h"
 
-#include <QElapsedTimer>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
@@ -40,13 +39,14 @@ std::string Property(xcb_connection_t* c, xcb_window_t window, xcb_atom_t atom)
 
 XServer::XServer()
 {
+    // Xvfb takes a display that no other server uses and writes its number
+    // once it accepts clients.
+    m_xvfb.setStandardErrorFile(QProcess::nullDevice());
     m_xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1280x900x24", "-nolisten", "tcp"});
     if (!m_xvfb.waitForStarted(10000))
         return;
-    QElapsedTimer timer;
-    timer.start();
-    while (!m_xvfb.canReadLine() && timer.elapsed() < 20000)
-        m_xvfb.waitForReadyRead(500);
+    while (!m_xvfb.canReadLine() && m_xvfb.waitForReadyRead(20000)) {
+    }
     const QByteArray number = m_xvfb.readLine().trimmed();
     if (number.isEmpty())
         return;

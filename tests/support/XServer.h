@@ -22,7 +22,8 @@ inline constexpr unsigned kEnd = 0xff57;
 
 class XServer {
 public:
-    // Starts Xvfb on a free display; Display() stays empty when it failed.
+    // Starts Xvfb on a display it finds free; Display() stays empty when it
+    // failed.
     XServer();
     ~XServer();
     XServer(const XServer&) = delete;

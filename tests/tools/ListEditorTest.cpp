@@ -1,6 +1,8 @@
 #include "frame/CommandIds.h"
 #include "frame/CommandRouter.h"
 #include "frame/MenuResource.h"
+#include "frame/Option.h"
+#include "frame/OptionPages.h"
 #include "platform/WindowPlacement.h"
 #include "session/SessionCommands.h"
 #include "tools/EditableList.h"
@@ -19,6 +21,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QUrl>
+#include <QWindow>
 
 using namespace nimbra;
 
@@ -193,6 +196,46 @@ TEST_F(ListEditorTest, KeysWhileARowIsEditedGoToTheEditor)
     list->View()->setFocus();
     QTest::keyClick(list->View(), Qt::Key_Delete);
     EXPECT_EQ(list->Model().Rows(), (Rows{"http://b/"}));
+}
+
+TEST_F(ListEditorTest, ReturnAndEscapeInTheOptionsDialogEndTheEditOnly)
+{
+    BlockUrls({"http://kept/"});
+    bool accepted = false;
+    testenv::HandlerGuard driver(SetOptionDialogDriver, [&](COption& dialog) {
+        dialog.SetCurrentPage(COption::CloseUrl);
+        dialog.show();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        QWindow* window = dialog.windowHandle();
+        CEditableList* list = dialog.PageOf<CListPage>(COption::CloseUrl)->List();
+        list->View()->setFocus();
+        // Keys as the window system delivers them, to the focused editor.
+        const auto type = [window](const char* text, Qt::Key end) {
+            for (const char* c = text; *c; ++c)
+                QTest::keyClick(window, *c);
+            QTest::keyClick(window, end);
+        };
+        QTest::keyClick(window, Qt::Key_Insert);
+        type("http://typed/", Qt::Key_Return);
+        EXPECT_TRUE(testenv::SpinUntil([list] { return !list->IsEditing(); }, 5000));
+        EXPECT_TRUE(dialog.isVisible()) << "Return ended the whole dialog";
+        QTest::keyClick(window, Qt::Key_F2);
+        type("x", Qt::Key_Escape);
+        EXPECT_TRUE(testenv::SpinUntil([list] { return !list->IsEditing(); }, 5000));
+        EXPECT_TRUE(dialog.isVisible()) << "Escape ended the whole dialog";
+        EXPECT_EQ(list->Model().Rows(), (Rows{"http://kept/", "http://typed/"}));
+        EXPECT_EQ(testenv::ReadFile(m_app->CloseUrlPath()).find("typed"), std::string::npos) << "nothing written yet";
+        if (dialog.isVisible()) {
+            accepted = true;
+            QTest::keyClick(window, Qt::Key_Return); // not editing: the dialog's OK
+        }
+        return dialog.result();
+    });
+    m_frame->ExecuteCommand(ID_VIEW_OPTION);
+    ASSERT_TRUE(accepted);
+    Rows written;
+    ASSERT_TRUE(ReadListFile(m_app->CloseUrlPath(), written));
+    EXPECT_EQ(written, (Rows{"http://kept/", "http://typed/"}));
 }
 
 TEST_F(ListEditorTest, StatusBarShowsMenuPromptsAndToggles)

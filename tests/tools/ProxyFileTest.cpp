@@ -206,29 +206,44 @@ TEST(ProxyFile, BadFilesReadInBoundedTime)
 
 TEST(ProxyList, CurrentEntryFollowsAddRemoveAndMoves)
 {
+    // On "A,B,C" with the current entry at `before`.
     struct Case {
+        int before;
         std::function<int(CProxyList&)> op;
         int selection;
         const char* names;
         int current;
     } cases[] = {
-        {[](CProxyList& l) { return l.Add(-1); }, 0, "新しいプロキシ,A,B,C", 2},
-        {[](CProxyList& l) { return l.Add(0); }, 0, "A,A,B,C", 2},
-        {[](CProxyList& l) { return l.Add(2); }, 2, "A,B,C,C", 1},
-        {[](CProxyList& l) { return l.Remove(1); }, 1, "A,C", -1},
-        {[](CProxyList& l) { return l.Remove(0); }, 0, "B,C", 0},
-        {[](CProxyList& l) { return l.Remove(2); }, 1, "A,B", 1},
-        {[](CProxyList& l) { return l.Move(0, -1); }, 0, "A,B,C", 1},
-        {[](CProxyList& l) { return l.Move(2, 1); }, 2, "A,B,C", 1},
-        {[](CProxyList& l) { return l.Move(1, -1); }, 0, "B,A,C", 0},
-        {[](CProxyList& l) { return l.Move(0, 1); }, 1, "B,A,C", 0},
-        {[](CProxyList& l) { return l.Move(1, 1); }, 2, "A,C,B", 2},
+        {1, [](CProxyList& l) { return l.Add(-1); }, 0, "新しいプロキシ,A,B,C", 2},
+        {1, [](CProxyList& l) { return l.Add(7); }, 0, "新しいプロキシ,A,B,C", 2},
+        {1, [](CProxyList& l) { return l.Add(0); }, 0, "A,A,B,C", 2},
+        {1, [](CProxyList& l) { return l.Add(1); }, 1, "A,B,B,C", 2}, // the copy goes before its original
+        {1, [](CProxyList& l) { return l.Add(2); }, 2, "A,B,C,C", 1},
+        {1, [](CProxyList& l) { return l.Remove(1); }, 1, "A,C", -1},
+        {1, [](CProxyList& l) { return l.Remove(0); }, 0, "B,C", 0},
+        {1, [](CProxyList& l) { return l.Remove(2); }, 1, "A,B", 1},
+        {2, [](CProxyList& l) { return l.Remove(2); }, 1, "A,B", -1}, // the last one
+        {1, [](CProxyList& l) { return l.Remove(3); }, 3, "A,B,C", 1},
+        {1, [](CProxyList& l) { return l.Remove(-1); }, -1, "A,B,C", 1},
+        {1, [](CProxyList& l) { return l.Move(0, -1); }, 0, "A,B,C", 1},
+        {1, [](CProxyList& l) { return l.Move(2, 1); }, 2, "A,B,C", 1},
+        {1, [](CProxyList& l) { return l.Move(-1, 1); }, -1, "A,B,C", 1},
+        {1, [](CProxyList& l) { return l.Move(1, -1); }, 0, "B,A,C", 0},
+        {1, [](CProxyList& l) { return l.Move(0, 1); }, 1, "B,A,C", 0},
+        {1, [](CProxyList& l) { return l.Move(1, 1); }, 2, "A,C,B", 2},
+        {0, [](CProxyList& l) { return l.Move(1, 1); }, 2, "A,C,B", 0}, // not involved
+        // No current entry, or one beyond the list, stays as it is.
+        {-1, [](CProxyList& l) { return l.Add(0); }, 0, "A,A,B,C", -1},
+        {-1, [](CProxyList& l) { return l.Remove(0); }, 0, "B,C", -1},
+        {-1, [](CProxyList& l) { return l.Move(0, 1); }, 1, "B,A,C", -1},
+        {5, [](CProxyList& l) { return l.Add(0); }, 0, "A,A,B,C", 5},
+        {5, [](CProxyList& l) { return l.Remove(0); }, 0, "B,C", 5},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         CProxyList list;
         for (const char* name : {"A", "B", "C"})
             list.m_records.push_back(Record("", "", name));
-        list.m_nCurrent = 1;
+        list.m_nCurrent = cases[i].before;
         EXPECT_EQ(cases[i].op(list), cases[i].selection) << i;
         std::string names;
         for (const CProxyRecord& record : list.m_records)

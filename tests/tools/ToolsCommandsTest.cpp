@@ -1,5 +1,7 @@
 #include "tools/ToolsCommands.h"
 
+#include "bars/FlatToolBar.h"
+
 #include "frame/CommandIds.h"
 #include "frame/CommandRouter.h"
 #include "frame/MenuResource.h"
@@ -10,11 +12,13 @@
 #include "TestBrowser.h"
 
 #include <QCheckBox>
+#include <QCursor>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QNetworkProxy>
+#include <QTest>
 #include <QTimer>
 
 using namespace nimbra;
@@ -112,8 +116,16 @@ TEST_F(ProxyCommandsTest, SwitchingSetsTheProxyChecksAndReloads)
     EXPECT_TRUE(Checked(ID_PROXY_DIRECT));
     EXPECT_FALSE(Checked(ID_PROXY_FIRST + 3)) << "no proxy checked beside direct";
 
-    m_frame->ExecuteCommand(ID_PROXY_BUTTON);
-    EXPECT_TRUE(Menu()->isVisible()) << "the button drops the submenu";
+    // The toolbar button drops the submenu below itself, wherever the pointer is.
+    CFlatToolBar* bar = FlatToolBarOf(*m_frame);
+    ASSERT_NE(bar, nullptr);
+    bar->SetLayout({ID_BACK, ID_PROXY_BUTTON});
+    QToolButton* button = bar->FindButton(ID_PROXY_BUTTON);
+    ASSERT_TRUE(button && button->isVisible());
+    QCursor::setPos(m_frame->mapToGlobal(m_frame->rect().center()));
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(Menu()->isVisible());
+    EXPECT_EQ(Menu()->pos(), button->mapToGlobal(QPoint(0, button->height())));
     Menu()->hide();
 
     m_messages.clear();
@@ -122,6 +134,48 @@ TEST_F(ProxyCommandsTest, SwitchingSetsTheProxyChecksAndReloads)
     EXPECT_EQ(m_messages, std::vector<QString>(2, kRestartMessage));
     EXPECT_EQ(m_frame->m_nProxyIndex, -1);
     EXPECT_TRUE(Checked(ID_PROXY_SYSTEM));
+}
+
+TEST_F(ProxyCommandsTest, ASwitchWhileTheProbeRunsProbesOnceMoreAndReloadsOnce)
+{
+    WriteProxyIni("", {"A|127.0.0.1:3128", "B|127.0.0.1:3129"});
+    Start();
+    m_app->OpenUrl("http://a.test/");
+    const auto refreshes = [this] { return Fake(m_frame->ActiveView())->refreshes.size(); };
+    // The engine's requests stay under way until the test ends them.
+    std::vector<std::function<void()>> probes;
+    testenv::HandlerGuard held(CProxySwitch::SetProbeRunner,
+                               [&probes](std::function<void()> finished) { probes.push_back(std::move(finished)); });
+
+    m_frame->ExecuteCommand(ID_PROXY_FIRST);
+    ASSERT_EQ(probes.size(), 1u);
+    // The request under way may still read A (B differs in its port
+    // alone): another one follows it.
+    m_frame->ExecuteCommand(ID_PROXY_FIRST + 1);
+    EXPECT_EQ(probes.size(), 1u) << "one request at a time";
+    probes[0]();
+    ASSERT_EQ(probes.size(), 2u);
+    // And so on, however many switches come meanwhile.
+    m_frame->ExecuteCommand(ID_PROXY_SYSTEM);
+    m_frame->ExecuteCommand(ID_PROXY_DIRECT);
+    m_frame->ExecuteCommand(ID_PROXY_DIRECT); // no change: nothing to wait for
+    EXPECT_EQ(refreshes(), 0u) << "reloaded before the engine read the last proxy";
+    probes[1]();
+    ASSERT_EQ(probes.size(), 3u);
+    probes[2]();
+    EXPECT_EQ(probes.size(), 3u);
+    EXPECT_EQ(refreshes(), 1u);
+    EXPECT_EQ(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
+
+    // No change at all: no request, no reload.
+    m_frame->ExecuteCommand(ID_PROXY_DIRECT);
+    EXPECT_EQ(probes.size(), 3u);
+    // A request that ends after the frame has gone finds nothing to reload.
+    m_frame->ExecuteCommand(ID_PROXY_FIRST);
+    ASSERT_EQ(probes.size(), 4u);
+    m_frame->close();
+    m_app.reset();
+    probes[3]();
 }
 
 TEST_F(ProxyCommandsTest, MenuTakesTheFirst256DialogTakesAll)
@@ -168,12 +222,23 @@ TEST_F(ProxyCommandsTest, DialogKeepsTheSwitchAndFollowsTheEntry)
     EXPECT_TRUE(Checked(ID_PROXY_FIRST));
     EXPECT_TRUE(m_messages.empty());
 
+    // A copy of the current entry goes before it.
     RunDialog([](CProxyDlg& dialog) {
         dialog.ListBox()->setCurrentRow(0);
+        dialog.OnAdd();
+    });
+    EXPECT_EQ(CProxyFile(File("proxy.ini")).Index(), 1);
+    EXPECT_EQ(CProxyFile(File("proxy.ini")).Name(0), "B");
+    EXPECT_EQ(m_frame->m_nProxyIndex, 1);
+    EXPECT_TRUE(Checked(ID_PROXY_FIRST + 1));
+    EXPECT_TRUE(m_messages.empty());
+
+    RunDialog([](CProxyDlg& dialog) {
+        dialog.ListBox()->setCurrentRow(1);
         dialog.OnRemove();
     });
     EXPECT_EQ(m_messages, std::vector<QString>{kFailedMessage}) << "the current entry was removed";
     EXPECT_EQ(m_frame->m_nProxyMode, 2);
     EXPECT_EQ(CProxyFile(File("proxy.ini")).Index(), -1);
-    EXPECT_EQ(Menu()->actions().size(), 6 + 2);
+    EXPECT_EQ(Menu()->actions().size(), 6 + 3);
 }

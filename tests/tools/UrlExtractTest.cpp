@@ -167,6 +167,11 @@ TEST(UrlFilterFile, ReadsInOnePassAndRewritesTheWholeFile)
         {"[UrlExtract]\r\nFilter1=*\x93\xfa\x96\x7b*\r\n", {"*日本*"}},
         {std::string("\x00\x01\xff\xfe[Url\x00" "Extract\x80\r\n", 19), DefaultUrlFilters()},
         {"[UrlExtract]\r\nFilter1=;;;\r\nFilter2=********\r\n", {";;;", "********"}},
+        // A repeated key: the first counts, whatever its case.
+        {"[UrlExtract]\r\nFilter1=a\r\nfilter1=b\r\nFILTER2=c\r\nFilter2=d\r\n", {"a", "c"}},
+        {"[UrlExtract]\r\nFilter1=\r\nFilter1=b\r\n", DefaultUrlFilters()},
+        // Only the first section of the name, and no other section, counts.
+        {"[Other]\r\nFilter1=x\r\n[UrlExtract]\r\nFilter1=a\r\n[urlextract]\r\nFilter2=b\r\n", {"a"}},
     };
     EXPECT_EQ(ReadUrlFilters(path), DefaultUrlFilters());
     for (const Case& c : cases) {
@@ -188,6 +193,16 @@ TEST(UrlFilterFile, ReadsInOnePassAndRewritesTheWholeFile)
     EXPECT_EQ(testenv::ReadFile(path), "");
     EXPECT_EQ(ReadUrlFilters(path), DefaultUrlFilters());
     EXPECT_FALSE(WriteUrlFilters(path + "/under-a-file.ini", {"a"}));
+}
+
+TEST(UrlExtract, ListsOnlyUrlsWithAColon)
+{
+    SPageDocument page;
+    page.elements = {Link("mailto:a@b.c"), Image("data:image/gif;base64,R0"), Link("no-scheme.zip"), Link("x:"),
+                     Image("img.gif"), Link("/abs/path"), Link(":x"), Link("")};
+    EXPECT_EQ(ExtractUrls(page, false), (std::vector<std::string>{"mailto:a@b.c", "x:", ":x"}));
+    EXPECT_EQ(ExtractUrls(page, true),
+              (std::vector<std::string>{"mailto:a@b.c", "data:image/gif;base64,R0", "x:", ":x"}));
 }
 
 namespace {
