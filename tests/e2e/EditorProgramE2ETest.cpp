@@ -114,6 +114,7 @@ TEST(EditorProgramE2E, HelpNeedsNoScreenAndTheEditorLinksNoWebEngine)
     const QString out = QString::fromUtf8(help.readAllStandardOutput());
     EXPECT_TRUE(out.startsWith("使い方: nbbe\n")) << out.toStdString();
     EXPECT_TRUE(out.contains("使用中のデータ フォルダ: " + home.path() + " (NIMBRA_HOME)\n")) << out.toStdString();
+    EXPECT_TRUE(QDir(home.path()).isEmpty()) << "--help wrote to the data directory";
 
     auto needed = [](const QString& program) {
         QProcess readelf;
