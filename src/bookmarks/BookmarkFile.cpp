@@ -140,6 +140,9 @@ class CBookmarkScanner {
 public:
     CBookmarkScanner(BookmarkReader reader, Sink& sink) : m_reader(reader), m_sink(sink) {}
 
+    // Whether folders deeper than kMaxFolderDepth were folded in.
+    bool Folded() const { return m_folded; }
+
     // False once the reader wants no more lines.
     bool Feed(std::string_view raw, int index)
     {
@@ -173,6 +176,7 @@ public:
         case LineType::Folder:
             if (m_depth >= kMaxFolderDepth) {
                 ++m_hidden;
+                m_folded = true;
             } else {
                 ++m_depth;
                 m_sink.BeginFolder(FolderName(LineText(raw)));
@@ -190,6 +194,7 @@ private:
     bool m_inList = false;
     int m_depth = 0;  // open folders below the root
     int m_hidden = 0; // folders beyond kMaxFolderDepth still open
+    bool m_folded = false;
 };
 
 class CTreeSink {
@@ -344,20 +349,23 @@ BookmarkItem BookmarkItem::Separator()
     return BookmarkItem{BookmarkKind::Separator, {}, {}, {}};
 }
 
-BookmarkItem ParseBookmarks(std::string_view text, BookmarkReader reader)
+BookmarkItem ParseBookmarks(std::string_view text, BookmarkReader reader, bool* folded)
 {
     CTreeSink sink(reader);
     CBookmarkScanner scanner(reader, sink);
     ForEachLine(text, [&](std::string_view line, int index) { return scanner.Feed(line, index); });
+    if (folded)
+        *folded = scanner.Folded();
     return sink.Take();
 }
 
-std::optional<BookmarkItem> ReadBookmarkFile(const std::string& path, BookmarkReader reader, EInputFileError* error)
+std::optional<BookmarkItem> ReadBookmarkFile(const std::string& path, BookmarkReader reader, EInputFileError* error,
+                                             bool* folded)
 {
     const std::optional<std::string> bytes = ReadWholeFile(path, error);
     if (!bytes)
         return std::nullopt;
-    return ParseBookmarks(*bytes, reader);
+    return ParseBookmarks(*bytes, reader, folded);
 }
 
 std::string EditorTitle(std::string_view text)

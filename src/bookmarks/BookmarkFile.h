@@ -50,13 +50,15 @@ inline constexpr int kStoredTitleWidth = 200;
 inline constexpr int kMaxFolderDepth = 1000;
 
 // Parses the text of a bookmark file (CR LF or LF line ends; lines that are
-// not UTF-8 are read as CP932) and returns the root folder.
-BookmarkItem ParseBookmarks(std::string_view text, BookmarkReader reader);
+// not UTF-8 are read as CP932) and returns the root folder. `folded`, when
+// given, tells whether folders nested deeper than kMaxFolderDepth were
+// folded in, so that the tree does not hold the file whole.
+BookmarkItem ParseBookmarks(std::string_view text, BookmarkReader reader, bool* folded = nullptr);
 
 // Reads the file in one go and parses it; nullopt when it cannot be read
 // (`error`, when given, tells why).
 std::optional<BookmarkItem> ReadBookmarkFile(const std::string& path, BookmarkReader reader,
-                                             EInputFileError* error = nullptr);
+                                             EInputFileError* error = nullptr, bool* folded = nullptr);
 
 // A title or folder name as the editor holds it: "&amp;" decoded, then cut
 // to kStoredTitleWidth without splitting a character.

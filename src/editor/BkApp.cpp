@@ -1,6 +1,6 @@
 #include "editor/BkApp.h"
 
-#include "app/CommandLine.h"
+#include "app/ProgramStart.h"
 #include "editor/BkDialogs.h"
 #include "editor/BkMainFrame.h"
 #include "platform/Ipc.h"
@@ -11,10 +11,39 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 namespace nimbra::editor {
+
+namespace {
+
+std::string UsageText()
+{
+    return "使い方: nbbe\n"
+           "       nbbe --help | --version\n"
+           "\n"
+           "Nimbra Browser のブックマーク ファイル (nimbrab.ini の BookmarkPath、空のときはデータ フォルダの\n"
+           "bookmark.html) を編集します。すでに動いているときは、その窓を前に出して終わります。\n"
+           "\n"
+           + InfoOptionsHelp() + DataDirectoryHelp();
+}
+
+std::string VersionText()
+{
+    return std::string(CBkMainFrame::kTitle) + " " + NIMBRA_VERSION_STRING + "\nQt " + qVersion() + "\n";
+}
+
+} // namespace
 
 int RunEditor(int argc, char** argv)
 {
+    // Before the application: neither needs a screen.
+    const EInfoArgument info = InfoArgument(argc, argv);
+    if (info != EInfoArgument::None) {
+        const std::string text = info == EInfoArgument::Help ? UsageText() : VersionText();
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return 0;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(CBkMainFrame::kTitle));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
@@ -36,7 +65,8 @@ int RunEditor(int argc, char** argv)
         Tell(nullptr, QStringLiteral("Wndclass register error"), QMessageBox::Critical);
         return 1;
     }
-    OnTerminationSignal([&frame] { frame.RequestClose(); });
+    OnTerminationSignal([&frame] { frame.Terminate(); });
+    QObject::connect(&frame, &CBkMainFrame::Closed, &application, &QApplication::quit, Qt::QueuedConnection);
     frame.show();
     return application.exec();
 }

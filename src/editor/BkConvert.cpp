@@ -21,15 +21,7 @@ namespace nimbra::editor {
 
 namespace {
 
-constexpr char kReplacement[] = "\xEF\xBF\xBD";
-// Raw bytes kept of a title or folder name: far more than the stored width.
-constexpr size_t kMaxTextBytes = 16 * 1024;
-// The longest URL the engine takes.
-constexpr size_t kMaxUrlBytes = 2 * 1024 * 1024;
-constexpr size_t kMaxCharsetBytes = 256;
 constexpr size_t kMaxNameBytes = 32;
-constexpr std::int64_t kMaxShortcutSize = 1024 * 1024;
-constexpr int kMaxSuffix = 9999;
 constexpr size_t kReadChunk = 1024 * 1024;
 
 void AppendUtf8(std::string& out, char32_t code)
@@ -133,7 +125,9 @@ std::string CleanUrl(std::string_view decoded)
 
 enum class ECharset { Unknown, Utf8, Cp932 };
 
-ECharset CharsetOf(std::string_view value)
+// The label of a META charset ("text/html; charset=EUC-JP" or "EUC-JP"),
+// in lower case; empty when it holds anything but a name.
+std::string CharsetLabel(std::string_view value)
 {
     std::string text = ToLowerAscii(value);
     const size_t at = text.find("charset=");
@@ -143,14 +137,33 @@ ECharset CharsetOf(std::string_view value)
     while (end < text.size() && text[end] != ';' && text[end] != ' ' && text[end] != '"' && text[end] != '\'')
         ++end;
     text = Trim(text.substr(0, end));
-    if (text == "utf-8" || text == "utf8")
+    const bool name = std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == ':';
+    });
+    return name ? text : std::string();
+}
+
+ECharset KnownCharset(const std::string& label)
+{
+    if (label == "utf-8" || label == "utf8")
         return ECharset::Utf8;
     for (const char* alias : {"shift_jis", "shift-jis", "sjis", "x-sjis", "ms_kanji", "csshiftjis", "windows-31j",
                               "cp932", "x-ms-cp932", "ms932"}) {
-        if (text == alias)
+        if (label == alias)
             return ECharset::Cp932;
     }
     return ECharset::Unknown;
+}
+
+// A declaration of a two- or four-byte form that was itself read as ASCII
+// is wrong: it is not followed.
+bool IsWideUnicode(const std::string& label)
+{
+    for (const char* prefix : {"utf-16", "utf16", "utf-32", "utf32", "ucs-2", "ucs2", "ucs-4", "ucs4", "unicode"}) {
+        if (label.starts_with(prefix))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -225,6 +238,9 @@ struct CNetscapeParser::SState {
     ECharset charset = ECharset::Unknown;
     bool start = true; // before the first byte (byte-order mark)
     std::string bom;
+    // Turns the rest of the file into UTF-8 before it is read: the file's
+    // charset is not a superset of ASCII, or not one read per text.
+    std::unique_ptr<CTextDecoder> decoder;
 
     // The tag being read.
     bool endTag = false;
@@ -249,6 +265,20 @@ struct CNetscapeParser::SState {
     int closedDeeper = 0;        // lists not opened past maxDepth
     bool foundList = false;
 
+    // A META charset: UTF-8 and Shift_JIS decode each text; any other
+    // that the system knows decodes the rest of the file as it comes.
+    void Declare(const std::string& label)
+    {
+        charset = KnownCharset(label);
+        if (charset != ECharset::Unknown || label.empty() || IsWideUnicode(label))
+            return;
+        auto other = std::make_unique<CTextDecoder>(label.c_str());
+        if (!other->Ok())
+            return;
+        decoder = std::move(other);
+        charset = ECharset::Utf8;
+    }
+
     std::string Decode(std::string_view bytes) const
     {
         switch (charset) {
@@ -264,7 +294,7 @@ struct CNetscapeParser::SState {
 
     void AddText(char c)
     {
-        if (collect != ECollect::None && text.size() < kMaxTextBytes)
+        if (collect != ECollect::None && text.size() < kMaxImportTextBytes)
             text += c;
     }
 
@@ -286,7 +316,7 @@ struct CNetscapeParser::SState {
         if (structural || (endTag && (name == "a" || name == "h3")))
             FinishCollect();
         if (name == "meta" && !endTag && charset == ECharset::Unknown) {
-            charset = CharsetOf(content);
+            Declare(CharsetLabel(content));
         } else if (name == "dl") {
             if (endTag) {
                 if (closedDeeper > 0)
@@ -326,7 +356,7 @@ struct CNetscapeParser::SState {
             href.clear();
             hasHref = true;
             value = &href;
-            valueCap = kMaxUrlBytes;
+            valueCap = kMaxImportUrlBytes;
         } else if (name == "content" || name == "charset") {
             content.clear();
             value = &content;
@@ -342,6 +372,46 @@ struct CNetscapeParser::SState {
 
     static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
     static bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+    // Bytes as the file holds them.
+    void Read(std::string_view bytes)
+    {
+        if (decoder) {
+            Scan(decoder->Decode(bytes));
+            return;
+        }
+        const size_t used = Scan(bytes);
+        // A META charset turned the rest over to a decoder.
+        if (used < bytes.size())
+            Scan(decoder->Decode(bytes.substr(used)));
+    }
+
+    // Reads UTF-8, or bytes while no decoder runs; stops after the tag that
+    // sets one. The bytes read.
+    size_t Scan(std::string_view bytes)
+    {
+        const char* p = bytes.data();
+        const char* const end = bytes.data() + bytes.size();
+        const bool decoding = decoder != nullptr;
+        while (p < end) {
+            // Long runs that need no byte-by-byte look (icons, text outside
+            // titles) are skipped or copied whole.
+            if (mode == EMode::ValueQuoted || (mode == EMode::Data && collect == ECollect::None)) {
+                const char stop = mode == EMode::Data ? '<' : quote;
+                const char* found = static_cast<const char*>(std::memchr(p, stop, size_t(end - p)));
+                const char* until = found ? found : end;
+                if (mode == EMode::ValueQuoted && value && value->size() < valueCap)
+                    value->append(p, std::min(size_t(until - p), valueCap - value->size()));
+                p = until;
+                if (!found)
+                    break;
+            }
+            Step(*p++);
+            if (!decoding && decoder)
+                break;
+        }
+        return size_t(p - bytes.data());
+    }
 
     void Step(char c)
     {
@@ -484,42 +554,34 @@ CNetscapeParser::~CNetscapeParser() = default;
 
 void CNetscapeParser::Feed(std::string_view bytes)
 {
-    static constexpr std::string_view kBom = "\xEF\xBB\xBF";
-    size_t pos = 0;
     // The byte-order mark, which may come in pieces.
+    static constexpr std::pair<std::string_view, const char*> kMarks[] = {
+        {"\xEF\xBB\xBF", nullptr}, {"\xFE\xFF", "UTF-16BE"}, {"\xFF\xFE", "UTF-16LE"}};
+    size_t pos = 0;
     while (m->start && pos < bytes.size()) {
         m->bom += bytes[pos++];
-        if (m->bom == kBom) {
-            m->charset = ECharset::Utf8;
+        bool prefix = false;
+        for (const auto& [mark, charset] : kMarks) {
+            if (m->bom == mark) {
+                m->start = false;
+                m->charset = ECharset::Utf8;
+                if (charset)
+                    m->decoder = std::make_unique<CTextDecoder>(charset);
+            }
+            prefix = prefix || mark.starts_with(m->bom);
+        }
+        if (m->start && !prefix) {
             m->start = false;
-        } else if (kBom.substr(0, m->bom.size()) != m->bom) {
-            m->start = false;
-            for (char c : m->bom)
-                m->Step(c);
+            m->Read(std::exchange(m->bom, {}));
         }
     }
-    const char* p = bytes.data() + pos;
-    const char* const end = bytes.data() + bytes.size();
-    while (p < end) {
-        // Long runs that need no byte-by-byte look (icons, text outside
-        // titles) are skipped or copied whole.
-        using EMode = SState::EMode;
-        if (m->mode == EMode::ValueQuoted || (m->mode == EMode::Data && m->collect == SState::ECollect::None)) {
-            const char stop = m->mode == EMode::Data ? '<' : m->quote;
-            const char* found = static_cast<const char*>(std::memchr(p, stop, size_t(end - p)));
-            const char* until = found ? found : end;
-            if (m->mode == EMode::ValueQuoted && m->value && m->value->size() < m->valueCap)
-                m->value->append(p, std::min(size_t(until - p), m->valueCap - m->value->size()));
-            p = until;
-            if (!found)
-                break;
-        }
-        m->Step(*p++);
-    }
+    m->Read(bytes.substr(pos));
 }
 
 SBkImport CNetscapeParser::Finish()
 {
+    if (m->decoder)
+        m->Scan(m->decoder->Finish());
     m->FinishCollect();
     SBkImport result;
     result.foundList = m->foundList;
@@ -709,10 +771,12 @@ std::string FavoriteName(std::string_view title)
         {'<', "＜"},  {'>', "＞"}, {'|', "｜"}, {'"', "”"},  {'/', "／"},
     };
     std::string name;
-    for (char c : OneLine(title)) {
+    for (char c : title) {
         const auto wide = std::find_if(std::begin(kWide), std::end(kWide), [c](const auto& w) { return w.first == c; });
         if (wide != std::end(kWide))
             name += wide->second;
+        else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            name += ' '; // a NUL would end the name, and no control belongs in one
         else
             name += c;
     }
@@ -725,7 +789,7 @@ namespace {
 
 class CFavoritesWriter {
 public:
-    explicit CFavoritesWriter(SBkProgress& progress) : m_progress(progress) {}
+    CFavoritesWriter(SBkProgress& progress, int maxSuffix) : m_progress(progress), m_maxSuffix(maxSuffix) {}
 
     std::optional<SBkExportError> Write(const BookmarkItem& folder, const std::string& path)
     {
@@ -754,7 +818,7 @@ private:
     std::optional<SBkExportError> WriteFolder(const BookmarkItem& item, const std::string& parent)
     {
         const std::string base = parent + "/" + FavoriteName(item.title);
-        for (int suffix = -1; suffix <= kMaxSuffix; ++suffix) {
+        for (int suffix = -1; suffix <= m_maxSuffix; ++suffix) {
             const std::string path = Candidate(base, suffix, {});
             if (::mkdir(path.c_str(), 0777) == 0)
                 return Write(item, path);
@@ -767,7 +831,7 @@ private:
     std::optional<SBkExportError> WriteLink(const BookmarkItem& item, const std::string& parent)
     {
         const std::string base = parent + "/" + FavoriteName(item.title);
-        for (int suffix = -1; suffix <= kMaxSuffix; ++suffix) {
+        for (int suffix = -1; suffix <= m_maxSuffix; ++suffix) {
             const std::string path = Candidate(base, suffix, ".url");
             // The name is taken by a file of our own, which is written in
             // place: nothing was there to lose, and a failed write removes
@@ -801,12 +865,13 @@ private:
     }
 
     SBkProgress& m_progress;
+    int m_maxSuffix;
 };
 
 } // namespace
 
 std::optional<SBkExportError> WriteFavorites(const BookmarkItem& root, const std::string& folder,
-                                             SBkProgress& progress)
+                                             SBkProgress& progress, int maxSuffix)
 {
     struct stat info = {};
     if (::stat(folder.c_str(), &info) != 0)
@@ -814,7 +879,7 @@ std::optional<SBkExportError> WriteFavorites(const BookmarkItem& root, const std
     if (!S_ISDIR(info.st_mode))
         return SBkExportError{folder, ErrorText(ENOTDIR)};
     progress.total = CountEntries(root);
-    return CFavoritesWriter(progress).Write(root, folder);
+    return CFavoritesWriter(progress, maxSuffix).Write(root, folder);
 }
 
 std::int64_t CountEntries(const BookmarkItem& folder)

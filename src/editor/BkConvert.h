@@ -14,6 +14,16 @@
 
 namespace nimbra::editor {
 
+// What an import keeps at most: the raw bytes of a title or folder name
+// (far more than the stored width), of a URL (the longest the engine
+// takes) and of a META charset; the size of a ".url" file read. An export
+// tries "(0)" to "(kMaxNameSuffix)" after a name that exists.
+inline constexpr size_t kMaxImportTextBytes = 16 * 1024;
+inline constexpr size_t kMaxImportUrlBytes = 2 * 1024 * 1024;
+inline constexpr size_t kMaxCharsetBytes = 256;
+inline constexpr std::int64_t kMaxShortcutSize = 1024 * 1024;
+inline constexpr int kMaxNameSuffix = 9999;
+
 // Progress of a conversion running off the UI thread, and its Cancel.
 struct SBkProgress {
     std::atomic<bool> cancel{false};
@@ -45,8 +55,9 @@ std::string EscapeHtml(std::string_view text);
 
 // Reads a Netscape bookmark file as browsers write it, piece by piece:
 // tags and attributes in any case and anywhere, an element split over
-// lines, encoding from a byte-order mark or a META charset (else per
-// text: UTF-8 when valid, else CP932). Every list of the file goes into
+// lines, encoding from a byte-order mark (UTF-8, UTF-16) or a META
+// charset that the system decodes (else per text: UTF-8 when valid, else
+// CP932). Every list of the file goes into
 // the target; "<H3>" names the next "<DL>". Folders deeper than
 // `maxDepth` below the target are not opened. Attribute values but HREF
 // and the charset are never kept.
@@ -81,15 +92,15 @@ std::string FormatNetscape(const BookmarkItem& root, std::string_view label);
 SBkImport ReadFavorites(const std::string& folder, SBkProgress& progress, int maxDepth = kMaxFolderDepth);
 
 // The file or folder name for a title: the eleven characters that names
-// cannot hold in full width, "ファイル名を付けれません" for an empty
-// title, cut to 80 cells.
+// cannot hold in full width, each control character (NUL, line breaks) a
+// blank, "ファイル名を付けれません" for an empty title, cut to 80 cells.
 std::string FavoriteName(std::string_view title);
 
 // Writes the root's entries into `folder`: a directory per folder and a
-// ".url" per link, "(0)" to "(9999)" added to names that exist, files
-// written atomically. Stops at the first failure and tells it.
+// ".url" per link, "(0)" to "(maxSuffix)" added to names that exist.
+// Stops at the first failure and tells it.
 std::optional<SBkExportError> WriteFavorites(const BookmarkItem& root, const std::string& folder,
-                                             SBkProgress& progress);
+                                             SBkProgress& progress, int maxSuffix = kMaxNameSuffix);
 
 // Number of entries below a folder (for progress).
 std::int64_t CountEntries(const BookmarkItem& folder);

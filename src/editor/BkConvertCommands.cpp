@@ -12,7 +12,6 @@
 #include "platform/SystemSettings.h"
 #include "platform/Text.h"
 #include "session/ListFile.h"
-#include "session/SessionCommands.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -164,8 +163,15 @@ void CBkMainFrame::RunJob(const QString& text, std::function<void(SBkProgress&)>
     timer->start(kProgressPollMs);
 
     auto* watcher = new QFutureWatcher<void>(this);
-    connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher, dialog, progress, done] {
+    connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher, dialog, timer, progress, done] {
         watcher->deleteLater();
+        // Gone before `done` may tell a failure: a progress window left
+        // open (or shown by its own delay now) blocks the message box it
+        // sits over. Its own loop may still run (setValue), so it is
+        // deleted later.
+        timer->stop();
+        dialog->reset();
+        dialog->hide();
         dialog->deleteLater();
         m_job.reset();
         done(progress->Cancelled());

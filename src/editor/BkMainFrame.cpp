@@ -7,6 +7,7 @@
 #include "editor/LeftView.h"
 #include "frame/CommandRouter.h"
 #include "platform/InputFile.h"
+#include "platform/ModalLoops.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/WindowPlacement.h"
@@ -56,11 +57,13 @@ QString WriteFailure(const std::string& path, const std::string& error)
                          : QStringLiteral("書き込みに失敗しました: %1").arg(ToQ(error));
 }
 
-std::optional<BookmarkItem> ReadTree(const std::string& path)
+// `folded` tells whether folders deeper than the tree holds were folded in.
+std::optional<BookmarkItem> ReadTree(const std::string& path, bool* folded)
 {
+    *folded = false;
     if (!IsRegularFile(path))
         return std::nullopt;
-    return ReadBookmarkFile(path, BookmarkReader::Editor);
+    return ReadBookmarkFile(path, BookmarkReader::Editor, nullptr, folded);
 }
 
 } // namespace
@@ -69,6 +72,7 @@ CBkMainFrame::CBkMainFrame() : m_router(new CCommandRouter(this))
 {
     m_idle.setSingleShot(true);
     connect(&m_idle, &QTimer::timeout, this, &CBkMainFrame::RunDeferred);
+    connect(&m_terminate, &QTimer::timeout, this, &CBkMainFrame::EndForTermination);
     connect(&m_watch, &CBkFileWatch::Changed, this, &CBkMainFrame::OnDiskChanged);
 }
 
@@ -234,7 +238,8 @@ void CBkMainFrame::LoadStandardAtStart()
     // A file that is not there yet is an empty tree; one that is there but
     // cannot be read is said, and not overwritten unasked.
     const bool there = FileExists(m_standardPath) || IsDirectory(m_standardPath);
-    const std::optional<BookmarkItem> tree = there ? ReadTree(m_standardPath) : std::nullopt;
+    bool folded = false;
+    const std::optional<BookmarkItem> tree = there ? ReadTree(m_standardPath, &folded) : std::nullopt;
     m_doc.Reset(tree ? *tree : BookmarkItem::Folder({}));
     if (there && !tree) {
         m_bStandardUnreadable = true;
@@ -243,6 +248,7 @@ void CBkMainFrame::LoadStandardAtStart()
                                  .arg(ToQ(m_standardPath), ReadFailure(m_standardPath));
         Defer([this, text] { Tell(this, text, QMessageBox::Warning); });
     }
+    m_bFolded = folded;
     m_cleanRevision = m_doc.Revision();
     m_watch.Watch(m_currentPath);
 }
@@ -251,7 +257,8 @@ bool CBkMainFrame::OpenFile(const std::string& path)
 {
     CommitEdits();
     const std::vector<int> place = m_tree->SelectedPath();
-    const std::optional<BookmarkItem> tree = ReadTree(path);
+    bool folded = false;
+    const std::optional<BookmarkItem> tree = ReadTree(path, &folded);
     if (!tree) {
         Tell(this,
              QStringLiteral("ファイル\n%1\nを読み込めませんでした（%2）。")
@@ -265,6 +272,7 @@ bool CBkMainFrame::OpenFile(const std::string& path)
     m_bDiskChanged = false;
     m_doc.Reset(*tree);
     m_currentPath = path;
+    m_bFolded = folded;
     m_cleanRevision = m_doc.Revision();
     m_watch.Watch(m_currentPath);
     m_tree->SelectPath(place);
@@ -312,15 +320,29 @@ bool CBkMainFrame::MayOverwrite(const std::string& path)
                                  .arg(ToQ(path)));
 }
 
+// The tree of a file read with its deepest folders folded in would write
+// them folded: ask before it replaces that file.
+bool CBkMainFrame::MayFold(const std::string& path)
+{
+    if (!m_bFolded || path != m_currentPath)
+        return true;
+    return AskOkCancel(this, QStringLiteral("ブックマークファイル\n%1\nはフォルダが %2 階層より深いため、"
+                                            "それより深いフォルダの中身をその上のフォルダに入れて読み込みました。\n\n"
+                                            "上書き保存するとファイルもそのようになります。上書き保存してもよろしいですか？")
+                                 .arg(ToQ(path))
+                                 .arg(kMaxFolderDepth));
+}
+
 bool CBkMainFrame::SaveStandard()
 {
     CommitEdits();
     if (m_reload != EReload::None)
         Reload();
-    if (!MayOverwrite(m_standardPath) || !WriteTree(m_standardPath))
+    if (!MayFold(m_standardPath) || !MayOverwrite(m_standardPath) || !WriteTree(m_standardPath))
         return false;
     m_currentPath = m_standardPath;
     m_bStandardUnreadable = false;
+    m_bFolded = false;
     m_bDiskChanged = false;
     m_cleanRevision = m_doc.Revision();
     if (m_watch.Path() != m_currentPath)
@@ -335,10 +357,11 @@ bool CBkMainFrame::SaveAs(const std::string& path)
     CommitEdits();
     if (m_reload != EReload::None)
         Reload();
-    if (!MayOverwrite(path) || !WriteTree(path))
+    if (!MayFold(path) || !MayOverwrite(path) || !WriteTree(path))
         return false;
     NotifyBrowser();
     m_currentPath = path;
+    m_bFolded = false;
     m_bDiskChanged = false;
     m_cleanRevision = m_doc.Revision();
     m_watch.Watch(m_currentPath);
@@ -358,6 +381,9 @@ bool CBkMainFrame::CloseSave()
             return true;
     } else if (m_bStandardUnreadable) {
         // Never read: it is replaced only when the user saves.
+        return true;
+    } else if (m_bFolded && (m_doc.Revision() == m_cleanRevision || !MayFold(m_standardPath))) {
+        // Not read whole: rewritten only for edits the user confirms.
         return true;
     }
     if (!MayOverwrite(m_standardPath))
@@ -390,7 +416,10 @@ void CBkMainFrame::closeEvent(QCloseEvent* event)
     // What the browser or another program wrote is taken before the save.
     if (m_reload != EReload::None)
         Reload();
-    if (!CloseSave()) {
+    m_bInClose = true;
+    const bool saved = CloseSave();
+    m_bInClose = false;
+    if (!saved && !m_bTerminating) {
         event->ignore();
         return;
     }
@@ -398,6 +427,7 @@ void CBkMainFrame::closeEvent(QCloseEvent* event)
     StoreSettings();
     m_endpoint->Close();
     event->accept();
+    Q_EMIT Closed();
 }
 
 void CBkMainFrame::RunCommand(int id)
@@ -420,6 +450,32 @@ void CBkMainFrame::RequestClose()
     });
 }
 
+void CBkMainFrame::Terminate()
+{
+    m_bTerminating = true;
+    m_terminate.start(kRetryMs);
+    EndForTermination();
+}
+
+void CBkMainFrame::EndForTermination()
+{
+    if (m_bClosing)
+        return;
+    if (m_job)
+        m_job->progress->cancel = true;
+    if (m_bDragging)
+        QDrag::cancel();
+    // The loops return first; the next round closes.
+    if (ModalLoopRunning()) {
+        EndModalLoops();
+        return;
+    }
+    if (m_job || m_bDragging || m_bInClose)
+        return;
+    CommitEdits();
+    close();
+}
+
 // --- Messages ----------------------------------------------------------------
 
 qint64 CBkMainFrame::OnWindowMessage(const ipc::Message& message)
@@ -437,6 +493,17 @@ qint64 CBkMainFrame::OnWindowMessage(const ipc::Message& message)
         break;
     case ipc::kMsgFlashWindow:
         QApplication::alert(this);
+        break;
+    case ipc::kMsgHideWindow:
+        // The browser went to the task tray and takes this window with it.
+        if (isVisible()) {
+            m_bHiddenByBrowser = true;
+            hide();
+        }
+        break;
+    case ipc::kMsgShowWindow:
+        if (std::exchange(m_bHiddenByBrowser, false))
+            show();
         break;
     case WM_COMMAND:
         if (message.tag > 0 && message.tag <= 0xFFFF)
@@ -468,8 +535,9 @@ void CBkMainFrame::OnWillChange()
         return;
     if (StandardBookmarkPath() != m_currentPath)
         return;
-    // A file never read, or changed by someone else, is not overwritten unasked.
-    if (m_bStandardUnreadable || m_watch.DiffersFromRemembered())
+    // A file never read or not read whole, or one changed by someone else,
+    // is not overwritten unasked.
+    if (m_bStandardUnreadable || m_bFolded || m_watch.DiffersFromRemembered())
         return;
     std::string text;
     if (!WriteTree(m_standardPath, &text, true))
@@ -517,7 +585,8 @@ void CBkMainFrame::Reload()
 {
     const EReload kind = m_reload;
     m_reload = EReload::None;
-    const std::optional<BookmarkItem> disk = ReadTree(m_currentPath);
+    bool folded = false;
+    const std::optional<BookmarkItem> disk = ReadTree(m_currentPath, &folded);
     if (!disk)
         return;
     if (m_doc.Revision() != m_cleanRevision) {
@@ -530,6 +599,7 @@ void CBkMainFrame::Reload()
         const std::vector<int> place = m_tree->SelectedPath();
         m_doc.Reset(*disk);
         m_tree->SelectPath(place);
+        m_bFolded = folded;
         m_cleanRevision = m_doc.Revision();
         m_bDiskChanged = false;
     }

@@ -56,6 +56,10 @@ public:
     qint64 OnWindowMessage(const ipc::Message& message);
     // Closes as WM_CLOSE does: once no dialog or drag is running.
     void RequestClose();
+    // Closes for the end of the session (SIGTERM): dialogs, a drag and an
+    // import or export end as a cancel would, questions of the close
+    // included, and the window closes even when its save fails.
+    void Terminate();
     // A command as a menu click runs it (WM_COMMAND).
     void RunCommand(int id);
 
@@ -80,6 +84,11 @@ public:
     // Files and links dropped on the list from other programs.
     void DropFromOutside(const QMimeData* mime);
 
+Q_SIGNALS:
+    // The window closed for good: the program ends with it, also when it
+    // was hidden (no last visible window closes then).
+    void Closed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -103,6 +112,7 @@ private:
     bool WriteTree(const std::string& path, std::string* text = nullptr, bool inMessage = false);
     void NotifyBrowser();
     bool MayOverwrite(const std::string& path);
+    bool MayFold(const std::string& path);
     bool CloseSave();
     void StoreSettings();
 
@@ -120,6 +130,8 @@ private:
     bool IsEditing() const;
     void CommitEdits();
     void Defer(std::function<void()> work);
+    // One round of Terminate(), repeated until the window is closed.
+    void EndForTermination();
 
     // Commands
     CBkItem* SelectedFolder() const;
@@ -194,15 +206,20 @@ private:
     bool m_bSavedForBrowser = false; // saved on WM_USER_BOOKMARK_WILL_CHANGE
     bool m_bAnnounced = false;       // between WILL_CHANGE and CHANGED
     bool m_bStandardUnreadable = false;
+    bool m_bFolded = false;          // the current file's deepest folders were folded in
     bool m_bDiskChanged = false;     // the file changed under an edited tree
     bool m_bClosing = false;
+    bool m_bInClose = false;         // the close event is running (it may ask)
+    bool m_bTerminating = false;
     bool m_bDragging = false;
+    bool m_bHiddenByBrowser = false; // hidden with the browser in the task tray
     EReload m_reload = EReload::None;
     SBkSnapshot m_saved;             // the tree as the WILL_CHANGE save wrote it
     uint64_t m_cleanRevision = 0;    // the revision that matches the file
     std::vector<CBkItem*> m_dragItems;
     std::deque<std::function<void()>> m_deferred;
     QTimer m_idle;
+    QTimer m_terminate;
     QMenu* m_listMenu = nullptr;
     std::shared_ptr<SJob> m_job;
     int m_sortColumn = -1;

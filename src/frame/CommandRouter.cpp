@@ -365,3 +365,7 @@ bool CCommandRouter::eventFilter(QObject* watched, QEvent* event)
 }
 
 } // namespace nimbra
+
+// Compiled here, not with the folder's other classes: the bookmark editor
+// takes this file alone, without what those need (the web engine).
+#include "moc_CommandRouter.cpp"

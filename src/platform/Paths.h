@@ -52,6 +52,8 @@ std::string ResourceFile(const std::string& name);
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 
+// This and the next are defined with the software renderer's choice
+// (SoftwareRendering.cpp), which only the programs with the engine link.
 // The engine's flags with the process model of one renderer per site
 // (tabs of one site share it, each other site has its own), unless `flags`
 // already choose a model.

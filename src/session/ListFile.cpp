@@ -4,6 +4,9 @@
 #include "platform/InputFile.h"
 #include "platform/Text.h"
 
+#include <QDateTime>
+
+#include <cstdio>
 #include <unordered_set>
 
 namespace nimbra {
@@ -68,6 +71,23 @@ UrlList LogEntriesToRestore(const std::string& logPath, bool removeRepeats, cons
         result.push_back(std::move(entry));
     }
     return result;
+}
+
+SFileRequest ListFileRequest(bool save, const std::string& folder, const std::string& name)
+{
+    return {save, {QStringLiteral("Nimbra リストファイル (*.nbl)"), QStringLiteral("すべてのファイル (*)")},
+            QStringLiteral("nbl"), folder, name};
+}
+
+std::string DefaultListFileName(const QDateTime& time)
+{
+    static const char* const kWeekdays[] = {"日", "月", "火", "水", "木", "金", "土"};
+    const QDate date = time.date();
+    const QTime clock = time.time();
+    char name[96];
+    std::snprintf(name, sizeof(name), "%04d-%02d-%02d(%s)%02d-%02d-%02d-%d", date.year(), date.month(), date.day(),
+                  kWeekdays[date.dayOfWeek() % 7], clock.hour(), clock.minute(), clock.second(), clock.msec());
+    return name;
 }
 
 } // namespace nimbra

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "platform/FileDialog.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
+
+class QDateTime;
 
 namespace nimbra {
 
@@ -27,6 +31,13 @@ bool ReadListFile(const std::string& path, UrlList& list);
 // for byte, but for line breaks, which become blanks. The file is replaced atomically; false when it could not be
 // written (the old file then stays as it was).
 bool WriteListFile(std::string_view heading, const std::string& path, const UrlList& list);
+
+// The request of the list file dialogs: ".nbl" files, default suffix "nbl".
+SFileRequest ListFileRequest(bool save, const std::string& folder, const std::string& name);
+
+// The proposed name of a saved list, "2024-05-01(水)13-04-05-7": date,
+// weekday, time and milliseconds.
+std::string DefaultListFileName(const QDateTime& time);
 
 // The entries of the open-tabs log to open again, in order: repeats removed
 // (first occurrence kept, exact comparison) when `removeRepeats`, and the

@@ -8,6 +8,7 @@
 #include "frame/MenuResource.h"
 #include "platform/FileDialog.h"
 #include "platform/Text.h"
+#include "session/ListFile.h"
 #include "session/OpenTabsAutoSave.h"
 #include "session/OpenTabsLog.h"
 #include "view/NimbraView.h"
@@ -164,22 +165,6 @@ ListFileDialog SetListFileDialog(ListFileDialog dialog)
     return std::exchange(Dialog(), dialog ? std::move(dialog) : ListFileDialog(SystemListFileDialog));
 }
 
-SFileRequest ListFileRequest(bool save, const std::string& folder, const std::string& name)
-{
-    return {save, {QStringLiteral("Nimbra リストファイル (*.nbl)"), QStringLiteral("すべてのファイル (*)")},
-            QStringLiteral("nbl"), folder, name};
-}
-
-std::string DefaultListFileName(const QDateTime& time)
-{
-    static const char* const kWeekdays[] = {"日", "月", "火", "水", "木", "金", "土"};
-    const QDate date = time.date();
-    const QTime clock = time.time();
-    char name[96];
-    std::snprintf(name, sizeof(name), "%04d-%02d-%02d(%s)%02d-%02d-%02d-%d", date.year(), date.month(), date.day(),
-                  kWeekdays[date.dayOfWeek() % 7], clock.hour(), clock.minute(), clock.second(), clock.msec());
-    return name;
-}
 
 std::string FolderOf(const std::string& path)
 {

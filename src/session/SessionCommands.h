@@ -22,12 +22,6 @@ using ListFileDialog =
 // Returns the dialog it replaced.
 ListFileDialog SetListFileDialog(ListFileDialog dialog);
 
-// The request of the list file dialogs: ".nbl" files, default suffix "nbl".
-SFileRequest ListFileRequest(bool save, const std::string& folder, const std::string& name);
-
-// The proposed name of a saved tab set, "2024-05-01(水)13-04-05-7": date,
-// weekday, time and milliseconds.
-std::string DefaultListFileName(const QDateTime& time);
 // Everything before the last "/" of a path; empty when there is none.
 std::string FolderOf(const std::string& path);
 

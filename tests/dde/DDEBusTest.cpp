@@ -300,8 +300,7 @@ TEST_F(BusTest, GdbusCanCallTheService)
 TEST_F(BusTest, NbddeExitCodes)
 {
     const QString nbdde = NbddePath();
-    if (!QFileInfo(nbdde).isExecutable())
-        GTEST_SKIP() << "nbdde is not built";
+    ASSERT_TRUE(QFileInfo(nbdde).isExecutable()) << "nbdde is not built";
     SRun run = RunProgram(nbdde, {"--service", kService, "request", "WWW_GetWindowInfo", "0xffffffff"});
     EXPECT_EQ(run.exit, 0);
     EXPECT_EQ(run.out, "\"http://site1/\",\"Page 1\",\"\"\n");

@@ -1,6 +1,7 @@
 #pragma once
 
-// The real browser program run by a test in a data directory of its own.
+// The real browser program (or another of the programs) run by a test in a
+// data directory of its own.
 #include <QProcess>
 #include <QString>
 #include <gtest/gtest.h>
@@ -12,7 +13,10 @@ namespace testenv {
 
 class Browser {
 public:
-    explicit Browser(const QString& home) : m_home(home) {}
+    explicit Browser(const QString& home, const QString& program = QStringLiteral("nimbrab"))
+        : m_home(home), m_program(qEnvironmentVariable("NIMBRA_BIN_DIR") + "/" + program)
+    {
+    }
 
     QProcessEnvironment Environment() const
     {
@@ -28,14 +32,12 @@ public:
     // A variable for the browser's environment, set before Start().
     void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
 
-    static QString Program() { return qEnvironmentVariable("NIMBRA_BIN_DIR") + "/nimbrab"; }
-
     void Start(const QStringList& arguments)
     {
         m_process.setProcessEnvironment(Environment());
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(Program(), arguments);
+        m_process.start(m_program, arguments);
         ASSERT_TRUE(m_process.waitForStarted(10000));
     }
 
@@ -50,7 +52,7 @@ public:
         second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         second.setStandardOutputFile(QProcess::nullDevice());
         const qint64 before = ChildrenCpuMs();
-        second.start(Program(), arguments);
+        second.start(m_program, arguments);
         second.waitForFinished(20000);
         *exitCode = second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
         return ChildrenCpuMs() - before;
@@ -91,6 +93,7 @@ private:
     }
 
     QString m_home;
+    QString m_program;
     QProcessEnvironment m_env;
     QProcess m_process;
 };

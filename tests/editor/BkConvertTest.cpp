@@ -42,6 +42,19 @@ std::string Sjis(const std::string& utf8)
     return utf8;
 }
 
+// The text as UTF-16 with its byte-order mark.
+std::string Utf16(const std::string& utf8, bool bigEndian)
+{
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (QChar c : QString::fromStdString(utf8)) {
+        const char high = char(c.unicode() >> 8);
+        const char low = char(c.unicode() & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    }
+    return out;
+}
+
 std::string Mkdir(const testenv::TempDir& dir, const std::string& name)
 {
     const std::string path = dir.file(name);
@@ -84,6 +97,19 @@ TEST(BkConvert, NetscapeFilesReadAsBrowsersWriteThem)
          "[日本語|http://s/]"},
         {"Shift_JIS without META", "<DL><DT><A HREF=\"http://s/\">" + Sjis("表示") + "</A></DL>", "[表示|http://s/]"},
         {"BOM", "\xEF\xBB\xBF<DL><DT><A HREF=\"http://b/\">日本語</A></DL>", "[日本語|http://b/]"},
+        {"UTF-16LE", Utf16("<DL><DT><A HREF=\"http://le/\">日本語</A></DL>", false), "[日本語|http://le/]"},
+        {"UTF-16BE", Utf16("<DL><DT><H3>日本語</H3><DL></DL></DL>", true), "日本語{}"},
+        {"EUC-JP with META",
+         "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=EUC-JP\">\n<DL><DT><A HREF=\"http://e/\">"
+         "\xC6\xFC\xCB\xDC</A></DL>",
+         "[日本|http://e/]"},
+        {"ISO-2022-JP with META: its bytes hold '<' and '>'",
+         "<meta charset=iso-2022-jp><DL><DT><A HREF=\"http://i/\">\x1B$BI=<(>\x3C\x1B(B</A></DL>",
+         "[表示昭|http://i/]"},
+        {"a META naming UTF-16 in a file read as ASCII is not followed",
+         "<meta charset=\"utf-16\"><DL><DT><A HREF=\"http://w/\">日本語</A></DL>", "[日本語|http://w/]"},
+        {"a charset the system does not know: per text",
+         "<meta charset=\"x-unknown\"><DL><DT><A HREF=\"http://x/\">" + Sjis("表示") + "</A></DL>", "[表示|http://x/]"},
         {"an element split over lines", "<DL><DT><A\r\n HREF=\"http://s/\"\r\n ADD_DATE=\"1\">split\r\n title</A></DL>",
          "[split title|http://s/]"},
         {"references: invalid code points, controls, markers",
@@ -101,12 +127,17 @@ TEST(BkConvert, NetscapeFilesReadAsBrowsersWriteThem)
         SBkImport result = ParseNetscape(c.file);
         EXPECT_TRUE(result.foundList) << c.what;
         EXPECT_EQ(Dump(result.items), c.tree) << c.what;
+        // Fed byte by byte, a file reads as in one piece.
+        CNetscapeParser parser;
+        for (char b : c.file)
+            parser.Feed(std::string_view(&b, 1));
+        EXPECT_EQ(Dump(parser.Finish().items), c.tree) << c.what;
     }
     EXPECT_FALSE(ParseNetscape("<html><a href=\"http://x/\">x</a></html>").foundList);
     EXPECT_FALSE(ParseNetscape(std::string(4096, '\0') + "\xFF\xFE<<>>\"").foundList);
 }
 
-TEST(BkConvert, DeepListsStopAtTheDepthLimitAndPiecesJoin)
+TEST(BkConvert, DeepListsStopAtTheDepthLimit)
 {
     std::string deep;
     for (int i = 0; i < 100000; ++i)
@@ -126,13 +157,6 @@ TEST(BkConvert, DeepListsStopAtTheDepthLimitAndPiecesJoin)
     EXPECT_EQ(depth, 2);
     EXPECT_EQ(Dump(folder->Items()), "[deep|http://deep/]");
     EXPECT_EQ(result.items.back()->Url(), "http://after/");
-
-    // Fed byte by byte, a file reads as in one piece.
-    const std::string file = "\xEF\xBB\xBF<DL><DT><A HREF=\"http://p/?a&amp;b\">p&lt;</A><!-- <DL> --></DL>";
-    CNetscapeParser parser;
-    for (char c : file)
-        parser.Feed(std::string_view(&c, 1));
-    EXPECT_EQ(Dump(parser.Finish().items), Dump(ParseNetscape(file).items));
 }
 
 TEST(BkConvert, NetscapeExportHasTheLayoutAndReadsBackTheSameTree)
@@ -211,6 +235,7 @@ TEST(BkConvert, FavoritesExportNamesFilesAndReportsTheFirstFailure)
         {std::string(100, 'x'), std::string(80, 'x')},
         {std::string(79, 'x') + "日本", std::string(79, 'x')},
         {"a\r\nb", "a  b"},
+        {std::string("a\0b\t\x1F\x7F", 6), "a b   "},
     };
     for (const auto& n : names)
         EXPECT_EQ(FavoriteName(n.title), n.name) << n.title;
@@ -230,6 +255,15 @@ TEST(BkConvert, FavoritesExportNamesFilesAndReportsTheFirstFailure)
     EXPECT_TRUE(QDir(QString::fromStdString(out + "/.(0)")).exists());
     EXPECT_TRUE(QDir(QString::fromStdString(out + "/..(0)")).exists());
     EXPECT_EQ(progress.done, 7);
+
+    // A NUL neither cuts a name nor stops the export.
+    const std::string controls = Mkdir(dir, "controls");
+    const BookmarkItem withNul = BookmarkItem::Folder(
+        {}, {BookmarkItem::Folder(std::string("x\0y", 3), {BookmarkItem::Link(std::string(1, '\0'), "http://nul/")}),
+             BookmarkItem::Link("after", "http://after/")});
+    EXPECT_FALSE(WriteFavorites(withNul, controls, progress));
+    EXPECT_EQ(ReadInternetShortcut(controls + "/x y/ .url"), "http://nul/");
+    EXPECT_EQ(ReadInternetShortcut(controls + "/after.url"), "http://after/");
 
     // The round trip, in name order.
     SBkProgress again;
@@ -290,4 +324,79 @@ TEST(BkConvert, DroppedFilesAndListsBecomeLinks)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Dump(ItemsFromDroppedFile(dir.file(c.file))), c.items) << c.file;
+}
+
+TEST(BkConvert, ImportAndExportLimitsHoldAtTheirBounds)
+{
+    auto link = [](const std::string& href, const std::string& title) {
+        SBkImport result = ParseNetscape("<DL><DT><A HREF=\"" + href + "\">" + title + "</A></DL>");
+        return result.items.size() == 1 ? std::pair(result.items[0]->Url(), result.items[0]->Title())
+                                        : std::pair(std::string("none"), std::string());
+    };
+    // Raw title bytes: blanks collapse, so the last byte kept tells.
+    EXPECT_EQ(link("http://t/", std::string(kMaxImportTextBytes - 1, ' ') + "X").second, "X");
+    EXPECT_EQ(link("http://t/", std::string(kMaxImportTextBytes, ' ') + "X").second, "");
+    // URLs, quoted and not.
+    const std::string url = "http://u/" + std::string(kMaxImportUrlBytes - 9, 'u');
+    EXPECT_EQ(link(url, "u").first, url);
+    EXPECT_EQ(link(url + "v", "u").first, url);
+    SBkImport bare = ParseNetscape("<DL><DT><A HREF=" + url + "v>u</A></DL>");
+    ASSERT_EQ(bare.items.size(), 1u);
+    EXPECT_EQ(bare.items[0]->Url(), url);
+
+    // A META CONTENT is read up to its limit: a charset past it is not seen.
+    auto declared = [](size_t padding) {
+        const std::string content = std::string(padding, ' ') + "text/html; charset=euc-jp";
+        return Dump(ParseNetscape("<META CONTENT=\"" + content + "\"><DL><DT><A HREF=\"http://e/\">\xC6\xFC</A></DL>").items);
+    };
+    const size_t room = kMaxCharsetBytes - std::string("text/html; charset=euc-jp").size();
+    EXPECT_EQ(declared(room), "[日|http://e/]");
+    EXPECT_NE(declared(room + 1), "[日|http://e/]");
+
+    // Favorites: the folder depth, and the size of a shortcut that is read.
+    testenv::TempDir dir;
+    const std::string fav = Mkdir(dir, "fav/1/2/3");
+    ASSERT_TRUE(WriteInternetShortcut(fav + "/deep.url", "http://deep/"));
+    const std::string top = dir.file("fav");
+    const std::string body = "[InternetShortcut]\r\nURL=http://big/\r\n";
+    testenv::WriteFile(top + "/fits.url", body + std::string(size_t(kMaxShortcutSize) - body.size(), ';'));
+    testenv::WriteFile(top + "/over.url", body + std::string(size_t(kMaxShortcutSize) - body.size() + 1, ';'));
+    SBkProgress progress;
+    EXPECT_EQ(Dump(ReadFavorites(top, progress, 3).items), "1{2{3{[deep|http://deep/]}}}[fits|http://big/][over|]");
+    EXPECT_EQ(Dump(ReadFavorites(top, progress, 2).items), "1{2{}}[fits|http://big/][over|]");
+
+    // Export: "(maxSuffix)" is the last name tried, for files and folders.
+    const std::string out = Mkdir(dir, "out");
+    const BookmarkItem both = BookmarkItem::Folder({}, {BookmarkItem::Link("x", "http://x/"), BookmarkItem::Folder("f")});
+    for (int round = 0; round < 3; ++round)
+        EXPECT_FALSE(WriteFavorites(both, out, progress, 1));
+    EXPECT_EQ(ReadInternetShortcut(out + "/x(1).url"), "http://x/");
+    EXPECT_TRUE(QDir(ToQ(out + "/f(1)")).exists());
+    const std::optional<SBkExportError> full = WriteFavorites(both, out, progress, 1);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->path, out + "/x.url");
+    EXPECT_EQ(full->reason, "同じ名前のものが多すぎます");
+    const BookmarkItem folder = BookmarkItem::Folder({}, {BookmarkItem::Folder("f")});
+    const std::optional<SBkExportError> folders = WriteFavorites(folder, out, progress, 1);
+    ASSERT_TRUE(folders);
+    EXPECT_EQ(folders->path, out + "/f");
+}
+
+TEST(BkConvert, ReferencesDecodeWithinTheirBounds)
+{
+    const struct {
+        const char* text;
+        const char* decoded;
+    } cases[] = {
+        {"&#0000000065;", "A"},                  // the longest reference read
+        {"&#00000000065;", "&#00000000065;"},    // one longer: text
+        {"&#x10FFFF;", "\xF4\x8F\xBF\xBF"},      // the last code point
+        {"&#x110000;", "\xEF\xBF\xBD"},
+        {"&#xD7FF;&#xD800;&#xDFFF;&#xE000;", "\xED\x9F\xBF\xEF\xBF\xBD\xEF\xBF\xBD\xEE\x80\x80"},
+        {"&#0;&#1;&#31;&#33;", "\xEF\xBF\xBD  !"}, // controls are blanks
+        {"&#126;&#127;&#159;&#160;", "~  \xC2\xA0"},
+        {"&#;&#x;&amp&ampx;&AMP;", "&#;&#x;&amp&ampx;&AMP;"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DecodeEntities(c.text), c.decoded) << c.text;
 }

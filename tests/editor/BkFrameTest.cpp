@@ -21,9 +21,11 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QSplitter>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -361,6 +363,42 @@ TEST_F(BkFrameTest, AStandardFileThatCannotBeReadIsNotReplacedUnasked)
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
+TEST_F(BkFrameTest, AFileDeeperThanTheTreeIsRewrittenOnlyForConfirmedEdits)
+{
+    std::string deep = "<HTML>\r\n<UL>\r\n";
+    for (int i = 0; i <= kMaxFolderDepth; ++i)
+        deep += "<LI>d<UL>\r\n";
+    deep += "<LI><A HREF=\"http://deep/\">deep</A>\r\n";
+    for (int i = 0; i <= kMaxFolderDepth; ++i)
+        deep += "</UL>\r\n";
+    deep += "</UL>\r\n</HTML>\r\n";
+    testenv::WriteFile(Standard(), deep);
+    {
+        // Neither the browser's announcement nor the close writes it.
+        auto frame = Open();
+        frame->OnWindowMessage({ipc::WM_USER_BOOKMARK_WILL_CHANGE, 0, {}});
+        frame->OnWindowMessage({ipc::WM_USER_BOOKMARK_CHANGED, 0, {}});
+        EXPECT_TRUE(frame->close());
+    }
+    EXPECT_TRUE(m_prompts.empty());
+    EXPECT_EQ(testenv::ReadFile(Standard()), deep);
+    for (bool confirm : {false, true}) {
+        auto frame = Open();
+        frame->RunCommand(ID_BK_NEW_SEPARATOR);
+        m_prompts.clear();
+        m_answers = {confirm};
+        EXPECT_TRUE(frame->close());
+        ASSERT_EQ(m_prompts.size(), 1u);
+        EXPECT_TRUE(m_prompts[0].contains(QString::number(kMaxFolderDepth))) << m_prompts[0].toStdString();
+        EXPECT_EQ(testenv::ReadFile(Standard()) == deep, !confirm);
+    }
+    // What was written is the tree: read whole now, closed without a question.
+    auto frame = Open();
+    m_prompts.clear();
+    EXPECT_TRUE(frame->close());
+    EXPECT_TRUE(m_prompts.empty());
+}
+
 TEST_F(BkFrameTest, ChangesOnDiskReloadAnUneditedTreeOrAskBeforeOverwriting)
 {
     auto frame = Open();
@@ -520,6 +558,31 @@ TEST_F(BkFrameTest, NetscapeImportsReplaceOrAddOffTheUiThread)
     run(ID_BK_EXPORT_NETSCAPE);
     ASSERT_EQ(m_prompts.size(), 1u);
     EXPECT_TRUE(m_prompts[0].contains(ToQ(dialogs.file)));
+}
+
+TEST_F(BkFrameTest, AFailedJobIsToldWithItsProgressWindowGoneForGood)
+{
+    auto frame = Open();
+    CDialogAnswers dialogs;
+    int told = 0;
+    // Where the message box would run its loop: no progress window is
+    // there, nor can one show up under it.
+    CPromptGuard check([&](const QString&, bool) {
+        ++told;
+        for (QProgressDialog* progress : frame->findChildren<QProgressDialog*>()) {
+            EXPECT_FALSE(progress->isVisible());
+            for (QTimer* timer : progress->findChildren<QTimer*>())
+                EXPECT_FALSE(timer->isActive());
+        }
+        return true;
+    });
+    testenv::WriteFile(m_home.file("plain.html"), "<p>" + std::string(4 << 20, 'x') + "</p>");
+    for (const std::string& file : {m_home.file("plain.html"), m_home.file("gone/out.htm")}) {
+        dialogs.file = file;
+        frame->RunCommand(file.ends_with(".htm") ? ID_BK_EXPORT_NETSCAPE : ID_BK_ADD_NETSCAPE);
+        EXPECT_TRUE(SpinUntil([&] { return !frame->JobRunning(); }, kWaitMs));
+    }
+    EXPECT_EQ(told, 2);
 }
 
 TEST_F(BkFrameTest, FavoritesFolderComesFromTheSettingOrTheDialog)

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 namespace testenv {
 
@@ -92,14 +93,39 @@ void XServer::PressKeys(std::initializer_list<unsigned> keysyms)
 
 unsigned XServer::FindWindow(const std::string& text)
 {
+    const std::vector<unsigned> windows = FindWindows(text);
+    return windows.empty() ? 0 : windows.front();
+}
+
+std::vector<unsigned> XServer::FindWindows(const std::string& text)
+{
+    std::vector<unsigned> found;
     auto tree = Take(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, Root(m_connection)), nullptr));
     if (!tree)
-        return 0;
+        return found;
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
     for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
         if (Property(m_connection, children[i], XCB_ATOM_WM_NAME).find(text) != std::string::npos)
-            return children[i];
-    return 0;
+            found.push_back(children[i]);
+    return found;
+}
+
+void XServer::Type(const std::string& text)
+{
+    constexpr unsigned kShiftL = 0xffe1;
+    constexpr std::string_view kShifted = "~!@#$%^&*()_+{}|:\"<>?";
+    for (char c : text) {
+        const unsigned keysym = c == '\n' ? 0xff0d : static_cast<unsigned char>(c); // Return, else Latin-1
+        if ((c >= 'A' && c <= 'Z') || kShifted.find(c) != std::string_view::npos)
+            PressKeys({kShiftL, keysym});
+        else
+            PressKeys({keysym});
+    }
+}
+
+std::string XServer::Name(unsigned window)
+{
+    return Property(m_connection, window, XCB_ATOM_WM_NAME);
 }
 
 bool XServer::IsViewable(unsigned window)

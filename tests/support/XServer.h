@@ -39,7 +39,13 @@ public:
 
     // The top-level window whose name contains `text`; 0 when there is none.
     unsigned FindWindow(const std::string& text);
+    // Every top-level window whose name contains `text`, in stacking order
+    // (the topmost last).
+    std::vector<unsigned> FindWindows(const std::string& text);
+    // Types ASCII text through XTest, one key at a time (Shift for what needs it).
+    void Type(const std::string& text);
     bool IsViewable(unsigned window);
+    std::string Name(unsigned window);
 
 private:
     QProcess m_xvfb;
