@@ -73,11 +73,16 @@ SHistoryEntry EntryFrom(const QSqlQuery& q)
     return e;
 }
 
-// The condition for `range`, with :p, :from and :to, and their binding. An
-// open end is left out: unbounded, a read goes in visit order unsorted.
+// The condition for `range`, with :p0, :p1..., :from and :to, and their
+// binding. An open end is left out: unbounded, a read goes in visit order
+// unsorted.
 QString RangeWhere(const SHistoryRange& range)
 {
-    QString where = QStringLiteral("substr(url, 1, length(:p)) = :p");
+    QStringList prefixes;
+    for (size_t i = 0; i < range.prefixes.size(); ++i)
+        prefixes << QStringLiteral("substr(url, 1, length(:p%1)) = :p%1").arg(i);
+    QString where = prefixes.isEmpty() ? QStringLiteral("1")
+                                       : QLatin1Char('(') + prefixes.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     if (range.updatedFrom != std::numeric_limits<long long>::min())
         where += QStringLiteral(" AND last_update >= :from");
     if (range.updatedTo != std::numeric_limits<long long>::max())
@@ -87,7 +92,8 @@ QString RangeWhere(const SHistoryRange& range)
 
 void BindRange(QSqlQuery& q, const SHistoryRange& range)
 {
-    q.bindValue(QStringLiteral(":p"), ToQ(range.prefix));
+    for (size_t i = 0; i < range.prefixes.size(); ++i)
+        q.bindValue(QStringLiteral(":p%1").arg(i), ToQ(range.prefixes[i]));
     if (range.updatedFrom != std::numeric_limits<long long>::min())
         q.bindValue(QStringLiteral(":from"), range.updatedFrom);
     if (range.updatedTo != std::numeric_limits<long long>::max())
@@ -779,7 +785,7 @@ std::vector<SHistoryEntry> CHistoryDb::Enumerate(const std::string& prefix) cons
 {
     const CHistoryReader reader = Reader();
     std::vector<SHistoryEntry> entries;
-    reader.ForEach({prefix}, [&](SHistoryEntry&& e) {
+    reader.ForEach({{prefix}}, [&](SHistoryEntry&& e) {
         entries.push_back(std::move(e));
         return true;
     });

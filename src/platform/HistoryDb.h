@@ -25,10 +25,10 @@ struct SHistoryEntry {
     int visitCount = 0;
 };
 
-// Which entries a read takes: URLs that start with `prefix`, last updated
-// in [updatedFrom, updatedTo).
+// Which entries a read takes: URLs that start with one of `prefixes` (all
+// URLs when there is none), last updated in [updatedFrom, updatedTo).
 struct SHistoryRange {
-    std::string prefix;
+    std::vector<std::string> prefixes;
     long long updatedFrom = std::numeric_limits<long long>::min();
     long long updatedTo = std::numeric_limits<long long>::max();
 };
