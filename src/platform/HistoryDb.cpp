@@ -4,11 +4,13 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 #include <QVariant>
 #include <cstdio>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -202,7 +204,7 @@ bool IsCorruption(const QSqlError& error)
 
 // Whether the open file's pages are damaged: the check finds a fault, or
 // reading them fails as a damaged file does. A check that cannot run for
-// another reason (a lock) proves nothing.
+// another reason (a lock, an interrupt) proves nothing.
 bool IsDamaged(QSqlDatabase& db)
 {
     QSqlQuery q(db);
@@ -210,6 +212,29 @@ bool IsDamaged(QSqlDatabase& db)
     if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next())
         return IsCorruption(q.lastError());
     return q.value(0).toString() != QLatin1String("ok");
+}
+
+// The connection's SQLite handle, for SQLite's own calls; null when the
+// driver is not SQLite's.
+void* SqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<void* const*>(handle.constData());
+}
+
+// sqlite3_interrupt of the SQLite library that Qt's driver loaded, which
+// ends a running statement from another thread; null when that library
+// is not loaded by its usual name (a driver with SQLite built in).
+using SqliteInterruptFn = void (*)(void*);
+SqliteInterruptFn SqliteInterrupt()
+{
+    static const SqliteInterruptFn interrupt = [] {
+        void* library = ::dlopen("libsqlite3.so.0", RTLD_LAZY | RTLD_NOLOAD);
+        return library ? reinterpret_cast<SqliteInterruptFn>(::dlsym(library, "sqlite3_interrupt")) : nullptr;
+    }();
+    return interrupt;
 }
 
 // Makes the file private (creating it) before SQLite sees it, with the
@@ -505,8 +530,30 @@ CHistoryDb::~CHistoryDb()
         std::lock_guard lock(m_mutex);
         m_bStop = true;
     }
+    {
+        // A check of a large file does not hold up the exit.
+        std::lock_guard lock(m_checkMutex);
+        m_bStopping = true;
+        if (m_pChecking)
+            if (const auto interrupt = SqliteInterrupt())
+                interrupt(m_pChecking);
+    }
     m_wake.notify_all();
     m_thread.join();
+}
+
+bool CHistoryDb::CheckPages(QSqlDatabase& db)
+{
+    {
+        std::lock_guard lock(m_checkMutex);
+        if (m_bStopping)
+            return false;
+        m_pChecking = SqliteHandle(db);
+    }
+    const bool damaged = IsDamaged(db);
+    std::lock_guard lock(m_checkMutex);
+    m_pChecking = nullptr;
+    return damaged;
 }
 
 void CHistoryDb::Queue(Job job, bool barrier)
@@ -537,23 +584,17 @@ CHistoryReader CHistoryDb::Reader() const
     return CHistoryReader(m_path, m_onDamage);
 }
 
-void CHistoryDb::WaitOpen() const
-{
-    std::unique_lock lock(m_mutex);
-    m_done.wait(lock, [&] { return m_bOpened; });
-}
-
 std::string CHistoryDb::OpenMessage()
 {
-    WaitOpen();
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [&] { return m_bReady; });
     return m_message;
 }
 
 bool CHistoryDb::HasIndex()
 {
-    WaitOpen();
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [&] { return m_bReady; });
     return m_bIndex;
 }
 
@@ -567,7 +608,7 @@ void CHistoryDb::Tell(const std::string& message)
         m_onMessage(message);
 }
 
-void CHistoryDb::Open(QSqlDatabase& db, bool damaged)
+int CHistoryDb::Open(QSqlDatabase& db, bool damaged)
 {
     const QString path = ToQ(m_path);
     bool readOnly = !MakePrivate(m_path);
@@ -583,9 +624,7 @@ void CHistoryDb::Open(QSqlDatabase& db, bool damaged)
             return -1;
         if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
             return -1;
-        const int version = q.value(0).toInt();
-        // A sound header says nothing of the pages behind it.
-        return !readOnly && IsDamaged(db) ? -1 : version;
+        return q.value(0).toInt();
     };
     std::string message;
     int version = damaged ? -1 : connect();
@@ -614,7 +653,12 @@ void CHistoryDb::Open(QSqlDatabase& db, bool damaged)
     m_copyBytes = 0;
     if (!message.empty())
         Tell(message);
-    if (readOnly) {
+    return version;
+}
+
+void CHistoryDb::Prepare(QSqlDatabase& db, int version)
+{
+    if (m_bReadOnly) {
         QSqlQuery q(db);
         m_bIndex = db.isOpen() && q.exec(QStringLiteral("SELECT 1 FROM copy_index LIMIT 0"));
         return;
@@ -679,7 +723,7 @@ void CHistoryDb::RunBatch(QSqlDatabase& db, std::deque<Job>& jobs)
         // disk, not what this one keeps in memory.
         m_bChecked = true;
         db.close();
-        if (!db.open() || IsDamaged(db))
+        if (!db.open() || CheckPages(db))
             Recover(db);
     }
     if (m_bReadOnly || !db.isOpen())
@@ -710,7 +754,7 @@ void CHistoryDb::RunBatch(QSqlDatabase& db, std::deque<Job>& jobs)
 void CHistoryDb::Recover(QSqlDatabase& db)
 {
     db.close();
-    Open(db, true);
+    Prepare(db, Open(db, true));
     m_bChecked = false;
     m_bCheckAsked = false;
 }
@@ -728,10 +772,24 @@ void CHistoryDb::Run()
     const QString name = NewConnectionName("w");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        Open(db, false);
+        int version = Open(db, false);
         {
             std::lock_guard lock(m_mutex);
             m_bOpened = true;
+        }
+        m_done.notify_all();
+        // A sound header says nothing of the pages behind it. Reads go on
+        // meanwhile; writes wait in the queue, for the file they belong in,
+        // and nothing is written into a file before its check.
+        if (!m_bReadOnly && db.isOpen() && CheckPages(db)) {
+            db.close();
+            version = Open(db, true);
+        }
+        m_bCheckAsked = false; // what a reader met meanwhile, this check saw
+        Prepare(db, version);
+        {
+            std::lock_guard lock(m_mutex);
+            m_bReady = true;
         }
         m_done.notify_all();
         for (;;) {

@@ -110,8 +110,8 @@ private:
 // The history database: "history.db" (mode 0600, WAL, and so its journal
 // files) with one writer thread that owns its connection and takes queued
 // writes. A file found damaged, when it is opened (its pages checked on the
-// writer thread), by a write or by a read, is set aside under a name of
-// its own and a new one takes its place.
+// writer thread while reads go on), by a write or by a read, is set aside
+// under a name of its own and a new one takes its place.
 class CHistoryDb : public IUrlHistoryStore {
 public:
     // Opens or creates the database at `path` on the writer thread.
@@ -132,8 +132,8 @@ public:
     // Waits until every write queued so far is on disk, vacuumed after a
     // clear. Not for the UI thread.
     void Flush();
-    // Waits for the open; then the last message for the user (as given to
-    // onMessage), else empty.
+    // Waits for the open and its check of the pages; then the last message
+    // for the user (as given to onMessage), else empty.
     std::string OpenMessage();
     bool HasIndex();
     // A read connection for the calling (worker) thread, once the file is
@@ -145,21 +145,26 @@ private:
     // A barrier job (a clear) is committed before any later Reader() opens.
     void Queue(Job job, bool barrier = false);
     void Run();
-    // Opens the file, or with `damaged` sets it aside and makes a new one.
-    void Open(QSqlDatabase& db, bool damaged);
+    // Opens the file, or with `damaged` sets it aside and makes a new one;
+    // the file's layout version.
+    int Open(QSqlDatabase& db, bool damaged);
+    // Brings an open file to this layout, in WAL mode.
+    void Prepare(QSqlDatabase& db, int version);
     void Tell(const std::string& message);
     // Runs a batch in one transaction; on damage once more in a new file.
     void RunBatch(QSqlDatabase& db, std::deque<Job>& jobs);
     void Recover(QSqlDatabase& db);
     // A reader met damage: the writer checks the file before its next batch.
     void CheckFile();
+    // Checks every page of the file; an exit interrupts it. True when the
+    // file is damaged.
+    bool CheckPages(QSqlDatabase& db);
     // The writer's statements: a failure is kept for the batch.
     void Failed(const QSqlError& error);
     bool Write(QSqlQuery& q);
     bool Write(QSqlDatabase& db, const QString& sql);
     // Runs `q` (or `sql`) and moves to its first row; false without one.
     bool First(QSqlQuery& q, const QString& sql = {});
-    void WaitOpen() const;
     void DropCopy(QSqlDatabase& db, long long id, const QByteArray& blob);
     void EnforceBudget(QSqlDatabase& db);
 
@@ -176,6 +181,7 @@ private:
     unsigned long long m_committed = 0; // jobs whose transaction is committed
     unsigned long long m_barrier = 0;   // the last barrier job queued
     bool m_bOpened = false;
+    bool m_bReady = false; // opened, checked and prepared
     bool m_bStop = false;
     bool m_bReadOnly = false;
     bool m_bIndex = false;
@@ -184,6 +190,10 @@ private:
     bool m_bWriteFailureTold = false;
     bool m_bChecked = false;
     std::atomic<bool> m_bCheckAsked{false};
+    // The connection whose check runs, for an exit to interrupt it.
+    std::mutex m_checkMutex;
+    void* m_pChecking = nullptr;
+    bool m_bStopping = false;
     std::string m_message;
     long long m_copyBytes = 0;
     std::thread m_thread;
