@@ -240,6 +240,8 @@ TEST(HistoryDb, DamageMetByAWriteOrAReadSetsTheFileAsideAndTheVisitsGoOn)
             int read = 0;
             db.Reader().ForEach({}, [&](SHistoryEntry&&) { return ++read, true; });
             EXPECT_LT(read, kVisits);
+            db.Flush(); // the read alone, before any write
+            EXPECT_EQ(told().size(), 1u);
         }
         // Visits until the damage is met; the one that met it is kept too.
         int n = kVisits;
@@ -251,9 +253,6 @@ TEST(HistoryDb, DamageMetByAWriteOrAReadSetsTheFileAsideAndTheVisitsGoOn)
             << byRead;
         if (n > kVisits) {
             EXPECT_TRUE(Find(db, SpreadUrl(n - 1))) << byRead;
-        }
-        if (byRead) {
-            EXPECT_LE(n, kVisits + 1); // met before any write needed it
         }
         db.AddVisit("http://after.example/", "After", 9001);
         EXPECT_TRUE(Find(db, "http://after.example/")) << byRead;

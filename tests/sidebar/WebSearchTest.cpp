@@ -275,6 +275,7 @@ TEST_F(WebSearchTest, EnterSearchesTheTypedTextNotAnEarlierOne)
     QApplication::clipboard()->setText("");
     testenv::HandlerGuard driver(SetWebSearchDialogDriver, [&](QDialog& dialog) {
         QLineEdit* text = static_cast<CFindWebDlg&>(dialog).TextCombo()->lineEdit();
+        dialog.show();
         text->clear();
         QTest::keyClicks(text, "womb");
         EXPECT_EQ(text->text(), "womb");
