@@ -15,7 +15,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -52,19 +51,7 @@ protected:
         Xdo({"windowfocus", "--sync", QString::number(window)});
     }
 
-    // xdotool on the test's X server; its exit code.
-    int Xdo(const QStringList& args, QString* out = nullptr)
-    {
-        QProcess xdo;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", m_x.Display());
-        xdo.setProcessEnvironment(env);
-        xdo.start("xdotool", args);
-        EXPECT_TRUE(xdo.waitForFinished(20000));
-        if (out)
-            *out = QString::fromUtf8(xdo.readAllStandardOutput());
-        return xdo.exitCode();
-    }
+    int Xdo(const QStringList& args, QString* out = nullptr) { return m_x.Xdo(args, out); }
     // The browser's windows on the screen (its menus included).
     int Windows()
     {
@@ -154,8 +141,9 @@ TEST_F(HistoryFaultsE2E, AnExitStopsARunningHistorySearchWithoutAsking)
             Keys("Escape");
             ASSERT_TRUE(SpinUntil([&] { return Windows() == 1; }, kLoadMs));
         }
-        if (exit == kDde)
+        if (exit == kDde) {
             EXPECT_EQ(CDDECommandClient(m_service).Poke("WWW_Exit", "0", "x"), CDDECommandClient::kOk);
+        }
         // The window goes, and the program ends by itself, asking nothing.
         EXPECT_TRUE(exit == kSignal ? browser.Terminate() : browser.WaitForExit(kLoadMs)) << exit;
     }
