@@ -38,6 +38,7 @@
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QPointer>
 #include <QTimer>
 #include <QWebEngineProfile>
 #include <QToolBar>
@@ -59,12 +60,13 @@ CMainFrame::CMainFrame()
     setWindowIcon(QIcon(QStringLiteral(":/nimbrab.svg")));
     setAcceptDrops(true);
     // The database opens on its writer thread; what it has to say about
-    // the file reaches the status bar from there.
+    // the file comes from there, at any time, in a box that stays until it
+    // is read. The database may outlive this window.
     m_pHistory = std::make_shared<CHistoryDb>(DataDirectory() + "/history.db", kCopyBudgetBytes,
-                                              [this](const std::string& message) {
-                                                  QMetaObject::invokeMethod(this, [this, message] {
-                                                      if (CNimbraStatusBar* status = StatusBar())
-                                                          status->SetStatusText(message);
+                                              [frame = QPointer<CMainFrame>(this)](const std::string& message) {
+                                                  QMetaObject::invokeMethod(qApp, [frame, message] {
+                                                      if (frame)
+                                                          ShowNotice(frame, ToQ(message), QMessageBox::Warning);
                                                   }, Qt::QueuedConnection);
                                               });
 }

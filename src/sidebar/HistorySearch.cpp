@@ -31,12 +31,12 @@ std::string EscapeHtml(const std::string& text)
 
 constexpr const char* kWeekdays[] = {"月曜日", "火曜日", "水曜日", "木曜日", "金曜日", "土曜日", "日曜日"};
 
-long long DayStart(const QDate& date)
+} // namespace
+
+long long HistoryDayStart(const QDate& date)
 {
     return QDateTime(date, QTime(0, 0)).toSecsSinceEpoch();
 }
-
-} // namespace
 
 std::string HistoryDateText(long long secs)
 {
@@ -73,14 +73,14 @@ std::vector<SHistoryGroup> HistoryGroups(const std::vector<std::string>& dates, 
     weeks.erase(std::unique(weeks.begin(), weeks.end()), weeks.end());
     std::vector<SHistoryGroup> groups;
     if (hasToday)
-        groups.push_back({"今日", DayStart(today), std::numeric_limits<long long>::max()});
+        groups.push_back({"今日", HistoryDayStart(today), std::numeric_limits<long long>::max()});
     for (int day : days) {
         const QDate date = monday.addDays(day);
-        groups.push_back({kWeekdays[date.dayOfWeek() - 1], DayStart(date), DayStart(date.addDays(1))});
+        groups.push_back({kWeekdays[date.dayOfWeek() - 1], HistoryDayStart(date), HistoryDayStart(date.addDays(1))});
     }
     for (int week : weeks)
-        groups.push_back({std::to_string(week) + " 週間前", DayStart(monday.addDays(-7 * week)),
-                          DayStart(monday.addDays(-7 * (week - 1)))});
+        groups.push_back({std::to_string(week) + " 週間前", HistoryDayStart(monday.addDays(-7 * week)),
+                          HistoryDayStart(monday.addDays(-7 * (week - 1)))});
     return groups;
 }
 
@@ -92,6 +92,16 @@ SHistoryRow MakeHistoryRow(const std::string& title, const std::string& url, lon
     row.date = HistoryDateText(lastUpdate);
     row.keys = {FoldCase(row.title), FoldCase(row.url), row.date};
     return row;
+}
+
+std::vector<std::string> HistoryFilterPrefixes(const std::string& prefix)
+{
+    static constexpr std::string_view http = "http://";
+    if (prefix.empty())
+        return {};
+    if (!prefix.starts_with(http))
+        return {prefix};
+    return {prefix, "https://" + prefix.substr(http.size())};
 }
 
 void RunHistoryQuery(const CHistoryReader& reader, const SHistoryQuery& query, const std::atomic<bool>& stop,
@@ -143,7 +153,7 @@ void RunHistoryQuery(const CHistoryReader& reader, const SHistoryQuery& query, c
         return true;
     };
 
-    SHistoryRange range{query.prefix};
+    SHistoryRange range{HistoryFilterPrefixes(query.prefix)};
     if (query.todayFrom >= 0) {
         range.updatedFrom = query.todayFrom;
         range.updatedTo = query.todayTo;

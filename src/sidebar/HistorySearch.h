@@ -15,6 +15,9 @@ namespace nimbra {
 // "2026/12/09 (水) 13:05:09".
 std::string HistoryDateText(long long secs);
 
+// When the local day `date` begins, in seconds since the epoch.
+long long HistoryDayStart(const QDate& date);
+
 // One group of the tree's first level: a span of local time.
 struct SHistoryGroup {
     std::string name;
@@ -57,6 +60,10 @@ struct SHistoryQuery {
     size_t batchRows = 100;    // rows handed over at once, at most
     int batchMs = 50;          // and at least this often while rows come
 };
+
+// The URL prefixes that the filter `prefix` admits: itself, and for an
+// "http://" prefix the same with "https://" as well; none for an empty one.
+std::vector<std::string> HistoryFilterPrefixes(const std::string& prefix);
 
 // Lists or searches the history on the calling (worker) thread. Rows come
 // to `batch` sorted within each batch; `stop` is looked at after each entry.

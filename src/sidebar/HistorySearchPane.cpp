@@ -305,6 +305,8 @@ CHistorySearchPane::CHistorySearchPane(IHistoryHost& host, QWidget* parent) : QW
     m_pText->setEditable(true);
     m_pText->setInsertPolicy(QComboBox::NoInsert);
     m_pText->setObjectName(QStringLiteral("1144"));
+    // What is typed is what is searched: no earlier text is filled in.
+    m_pText->setCompleter(nullptr);
     formLayout->addWidget(m_pText);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(2);
@@ -344,9 +346,10 @@ CHistorySearchPane::CHistorySearchPane(IHistoryHost& host, QWidget* parent) : QW
 
 CHistorySearchPane::~CHistorySearchPane()
 {
-    if (m_bSearching && m_worker.joinable())
-        ShowMessage(nullptr, QStringLiteral("検索が途中です"));
-    // The worker posts to this object: it ends before the object does.
+    // The pane goes only with the window: a running search stops without a
+    // question, and nothing here waits in an event loop of its own, which
+    // would deliver the search's end to the bar going around it. The
+    // worker posts to this object: it ends before the object does.
     if (m_pStopFlag)
         m_pStopFlag->store(true);
     if (m_worker.joinable())
@@ -357,6 +360,11 @@ CHistorySearchPane::~CHistorySearchPane()
 QWidget* CHistorySearchPane::FocusTarget()
 {
     return m_pList;
+}
+
+QWidget* CHistorySearchPane::CommandTarget()
+{
+    return m_pText;
 }
 
 void CHistorySearchPane::OnActivate()
@@ -424,8 +432,8 @@ SHistoryQuery CHistorySearchPane::BaseQuery() const
     }
     if (m_nFilterToday == 1) {
         const QDate today = QDate::currentDate();
-        query.todayFrom = QDateTime(today, QTime(0, 0)).toSecsSinceEpoch();
-        query.todayTo = QDateTime(today.addDays(1), QTime(0, 0)).toSecsSinceEpoch();
+        query.todayFrom = HistoryDayStart(today);
+        query.todayTo = HistoryDayStart(today.addDays(1));
     }
     query.sort = m_pModel->Sort();
     return query;
@@ -452,8 +460,12 @@ void CHistorySearchPane::PostReload()
 void CHistorySearchPane::Start()
 {
     const QString text = m_pText->currentText();
-    if (text.isEmpty() || m_bSearching)
+    // A full search typed while the list is read takes the listing's place.
+    const bool replacesListing = m_bListing && m_nFindCache != 0;
+    if (text.isEmpty() || (m_bSearching && !replacesListing))
         return;
+    if (replacesListing)
+        m_pStopFlag->store(true);
     if (m_pText->count() == 0 || m_pText->itemText(0) != text) {
         const int old = m_pText->findText(text, Qt::MatchExactly);
         if (old >= 0)
@@ -485,7 +497,7 @@ void CHistorySearchPane::Reload()
     if (m_bSearching)
         return;
     m_bListed = true;
-    SetSearching(true);
+    SetSearching(true, true);
     RunWorker(BaseQuery());
 }
 
@@ -561,11 +573,13 @@ void CHistorySearchPane::OnFinished(unsigned generation)
     Q_EMIT Finished();
 }
 
-void CHistorySearchPane::SetSearching(bool on)
+void CHistorySearchPane::SetSearching(bool on, bool listing)
 {
     m_bSearching = on;
-    m_pText->setEnabled(!on);
-    m_pFind->setEnabled(!on);
+    m_bListing = on && listing;
+    // While the list is read the text stays open for typing.
+    m_pText->setEnabled(!on || listing);
+    m_pFind->setEnabled(!on || listing);
     m_pReload->setEnabled(!on);
     m_pSettings->setEnabled(true);
     const bool stopHadFocus = m_pStop->hasFocus();
@@ -634,7 +648,7 @@ QMenu* CHistorySearchPane::CreateMenu(bool forRow)
                                            [id](const SCommandText& c) { return c.id == id; });
         QString text = QString::fromUtf8(command->text);
         if (id == ID_FLC_FILTER)
-            text = text.arg(ToQ(m_strFilter).replace(QLatin1Char('&'), QStringLiteral("&&")));
+            text.replace(QStringLiteral("%s"), ToQ(m_strFilter).replace(QLatin1Char('&'), QStringLiteral("&&")));
         QAction* action = menu->addAction(text);
         action->setData(id);
         if (checked) {

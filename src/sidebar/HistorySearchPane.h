@@ -88,6 +88,7 @@ public:
     // INimbraBarPane.
     QWidget* Widget() override { return this; }
     QWidget* FocusTarget() override;
+    QWidget* CommandTarget() override;
     void OnActivate() override;
 
     CHistoryResultList* List() const { return m_pList; }
@@ -126,7 +127,8 @@ private:
     void FindNext(const std::string& text);
     void RunWorker(SHistoryQuery query);
     void OnFinished(unsigned generation);
-    void SetSearching(bool on);
+    // `listing`: the whole list is read, not a search.
+    void SetSearching(bool on, bool listing = false);
     void ReadSettings();
     void WriteSettings() const;
     void ExportHtml();
@@ -147,6 +149,7 @@ private:
     std::shared_ptr<std::atomic<bool>> m_pStopFlag;
     unsigned m_nGeneration = 0;
     bool m_bSearching = false;
+    bool m_bListing = false;
     bool m_bListed = false;
 
     int m_nFilterToday = 1;

@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 
 #include <QAbstractScrollArea>
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QVBoxLayout>
@@ -17,12 +18,54 @@ namespace {
 constexpr const char* kLabels[kNimbraBarPaneCount] = {"ブックマーク", "履歴", "履歴検索", "Web検索"};
 constexpr int kNotch = 120;
 constexpr int kLinesPerNotch = 3;
+constexpr int kMinTabWidth = 21;
 
-// A tab row that may be narrower than its tabs: it scrolls them.
+// A tab row that may be narrower than its tabs: the labels give way first
+// (the selected tab's last), down to the icons alone; only then does the
+// row scroll.
 class CNarrowTabBar : public QTabBar {
 public:
     using QTabBar::QTabBar;
     QSize minimumSizeHint() const override { return QSize(1, QTabBar::minimumSizeHint().height()); }
+    // The row with whole labels; the tab control gives it at most its width.
+    QSize sizeHint() const override
+    {
+        int whole = 0;
+        for (int i = 0; i < count(); ++i)
+            whole += QTabBar::tabSizeHint(i).width();
+        return QSize(whole, QTabBar::sizeHint().height());
+    }
+
+protected:
+    QSize tabSizeHint(int index) const override
+    {
+        QSize size = QTabBar::tabSizeHint(index);
+        int labels = 0;
+        int bare = 0;
+        for (int i = 0; i < count(); ++i) {
+            labels += Label(i);
+            bare += minimumTabSizeHint(i).width();
+        }
+        if (bare + labels <= width() || labels == 0)
+            return size;
+        const int room = std::max(0, width() - bare);
+        const int current = currentIndex();
+        const int kept = current >= 0 ? std::min(Label(current), room) : 0;
+        const int others = labels - (current >= 0 ? Label(current) : 0);
+        const int label = index == current ? kept : others > 0 ? Label(index) * (room - kept) / others : 0;
+        size.setWidth(minimumTabSizeHint(index).width() + label);
+        return size;
+    }
+    QSize minimumTabSizeHint(int index) const override
+    {
+        QSize size = QTabBar::tabSizeHint(index);
+        size.setWidth(std::max(kMinTabWidth, size.width() - fontMetrics().horizontalAdvance(tabText(index))));
+        return size;
+    }
+
+private:
+    // What the tab's label adds to its width.
+    int Label(int index) const { return QTabBar::tabSizeHint(index).width() - minimumTabSizeHint(index).width(); }
 };
 
 // Whole notches in `accumulated` after adding `delta`; the rest stays.
@@ -42,16 +85,34 @@ bool IsWithin(const QWidget* outer, const QObject* object)
 
 } // namespace
 
+// The tab row's item padding, a side: 4 pixels while labels show, else 1.
+class CTabPaddingStyle : public QProxyStyle {
+public:
+    explicit CTabPaddingStyle(QObject* owner) { setParent(owner); }
+    void SetPadding(int padding) { m_nPadding = padding; }
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        if (metric == PM_TabBarTabHSpace)
+            return 2 * m_nPadding;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+
+private:
+    int m_nPadding = 1;
+};
+
 // --- CNimbraBarTab ----------------------------------------------------------
 
 CNimbraBarTab::CNimbraBarTab(NimbraBarPaneMakers makers, const std::vector<QPixmap>& icons, QWidget* parent)
     : QTabWidget(parent), m_makers(std::move(makers))
 {
     setTabBar(new CNarrowTabBar(this));
+    m_pPadding = new CTabPaddingStyle(tabBar());
+    tabBar()->setStyle(m_pPadding);
     tabBar()->setFocusPolicy(Qt::NoFocus);
     tabBar()->setUsesScrollButtons(true);
     tabBar()->setExpanding(false);
-    tabBar()->setElideMode(Qt::ElideNone);
+    tabBar()->setElideMode(Qt::ElideRight);
     QTabWidget::setTabPosition(QTabWidget::South);
     setIconSize(QSize(16, 16));
     // The bar may be narrowed to its minimum; the pages follow.
@@ -110,6 +171,11 @@ QWidget* CNimbraBarTab::CurrentFocusTarget()
     return Pane(m_nSelected)->FocusTarget();
 }
 
+QWidget* CNimbraBarTab::CurrentCommandTarget()
+{
+    return Pane(m_nSelected)->CommandTarget();
+}
+
 void CNimbraBarTab::OnPaneSwitch(int index)
 {
     if (index < 0)
@@ -145,6 +211,7 @@ void CNimbraBarTab::SetTabText(bool on)
     if (on == m_bTabText)
         return;
     m_bTabText = on;
+    m_pPadding->SetPadding(on ? 4 : 1);
     for (int i = 0; i < count(); ++i)
         setTabText(i, on ? Label(i) : QString());
 }

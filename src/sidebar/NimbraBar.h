@@ -12,6 +12,8 @@ class QWheelEvent;
 
 namespace nimbra {
 
+class CTabPaddingStyle;
+
 inline constexpr int kNimbraBarId = 134;
 inline constexpr char kNimbraBarTitle[] = "Nimbra Bar";
 inline constexpr char kNimbraBarProfile[] = "Nimbra";
@@ -42,6 +44,7 @@ public:
     int SelectedPane() const { return m_nSelected; }
     void SelectPane(int index);
     QWidget* CurrentFocusTarget();
+    QWidget* CurrentCommandTarget();
 
     void SetTabPosition(bool top);
     void SetTabText(bool on);
@@ -55,6 +58,7 @@ private:
     void Activate(int index);
 
     NimbraBarPaneMakers m_makers;
+    CTabPaddingStyle* m_pPadding;
     std::array<INimbraBarPane*, kNimbraBarPaneCount> m_panes{};
     int m_nSelected = 0;
     bool m_bTabText = false;
@@ -71,6 +75,7 @@ public:
     void SelectPane(int index) { m_pTab->SelectPane(index); }
     int SelectedPane() const { return m_pTab->SelectedPane(); }
     QWidget* CurrentFocusTarget() const { return m_pTab->CurrentFocusTarget(); }
+    QWidget* CurrentCommandTarget() const { return m_pTab->CurrentCommandTarget(); }
     INimbraBarPane* Pane(int index) const { return m_pTab->Pane(index); }
     void SetTabPosition(bool top) { m_pTab->SetTabPosition(top); }
     void SetTabText(bool on) { m_pTab->SetTabText(on); }

@@ -12,6 +12,9 @@ public:
     virtual QWidget* Widget() = 0;
     // What takes the keyboard focus when the pane is activated.
     virtual QWidget* FocusTarget() = 0;
+    // What a pane command (Ctrl+I, Ctrl+H, Ctrl+E, Ctrl+4) focuses: where
+    // the user types first in the pane.
+    virtual QWidget* CommandTarget() { return FocusTarget(); }
     // The pane was selected (the history tree reloads when it is stale).
     virtual void OnActivate() {}
 };

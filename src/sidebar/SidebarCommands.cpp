@@ -100,9 +100,9 @@ void CSidebarCommands::Register()
     t.SetHandler(ID_NB_FOCUS, [this] { FocusPane(); });
 }
 
-void CSidebarCommands::FocusTarget()
+void CSidebarCommands::FocusTarget(bool command)
 {
-    if (QWidget* target = m_pBar->CurrentFocusTarget())
+    if (QWidget* target = command ? m_pBar->CurrentCommandTarget() : m_pBar->CurrentFocusTarget())
         target->setFocus(Qt::OtherFocusReason);
 }
 
@@ -126,7 +126,7 @@ void CSidebarCommands::PaneCommand(int pane)
     m_pBar->show();
     if (m_pBar->SelectedPane() != pane)
         m_pBar->SelectPane(pane);
-    FocusTarget();
+    FocusTarget(true);
 }
 
 void CSidebarCommands::FocusPane()

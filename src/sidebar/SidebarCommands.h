@@ -65,7 +65,9 @@ public:
 
 private:
     void Register();
-    void FocusTarget();
+    // The selected pane's focus target, or with `command` what its pane
+    // command focuses.
+    void FocusTarget(bool command = false);
 
     CMainFrame& m_frame;
     CBookmarkTree* m_pTree;

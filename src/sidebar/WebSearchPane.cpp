@@ -128,6 +128,7 @@ CFindWebDlg::CFindWebDlg(const QStringList& texts, const QString& text, QWidget*
     m_pText = new QComboBox(this);
     m_pText->setObjectName(QStringLiteral("1165"));
     m_pText->setEditable(true);
+    m_pText->setCompleter(nullptr);
     m_pText->setInsertPolicy(QComboBox::NoInsert);
     m_pText->setMinimumWidth(320);
     m_pText->addItems(texts);
@@ -155,6 +156,8 @@ CWebSearchForm::CWebSearchForm(CWebSearchPane& pane, QWidget* parent) : QWidget(
     m_pText = new QComboBox(this);
     m_pText->setObjectName(QStringLiteral("1161"));
     m_pText->setEditable(true);
+    // What is typed is what is searched: no earlier text is filled in.
+    m_pText->setCompleter(nullptr);
     m_pText->setInsertPolicy(QComboBox::NoInsert);
     m_pText->setMaxCount(kMaxTexts);
     m_pText->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -385,6 +388,11 @@ CWebSearchPane::~CWebSearchPane() = default;
 QWidget* CWebSearchPane::FocusTarget()
 {
     return m_pList;
+}
+
+QWidget* CWebSearchPane::CommandTarget()
+{
+    return m_pForm->TextCombo();
 }
 
 void CWebSearchPane::FillItem(QTreeWidgetItem* item, const SSearchEngine& engine)

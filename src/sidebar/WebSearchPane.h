@@ -129,6 +129,7 @@ public:
     // INimbraBarPane.
     QWidget* Widget() override { return this; }
     QWidget* FocusTarget() override;
+    QWidget* CommandTarget() override;
 
     CWebSearchForm* Form() const { return m_pForm; }
     CSearchEngineListCtrl* List() const { return m_pList; }

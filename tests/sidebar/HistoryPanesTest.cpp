@@ -6,13 +6,18 @@
 
 #include "SidebarFixture.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+#include <ctime>
+#include <map>
 #include <set>
 
 using namespace nimbra;
@@ -109,8 +114,16 @@ TEST(HistoryQuery, FollowsTheListingAndSearchRules)
     today.prefix = "http://";
     today.todayFrom = now - 3600;
     today.todayTo = now + 3600;
+    // "http://" admits https pages too.
     EXPECT_EQ(Urls(reader, today), (std::set<std::string>{"http://a.example/page1.html", "http://a.example/dir/",
-                                                          "http://slash.example", "http://slash.example/"}));
+                                                          "http://slash.example", "http://slash.example/",
+                                                          "https://secure.example/"}));
+    today.prefix = "http://s";
+    EXPECT_EQ(Urls(reader, today),
+              (std::set<std::string>{"http://slash.example", "http://slash.example/", "https://secure.example/"}));
+    today.prefix = "https://";
+    EXPECT_EQ(Urls(reader, today), std::set<std::string>{"https://secure.example/"});
+    today.prefix = "http://";
     // Untitled rows show the URL's last segment: nothing after a slash.
     std::map<std::string, std::string> titles;
     std::atomic<bool> stop{false};
@@ -221,18 +234,88 @@ TEST(HistoryQuery, StopsAtTheFlagAndExportsEscapedLines)
                     "&quot;q&quot;</A> 最終更新日時 " + rows[0].date + "\r\n</UL>\r\n</HTML>\r\n");
 }
 
-TEST(HistoryTreeGroups, DaysOfThisWeekThenWeeksAgo)
+TEST(HistoryTreeGroups, EveryVisitFallsInTheGroupOfItsLocalDayAtEveryEdge)
 {
-    const QDate wednesday(2026, 12, 9);
-    const auto groups = HistoryGroups({"2026-11-29", "2026-12-07", "2026-12-09", "2026-12-06", "2026-11-30",
-                                       "2026-12-08", "bad"},
-                                      wednesday);
-    std::vector<std::string> names;
-    for (const SHistoryGroup& g : groups)
-        names.push_back(g.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"今日", "火曜日", "月曜日", "1 週間前", "2 週間前"}));
-    EXPECT_EQ(groups[1].to, groups[0].from);
-    EXPECT_EQ(groups[3].to, groups[2].from);
+    // Zones whose clocks move: days of 23 and 25 hours.
+    const QByteArray oldZone = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    auto zone = [](const char* name) {
+        qputenv("TZ", name);
+        tzset();
+    };
+    auto at = [](const char* local) {
+        return QDateTime::fromString(QString::fromLatin1(local), QStringLiteral("yyyy-MM-dd hh:mm:ss")).toSecsSinceEpoch();
+    };
+    struct Visit {
+        const char* at; // local time
+        const char* group;
+    };
+    struct Case {
+        const char* today;
+        std::vector<Visit> visits;
+        const char* zone = "Europe/Berlin";
+    };
+    const Case cases[] = {
+        // A Wednesday within a month.
+        {"2026-12-09", {{"2026-12-09 00:00:00", "今日"}, {"2026-12-10 00:00:00", "今日"}, {"2026-12-08 23:59:59", "火曜日"},
+                        {"2026-12-07 00:00:00", "月曜日"}, {"2026-12-06 23:59:59", "1 週間前"},
+                        {"2026-11-30 00:00:00", "1 週間前"}, {"2026-11-29 23:59:59", "2 週間前"},
+                        {"2026-11-23 00:00:00", "2 週間前"}, {"2026-11-22 23:59:59", "3 週間前"}}},
+        // A Monday: no earlier day this week; the week before spans the year's edge.
+        {"2027-01-04", {{"2027-01-04 00:00:00", "今日"}, {"2027-01-03 23:59:59", "1 週間前"},
+                        {"2026-12-28 00:00:00", "1 週間前"}, {"2026-12-27 23:59:59", "2 週間前"}}},
+        // New Year's Day, a Friday: this week began in the old year.
+        {"2027-01-01", {{"2027-01-01 00:00:00", "今日"}, {"2026-12-31 23:59:59", "木曜日"}, {"2026-12-28 00:00:00", "月曜日"},
+                        {"2026-12-27 23:59:59", "1 週間前"}}},
+        // A Sunday that ends a month: every day of its week.
+        {"2026-03-01", {{"2026-03-01 00:00:00", "今日"}, {"2026-02-28 23:59:59", "土曜日"}, {"2026-02-26 12:00:00", "木曜日"},
+                        {"2026-02-23 00:00:00", "月曜日"}, {"2026-02-22 23:59:59", "1 週間前"}}},
+        // The Monday after a 23-hour Sunday, and a Tuesday after a 25-hour one.
+        {"2027-03-29", {{"2027-03-29 00:00:00", "今日"}, {"2027-03-28 23:59:59", "1 週間前"},
+                        {"2027-03-22 00:00:00", "1 週間前"}, {"2027-03-21 23:59:59", "2 週間前"}}},
+        {"2026-10-27", {{"2026-10-27 00:00:00", "今日"}, {"2026-10-26 23:59:59", "月曜日"}, {"2026-10-26 00:00:00", "月曜日"},
+                        {"2026-10-25 23:59:59", "1 週間前"}, {"2026-10-19 00:00:00", "1 週間前"},
+                        {"2026-10-18 23:59:59", "2 週間前"}}},
+        // Weeks whose only visit is at their first second.
+        {"2026-12-16", {{"2026-12-07 00:00:00", "1 週間前"}, {"2026-11-30 00:00:00", "2 週間前"}}},
+        // A 23-hour day of this week: clocks go forward on a Friday there.
+        {"2027-03-27", {{"2027-03-27 00:30:00", "今日"}, {"2027-03-26 23:59:59", "金曜日"}, {"2027-03-26 00:00:00", "金曜日"}},
+         "Asia/Jerusalem"},
+    };
+    for (const Case& c : cases) {
+        zone(c.zone);
+        testenv::TempDir dir;
+        CHistoryDb db(dir.file("history.db"));
+        for (size_t i = 0; i < c.visits.size(); ++i)
+            db.AddVisit("http://v" + std::to_string(i) + ".example/", "", at(c.visits[i].at));
+        db.Flush();
+        const CHistoryReader reader = db.Reader();
+        const auto groups = HistoryGroups(reader.VisitDates(), QDate::fromString(QString::fromLatin1(c.today), Qt::ISODate));
+        std::map<std::string, std::string> found; // host: group
+        for (size_t g = 0; g < groups.size(); ++g) {
+            if (g > 0) { // newest first
+                EXPECT_LE(groups[g].to, groups[g - 1].from) << c.today << " " << groups[g].name;
+            }
+            for (const std::string& host : reader.Hosts(groups[g].from, groups[g].to))
+                EXPECT_TRUE(found.emplace(host, groups[g].name).second) << c.today << " " << host;
+        }
+        for (size_t i = 0; i < c.visits.size(); ++i)
+            EXPECT_EQ(found["v" + std::to_string(i) + ".example"], c.visits[i].group) << c.today << " " << c.visits[i].at;
+    }
+    // The date texts at the same edges, with their weekday names.
+    const std::pair<const char*, const char*> texts[] = {
+        {"2026-12-31 23:59:59", "2026/12/31 (木) 23:59:59"}, {"2027-01-01 00:00:00", "2027/01/01 (金) 00:00:00"},
+        {"2027-01-02 09:05:07", "2027/01/02 (土) 09:05:07"}, {"2027-01-03 23:59:59", "2027/01/03 (日) 23:59:59"},
+        {"2027-01-04 00:00:00", "2027/01/04 (月) 00:00:00"}, {"2027-03-28 03:00:00", "2027/03/28 (日) 03:00:00"},
+    };
+    zone("Europe/Berlin");
+    for (const auto& [local, text] : texts)
+        EXPECT_EQ(HistoryDateText(at(local)), text);
+    if (hadZone)
+        qputenv("TZ", oldZone);
+    else
+        qunsetenv("TZ");
+    tzset();
 }
 
 TEST_F(HistoryPanesTest, ListsSortsFindsNextAndKeepsItsSettingsInRange)
@@ -328,6 +411,15 @@ TEST_F(HistoryPanesTest, ClosingOrClearingDuringASearchStopsIt)
     };
     fill();
     ShowSearchPane();
+    // Typed while the list is read, a search takes the listing's place.
+    Pane()->PostReload();
+    QMetaObject::invokeMethod(Pane(), [&] {
+        EXPECT_TRUE(Pane()->IsSearching() && Pane()->TextBox()->isEnabled());
+        QTest::keyClicks(Pane()->TextBox()->lineEdit(), "zz");
+        QTest::keyClick(Pane()->TextBox()->lineEdit(), Qt::Key_Return);
+    }, Qt::QueuedConnection);
+    ASSERT_TRUE(SpinUntil([&] { return Pane()->TextBox()->itemText(0) == "zz" && !Pane()->IsSearching(); }, 5000));
+    EXPECT_TRUE(Pane()->Model()->Rows().empty());
     search();
     m_frame->ClearHistory();
     EXPECT_FALSE(Pane()->IsSearching());
@@ -335,9 +427,59 @@ TEST_F(HistoryPanesTest, ClosingOrClearingDuringASearchStopsIt)
 
     fill();
     search();
+    // The exit asks nothing.
     QString message;
     testenv::HandlerGuard messages(SetMessageHandler, [&](const QString& text) { message = text; });
     m_frame->close();
     m_app.reset();
-    EXPECT_EQ(message, QStringLiteral("検索が途中です"));
+    EXPECT_EQ(message, QString());
+}
+
+TEST_F(HistoryPanesTest, CtrlEFocusesTheTextAndEnterSearchesWhatWasTyped)
+{
+    testenv::FakeWebBrowser::Titles() = {{"http://w.example/1", "wombat hat"}, {"http://w.example/2", "wombat"}};
+    StartWithTab();
+    m_app->OpenUrl("http://w.example/1");
+    m_app->OpenUrl("http://w.example/2");
+    ShowSearchPane();
+    m_frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+    // Back to the pane, listed already: the focus is in its text.
+    QTest::keyClick(m_frame, Qt::Key_H, Qt::ControlModifier);
+    QTest::keyClick(m_frame, Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), Pane()->TextBox());
+    // Typed where the focus is; an earlier text is not filled in.
+    for (const char* text : {"wombat hat", "wombat"}) {
+        int finished = 0;
+        QObject::connect(Pane(), &CHistorySearchPane::Finished, Pane(), [&] { ++finished; });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromUtf8(text));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        ASSERT_TRUE(SpinUntil([&] { return finished > 0; }, 5000)) << text;
+        QObject::disconnect(Pane(), &CHistorySearchPane::Finished, Pane(), nullptr);
+        EXPECT_EQ(Pane()->TextBox()->itemText(0), QString::fromUtf8(text));
+        EXPECT_EQ(Column(0).size(), std::string(text) == "wombat" ? 2u : 1u) << text;
+    }
+}
+
+TEST_F(HistoryPanesTest, TheDefaultFilterAdmitsHttpsAndItsMenuItemNamesIt)
+{
+    StartWithTab();
+    for (const char* url : {"https://s.example/", "ftp://f.example/"})
+        m_app->OpenUrl(url);
+    ShowSearchPane();
+    const std::vector<std::string> urls = Column(1);
+    EXPECT_EQ(std::set<std::string>(urls.begin(), urls.end()), (std::set<std::string>{"http://start/", "https://s.example/"}));
+
+    QTest::mouseClick(Pane()->Button(1147), Qt::LeftButton);
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(SpinUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())); }, 5000));
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        texts << action->text();
+    menu->close();
+    EXPECT_TRUE(texts.contains(QStringLiteral("http://フィルタを使う(&F)"))) << FromQ(texts.join('|'));
+    m_frame->close();
+    m_app.reset();
+    EXPECT_EQ(CIniFile(File("nimbrab.ini")).GetString("Options", "FLCFilter", ""), "http://");
 }

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QStatusBar>
@@ -36,7 +37,8 @@ protected:
 TEST_F(NimbraBarTest, PaneCommandsShowHideAndSwitchWithTheFocusFollowing)
 {
     StartWithTab();
-    enum EFocus { kView, kPane };
+    // kText: the search text of the history search or web search pane.
+    enum EFocus { kView, kPane, kText };
     constexpr int kHideButton = 0;
     struct Step {
         int id;
@@ -53,8 +55,9 @@ TEST_F(NimbraBarTest, PaneCommandsShowHideAndSwitchWithTheFocusFollowing)
         {ID_NB_HISTORY, true, 1, kPane},
         {ID_NIMBRA_BAR, false, 1, kView},
         {ID_NB_FOCUS, false, 1, kView},
-        {ID_NB_HISTORY_SEARCH, true, 2, kPane},
-        {ID_NB_WEB_SEARCH, true, 3, kPane},
+        {ID_NB_HISTORY_SEARCH, true, 2, kText},
+        {ID_NB_WEB_SEARCH, true, 3, kText},
+        {ID_NB_FOCUS, true, 3, kPane},
         {ID_NIMBRA_BAR, false, 3, kView},
         {ID_NIMBRA_BAR, true, 3, kPane},
         {kHideButton, false, 3, kView},
@@ -76,6 +79,9 @@ TEST_F(NimbraBarTest, PaneCommandsShowHideAndSwitchWithTheFocusFollowing)
         EXPECT_EQ(Bar()->IsBarVisible(), step.visible) << "step " << n;
         EXPECT_EQ(Bar()->SelectedPane(), step.pane) << "step " << n;
         QWidget* expected = step.focus == kView ? ViewWidget() : Bar()->CurrentFocusTarget();
+        if (step.focus == kText)
+            expected = step.pane == 2 ? static_cast<QWidget*>(Sidebar()->HistorySearch()->TextBox())
+                                      : Sidebar()->WebSearch()->Form()->TextCombo();
         EXPECT_TRUE(SpinUntil([&] { return m_frame->focusWidget() == expected; }, 2000)) << "step " << n;
         EXPECT_EQ(Checked(ID_NIMBRA_BAR), step.visible) << "step " << n;
         for (int pane = 0; pane < kNimbraBarPaneCount; ++pane)
@@ -265,6 +271,20 @@ TEST_F(NimbraBarTest, TabLabelsIconsAndSideFollowTheSettingsAtEveryReload)
     EXPECT_EQ(texts(), labels);
     EXPECT_EQ(tab->tabPosition(), QTabWidget::South);
     EXPECT_EQ(tab->tabBar()->focusPolicy(), Qt::NoFocus);
+    // At the default width the four tabs fit: labels give way rather than
+    // tabs scroll away, the selected tab's label last.
+    EXPECT_EQ(SavedBarState("szVertCX"), "(missing)");
+    QTabBar* row = tab->tabBar();
+    ASSERT_TRUE(SpinUntil([&] { return row->isVisible() && row->width() > 100; }, 5000));
+    EXPECT_LE(Bar()->width(), 200);
+    for (const int pane : {0, 2}) {
+        Bar()->SelectPane(pane);
+        for (int i = 0; i < row->count(); ++i)
+            EXPECT_TRUE(row->rect().contains(row->tabRect(i))) << pane << " " << i;
+        for (const QToolButton* scroll : row->findChildren<QToolButton*>())
+            EXPECT_FALSE(scroll->isVisible());
+        EXPECT_GT(row->tabRect(pane).width(), 16 + row->fontMetrics().horizontalAdvance(tab->tabText(pane))) << pane;
+    }
 
     Option("NBTabText", 0);
     Option("NBTabStyleTop", 1);

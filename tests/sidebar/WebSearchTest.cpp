@@ -260,6 +260,30 @@ TEST_F(WebSearchTest, FormSearchesCheckedEnginesInNewTabsAndKeepsItsTexts)
     EXPECT_TRUE(Pane()->List()->hasFocus());
 }
 
+TEST_F(WebSearchTest, EnterSearchesTheTypedTextNotAnEarlierOne)
+{
+    Pane()->SelectRow(0);
+    Pane()->RunCommand(CWebSearchPane::ID_ENGINE_CHECK_ONLY);
+    QLineEdit* edit = Pane()->Form()->TextCombo()->lineEdit();
+    for (const char* text : {"wombat hat", "wombat"}) {
+        edit->clear();
+        QTest::keyClicks(edit, QString::fromUtf8(text));
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    EXPECT_TRUE(WaitForUrls({"http://a/?q=wombat%20hat&x", "http://a/?q=wombat&x", "http://start/"}));
+    // The quick search's box as well.
+    QApplication::clipboard()->setText("");
+    testenv::HandlerGuard driver(SetWebSearchDialogDriver, [&](QDialog& dialog) {
+        QLineEdit* text = static_cast<CFindWebDlg&>(dialog).TextCombo()->lineEdit();
+        dialog.show();
+        text->clear();
+        QTest::keyClicks(text, "womb");
+        EXPECT_EQ(text->text(), "womb");
+        return int(QDialog::Rejected);
+    });
+    m_frame->ExecuteCommand(ID_FIND_WEB);
+}
+
 TEST_F(WebSearchTest, QuickSearchTakesTheClipboardAtOnceOrThroughTheDialog)
 {
     Pane()->Form()->TextCombo()->addItem("earlier");

@@ -91,6 +91,20 @@ void XServer::PressKeys(std::initializer_list<unsigned> keysyms)
     std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
 }
 
+int XServer::Xdo(const QStringList& args, QString* out) const
+{
+    QProcess xdo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", m_display);
+    xdo.setProcessEnvironment(env);
+    xdo.start("xdotool", args);
+    if (!xdo.waitForFinished(20000))
+        return -1;
+    if (out)
+        *out = QString::fromUtf8(xdo.readAllStandardOutput());
+    return xdo.exitStatus() == QProcess::NormalExit ? xdo.exitCode() : -1;
+}
+
 unsigned XServer::FindWindow(const std::string& text)
 {
     const std::vector<unsigned> windows = FindWindows(text);

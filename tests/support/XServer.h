@@ -3,6 +3,7 @@
 // A private X server (Xvfb) for one test, with clients of its own.
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -36,6 +37,10 @@ public:
     // Presses the keys (keysyms) in order through XTest and releases them
     // in reverse order; returns once the server has them.
     void PressKeys(std::initializer_list<unsigned> keysyms);
+
+    // Runs xdotool with `args` on this server; its exit code, and what it
+    // printed in `out` when given.
+    int Xdo(const QStringList& args, QString* out = nullptr) const;
 
     // The top-level window whose name contains `text`; 0 when there is none.
     unsigned FindWindow(const std::string& text);
