@@ -24,7 +24,6 @@
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineDownloadRequest>
@@ -52,15 +51,6 @@ std::string ListFilePath(const std::string& text)
     for (size_t at = path.find("%20"); at != std::string::npos; at = path.find("%20", at + 1))
         path.replace(at, 3, " ");
     return path;
-}
-
-// Whether a file can be made in `dir`. A real write: the superuser passes
-// every permission check, yet not a read-only mount, nor a folder whose
-// rights are taken from it.
-bool CanWriteIn(const std::string& dir)
-{
-    QTemporaryFile probe(ToQ(dir) + QStringLiteral("/.nimbrab-XXXXXX"));
-    return probe.open() && probe.write("\n", 1) == 1 && probe.flush();
 }
 
 std::string CanonicalPath(const std::string& path)

@@ -61,9 +61,13 @@ CMainFrame::CMainFrame()
     setAcceptDrops(true);
     // The database opens on its writer thread; what it has to say about
     // the file comes from there, at any time, in a box that stays until it
-    // is read. The database may outlive this window.
+    // is read. The database may outlive this window. A data folder that
+    // takes no writes at all has been told already, history included.
+    const bool told = !CanWriteIn(DataDirectory());
     m_pHistory = std::make_shared<CHistoryDb>(DataDirectory() + "/history.db", kCopyBudgetBytes,
-                                              [frame = QPointer<CMainFrame>(this)](const std::string& message) {
+                                              [told, frame = QPointer<CMainFrame>(this)](const std::string& message) {
+                                                  if (told)
+                                                      return;
                                                   QMetaObject::invokeMethod(qApp, [frame, message] {
                                                       if (frame)
                                                           ShowNotice(frame, ToQ(message), QMessageBox::Warning);

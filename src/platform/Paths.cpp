@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <cerrno>
 #include <cstring>
@@ -90,6 +91,12 @@ std::string PrepareDataDirectory()
     if (message.isEmpty() && dir.source == EDataDirSource::User && !Writable(path))
         message = QStringLiteral("データ フォルダ %1 に書き込めません。").arg(path);
     return message.toStdString();
+}
+
+bool CanWriteIn(const std::string& dir)
+{
+    QTemporaryFile probe(ToPath(dir) + QStringLiteral("/.nimbrab-XXXXXX"));
+    return probe.open() && probe.write("\n", 1) == 1 && probe.flush();
 }
 
 bool IsInstalledProgramDirectory(const std::string& dir)

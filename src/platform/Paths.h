@@ -38,6 +38,11 @@ std::string PrepareDataDirectory();
 // ../share/nimbra-browser exists. An installed program never writes there.
 bool IsInstalledProgramDirectory(const std::string& dir);
 
+// Whether a file can be made in `dir`. A real write: the superuser passes
+// every permission check, yet not a read-only mount, nor a folder whose
+// rights are taken from it.
+bool CanWriteIn(const std::string& dir);
+
 // The folder of the running program (where nimbrab and nbbe stand side by side).
 std::string ProgramDirectory();
 

@@ -312,7 +312,7 @@ TEST_F(AppTest, ADataFolderThatTakesNoWritesIsToldOnceAtStart)
         if (writable) {
             EXPECT_TRUE(messages.isEmpty());
         } else {
-            ASSERT_EQ(messages.size(), 1);
+            ASSERT_EQ(messages.size(), 1) << messages.join(QStringLiteral(" | ")).toStdString();
             EXPECT_TRUE(messages[0].startsWith(QStringLiteral("データ フォルダ ") + QDir::cleanPath(home)));
             EXPECT_TRUE(messages[0].contains(QStringLiteral("書き込めません")));
         }
