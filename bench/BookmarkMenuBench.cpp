@@ -2,13 +2,13 @@
 // bookmark menu, a tree and the link bar from it, as a reload does; the side
 // bar's bookmark tree beside a plain tree widget; opening and closing all of
 // its folders.
-#include "bookmarks/BookmarkFile.h"
+#include "data/bookmarks/BookmarkFile.h"
 
 #include "BookmarkTree.h"
-#include "bars/LinkBar.h"
-#include "bookmarks/BookmarkMenu.h"
+#include "widgets/bars/LinkBar.h"
+#include "widgets/bookmarks/BookmarkMenu.h"
 #include "platform/Text.h"
-#include "sidebar/BookmarkTree.h"
+#include "widgets/sidebar/BookmarkTree.h"
 
 #include "WidgetBenchMain.h"
 

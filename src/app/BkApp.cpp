@@ -1,8 +1,8 @@
-#include "editor/BkApp.h"
+#include "app/BkApp.h"
 
 #include "app/ProgramStart.h"
-#include "editor/BkDialogs.h"
-#include "editor/BkMainFrame.h"
+#include "widgets/editor/BkDialogs.h"
+#include "frames/editor/BkMainFrame.h"
 #include "platform/Ipc.h"
 #include "platform/Language.h"
 #include "platform/Paths.h"

@@ -1,9 +1,9 @@
 #include "app/NimbraApp.h"
 
 #include "app/AboutDlg.h"
-#include "bars/AddressCombo.h"
-#include "frame/MainFrame.h"
-#include "frame/WindowCommands.h"
+#include "widgets/bars/AddressCombo.h"
+#include "frames/browser/MainFrame.h"
+#include "frames/browser/WindowCommands.h"
 #include "platform/Language.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -13,9 +13,9 @@
 #include "platform/UrlText.h"
 #include "platform/WebEngineBrowser.h"
 #include "platform/Wildcard.h"
-#include "session/ListFile.h"
-#include "session/OpenTabsLog.h"
-#include "view/NimbraView.h"
+#include "data/session/ListFile.h"
+#include "data/session/OpenTabsLog.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QApplication>
 #include <QDir>

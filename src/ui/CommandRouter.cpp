@@ -1,4 +1,4 @@
-#include "frame/CommandRouter.h"
+#include "ui/CommandRouter.h"
 
 #include "platform/EventWidget.h"
 

@@ -1,4 +1,4 @@
-#include "tools/EditableList.h"
+#include "ui/EditableList.h"
 
 #include "platform/Text.h"
 

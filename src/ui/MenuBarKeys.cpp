@@ -1,4 +1,4 @@
-#include "bars/MenuBarKeys.h"
+#include "ui/MenuBarKeys.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "frame/MenuResource.h"
+#include "ui/MenuResource.h"
 
-#include "frame/CommandRouter.h"
+#include "ui/CommandRouter.h"
 #include "platform/Text.h"
 
 #include <QAction>

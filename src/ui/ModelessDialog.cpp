@@ -1,7 +1,7 @@
-#include "tools/ModelessDialog.h"
+#include "ui/ModelessDialog.h"
 
-#include "frame/CommandRouter.h"
-#include "frame/MenuResource.h"
+#include "ui/CommandRouter.h"
+#include "ui/MenuResource.h"
 
 #include <QMenuBar>
 #include <QStatusBar>

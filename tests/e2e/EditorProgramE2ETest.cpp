@@ -1,12 +1,12 @@
 // The bookmark editor as the program a person starts: its command line,
 // what it links, its close at the session's end, its dialogs driven through
 // an X server, and its window following the browser into the task tray.
-#include "bookmarks/BookmarkMessages.h"
-#include "editor/BkMainFrame.h"
-#include "editor/EditorIds.h"
-#include "frame/CommandIds.h"
-#include "frame/CommandRouter.h"
-#include "frame/TaskTray.h"
+#include "data/bookmarks/BookmarkMessages.h"
+#include "frames/editor/BkMainFrame.h"
+#include "ui/EditorIds.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/TaskTray.h"
 #include "platform/Ini.h"
 #include "platform/Ipc.h"
 #include "platform/Text.h"

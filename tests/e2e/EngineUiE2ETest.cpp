@@ -1,10 +1,10 @@
 #include "app/NimbraApp.h"
-#include "bars/StatusBar.h"
+#include "widgets/bars/StatusBar.h"
 #include "platform/FileDialog.h"
 #include "platform/Text.h"
 #include "platform/WebEngineBrowser.h"
-#include "view/Downloads.h"
-#include "view/PageNotices.h"
+#include "widgets/view/Downloads.h"
+#include "widgets/view/PageNotices.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"

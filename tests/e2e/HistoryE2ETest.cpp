@@ -1,15 +1,15 @@
 // The history with the real engine: pages visited, searched in their
 // copies, shown in the tree after a restart, and cleared from every pane
 // and from the files on disk.
-#include "bars/AddressCombo.h"
-#include "frame/CommandIds.h"
-#include "frame/CommandRouter.h"
-#include "frame/InternetOptionsDlg.h"
+#include "widgets/bars/AddressCombo.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/InternetOptionsDlg.h"
 #include "platform/HistoryDb.h"
 #include "platform/Text.h"
-#include "sidebar/HistorySearchPane.h"
-#include "sidebar/HistoryTree.h"
-#include "sidebar/SidebarCommands.h"
+#include "widgets/sidebar/HistorySearchPane.h"
+#include "widgets/sidebar/HistoryTree.h"
+#include "widgets/sidebar/SidebarCommands.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"

@@ -1,7 +1,7 @@
 // The real browser on an X server of the test's own, driven by key presses:
 // an exit while a history search runs, a history file damaged behind a sound
 // header, and the web search pane's keys.
-#include "dde/DDECommandClient.h"
+#include "data/dde/DDECommandClient.h"
 #include "platform/HistoryDb.h"
 #include "platform/Ini.h"
 

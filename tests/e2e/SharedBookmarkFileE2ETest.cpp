@@ -2,7 +2,7 @@
 // on an X server of the test's own: the browser worked by key presses, the
 // editor by posted menu commands, each holding a dialog open while the other
 // changes the file.
-#include "editor/EditorIds.h"
+#include "ui/EditorIds.h"
 #include "platform/Ipc.h"
 
 #include "BrowserProcess.h"

@@ -1,6 +1,6 @@
 #include "platform/Ini.h"
 #include "platform/Ipc.h"
-#include "session/ListFile.h"
+#include "data/session/ListFile.h"
 
 #include "BrowserProcess.h"
 #include "HttpServer.h"

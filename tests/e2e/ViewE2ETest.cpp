@@ -1,6 +1,6 @@
 #include "platform/SystemSettings.h"
-#include "bars/AddressCombo.h"
-#include "frame/CommandIds.h"
+#include "widgets/bars/AddressCombo.h"
+#include "ui/CommandIds.h"
 #include "platform/WebEngineBrowser.h"
 
 #include "HttpServer.h"

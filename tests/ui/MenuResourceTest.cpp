@@ -1,5 +1,5 @@
-#include "frame/CommandRouter.h"
-#include "frame/MenuResource.h"
+#include "ui/CommandRouter.h"
+#include "ui/MenuResource.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>

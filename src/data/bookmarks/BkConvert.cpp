@@ -1,4 +1,4 @@
-#include "editor/BkConvert.h"
+#include "data/bookmarks/BkConvert.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/Ini.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "bookmarks/BookmarkFile.h"
-#include "editor/BkItem.h"
+#include "data/bookmarks/BookmarkFile.h"
+#include "data/bookmarks/BkItem.h"
 #include "platform/InputFile.h"
-#include "session/ListFile.h"
+#include "data/session/ListFile.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "editor/BkFileWatch.h"
+#include "data/bookmarks/BkFileWatch.h"
 
 #include "platform/Text.h"
 

@@ -1,4 +1,4 @@
-#include "editor/BkItem.h"
+#include "data/bookmarks/BkItem.h"
 
 #include "platform/Text.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bookmarks/BookmarkFile.h"
+#include "data/bookmarks/BookmarkFile.h"
 
 #include <cstdint>
 #include <memory>

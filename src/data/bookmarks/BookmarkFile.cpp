@@ -1,4 +1,4 @@
-#include "bookmarks/BookmarkFile.h"
+#include "data/bookmarks/BookmarkFile.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/InputFile.h"

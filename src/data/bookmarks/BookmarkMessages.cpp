@@ -1,4 +1,4 @@
-#include "bookmarks/BookmarkMessages.h"
+#include "data/bookmarks/BookmarkMessages.h"
 
 #include "platform/Paths.h"
 #include "platform/Text.h"

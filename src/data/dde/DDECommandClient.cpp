@@ -1,9 +1,9 @@
-#include "dde/DDECommandClient.h"
+#include "data/dde/DDECommandClient.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "dde/DDEServer.h"
+#include "data/dde/DDEServer.h"
 #include "platform/Text.h"
 
 namespace nimbra {

@@ -1,4 +1,4 @@
-#include "dde/DDEServer.h"
+#include "data/dde/DDEServer.h"
 
 #include <QLoggingCategory>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "dde/NimbraDDEClient.h"
+#include "data/dde/NimbraDDEClient.h"
 
 #include <algorithm>
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "dde/DDEBrowserHost.h"
-#include "dde/DDEServer.h"
+#include "data/dde/DDEBrowserHost.h"
+#include "data/dde/DDEServer.h"
 
 // The browser's DDE topics: the "WWW_" conventions of the browsers of its
 // time, with window identifiers = tab position + 1 and "0xffffffff" for the

@@ -1,8 +1,8 @@
-#include "session/BlockedClose.h"
+#include "data/session/BlockedClose.h"
 
-#include "bars/ViewManager.h"
-#include "frame/MainFrame.h"
-#include "view/NimbraView.h"
+#include "widgets/bars/ViewManager.h"
+#include "frames/browser/MainFrame.h"
+#include "widgets/view/NimbraView.h"
 
 namespace nimbra {
 

@@ -1,4 +1,4 @@
-#include "session/BlockedLists.h"
+#include "data/session/BlockedLists.h"
 
 #include "platform/Wildcard.h"
 

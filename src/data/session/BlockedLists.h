@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/ListFile.h"
+#include "data/session/ListFile.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "session/ListFile.h"
+#include "data/session/ListFile.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/InputFile.h"

@@ -1,4 +1,4 @@
-#include "session/OpenTabsAutoSave.h"
+#include "data/session/OpenTabsAutoSave.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>

@@ -1,8 +1,8 @@
-#include "session/OpenTabsLog.h"
+#include "data/session/OpenTabsLog.h"
 
 #include "app/NimbraApp.h"
-#include "frame/MainFrame.h"
-#include "view/NimbraView.h"
+#include "frames/browser/MainFrame.h"
+#include "widgets/view/NimbraView.h"
 
 #include <cstdio>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "session/RecentClosed.h"
+#include "data/session/RecentClosed.h"
 
 #include "platform/Ini.h"
 #include "platform/Text.h"

@@ -1,17 +1,17 @@
-#include "frame/CommandIds.h"
-#include "session/SessionCommands.h"
+#include "ui/CommandIds.h"
+#include "data/session/SessionCommands.h"
 
 #include "app/NimbraApp.h"
-#include "bars/AddressCombo.h"
-#include "frame/CommandRouter.h"
-#include "frame/MainFrame.h"
-#include "frame/MenuResource.h"
+#include "widgets/bars/AddressCombo.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/MainFrame.h"
+#include "ui/MenuResource.h"
 #include "platform/FileDialog.h"
 #include "platform/Text.h"
-#include "session/ListFile.h"
-#include "session/OpenTabsAutoSave.h"
-#include "session/OpenTabsLog.h"
-#include "view/NimbraView.h"
+#include "data/session/ListFile.h"
+#include "data/session/OpenTabsAutoSave.h"
+#include "data/session/OpenTabsLog.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QAction>
 #include <QFile>

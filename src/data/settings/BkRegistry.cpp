@@ -1,4 +1,4 @@
-#include "editor/BkRegistry.h"
+#include "data/settings/BkRegistry.h"
 
 #include "platform/Text.h"
 

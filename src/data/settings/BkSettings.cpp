@@ -1,4 +1,4 @@
-#include "editor/BkSettings.h"
+#include "data/settings/BkSettings.h"
 
 #include "platform/Ini.h"
 #include "platform/Paths.h"

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "data/settings/Settings.h"
 
 #include <QGuiApplication>
 #include <QtGlobal>

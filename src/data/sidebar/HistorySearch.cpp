@@ -1,4 +1,4 @@
-#include "sidebar/HistorySearch.h"
+#include "data/sidebar/HistorySearch.h"
 
 #include "platform/Text.h"
 

@@ -1,4 +1,4 @@
-#include "sidebar/SearchEngineList.h"
+#include "data/sidebar/SearchEngineList.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/Ini.h"

@@ -1,4 +1,4 @@
-#include "tools/DownloadList.h"
+#include "data/tools/DownloadList.h"
 
 #include "platform/Text.h"
 

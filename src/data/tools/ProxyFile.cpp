@@ -1,4 +1,4 @@
-#include "tools/ProxyFile.h"
+#include "data/tools/ProxyFile.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/Text.h"

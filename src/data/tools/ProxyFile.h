@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Ini.h"
-#include "tools/ProxyRecord.h"
+#include "data/tools/ProxyRecord.h"
 
 #include <string>
 #include <vector>

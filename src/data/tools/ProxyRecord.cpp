@@ -1,4 +1,4 @@
-#include "tools/ProxyRecord.h"
+#include "data/tools/ProxyRecord.h"
 
 #include "platform/SystemSettings.h"
 

@@ -1,4 +1,4 @@
-#include "tools/ProxySwitch.h"
+#include "data/tools/ProxySwitch.h"
 
 #include <QHostAddress>
 #include <QNetworkProxy>

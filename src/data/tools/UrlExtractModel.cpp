@@ -1,7 +1,7 @@
-#include "tools/UrlExtractModel.h"
+#include "data/tools/UrlExtractModel.h"
 
 #include "platform/Text.h"
-#include "tools/UrlFilter.h"
+#include "data/tools/UrlFilter.h"
 
 namespace nimbra {
 

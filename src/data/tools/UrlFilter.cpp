@@ -1,4 +1,4 @@
-#include "tools/UrlFilter.h"
+#include "data/tools/UrlFilter.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/Ini.h"

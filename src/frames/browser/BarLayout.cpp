@@ -1,4 +1,4 @@
-#include "frame/BarLayout.h"
+#include "frames/browser/BarLayout.h"
 
 #include "app/NimbraApp.h"
 #include "platform/Ini.h"

@@ -1,8 +1,8 @@
-#include "frame/ChildFrame.h"
+#include "frames/browser/ChildFrame.h"
 
-#include "frame/MainFrame.h"
-#include "view/NimbraDoc.h"
-#include "view/NimbraView.h"
+#include "frames/browser/MainFrame.h"
+#include "widgets/view/NimbraDoc.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QCloseEvent>
 

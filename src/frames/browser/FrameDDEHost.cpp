@@ -1,10 +1,10 @@
-#include "frame/FrameDDEHost.h"
+#include "frames/browser/FrameDDEHost.h"
 
-#include "bars/AddressCombo.h"
-#include "bars/ViewManager.h"
-#include "frame/MainFrame.h"
-#include "frame/WindowCommands.h"
-#include "view/NimbraView.h"
+#include "widgets/bars/AddressCombo.h"
+#include "widgets/bars/ViewManager.h"
+#include "frames/browser/MainFrame.h"
+#include "frames/browser/WindowCommands.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QTimer>
 

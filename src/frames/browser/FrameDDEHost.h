@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dde/DDEBrowserHost.h"
+#include "data/dde/DDEBrowserHost.h"
 
 namespace nimbra {
 

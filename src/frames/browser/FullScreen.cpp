@@ -1,4 +1,4 @@
-#include "frame/FullScreen.h"
+#include "frames/browser/FullScreen.h"
 
 #include <QApplication>
 #include <QCursor>

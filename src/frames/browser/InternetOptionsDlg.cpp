@@ -1,9 +1,9 @@
-#include "frame/InternetOptionsDlg.h"
+#include "frames/browser/InternetOptionsDlg.h"
 
 #include "app/NimbraApp.h"
-#include "frame/MainFrame.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/SystemSettings.h"
-#include "tools/ToolsCommands.h"
+#include "widgets/tools/ToolsCommands.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/Settings.h"
-#include "dde/NimbraDDEClient.h"
-#include "frame/FrameDDEHost.h"
+#include "data/settings/Settings.h"
+#include "data/dde/NimbraDDEClient.h"
+#include "frames/browser/FrameDDEHost.h"
 #include "platform/HistoryDb.h"
 #include "platform/Ipc.h"
-#include "session/BlockedLists.h"
-#include "session/RecentClosed.h"
-#include "view/EngineServices.h"
+#include "data/session/BlockedLists.h"
+#include "data/session/RecentClosed.h"
+#include "widgets/view/EngineServices.h"
 
 #include <QMainWindow>
 #include <QPointer>

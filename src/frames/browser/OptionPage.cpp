@@ -1,4 +1,4 @@
-#include "frame/OptionPage.h"
+#include "frames/browser/OptionPage.h"
 
 #include "platform/Text.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Settings.h"
+#include "data/settings/Settings.h"
 #include "platform/Ini.h"
 
 #include <QWidget>

@@ -1,15 +1,15 @@
-#include "frame/OptionPages.h"
+#include "frames/browser/OptionPages.h"
 
 #include "app/NimbraApp.h"
-#include "bars/AddressCombo.h"
-#include "frame/MainFrame.h"
-#include "frame/TrayHotKey.h"
+#include "widgets/bars/AddressCombo.h"
+#include "frames/browser/MainFrame.h"
+#include "frames/browser/TrayHotKey.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
-#include "tools/EditableList.h"
-#include "view/NimbraView.h"
-#include "view/WebBrowser.h"
+#include "ui/EditableList.h"
+#include "widgets/view/NimbraView.h"
+#include "platform/WebBrowser.h"
 
 #include <QCheckBox>
 #include <QColorDialog>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "frame/OptionPage.h"
-#include "session/ListFile.h"
+#include "frames/browser/OptionPage.h"
+#include "data/session/ListFile.h"
 
 #include <QColor>
 #include <array>

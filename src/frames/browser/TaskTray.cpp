@@ -1,7 +1,7 @@
-#include "frame/TaskTray.h"
+#include "frames/browser/TaskTray.h"
 
-#include "app/Settings.h"
-#include "frame/MenuResource.h"
+#include "data/settings/Settings.h"
+#include "ui/MenuResource.h"
 #include "platform/Ipc.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"

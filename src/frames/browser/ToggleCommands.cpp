@@ -1,16 +1,16 @@
 // The main frame's download-control, cookie, offline and warning-dialog
 // toggles, and the status bar's command.
 #include "app/NimbraApp.h"
-#include "bars/StatusBar.h"
-#include "bars/ViewManager.h"
-#include "frame/CommandIds.h"
-#include "frame/CommandRouter.h"
-#include "frame/MainFrame.h"
+#include "widgets/bars/StatusBar.h"
+#include "widgets/bars/ViewManager.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/MessageBox.h"
 #include "platform/PageDialogs.h"
 #include "platform/SystemSettings.h"
 #include "platform/WebEngineBrowser.h"
-#include "view/NimbraView.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QAction>
 #include <QFont>

@@ -1,4 +1,4 @@
-#include "frame/TrayHotKey.h"
+#include "frames/browser/TrayHotKey.h"
 
 #include "platform/Text.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "frame/BarLayout.h"
-#include "frame/TrayHotKey.h"
+#include "frames/browser/BarLayout.h"
+#include "frames/browser/TrayHotKey.h"
 #include "platform/WindowPlacement.h"
 
 #include <QObject>

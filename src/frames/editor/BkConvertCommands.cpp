@@ -1,17 +1,17 @@
 // The editor's imports and exports: dialogs, confirmations, the work off
 // the UI thread, and what lands in the tree.
-#include "editor/BkDialogs.h"
-#include "editor/BkMainFrame.h"
-#include "editor/BkView.h"
-#include "editor/EditorIds.h"
-#include "editor/LeftView.h"
-#include "frame/CommandRouter.h"
+#include "widgets/editor/BkDialogs.h"
+#include "frames/editor/BkMainFrame.h"
+#include "widgets/editor/BkView.h"
+#include "ui/EditorIds.h"
+#include "widgets/editor/LeftView.h"
+#include "ui/CommandRouter.h"
 #include "platform/AtomicFile.h"
 #include "platform/BrowseDialog.h"
 #include "platform/FileDialog.h"
 #include "platform/SystemSettings.h"
 #include "platform/Text.h"
-#include "session/ListFile.h"
+#include "data/session/ListFile.h"
 
 #include <QDateTime>
 #include <QFileInfo>

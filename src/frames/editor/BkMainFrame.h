@@ -1,10 +1,10 @@
 #pragma once
 
-#include "editor/BkConvert.h"
-#include "editor/BkDoc.h"
-#include "editor/BkFileWatch.h"
-#include "editor/BkNavigator.h"
-#include "editor/BkSettings.h"
+#include "data/bookmarks/BkConvert.h"
+#include "data/bookmarks/BkDoc.h"
+#include "data/bookmarks/BkFileWatch.h"
+#include "widgets/editor/BkNavigator.h"
+#include "data/settings/BkSettings.h"
 #include "platform/Ipc.h"
 
 #include <QFuture>

@@ -1,7 +1,7 @@
-#include "bars/AddressBar.h"
+#include "widgets/bars/AddressBar.h"
 
-#include "bars/AddressCombo.h"
-#include "frame/MainFrame.h"
+#include "widgets/bars/AddressCombo.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Text.h"
 
 #include <QEvent>

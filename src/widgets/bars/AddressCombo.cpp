@@ -1,14 +1,14 @@
-#include "bars/AddressCombo.h"
+#include "widgets/bars/AddressCombo.h"
 
 #include "app/NimbraApp.h"
-#include "frame/MainFrame.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/ImageStrip.h"
 #include "platform/Paths.h"
 #include "platform/PrivateFolder.h"
 #include "platform/Shortcut.h"
 #include "platform/Text.h"
-#include "session/ListFile.h"
-#include "view/NimbraView.h"
+#include "data/session/ListFile.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QAbstractItemView>
 #include <QAction>

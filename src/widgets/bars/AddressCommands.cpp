@@ -1,9 +1,9 @@
 // The address bar's commands.
-#include "frame/CommandIds.h"
-#include "bars/AddressBar.h"
-#include "bars/AddressCombo.h"
-#include "frame/CommandRouter.h"
-#include "frame/MainFrame.h"
+#include "ui/CommandIds.h"
+#include "widgets/bars/AddressBar.h"
+#include "widgets/bars/AddressCombo.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Text.h"
 
 #include <QLineEdit>

@@ -1,8 +1,8 @@
-#include "bars/CoolBar.h"
+#include "widgets/bars/CoolBar.h"
 
-#include "bars/AddressBar.h"
-#include "bars/BandChild.h"
-#include "frame/MainFrame.h"
+#include "widgets/bars/AddressBar.h"
+#include "widgets/bars/BandChild.h"
+#include "frames/browser/MainFrame.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>

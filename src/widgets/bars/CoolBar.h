@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frame/BarLayout.h"
+#include "frames/browser/BarLayout.h"
 
 #include <QPointer>
 #include <QWidget>

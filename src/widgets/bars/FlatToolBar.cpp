@@ -1,11 +1,11 @@
-#include "bars/FlatToolBar.h"
+#include "widgets/bars/FlatToolBar.h"
 
 #include "app/NimbraApp.h"
-#include "app/Settings.h"
-#include "bars/ToolBarCustomizeDlg.h"
-#include "frame/CommandIds.h"
-#include "frame/CommandRouter.h"
-#include "frame/MenuResource.h"
+#include "data/settings/Settings.h"
+#include "widgets/bars/ToolBarCustomizeDlg.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandRouter.h"
+#include "ui/MenuResource.h"
 #include "platform/Ini.h"
 #include "platform/Text.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bars/BandChild.h"
-#include "bars/ToolBarImages.h"
+#include "widgets/bars/BandChild.h"
+#include "widgets/bars/ToolBarImages.h"
 
 #include <QToolButton>
 #include <QWidget>

@@ -1,6 +1,6 @@
-#include "bars/LinkBar.h"
+#include "widgets/bars/LinkBar.h"
 
-#include "bookmarks/BookmarkImages.h"
+#include "widgets/bookmarks/BookmarkImages.h"
 #include "platform/Text.h"
 
 #include <QApplication>

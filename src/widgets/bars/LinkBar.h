@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bars/BandChild.h"
-#include "bookmarks/BookmarkMenu.h"
+#include "widgets/bars/BandChild.h"
+#include "widgets/bookmarks/BookmarkMenu.h"
 
 #include <QIcon>
 #include <QMenu>

@@ -1,8 +1,8 @@
-#include "bars/StatusBar.h"
+#include "widgets/bars/StatusBar.h"
 
-#include "bars/ToolBarImages.h"
+#include "widgets/bars/ToolBarImages.h"
 #include "platform/Text.h"
-#include "view/WebBrowser.h"
+#include "platform/WebBrowser.h"
 
 #include <QMouseEvent>
 #include <QPainter>

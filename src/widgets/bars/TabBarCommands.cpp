@@ -1,8 +1,8 @@
 // Commands of the tab menu that the tab bar carries.
-#include "frame/CommandIds.h"
-#include "bars/ViewManager.h"
-#include "frame/CommandRouter.h"
-#include "frame/MainFrame.h"
+#include "ui/CommandIds.h"
+#include "widgets/bars/ViewManager.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/MainFrame.h"
 
 namespace nimbra {
 

@@ -1,11 +1,11 @@
-#include "bars/TabBarCtrl.h"
+#include "widgets/bars/TabBarCtrl.h"
 
-#include "frame/ChildFrame.h"
+#include "frames/browser/ChildFrame.h"
 #include "platform/ImageStrip.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
-#include "view/NimbraDoc.h"
-#include "view/NimbraView.h"
+#include "widgets/view/NimbraDoc.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

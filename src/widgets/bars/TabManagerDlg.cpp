@@ -1,10 +1,10 @@
-#include "bars/TabManagerDlg.h"
+#include "widgets/bars/TabManagerDlg.h"
 
-#include "bars/ViewManager.h"
-#include "bookmarks/BookmarkImages.h"
-#include "frame/MainFrame.h"
+#include "widgets/bars/ViewManager.h"
+#include "widgets/bookmarks/BookmarkImages.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Text.h"
-#include "view/NimbraView.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>

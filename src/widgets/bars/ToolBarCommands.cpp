@@ -1,13 +1,13 @@
 // The main toolbar on the frame: its creation, its drop-down menus and the
 // commands that customise it.
-#include "bars/FlatToolBar.h"
+#include "widgets/bars/FlatToolBar.h"
 #include "app/NimbraApp.h"
-#include "frame/CommandIds.h"
-#include "frame/CommandRouter.h"
-#include "frame/MainFrame.h"
-#include "frame/MenuResource.h"
-#include "view/NimbraView.h"
-#include "view/ViewCommands.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/MainFrame.h"
+#include "ui/MenuResource.h"
+#include "widgets/view/NimbraView.h"
+#include "widgets/view/ViewCommands.h"
 
 #include <QCursor>
 #include <QMenu>

@@ -1,6 +1,6 @@
-#include "bars/ToolBarCustomizeDlg.h"
+#include "widgets/bars/ToolBarCustomizeDlg.h"
 
-#include "bars/FlatToolBar.h"
+#include "widgets/bars/FlatToolBar.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "bars/ToolBarImages.h"
+#include "widgets/bars/ToolBarImages.h"
 
 #include "platform/ImageStrip.h"
 #include "platform/Paths.h"

@@ -1,16 +1,16 @@
-#include "bars/ViewManager.h"
+#include "widgets/bars/ViewManager.h"
 
 #include "app/NimbraApp.h"
-#include "app/Settings.h"
-#include "bars/StatusBar.h"
-#include "bars/TabManagerDlg.h"
-#include "frame/ChildFrame.h"
-#include "frame/CommandIds.h"
-#include "frame/CommandRouter.h"
-#include "frame/MainFrame.h"
-#include "frame/MenuResource.h"
+#include "data/settings/Settings.h"
+#include "widgets/bars/StatusBar.h"
+#include "widgets/bars/TabManagerDlg.h"
+#include "frames/browser/ChildFrame.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/MainFrame.h"
+#include "ui/MenuResource.h"
 #include "platform/Text.h"
-#include "view/NimbraView.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QDockWidget>
 #include <QFrame>

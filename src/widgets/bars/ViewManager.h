@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bars/TabBarCtrl.h"
+#include "widgets/bars/TabBarCtrl.h"
 
 #include <QObject>
 #include <QPointer>

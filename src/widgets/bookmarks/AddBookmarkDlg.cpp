@@ -1,9 +1,9 @@
-#include "bookmarks/AddBookmarkDlg.h"
+#include "widgets/bookmarks/AddBookmarkDlg.h"
 
-#include "bookmarks/BookmarkImages.h"
-#include "bookmarks/BookmarkMenu.h"
-#include "bookmarks/BookmarkMessages.h"
-#include "bookmarks/FolderNameDlg.h"
+#include "widgets/bookmarks/BookmarkImages.h"
+#include "widgets/bookmarks/BookmarkMenu.h"
+#include "data/bookmarks/BookmarkMessages.h"
+#include "widgets/bookmarks/FolderNameDlg.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 

@@ -1,15 +1,15 @@
-#include "bookmarks/BookmarkCommands.h"
+#include "widgets/bookmarks/BookmarkCommands.h"
 
 #include "app/NimbraApp.h"
-#include "bars/AddressCombo.h"
-#include "bars/LinkBar.h"
-#include "bars/ViewManager.h"
-#include "bookmarks/AddBookmarkDlg.h"
-#include "bookmarks/BookmarkMessages.h"
-#include "frame/CommandRouter.h"
-#include "frame/MainFrame.h"
+#include "widgets/bars/AddressCombo.h"
+#include "widgets/bars/LinkBar.h"
+#include "widgets/bars/ViewManager.h"
+#include "widgets/bookmarks/AddBookmarkDlg.h"
+#include "data/bookmarks/BookmarkMessages.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/MessageBox.h"
-#include "view/NimbraView.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QMenuBar>
 

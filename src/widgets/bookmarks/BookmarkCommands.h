@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bookmarks/BookmarkMenu.h"
+#include "widgets/bookmarks/BookmarkMenu.h"
 
 #include <QObject>
 

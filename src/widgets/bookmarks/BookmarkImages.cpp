@@ -1,4 +1,4 @@
-#include "bookmarks/BookmarkImages.h"
+#include "widgets/bookmarks/BookmarkImages.h"
 
 #include "platform/ImageStrip.h"
 #include "platform/Paths.h"

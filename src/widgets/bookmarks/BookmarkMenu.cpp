@@ -1,6 +1,6 @@
-#include "bookmarks/BookmarkMenu.h"
+#include "widgets/bookmarks/BookmarkMenu.h"
 
-#include "frame/CommandRouter.h"
+#include "ui/CommandRouter.h"
 #include "platform/Text.h"
 
 #include <QMenu>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "frame/CommandIds.h"
+#include "ui/CommandIds.h"
 
-#include "bookmarks/BookmarkFile.h"
+#include "data/bookmarks/BookmarkFile.h"
 
 #include <QMetaObject>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "bookmarks/FolderNameDlg.h"
+#include "widgets/bookmarks/FolderNameDlg.h"
 
 #include "platform/Text.h"
 

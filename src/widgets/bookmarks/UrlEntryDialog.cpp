@@ -1,8 +1,8 @@
-#include "bookmarks/UrlEntryDialog.h"
+#include "widgets/bookmarks/UrlEntryDialog.h"
 
 #include "app/NimbraApp.h"
-#include "bars/AddressCombo.h"
-#include "frame/MainFrame.h"
+#include "widgets/bars/AddressCombo.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Text.h"
 
 #include <QAbstractItemView>

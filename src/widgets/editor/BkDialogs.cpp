@@ -1,4 +1,4 @@
-#include "editor/BkDialogs.h"
+#include "widgets/editor/BkDialogs.h"
 
 #include "platform/MessageBox.h"
 #include "platform/Text.h"

@@ -1,4 +1,4 @@
-#include "editor/BkNavigator.h"
+#include "widgets/editor/BkNavigator.h"
 
 #include "platform/Ipc.h"
 #include "platform/Paths.h"

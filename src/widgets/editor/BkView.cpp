@@ -1,6 +1,6 @@
-#include "editor/BkView.h"
+#include "widgets/editor/BkView.h"
 
-#include "bookmarks/BookmarkImages.h"
+#include "widgets/bookmarks/BookmarkImages.h"
 #include "platform/Text.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/BkItem.h"
+#include "data/bookmarks/BkItem.h"
 
 #include <QAbstractTableModel>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "editor/LeftView.h"
+#include "widgets/editor/LeftView.h"
 
-#include "bookmarks/BookmarkImages.h"
-#include "editor/BkView.h"
+#include "widgets/bookmarks/BookmarkImages.h"
+#include "widgets/editor/BkView.h"
 #include "platform/Text.h"
 
 #include <QDragMoveEvent>

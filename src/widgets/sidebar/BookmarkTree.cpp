@@ -1,6 +1,6 @@
-#include "sidebar/BookmarkTree.h"
+#include "widgets/sidebar/BookmarkTree.h"
 
-#include "bookmarks/BookmarkImages.h"
+#include "widgets/bookmarks/BookmarkImages.h"
 #include "platform/Text.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "bookmarks/BookmarkMenu.h"
-#include "sidebar/NimbraBarPane.h"
-#include "sidebar/PaneTree.h"
+#include "widgets/bookmarks/BookmarkMenu.h"
+#include "widgets/sidebar/NimbraBarPane.h"
+#include "widgets/sidebar/PaneTree.h"
 
 #include <QIcon>
 #include <memory>

@@ -1,11 +1,11 @@
-#include "sidebar/HistorySearchPane.h"
+#include "widgets/sidebar/HistorySearchPane.h"
 
 #include "app/NimbraApp.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
-#include "sidebar/PaneTree.h"
+#include "widgets/sidebar/PaneTree.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sidebar/HistorySearch.h"
-#include "sidebar/HistoryTree.h"
+#include "data/sidebar/HistorySearch.h"
+#include "widgets/sidebar/HistoryTree.h"
 
 #include <QAbstractTableModel>
 #include <QTreeView>

@@ -1,4 +1,4 @@
-#include "sidebar/HistoryTree.h"
+#include "widgets/sidebar/HistoryTree.h"
 
 #include "app/NimbraApp.h"
 #include "platform/MessageBox.h"

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/HistoryDb.h"
-#include "sidebar/HistorySearch.h"
-#include "sidebar/NimbraBarPane.h"
-#include "sidebar/PaneTree.h"
+#include "data/sidebar/HistorySearch.h"
+#include "widgets/sidebar/NimbraBarPane.h"
+#include "widgets/sidebar/PaneTree.h"
 
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>

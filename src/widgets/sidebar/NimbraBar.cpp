@@ -1,4 +1,4 @@
-#include "sidebar/NimbraBar.h"
+#include "widgets/sidebar/NimbraBar.h"
 
 #include "platform/EventWidget.h"
 #include "platform/ImageStrip.h"

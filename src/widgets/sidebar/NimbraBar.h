@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sidebar/NimbraBarPane.h"
-#include "sidebar/SizingControlBar.h"
+#include "widgets/sidebar/NimbraBarPane.h"
+#include "widgets/sidebar/SizingControlBar.h"
 
 #include <QTabWidget>
 #include <array>

@@ -1,4 +1,4 @@
-#include "sidebar/PaneTree.h"
+#include "widgets/sidebar/PaneTree.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "sidebar/BookmarkTree.h"
-#include "sidebar/HistorySearchPane.h"
-#include "sidebar/HistoryTree.h"
-#include "sidebar/NimbraBar.h"
-#include "sidebar/WebSearchPane.h"
+#include "widgets/sidebar/BookmarkTree.h"
+#include "widgets/sidebar/HistorySearchPane.h"
+#include "widgets/sidebar/HistoryTree.h"
+#include "widgets/sidebar/NimbraBar.h"
+#include "widgets/sidebar/WebSearchPane.h"
 
 #include <QObject>
 #include <QPointer>

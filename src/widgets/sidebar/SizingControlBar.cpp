@@ -1,6 +1,6 @@
-#include "sidebar/SizingControlBar.h"
+#include "widgets/sidebar/SizingControlBar.h"
 
-#include "app/Settings.h"
+#include "data/settings/Settings.h"
 
 #include <QApplication>
 #include <QEvent>

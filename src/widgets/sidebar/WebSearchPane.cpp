@@ -1,6 +1,6 @@
-#include "sidebar/WebSearchPane.h"
+#include "widgets/sidebar/WebSearchPane.h"
 
-#include "frame/MenuResource.h"
+#include "ui/MenuResource.h"
 #include "platform/Text.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sidebar/NimbraBarPane.h"
-#include "sidebar/SearchEngineList.h"
+#include "widgets/sidebar/NimbraBarPane.h"
+#include "data/sidebar/SearchEngineList.h"
 
 #include <QDialog>
 #include <QTimer>

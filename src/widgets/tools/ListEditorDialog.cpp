@@ -1,13 +1,13 @@
-#include "tools/ListEditorDialog.h"
+#include "widgets/tools/ListEditorDialog.h"
 
-#include "frame/CommandRouter.h"
+#include "ui/CommandRouter.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "platform/WindowPlacement.h"
-#include "session/ListFile.h"
-#include "session/SessionCommands.h"
-#include "tools/EditableList.h"
+#include "data/session/ListFile.h"
+#include "data/session/SessionCommands.h"
+#include "ui/EditableList.h"
 
 #include <QFutureWatcher>
 #include <QHBoxLayout>

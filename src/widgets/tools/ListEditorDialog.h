@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Settings.h"
-#include "tools/ModelessDialog.h"
+#include "data/settings/Settings.h"
+#include "ui/ModelessDialog.h"
 
 #include <QPointer>
 #include <functional>

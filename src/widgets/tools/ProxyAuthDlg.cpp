@@ -1,4 +1,4 @@
-#include "tools/ProxyAuthDlg.h"
+#include "widgets/tools/ProxyAuthDlg.h"
 
 #include "platform/LoginDialog.h"
 

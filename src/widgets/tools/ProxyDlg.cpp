@@ -1,4 +1,4 @@
-#include "tools/ProxyDlg.h"
+#include "widgets/tools/ProxyDlg.h"
 
 #include "platform/MessageBox.h"
 #include "platform/Text.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/ProxyFile.h"
+#include "data/tools/ProxyFile.h"
 
 #include <QDialog>
 #include <array>

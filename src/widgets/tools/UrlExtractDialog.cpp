@@ -1,17 +1,17 @@
-#include "tools/UrlExtractDialog.h"
+#include "widgets/tools/UrlExtractDialog.h"
 
-#include "app/Settings.h"
-#include "frame/CommandRouter.h"
-#include "frame/MenuResource.h"
+#include "data/settings/Settings.h"
+#include "ui/CommandRouter.h"
+#include "ui/MenuResource.h"
 #include "platform/AtomicFile.h"
 #include "platform/BrowseDialog.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
-#include "session/ListFile.h"
-#include "session/SessionCommands.h"
-#include "tools/DownloadList.h"
-#include "tools/UrlFilter.h"
+#include "data/session/ListFile.h"
+#include "data/session/SessionCommands.h"
+#include "data/tools/DownloadList.h"
+#include "data/tools/UrlFilter.h"
 
 #include <QApplication>
 #include <QClipboard>

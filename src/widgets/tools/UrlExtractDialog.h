@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tools/UrlExtractModel.h"
-#include "view/WebBrowser.h"
+#include "data/tools/UrlExtractModel.h"
+#include "platform/WebBrowser.h"
 
 #include <QDialog>
 #include <functional>

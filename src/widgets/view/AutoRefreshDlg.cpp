@@ -1,4 +1,4 @@
-#include "view/AutoRefreshDlg.h"
+#include "widgets/view/AutoRefreshDlg.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

@@ -1,11 +1,11 @@
-#include "view/Downloads.h"
+#include "widgets/view/Downloads.h"
 
 #include "app/NimbraApp.h"
-#include "bars/StatusBar.h"
-#include "frame/MainFrame.h"
+#include "widgets/bars/StatusBar.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/FileDialog.h"
 #include "platform/Text.h"
-#include "view/NimbraView.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QDir>
 #include <QFile>

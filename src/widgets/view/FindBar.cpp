@@ -1,7 +1,7 @@
-#include "view/FindBar.h"
+#include "widgets/view/FindBar.h"
 
 #include "platform/Text.h"
-#include "view/WebBrowser.h"
+#include "platform/WebBrowser.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

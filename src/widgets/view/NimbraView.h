@@ -1,7 +1,7 @@
 #pragma once
 
-#include "frame/CommandRouter.h"
-#include "view/WebBrowser.h"
+#include "ui/CommandRouter.h"
+#include "platform/WebBrowser.h"
 
 #include <QWidget>
 #include <memory>

@@ -1,12 +1,12 @@
-#include "view/PageContextMenu.h"
+#include "widgets/view/PageContextMenu.h"
 
 #include "app/NimbraApp.h"
-#include "bookmarks/BookmarkCommands.h"
-#include "frame/CommandIds.h"
-#include "frame/CommandRouter.h"
-#include "frame/MainFrame.h"
+#include "widgets/bookmarks/BookmarkCommands.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Text.h"
-#include "view/NimbraView.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QApplication>
 #include <QClipboard>

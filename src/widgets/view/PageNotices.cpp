@@ -1,4 +1,4 @@
-#include "view/PageNotices.h"
+#include "widgets/view/PageNotices.h"
 
 #include "platform/Text.h"
 

@@ -1,9 +1,9 @@
-#include "view/PagePropertiesDlg.h"
+#include "widgets/view/PagePropertiesDlg.h"
 
-#include "bars/StatusBar.h"
+#include "widgets/bars/StatusBar.h"
 #include "platform/Text.h"
-#include "view/EngineServices.h"
-#include "view/WebBrowser.h"
+#include "widgets/view/EngineServices.h"
+#include "platform/WebBrowser.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>

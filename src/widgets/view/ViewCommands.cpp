@@ -1,21 +1,21 @@
 // The page commands of a tab's view and the frame commands built on them.
-#include "frame/CommandIds.h"
-#include "view/ViewCommands.h"
+#include "ui/CommandIds.h"
+#include "widgets/view/ViewCommands.h"
 
 #include "app/NimbraApp.h"
-#include "bars/AddressCombo.h"
-#include "bars/ViewManager.h"
-#include "bookmarks/UrlEntryDialog.h"
-#include "frame/CommandRouter.h"
-#include "frame/MainFrame.h"
-#include "frame/MenuResource.h"
+#include "widgets/bars/AddressCombo.h"
+#include "widgets/bars/ViewManager.h"
+#include "widgets/bookmarks/UrlEntryDialog.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/MainFrame.h"
+#include "ui/MenuResource.h"
 #include "platform/MessageBox.h"
 #include "platform/Shortcut.h"
 #include "platform/Text.h"
-#include "view/AutoRefreshDlg.h"
-#include "view/FindBar.h"
-#include "view/NimbraView.h"
-#include "view/PagePropertiesDlg.h"
+#include "widgets/view/AutoRefreshDlg.h"
+#include "widgets/view/FindBar.h"
+#include "widgets/view/NimbraView.h"
+#include "widgets/view/PagePropertiesDlg.h"
 
 #include <QAction>
 #include <QDir>

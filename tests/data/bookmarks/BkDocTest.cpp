@@ -1,4 +1,4 @@
-#include "editor/BkDoc.h"
+#include "data/bookmarks/BkDoc.h"
 
 #include <gtest/gtest.h>
 

@@ -11,9 +11,9 @@
 #include <QTest>
 
 #include "FakeBrowserHost.h"
-#include "dde/DDECommandClient.h"
-#include "dde/DDEServer.h"
-#include "dde/NimbraDDEClient.h"
+#include "data/dde/DDECommandClient.h"
+#include "data/dde/DDEServer.h"
+#include "data/dde/NimbraDDEClient.h"
 
 using namespace nimbra;
 using namespace nimbra::ddeml;

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "FakeBrowserHost.h"
-#include "dde/DDEServer.h"
-#include "dde/NimbraDDEClient.h"
+#include "data/dde/DDEServer.h"
+#include "data/dde/NimbraDDEClient.h"
 
 using namespace nimbra;
 using namespace nimbra::ddeml;

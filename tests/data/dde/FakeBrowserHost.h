@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "dde/DDEBrowserHost.h"
-#include "dde/NimbraDDEClient.h"
+#include "data/dde/DDEBrowserHost.h"
+#include "data/dde/NimbraDDEClient.h"
 
 namespace ddetest {
 

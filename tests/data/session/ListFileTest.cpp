@@ -1,6 +1,6 @@
-#include "session/BlockedLists.h"
-#include "session/ListFile.h"
-#include "session/OpenTabsLog.h"
+#include "data/session/BlockedLists.h"
+#include "data/session/ListFile.h"
+#include "data/session/OpenTabsLog.h"
 
 #include "TestEnv.h"
 

@@ -1,10 +1,10 @@
-#include "bars/AddressCombo.h"
-#include "frame/ChildFrame.h"
-#include "frame/MenuResource.h"
+#include "widgets/bars/AddressCombo.h"
+#include "frames/browser/ChildFrame.h"
+#include "ui/MenuResource.h"
 #include "platform/Ini.h"
 #include "platform/Text.h"
-#include "session/OpenTabsAutoSave.h"
-#include "session/SessionCommands.h"
+#include "data/session/OpenTabsAutoSave.h"
+#include "data/session/SessionCommands.h"
 
 #include "TestBrowser.h"
 

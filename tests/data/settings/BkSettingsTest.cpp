@@ -1,5 +1,5 @@
-#include "editor/BkRegistry.h"
-#include "editor/BkSettings.h"
+#include "data/settings/BkRegistry.h"
+#include "data/settings/BkSettings.h"
 #include "platform/Ini.h"
 
 #include "TestEnv.h"

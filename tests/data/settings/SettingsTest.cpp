@@ -5,7 +5,7 @@
 #include <set>
 
 #include "TestEnv.h"
-#include "app/Settings.h"
+#include "data/settings/Settings.h"
 #include "platform/Text.h"
 
 using namespace nimbra;

@@ -1,4 +1,4 @@
-#include "tools/ProxyFile.h"
+#include "data/tools/ProxyFile.h"
 
 #include "support/TestEnv.h"
 

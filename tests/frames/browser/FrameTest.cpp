@@ -1,6 +1,6 @@
-#include "frame/CommandIds.h"
-#include "bars/AddressCombo.h"
-#include "frame/ChildFrame.h"
+#include "ui/CommandIds.h"
+#include "widgets/bars/AddressCombo.h"
+#include "frames/browser/ChildFrame.h"
 #include "platform/MessageBox.h"
 
 #include "TestBrowser.h"

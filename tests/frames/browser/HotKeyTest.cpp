@@ -1,7 +1,7 @@
-#include "frame/CommandIds.h"
-#include "frame/MenuResource.h"
-#include "frame/TrayHotKey.h"
-#include "frame/WindowCommands.h"
+#include "ui/CommandIds.h"
+#include "ui/MenuResource.h"
+#include "frames/browser/TrayHotKey.h"
+#include "frames/browser/WindowCommands.h"
 
 #include "TestBrowser.h"
 #include "XServer.h"

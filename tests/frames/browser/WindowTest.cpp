@@ -1,11 +1,11 @@
-#include "frame/CommandIds.h"
-#include "frame/FrameDDEHost.h"
-#include "frame/TaskTray.h"
-#include "frame/WindowCommands.h"
+#include "ui/CommandIds.h"
+#include "frames/browser/FrameDDEHost.h"
+#include "frames/browser/TaskTray.h"
+#include "frames/browser/WindowCommands.h"
 #include "platform/Ipc.h"
 
 #include "TestBrowser.h"
-#include "bars/StatusBar.h"
+#include "widgets/bars/StatusBar.h"
 
 #include <QCursor>
 #include <QImage>

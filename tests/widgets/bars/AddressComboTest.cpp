@@ -1,5 +1,5 @@
-#include "bars/AddressBar.h"
-#include "bars/AddressCombo.h"
+#include "widgets/bars/AddressBar.h"
+#include "widgets/bars/AddressCombo.h"
 #include "platform/Shortcut.h"
 #include "platform/Text.h"
 

@@ -1,7 +1,7 @@
-#include "bars/BandChild.h"
-#include "bars/CoolBar.h"
-#include "frame/CommandIds.h"
-#include "frame/CommandRouter.h"
+#include "widgets/bars/BandChild.h"
+#include "widgets/bars/CoolBar.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandRouter.h"
 
 #include "TestBrowser.h"
 

@@ -1,8 +1,8 @@
-#include "bars/CoolBar.h"
-#include "bars/MenuBarKeys.h"
-#include "bars/AddressCombo.h"
-#include "bookmarks/BookmarkFile.h"
-#include "bookmarks/BookmarkMessages.h"
+#include "widgets/bars/CoolBar.h"
+#include "ui/MenuBarKeys.h"
+#include "widgets/bars/AddressCombo.h"
+#include "data/bookmarks/BookmarkFile.h"
+#include "data/bookmarks/BookmarkMessages.h"
 #include "platform/Ipc.h"
 
 #include "TestBrowser.h"

@@ -1,6 +1,6 @@
-#include "bars/StatusBar.h"
-#include "frame/CommandIds.h"
-#include "frame/CommandRouter.h"
+#include "widgets/bars/StatusBar.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandRouter.h"
 
 #include "TestBrowser.h"
 

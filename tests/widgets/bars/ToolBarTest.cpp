@@ -1,8 +1,8 @@
-#include "app/Settings.h"
-#include "bars/FlatToolBar.h"
-#include "bars/ToolBarCustomizeDlg.h"
-#include "bars/ToolBarImages.h"
-#include "frame/CommandIds.h"
+#include "data/settings/Settings.h"
+#include "widgets/bars/FlatToolBar.h"
+#include "widgets/bars/ToolBarCustomizeDlg.h"
+#include "widgets/bars/ToolBarImages.h"
+#include "ui/CommandIds.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 

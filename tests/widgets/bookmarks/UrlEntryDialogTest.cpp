@@ -1,5 +1,5 @@
-#include "bars/AddressCombo.h"
-#include "bookmarks/UrlEntryDialog.h"
+#include "widgets/bars/AddressCombo.h"
+#include "widgets/bookmarks/UrlEntryDialog.h"
 
 #include "TestBrowser.h"
 

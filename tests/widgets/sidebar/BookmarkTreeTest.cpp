@@ -1,6 +1,6 @@
-#include "bars/AddressCombo.h"
-#include "bars/StatusBar.h"
-#include "frame/CommandIds.h"
+#include "widgets/bars/AddressCombo.h"
+#include "widgets/bars/StatusBar.h"
+#include "ui/CommandIds.h"
 #include "platform/Text.h"
 
 #include "SidebarFixture.h"

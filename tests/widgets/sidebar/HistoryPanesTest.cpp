@@ -1,8 +1,8 @@
-#include "frame/CommandIds.h"
+#include "ui/CommandIds.h"
 #include "platform/Ini.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
-#include "sidebar/HistorySearch.h"
+#include "data/sidebar/HistorySearch.h"
 
 #include "SidebarFixture.h"
 

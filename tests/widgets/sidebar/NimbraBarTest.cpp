@@ -1,4 +1,4 @@
-#include "frame/CommandIds.h"
+#include "ui/CommandIds.h"
 #include "platform/Text.h"
 
 #include "SidebarFixture.h"

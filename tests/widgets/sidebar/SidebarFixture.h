@@ -1,12 +1,12 @@
 #pragma once
 
 // A browser with scripted engines, and what the side bar tests reach in it.
-#include "bookmarks/BookmarkCommands.h"
-#include "bookmarks/BookmarkFile.h"
-#include "frame/CommandRouter.h"
+#include "widgets/bookmarks/BookmarkCommands.h"
+#include "data/bookmarks/BookmarkFile.h"
+#include "ui/CommandRouter.h"
 #include "platform/Ini.h"
-#include "sidebar/NimbraBar.h"
-#include "sidebar/SidebarCommands.h"
+#include "widgets/sidebar/NimbraBar.h"
+#include "widgets/sidebar/SidebarCommands.h"
 
 #include "TestBrowser.h"
 

@@ -1,10 +1,10 @@
-#include "bookmarks/AddBookmarkDlg.h"
-#include "frame/CommandIds.h"
+#include "widgets/bookmarks/AddBookmarkDlg.h"
+#include "ui/CommandIds.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
-#include "sidebar/SearchEngineList.h"
-#include "sidebar/SidebarCommands.h"
-#include "sidebar/WebSearchPane.h"
+#include "data/sidebar/SearchEngineList.h"
+#include "widgets/sidebar/SidebarCommands.h"
+#include "widgets/sidebar/WebSearchPane.h"
 
 #include "SidebarFixture.h"
 

@@ -1,13 +1,13 @@
-#include "tools/ToolsCommands.h"
+#include "widgets/tools/ToolsCommands.h"
 
-#include "bars/FlatToolBar.h"
+#include "widgets/bars/FlatToolBar.h"
 
-#include "frame/CommandIds.h"
-#include "frame/CommandRouter.h"
-#include "frame/MenuResource.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandRouter.h"
+#include "ui/MenuResource.h"
 #include "platform/MessageBox.h"
-#include "tools/ProxyDlg.h"
-#include "tools/ProxySwitch.h"
+#include "widgets/tools/ProxyDlg.h"
+#include "data/tools/ProxySwitch.h"
 
 #include "TestBrowser.h"
 

@@ -1,8 +1,8 @@
-#include "frame/CommandIds.h"
-#include "session/SessionCommands.h"
-#include "tools/DownloadList.h"
-#include "tools/UrlExtractDialog.h"
-#include "tools/UrlFilter.h"
+#include "ui/CommandIds.h"
+#include "data/session/SessionCommands.h"
+#include "data/tools/DownloadList.h"
+#include "widgets/tools/UrlExtractDialog.h"
+#include "data/tools/UrlFilter.h"
 
 #include "TestBrowser.h"
 #include "ToolsTestSupport.h"

@@ -1,4 +1,4 @@
-#include "view/EngineServices.h"
+#include "widgets/view/EngineServices.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "bars/AddressCombo.h"
-#include "frame/CommandRouter.h"
-#include "view/AutoRefreshDlg.h"
-#include "view/FindBar.h"
-#include "view/PagePropertiesDlg.h"
+#include "widgets/bars/AddressCombo.h"
+#include "ui/CommandRouter.h"
+#include "widgets/view/AutoRefreshDlg.h"
+#include "widgets/view/FindBar.h"
+#include "widgets/view/PagePropertiesDlg.h"
 #include "platform/Shortcut.h"
-#include "view/ViewCommands.h"
+#include "widgets/view/ViewCommands.h"
 
 #include "TestBrowser.h"
 

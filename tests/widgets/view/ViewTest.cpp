@@ -1,10 +1,10 @@
-#include "bars/AddressCombo.h"
-#include "bars/StatusBar.h"
-#include "frame/ChildFrame.h"
-#include "frame/CommandIds.h"
+#include "widgets/bars/AddressCombo.h"
+#include "widgets/bars/StatusBar.h"
+#include "frames/browser/ChildFrame.h"
+#include "ui/CommandIds.h"
 #include "platform/Text.h"
-#include "view/PagePropertiesDlg.h"
-#include "view/ViewCommands.h"
+#include "widgets/view/PagePropertiesDlg.h"
+#include "widgets/view/ViewCommands.h"
 
 #include "TestBrowser.h"
 
