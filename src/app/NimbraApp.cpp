@@ -15,6 +15,7 @@
 #include "platform/Wildcard.h"
 #include "data/session/ListFile.h"
 #include "data/session/OpenTabsLog.h"
+#include "data/session/SessionCommands.h"
 #include "widgets/view/NimbraView.h"
 
 #include <QApplication>

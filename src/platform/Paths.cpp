@@ -93,6 +93,12 @@ std::string PrepareDataDirectory()
     return message.toStdString();
 }
 
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
 bool CanWriteIn(const std::string& dir)
 {
     QTemporaryFile probe(ToPath(dir) + QStringLiteral("/.nimbrab-XXXXXX"));

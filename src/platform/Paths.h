@@ -46,6 +46,9 @@ bool CanWriteIn(const std::string& dir);
 // The folder of the running program (where nimbrab and nbbe stand side by side).
 std::string ProgramDirectory();
 
+// Everything before the last "/" of a path; empty when there is none.
+std::string FolderOf(const std::string& path);
+
 // DataDirectory() + "/" + name.
 std::string DataFile(const std::string& name);
 

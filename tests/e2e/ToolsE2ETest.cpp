@@ -4,7 +4,7 @@
 #include "widgets/tools/ToolsCommands.h"
 #include "widgets/tools/UrlExtractDialog.h"
 
-#include "../tools/ToolsTestSupport.h"
+#include "../widgets/tools/ToolsTestSupport.h"
 #include "HttpServer.h"
 #include "TestBrowser.h"
 

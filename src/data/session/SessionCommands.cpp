@@ -7,6 +7,7 @@
 #include "frames/browser/MainFrame.h"
 #include "ui/MenuResource.h"
 #include "platform/FileDialog.h"
+#include "platform/Paths.h"
 #include "platform/Text.h"
 #include "data/session/ListFile.h"
 #include "data/session/OpenTabsAutoSave.h"
@@ -160,16 +161,56 @@ void StartOpenTabsAutoSave(CMainFrame& frame)
 
 } // namespace
 
+UrlList OpenTabUrls(const CMainFrame& frame)
+{
+    UrlList urls;
+    for (const CNimbraView* view : frame.Views()) {
+        // A tab a blocking rule is closing is no open tab.
+        if (view->m_bMarkedForClose)
+            continue;
+        std::string url = view->GetLocationURL();
+        urls.push_back(url.empty() ? view->m_strUrl : std::move(url));
+    }
+    return urls;
+}
+
+bool SaveOpenTabs(const CMainFrame& frame, const std::string& path)
+{
+    const UrlList urls = OpenTabUrls(frame);
+    if (path.empty())
+        return WriteListFile(kHeadingOpenTabsLog, CNimbraApp::Instance()->OpenTabsLogPath(), urls);
+    return WriteListFile(kHeadingUrlList, path, urls);
+}
+
+void OpenListEntries(CNimbraApp& app, const UrlList& entries)
+{
+    for (const std::string& entry : entries)
+        if (!entry.empty())
+            app.OpenUrl(entry, 0, {}, 0, 0);
+}
+
+void RestoreLog(CNimbraApp& app, bool atStartup)
+{
+    CSettings& settings = app.Settings();
+    const bool skipStartup = atStartup && settings.GetInt(EKey::StartOpenUrl) != 0
+                             && settings.GetInt(EKey::SURepeatCheck) != 0;
+    OpenListEntries(app, LogEntriesToRestore(app.OpenTabsLogPath(), settings.GetInt(EKey::LogRepeatCheck) != 0,
+                                             skipStartup ? app.StartupPath() : std::string()));
+}
+
+void OpenStartupList(CNimbraApp& app)
+{
+    if (app.Settings().GetInt(EKey::StartOpenUrl) != 1)
+        return;
+    UrlList startup;
+    ReadListFile(app.StartupPath(), startup);
+    for (const std::string& entry : startup)
+        app.OpenUrl(entry, 0, {}, 0, 1);
+}
+
 ListFileDialog SetListFileDialog(ListFileDialog dialog)
 {
     return std::exchange(Dialog(), dialog ? std::move(dialog) : ListFileDialog(SystemListFileDialog));
-}
-
-
-std::string FolderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 void RegisterSessionCommands(CMainFrame& frame)

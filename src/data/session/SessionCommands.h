@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/session/ListFile.h"
 #include "platform/FileDialog.h"
 
 #include <QDateTime>
@@ -11,6 +12,7 @@ class QWidget;
 namespace nimbra {
 
 class CMainFrame;
+class CNimbraApp;
 class COpenTabsAutoSave;
 
 // Asks for a list file: the chosen path, or an empty string when cancelled.
@@ -21,9 +23,6 @@ using ListFileDialog =
 // Replaces the system's file dialog (tests); an empty function restores it.
 // Returns the dialog it replaced.
 ListFileDialog SetListFileDialog(ListFileDialog dialog);
-
-// Everything before the last "/" of a path; empty when there is none.
-std::string FolderOf(const std::string& path);
 
 // The frame's commands over list files, the log, the start-up list, the
 // recently closed pages and the blocked lists; loads the recently closed
@@ -37,6 +36,24 @@ void RebuildRecentClosedMenu(CMainFrame& frame);
 // recovery file goes), and the recently closed list (or its file removed
 // when RectUrlEnable is off).
 void SaveSessionAtExit(CMainFrame& frame);
+
+// The URL of every tab in tab order: the engine's location, or the view's
+// own URL when the page has not arrived yet.
+UrlList OpenTabUrls(const CMainFrame& frame);
+
+// Writes the open tabs to a list file; the open-tabs log when `path` is
+// empty. False when the file could not be written.
+bool SaveOpenTabs(const CMainFrame& frame, const std::string& path);
+
+// Opens every non-empty entry in a new tab of its own, in order.
+void OpenListEntries(CNimbraApp& app, const UrlList& entries);
+
+// Reopens the tabs of the open-tabs log. At start-up the entries of the
+// start-up list, opened just before, are skipped when SURepeatCheck is on.
+void RestoreLog(CNimbraApp& app, bool atStartup);
+
+// Opens the start-up list when StartOpenUrl is 1.
+void OpenStartupList(CNimbraApp& app);
 
 // The frame's saver of the open-tabs log, nullptr before registration.
 COpenTabsAutoSave* OpenTabsAutoSaveOf(const CMainFrame& frame);

@@ -1,6 +1,5 @@
 #include "frames/browser/BarLayout.h"
 
-#include "app/NimbraApp.h"
 #include "platform/Ini.h"
 #include "platform/Text.h"
 
@@ -28,10 +27,9 @@ constexpr std::array<int, 4> kMovedBands = {kBandMenuBar, kBandLinkBar, kBandAdd
 
 } // namespace
 
-std::string BarStatePath()
+std::string BarStatePath(const std::string& iniPath)
 {
-    const std::string& ini = CNimbraApp::Instance()->IniPath();
-    return ini.substr(0, ini.rfind('/')) + "/barstate.ini";
+    return iniPath.substr(0, iniPath.rfind('/')) + "/barstate.ini";
 }
 
 CBarState::CBarState(std::string path) : m_path(std::move(path)) {}

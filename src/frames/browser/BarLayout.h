@@ -42,8 +42,8 @@ public:
     virtual void ShowMoveButton(bool show) = 0;
 };
 
-// "barstate.ini" in the folder of the settings file.
-std::string BarStatePath();
+// "barstate.ini" in the folder of the settings file `iniPath`.
+std::string BarStatePath(const std::string& iniPath);
 
 // The bar layout file: ReBarPos and MoveButton in its section Options.
 // Other sections of the file are left alone.

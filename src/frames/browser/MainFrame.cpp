@@ -426,6 +426,16 @@ void CMainFrame::PostFocusView()
     });
 }
 
+void CMainFrame::QueueBlockedClose(CNimbraView* view)
+{
+    if (view->m_bMarkedForClose)
+        return;
+    view->m_bMarkedForClose = true;
+    view->m_bTabPending = false;
+    ViewManager()->QueueClose(view);
+    ++m_nCWC;
+}
+
 void CMainFrame::SaveOpenTabs(const std::string& path)
 {
     nimbra::SaveOpenTabs(*this, path);

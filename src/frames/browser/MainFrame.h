@@ -142,6 +142,10 @@ public:
     // open-tabs log when `path` is empty.
     void SaveOpenTabs(const std::string& path);
 
+    // Queues a tab that a blocking rule closes: marked once, counted in the
+    // closed-window count, closed by the tab bar's timer.
+    void QueueBlockedClose(CNimbraView* view);
+
     // Messages from other programs.
     qint64 OnWindowMessage(const ipc::Message& message);
     qint64 OnCopyData(const ipc::Message& message);

@@ -44,7 +44,7 @@ CWindowCommands::CWindowCommands(CMainFrame& frame)
     : QObject(&frame),
       m_frame(frame),
       m_pCoolBar(new CNimbraCoolBar(frame)),
-      m_barState(BarStatePath()),
+      m_barState(BarStatePath(CNimbraApp::Instance()->IniPath())),
       m_pFullScreen(new CFullScreen(frame)),
       m_pTray(new CTaskTray(frame, frame.Router())),
       m_hotKey([this] { QTimer::singleShot(0, this, &CWindowCommands::ToggleTray); })

@@ -1,8 +1,6 @@
 #include "widgets/bookmarks/UrlEntryDialog.h"
 
-#include "app/NimbraApp.h"
-#include "widgets/bars/AddressCombo.h"
-#include "frames/browser/MainFrame.h"
+#include "data/settings/Settings.h"
 #include "platform/Text.h"
 
 #include <QAbstractItemView>
@@ -57,7 +55,8 @@ private:
     QString m_typed;
 };
 
-CUrlEntryDialog::CUrlEntryDialog(QWidget* parent) : QDialog(parent)
+CUrlEntryDialog::CUrlEntryDialog(CSettings& settings, std::vector<std::string> history, QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_history(std::move(history))
 {
     setWindowTitle(QStringLiteral("URLを追加"));
     m_pLabel = new QLabel(QStringLiteral("URL"), this);
@@ -110,14 +109,11 @@ void CUrlEntryDialog::showEvent(QShowEvent* event)
 
 void CUrlEntryDialog::InitDialog()
 {
-    CSettings& settings = CNimbraApp::Instance()->Settings();
-    CMainFrame* frame = CNimbraApp::Instance()->MainFrame();
     QStringList history;
-    if (frame && frame->AddressCombo())
-        for (const std::string& entry : frame->AddressCombo()->History())
-            history << ToQ(entry);
+    for (const std::string& entry : m_history)
+        history << ToQ(entry);
 
-    if (m_bAllowAutoComplete && settings.GetInt(EKey::OpDlgAutoComplete) != 0) {
+    if (m_bAllowAutoComplete && m_settings.GetInt(EKey::OpDlgAutoComplete) != 0) {
         auto* completer = new QCompleter(history, m_pCombo);
         completer->setCaseSensitivity(Qt::CaseInsensitive);
         completer->setCompletionMode(QCompleter::PopupCompletion);
@@ -130,7 +126,7 @@ void CUrlEntryDialog::InitDialog()
         m_pLabel->setText(ToQ(m_strLabel));
 
     m_pCombo->addItems(history);
-    m_pNewTab->setChecked(settings.GetInt(EKey::AddUrlOpenNew) != 0);
+    m_pNewTab->setChecked(m_settings.GetInt(EKey::AddUrlOpenNew) != 0);
     m_pNewTab->setVisible(m_bShowCheck);
     if (!m_strInitial.empty()) {
         m_pCombo->insertItem(0, ToQ(m_strInitial));
@@ -200,7 +196,7 @@ bool CUrlEntryDialog::eventFilter(QObject* watched, QEvent* event)
 
 QFileDialog* CUrlEntryDialog::Browse()
 {
-    const QString start = ToQ(CNimbraApp::Instance()->Settings().GetString(EKey::LastOpenPath));
+    const QString start = ToQ(m_settings.GetString(EKey::LastOpenPath));
     auto* chooser = new QFileDialog(this, QStringLiteral("開く"), start, QString::fromUtf8(kFileFilter));
     chooser->setAttribute(Qt::WA_DeleteOnClose);
     chooser->setAcceptMode(QFileDialog::AcceptOpen);
@@ -216,7 +212,7 @@ void CUrlEntryDialog::OnFileChosen(const QString& path)
         return;
     m_pCombo->setEditText(path);
     UpdateOk();
-    CNimbraApp::Instance()->Settings().WriteString(EKey::LastOpenPath, FromQ(QFileInfo(path).absolutePath()));
+    m_settings.WriteString(EKey::LastOpenPath, FromQ(QFileInfo(path).absolutePath()));
 }
 
 void CUrlEntryDialog::accept()
@@ -226,7 +222,7 @@ void CUrlEntryDialog::accept()
         return;
     m_strResult = text;
     m_bNewTab = m_pNewTab->isChecked();
-    CNimbraApp::Instance()->Settings().WriteInt(EKey::AddUrlOpenNew, m_bNewTab ? 1 : 0);
+    m_settings.WriteInt(EKey::AddUrlOpenNew, m_bNewTab ? 1 : 0);
     QDialog::accept();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -11,15 +12,17 @@ class QPushButton;
 
 namespace nimbra {
 
+class CSettings;
 class CUrlCombo;
 
 // Entry of a URL or file path, with the choice of opening it in a new tab.
 // The caller sets what it needs before showing the dialog and reads Text()
-// and OpenInNewTab() after OK.
+// and OpenInNewTab() after OK. `history` is what the completion offers (the
+// address bar's list).
 class CUrlEntryDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CUrlEntryDialog(QWidget* parent = nullptr);
+    CUrlEntryDialog(CSettings& settings, std::vector<std::string> history, QWidget* parent = nullptr);
     ~CUrlEntryDialog() override;
 
     void SetTitle(const std::string& title) { m_strTitle = title; }
@@ -54,6 +57,8 @@ private:
     void UpdateOk();
     void SelectAllText();
 
+    CSettings& m_settings;
+    const std::vector<std::string> m_history;
     std::string m_strTitle;
     std::string m_strLabel;
     std::string m_strInitial;

@@ -1,6 +1,6 @@
 #include "widgets/sidebar/HistorySearchPane.h"
 
-#include "app/NimbraApp.h"
+#include "data/settings/Settings.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
@@ -59,11 +59,6 @@ bool IsEnter(const QKeyEvent* key)
 Qt::KeyboardModifiers KeyMods(const QKeyEvent* key)
 {
     return key->modifiers() & ~Qt::KeypadModifier;
-}
-
-CSettings& Settings()
-{
-    return CNimbraApp::Instance()->Settings();
 }
 
 } // namespace
@@ -384,7 +379,7 @@ QPushButton* CHistorySearchPane::Button(int id) const
 
 void CHistorySearchPane::ReadSettings()
 {
-    CSettings& s = Settings();
+    CSettings& s = m_host.Settings();
     bool whole = false;
     std::vector<int> widths = ParseIntList(s.GetString(EKey::FLCColumnSize), &whole);
     if (!whole || widths.size() != 3)
@@ -407,7 +402,7 @@ void CHistorySearchPane::ReadSettings()
 
 void CHistorySearchPane::WriteSettings() const
 {
-    CSettings& s = Settings();
+    CSettings& s = m_host.Settings();
     const QHeaderView* header = m_pList->header();
     s.WriteString(EKey::FLCColumnSize, std::to_string(header->sectionSize(0)) + "," + std::to_string(header->sectionSize(1))
                                            + "," + std::to_string(header->sectionSize(2)));
@@ -614,13 +609,13 @@ void CHistorySearchPane::OpenRow(int row, bool newTab, bool viewSource)
         m_host.OpenNewTab(url);
     else
         m_host.Navigate(url);
-    if (Settings().GetInt(EKey::NBSetFocusView) != 0)
+    if (m_host.Settings().GetInt(EKey::NBSetFocusView) != 0)
         m_host.FocusView();
 }
 
 void CHistorySearchPane::ClickRow(int row, Qt::KeyboardModifiers modifiers)
 {
-    OpenRow(row, (modifiers & Qt::ShiftModifier) || Settings().GetInt(EKey::NBLClickFHistOpenNew) != 0,
+    OpenRow(row, (modifiers & Qt::ShiftModifier) || m_host.Settings().GetInt(EKey::NBLClickFHistOpenNew) != 0,
             modifiers & Qt::AltModifier);
 }
 
@@ -657,7 +652,7 @@ QMenu* CHistorySearchPane::CreateMenu(bool forRow)
         }
         connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
     };
-    const bool clickNew = Settings().GetInt(EKey::NBLClickFHistOpenNew) != 0;
+    const bool clickNew = m_host.Settings().GetInt(EKey::NBLClickFHistOpenNew) != 0;
     if (forRow) {
         add(ID_FLC_OPEN);
         add(ID_FLC_OPEN_NEW);
@@ -724,7 +719,7 @@ void CHistorySearchPane::RunCommand(int id)
         ExportHtml();
         break;
     case ID_FLC_STANDARD_ACTION:
-        Settings().WriteInt(EKey::NBLClickFHistOpenNew, Settings().GetInt(EKey::NBLClickFHistOpenNew) != 0 ? 0 : 1);
+        m_host.Settings().WriteInt(EKey::NBLClickFHistOpenNew, m_host.Settings().GetInt(EKey::NBLClickFHistOpenNew) != 0 ? 0 : 1);
         break;
     case ID_FLC_RELOAD:
         PostReload();
@@ -759,7 +754,7 @@ void CHistorySearchPane::ChangeFilter()
 
 void CHistorySearchPane::ExportHtml()
 {
-    CSettings& s = Settings();
+    CSettings& s = m_host.Settings();
     SFileRequest request;
     request.save = true;
     request.filters = {QStringLiteral("html ファイル (*.html)"), QStringLiteral("すべてのファイル (*.*)")};

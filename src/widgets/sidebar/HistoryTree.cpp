@@ -1,6 +1,6 @@
 #include "widgets/sidebar/HistoryTree.h"
 
-#include "app/NimbraApp.h"
+#include "data/settings/Settings.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
@@ -89,7 +89,7 @@ void CHistoryTree::Reload()
 
 int CHistoryTree::ClickOpenNew() const
 {
-    return CNimbraApp::Instance()->Settings().GetInt(EKey::NBLClickHistOpenNew);
+    return m_host.Settings().GetInt(EKey::NBLClickHistOpenNew);
 }
 
 void CHistoryTree::Fill(QTreeWidgetItem* folder)
@@ -197,7 +197,7 @@ void CHistoryTree::Open(const QTreeWidgetItem* item, bool newTab, bool viewSourc
                 m_host.OpenNewTab(target);
             else
                 m_host.Navigate(target);
-            if (CNimbraApp::Instance()->Settings().GetInt(EKey::NBSetFocusView) != 0)
+            if (m_host.Settings().GetInt(EKey::NBSetFocusView) != 0)
                 m_host.FocusView();
         });
 }
@@ -260,7 +260,7 @@ void CHistoryTree::RunCommand(int id)
         ShowProperties(item);
         break;
     case ID_HIST_STANDARD_ACTION:
-        CNimbraApp::Instance()->Settings().WriteInt(EKey::NBLClickHistOpenNew, ClickOpenNew() != 0 ? 0 : 1);
+        m_host.Settings().WriteInt(EKey::NBLClickHistOpenNew, ClickOpenNew() != 0 ? 0 : 1);
         break;
     case ID_HIST_RELOAD:
         Reload();

@@ -16,6 +16,8 @@ class QMenu;
 
 namespace nimbra {
 
+class CSettings;
+
 // What the two history panes need from the browser around them.
 class IHistoryHost {
 public:
@@ -28,6 +30,8 @@ public:
     // Moves the keyboard focus to the active page once the event at hand is done.
     virtual void FocusView() = 0;
     virtual bool IsBarVisible() const = 0;
+    // The settings store, for the panes' own keys.
+    virtual CSettings& Settings() const = 0;
 };
 
 // Runs `read` on a worker with a connection of its own, then `done` on the

@@ -68,6 +68,11 @@ CSidebarCommands::~CSidebarCommands()
     delete m_pBar.data();
 }
 
+CSettings& CSidebarCommands::Settings() const
+{
+    return CNimbraApp::Instance()->Settings();
+}
+
 CHistoryTree* CSidebarCommands::HistoryTree() const
 {
     m_pBar->Pane(kHistoryPane);
@@ -145,13 +150,13 @@ void CSidebarCommands::ApplySettings()
 
 void CSidebarCommands::LoadState()
 {
-    const CSettings state(BarStatePath());
+    const CSettings state(BarStatePath(CNimbraApp::Instance()->IniPath()));
     m_pBar->LoadState(state, kNimbraBarProfile);
 }
 
 void CSidebarCommands::SaveState()
 {
-    CSettings state(BarStatePath());
+    CSettings state(BarStatePath(CNimbraApp::Instance()->IniPath()));
     m_pBar->SaveState(state, kNimbraBarProfile);
     CNimbraApp::Instance()->Settings().WriteInt(EKey::NimbraBarSelTab, m_pBar->SelectedPane());
 }

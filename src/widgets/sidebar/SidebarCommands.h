@@ -62,6 +62,7 @@ public:
     // IHistoryHost (with the four above).
     std::shared_ptr<CHistoryDb> History() const override;
     bool IsBarVisible() const override;
+    CSettings& Settings() const override;
 
 private:
     void Register();

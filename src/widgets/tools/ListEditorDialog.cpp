@@ -6,7 +6,7 @@
 #include "platform/Text.h"
 #include "platform/WindowPlacement.h"
 #include "data/session/ListFile.h"
-#include "data/session/SessionCommands.h"
+#include "platform/Paths.h"
 #include "ui/EditableList.h"
 
 #include <QFutureWatcher>

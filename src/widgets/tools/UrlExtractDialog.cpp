@@ -9,7 +9,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "data/session/ListFile.h"
-#include "data/session/SessionCommands.h"
+#include "platform/Paths.h"
 #include "data/tools/DownloadList.h"
 #include "data/tools/UrlFilter.h"
 

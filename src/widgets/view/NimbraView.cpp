@@ -11,7 +11,6 @@
 #include "platform/Text.h"
 #include "platform/UrlText.h"
 #include "platform/Wildcard.h"
-#include "data/session/BlockedClose.h"
 #include "widgets/view/Downloads.h"
 #include "widgets/view/EngineServices.h"
 #include "widgets/view/PageContextMenu.h"
@@ -141,7 +140,7 @@ bool CNimbraView::IsBlocked(const std::string& url) const
 
 void CNimbraView::QueueForClosing()
 {
-    QueueBlockedClose(this, m_pMainFrame);
+    m_pMainFrame->QueueBlockedClose(this);
 }
 
 void CNimbraView::MarkAndQueueUncounted()

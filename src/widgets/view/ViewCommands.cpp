@@ -382,7 +382,8 @@ void RegisterPageFrameCommands(CMainFrame& frame)
     CMainFrame* f = &frame;
 
     t.SetHandler(ID_OPEN, [f] {
-        auto* dialog = new CUrlEntryDialog(f);
+        auto* dialog = new CUrlEntryDialog(CNimbraApp::Instance()->Settings(),
+                                           f->AddressCombo() ? f->AddressCombo()->History() : std::vector<std::string>{}, f);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->SetTitle("ファイルを開く");
         dialog->SetLabel("URLまたはファイルのパス");

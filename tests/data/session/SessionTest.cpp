@@ -1,3 +1,4 @@
+#include "platform/Paths.h"
 #include "widgets/bars/AddressCombo.h"
 #include "frames/browser/ChildFrame.h"
 #include "ui/MenuResource.h"

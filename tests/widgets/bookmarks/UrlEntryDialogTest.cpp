@@ -41,7 +41,7 @@ protected:
 TEST_F(UrlEntryDialogTest, OpensWithTheAddressHistoryAndTheCallersTexts)
 {
     Option("AddUrlOpenNew", 1);
-    CUrlEntryDialog dialog(m_frame);
+    CUrlEntryDialog dialog(m_app->Settings(), m_frame->AddressCombo()->History(), m_frame);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("URLを追加"));
     dialog.SetTitle("ファイルを開く");
     dialog.SetLabel("URLまたはファイルのパス");
@@ -61,7 +61,7 @@ TEST_F(UrlEntryDialogTest, OpensWithTheAddressHistoryAndTheCallersTexts)
 
 TEST_F(UrlEntryDialogTest, OkIsEnabledOnlyWithText)
 {
-    CUrlEntryDialog dialog(m_frame);
+    CUrlEntryDialog dialog(m_app->Settings(), m_frame->AddressCombo()->History(), m_frame);
     dialog.show();
     EXPECT_TRUE(dialog.Combo()->currentText().isEmpty());
     EXPECT_FALSE(dialog.OkButton()->isEnabled());
@@ -78,7 +78,7 @@ TEST_F(UrlEntryDialogTest, OkIsEnabledOnlyWithText)
 
 TEST_F(UrlEntryDialogTest, EnterWithTheListOpenKeepsTheDialogAndTheTypedText)
 {
-    CUrlEntryDialog dialog(m_frame);
+    CUrlEntryDialog dialog(m_app->Settings(), m_frame->AddressCombo()->History(), m_frame);
     dialog.show();
     QLineEdit* edit = dialog.Combo()->lineEdit();
     QTest::keyClicks(edit, "typed");
@@ -113,7 +113,7 @@ TEST_F(UrlEntryDialogTest, EnterWithTheListOpenKeepsTheDialogAndTheTypedText)
 
 TEST_F(UrlEntryDialogTest, OkStoresTheNewTabChoice)
 {
-    CUrlEntryDialog dialog(m_frame);
+    CUrlEntryDialog dialog(m_app->Settings(), m_frame->AddressCombo()->History(), m_frame);
     dialog.show();
     dialog.Combo()->setEditText("http://x/");
     dialog.NewTabCheck()->setChecked(true);
@@ -130,7 +130,7 @@ TEST_F(UrlEntryDialogTest, BrowseFillsThePathAndRemembersItsFolder)
     QDir().mkpath(QString::fromStdString(dir));
     testenv::WriteFile(dir + "/list.nbl", "x");
     Option("LastOpenPath", dir);
-    CUrlEntryDialog dialog(m_frame);
+    CUrlEntryDialog dialog(m_app->Settings(), m_frame->AddressCombo()->History(), m_frame);
     dialog.show();
     QFileDialog* chooser = dialog.Browse();
     EXPECT_EQ(chooser->directory().absolutePath().toStdString(), dir);
@@ -146,10 +146,10 @@ TEST_F(UrlEntryDialogTest, BrowseFillsThePathAndRemembersItsFolder)
 TEST_F(UrlEntryDialogTest, AutoCompletionFollowsTheSettingAndTheCaller)
 {
     Option("OpDlgAutoComplete", 1);
-    CUrlEntryDialog allowed(m_frame);
+    CUrlEntryDialog allowed(m_app->Settings(), m_frame->AddressCombo()->History(), m_frame);
     allowed.show();
     EXPECT_TRUE(allowed.AutoCompleteActive());
-    CUrlEntryDialog refused(m_frame);
+    CUrlEntryDialog refused(m_app->Settings(), m_frame->AddressCombo()->History(), m_frame);
     refused.AllowAutoComplete(false);
     refused.show();
     EXPECT_FALSE(refused.AutoCompleteActive());

@@ -1,3 +1,4 @@
+#include "platform/Paths.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"
 #include "ui/MenuResource.h"

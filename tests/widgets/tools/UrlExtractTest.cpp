@@ -1,3 +1,4 @@
+#include "platform/Paths.h"
 #include "ui/CommandIds.h"
 #include "data/session/SessionCommands.h"
 #include "data/tools/DownloadList.h"
