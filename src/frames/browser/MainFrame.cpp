@@ -5,7 +5,7 @@
 #include "widgets/bars/FlatToolBar.h"
 #include "ui/MenuBarKeys.h"
 #include "widgets/bars/StatusBar.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "widgets/bookmarks/BookmarkCommands.h"
 #include "data/bookmarks/BookmarkMessages.h"
 #include "frames/browser/ChildFrame.h"

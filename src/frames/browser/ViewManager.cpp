@@ -1,4 +1,4 @@
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 
 #include "app/NimbraApp.h"
 #include "data/settings/Settings.h"

@@ -3,7 +3,7 @@
 #include "widgets/bars/AddressBar.h"
 #include "widgets/bars/CoolBar.h"
 #include "widgets/bars/LinkBar.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "widgets/bookmarks/BookmarkCommands.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"

@@ -1,6 +1,6 @@
 #include "widgets/bars/TabManagerDlg.h"
 
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "widgets/bookmarks/BookmarkImages.h"
 #include "frames/browser/MainFrame.h"
 #include "platform/Text.h"
