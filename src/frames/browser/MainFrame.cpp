@@ -275,8 +275,7 @@ void CMainFrame::SetUpProxyMenu()
 void CMainFrame::CreateAddressBar()
 {
     // A band of the rebar once the bars are laid out.
-    auto* addressBar = new CAddressBar(this, this);
-    m_pAddressCombo = addressBar->Combo();
+    m_pAddressCombo = CreateFrameAddressBar(*this)->Combo();
 }
 
 int CMainFrame::TabCount() const

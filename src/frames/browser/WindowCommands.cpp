@@ -37,7 +37,7 @@ constexpr int kTabBarMinWidth = 120;
 CWindowCommands::CWindowCommands(CMainFrame& frame)
     : QObject(&frame),
       m_frame(frame),
-      m_pCoolBar(new CNimbraCoolBar(frame)),
+      m_pCoolBar(new CNimbraCoolBar(&frame)),
       m_barState(BarStatePath(frame.Host().IniPath())),
       m_pFullScreen(new CFullScreen(frame)),
       m_pTray(new CTaskTray(frame, frame.Router())),
