@@ -1,6 +1,4 @@
-// Commands of the tab menu that the tab bar carries, and what the tab bar
-// needs of the application.
-#include "app/NimbraApp.h"
+// Commands of the tab menu that the tab bar carries.
 #include "ui/CommandIds.h"
 #include "frames/browser/ViewManager.h"
 #include "ui/CommandRouter.h"
@@ -12,7 +10,6 @@ void RegisterTabBarCommands(CMainFrame& frame)
 {
     CCommandTable& t = frame.Router().Table(CCommandRouter::ELevel::Frame);
     CViewManager* tabs = frame.ViewManager();
-    tabs->SetShortcutResolver([](const std::string& path) { return CNimbraApp::Instance()->ResolveShortcut(path); });
     auto twoTabs = [tabs](SCmdUI& ui) { ui.Enable(tabs->GetItemCount() >= 2); };
 
     t.SetHandler(ID_NEXT_TAB, [tabs] { tabs->SelectNextTab(false); });

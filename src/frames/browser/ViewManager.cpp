@@ -531,7 +531,7 @@ void CViewManager::OnFilesDropped(int index, const QStringList& paths)
     CNimbraView* view = ViewAt(index);
     if (!view || paths.isEmpty())
         return;
-    const std::string url = m_resolveShortcut(FromQ(paths.front()));
+    const std::string url = m_pMainFrame->Host().ResolveShortcut(FromQ(paths.front()));
     if (url.empty())
         return;
     view->Navigate(url);

@@ -89,10 +89,6 @@ public:
     void ProcessPendingClose();
     // Runs on every tick while KillDlg is on.
     void SetDialogSweep(std::function<void()> sweep) { m_dialogSweep = std::move(sweep); }
-    // What a file dropped on a tab opens there: the target of a shortcut
-    // file, else the path.
-    using ShortcutResolver = std::function<std::string(const std::string& path)>;
-    void SetShortcutResolver(ShortcutResolver resolve) { m_resolveShortcut = std::move(resolve); }
 
     // The tab context menu for `nTab`, and the background menu, at a screen
     // position; they close by themselves.
@@ -124,14 +120,12 @@ private:
     std::vector<QPointer<CNimbraView>> m_pendingClose;
     QTimer m_timer;
     std::function<void()> m_dialogSweep;
-    ShortcutResolver m_resolveShortcut;
     bool m_bSelecting = false;
 };
 
 } // namespace nimbra
 
 namespace nimbra {
-// Registers the tab bar's commands with the frame's router, and gives the
-// tab bar the application's reading of shortcut files.
+// Registers the tab bar's commands with the frame's router.
 void RegisterTabBarCommands(CMainFrame& frame);
 } // namespace nimbra

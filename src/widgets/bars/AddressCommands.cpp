@@ -1,5 +1,4 @@
 // The address bar on the frame: its host and its commands.
-#include "app/NimbraApp.h"
 #include "ui/CommandIds.h"
 #include "widgets/bars/AddressBar.h"
 #include "widgets/bars/AddressCombo.h"
@@ -13,10 +12,11 @@ namespace nimbra {
 
 namespace {
 
-// The frame and the application as the address bar sees them.
+// The frame and the application as the address bar sees them. The
+// application outlives the frame, which goes before its address bar does.
 class CFrameAddressHost : public IAddressHost {
 public:
-    CFrameAddressHost(CMainFrame& frame, CNimbraApp& app) : m_frame(frame), m_app(app) {}
+    explicit CFrameAddressHost(CMainFrame& frame) : m_frame(frame), m_app(frame.Host()) {}
 
     CSettings& Settings() const override { return m_app.Settings(); }
     const std::string& AddressLogPath() const override { return m_app.AddressLogPath(); }
@@ -33,14 +33,14 @@ public:
 
 private:
     CMainFrame& m_frame;
-    CNimbraApp& m_app;
+    IBrowserHost& m_app;
 };
 
 } // namespace
 
 CAddressBar* CreateFrameAddressBar(CMainFrame& frame)
 {
-    auto* bar = new CAddressBar(std::make_unique<CFrameAddressHost>(frame, *CNimbraApp::Instance()), &frame);
+    auto* bar = new CAddressBar(std::make_unique<CFrameAddressHost>(frame), &frame);
     QObject::connect(&frame, &CMainFrame::HistoryCleared, bar->Combo(), &CAddressCombo::OnHistoryCleared);
     return bar;
 }
