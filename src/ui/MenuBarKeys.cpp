@@ -228,11 +228,14 @@ bool CMenuBarKeys::eventFilter(QObject* watched, QEvent* event)
         }
         return false;
     }
+    // Only keys from the keyboard count: a page hands back the keys it left
+    // unused, late (an Alt that went down in the page may come back after
+    // Alt+D has moved the focus, while Alt is still held).
     case QEvent::KeyPress:
-        return ours && OnKeyPress(static_cast<QKeyEvent*>(event));
+        return ours && event->spontaneous() && OnKeyPress(static_cast<QKeyEvent*>(event));
     case QEvent::KeyRelease: {
         const int k = static_cast<QKeyEvent*>(event)->key();
-        if (!ours || !m_bAltAlone || (k != Qt::Key_Alt && k != Qt::Key_Meta))
+        if (!ours || !event->spontaneous() || !m_bAltAlone || (k != Qt::Key_Alt && k != Qt::Key_Meta))
             return false;
         m_bAltAlone = false;
         if (State() == EState::Idle)

@@ -1,14 +1,22 @@
 // The frame's keys on the real program, pressed on an X server of the test's
 // own: the keys a person uses to reach the address bar, and the frame's keys
 // while a text field has the focus.
+#include "frames/browser/MainFrame.h"
 #include "platform/Ini.h"
+#include "widgets/bars/AddressCombo.h"
+#include "widgets/view/NimbraView.h"
 
 #include "BrowserProcess.h"
 #include "HttpServer.h"
 #include "TestBrowser.h"
 #include "XServer.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -91,4 +99,63 @@ TEST_F(FrameKeysE2E, FrameKeysWinOverTheAddressField)
     EXPECT_TRUE(SpinUntil([this] { return m_x.FindWindow("URL") != 0; }, kWaitMs));
     EXPECT_TRUE(m_browser.Terminate());
     EXPECT_EQ(CIniFile(Ini()).GetInt("Options", "NimbraBarSelTab", -1), 2);
+}
+
+namespace {
+
+// The same keys inside the test's own process, where the moment the engine
+// hands back a key the page left unused can be chosen.
+class FrameKeysInProcessE2E : public testenv::BrowserTest {
+protected:
+    void SetUp() override
+    {
+        m_bRealEngine = true;
+        BrowserTest::SetUp();
+        m_server.AddHtml("/page", "Keys page");
+    }
+    testenv::HttpServer m_server;
+};
+
+// Notes the engine handing back an Alt press: not from the keyboard.
+struct SAltWatch : QObject {
+    bool handedBack = false;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress && !event->spontaneous()
+            && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt)
+            handedBack = true;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(FrameKeysInProcessE2E, AltGoingUpAfterAltDIsNoMenuKeyWhenThePageHandsBackTheAltLate)
+{
+    Start();
+    CNimbraView* view = OpenAndWait(m_server.Url("/page").toStdString());
+    ASSERT_NE(view, nullptr);
+    QWidget* surface = view->Browser()->Widget()->focusProxy();
+    ASSERT_NE(surface, nullptr);
+    surface->setFocus();
+    ASSERT_TRUE(SpinUntil([&] { return surface->hasFocus(); }, 5000));
+
+    // Alt goes down in the page, D (Alt+D) takes the focus to the address,
+    // and only then does the engine hand back the Alt it did not use.
+    SAltWatch watch;
+    qApp->installEventFilter(&watch);
+    QTest::keyPress(surface, Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyPress(surface, Qt::Key_D, Qt::AltModifier);
+    QLineEdit* field = m_frame->AddressCombo()->lineEdit();
+    ASSERT_TRUE(field->hasFocus());
+    ASSERT_TRUE(SpinUntil([&] { return watch.handedBack; }, 5000));
+    QTest::keyRelease(field, Qt::Key_D, Qt::AltModifier);
+    QTest::keyRelease(field, Qt::Key_Alt, Qt::NoModifier);
+
+    // Alt went up after D: the menu bar stays idle and the typed word goes
+    // into the address.
+    QTest::keyClicks(field, "c");
+    EXPECT_EQ(field->text(), QStringLiteral("c"));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(m_frame->MainMenu()->activeAction(), nullptr);
 }
