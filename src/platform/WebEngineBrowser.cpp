@@ -1,5 +1,6 @@
 #include "platform/WebEngineBrowser.h"
 
+#include "platform/DialogLoops.h"
 #include "platform/HistoryDb.h"
 #include "platform/InputFile.h"
 #include "platform/MessageBox.h"
@@ -7,11 +8,14 @@
 #include "platform/Text.h"
 #include "platform/UrlText.h"
 
+#include <QApplication>
 #include <QAuthenticator>
 #include <QFileInfo>
 #include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineFullScreenRequest>
+#include <algorithm>
+#include <cctype>
 #include <set>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,6 +25,7 @@
 #include <QWebEngineFindTextResult>
 #include <QWebEngineHistory>
 #include <QWebEngineHistoryItem>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -35,6 +40,18 @@ namespace {
 constexpr double kZoomFactors[] = {0.7, 0.85, 1.0, 1.25, 1.5};
 
 constexpr char kSpecialFileText[] = "通常のファイルではないため開けません (FIFO やデバイスなど)。";
+constexpr char kDebugUrlText[] = "ブラウザ エンジンのデバッグ用のアドレスのため開けません (chrome://hang など)。";
+
+// Hosts of the engine's "chrome:" addresses that crash, hang or kill one of
+// its processes, or make it believe memory is short.
+constexpr std::string_view kDebugHosts[] = {
+    "badcastcrash", "checkcrash", "crash", "crashdump", "delayeduithreadhang", "gpuclean", "gpucrash", "gpuhang",
+    "hang", "heapcorruptioncrash", "inducebrowsercrashforrealz", "inducebrowserdcheckforrealz", "kill",
+    "memory-exhaust", "memory-pressure-critical", "memory-pressure-moderate", "ppapiflashcrash", "ppapiflashhang",
+    "shorthang", "uithreadhang", "webuijserror",
+};
+
+bool g_debugUrlMessagePending = false;
 
 // Reads the document and its frames (same-origin frames only; for others
 // just their address) in one pass.
@@ -156,17 +173,7 @@ SPageDocument DocumentFromJson(const QJsonObject& o)
 // Working offline: every tab refuses network requests.
 std::atomic<bool> g_workOffline{false};
 
-int g_openPageDialogs = 0;
 bool g_refusePageDialogs = false;
-
-// Counts a page dialog while its event loop runs.
-class CPageDialogScope {
-public:
-    CPageDialogScope() { ++g_openPageDialogs; }
-    ~CPageDialogScope() { --g_openPageDialogs; }
-    CPageDialogScope(const CPageDialogScope&) = delete;
-    CPageDialogScope& operator=(const CPageDialogScope&) = delete;
-};
 
 CWebEngineBrowser::ProxyAuthHandler& ProxyAuth()
 {
@@ -258,19 +265,69 @@ bool IsNetworkScheme(const QString& scheme)
 
 } // namespace
 
+bool IsEngineDebugUrl(std::string_view text)
+{
+    // Tabs and line breaks anywhere are dropped, blanks and controls at
+    // both ends, as the engine does.
+    std::string url;
+    for (char c : text)
+        if (c != '\t' && c != '\n' && c != '\r')
+            url += char(std::tolower((unsigned char)c));
+    auto trim = [&url] {
+        const auto keep = [](char c) { return (unsigned char)c > 0x20; };
+        url.erase(url.begin(), std::find_if(url.begin(), url.end(), keep));
+        url.erase(std::find_if(url.rbegin(), url.rend(), keep).base(), url.end());
+    };
+    trim();
+    constexpr std::string_view kViewSource = "view-source:", kChrome = "chrome:";
+    while (url.compare(0, kViewSource.size(), kViewSource) == 0) {
+        url.erase(0, kViewSource.size());
+        trim();
+    }
+    if (url.compare(0, kChrome.size(), kChrome) != 0)
+        return false;
+    // "chrome:hang" and "chrome:///hang" name the host "hang" as well.
+    size_t begin = url.find_first_not_of("/\\", kChrome.size());
+    if (begin == std::string::npos)
+        return false;
+    std::string authority = url.substr(begin, url.find_first_of("/\\?#", begin) - begin);
+    if (const size_t at = authority.rfind('@'); at != std::string::npos)
+        authority.erase(0, at + 1);
+    authority = authority.substr(0, authority.find(':'));
+    const std::string host = FromQ(QUrl::fromPercentEncoding(QByteArray::fromStdString(authority)).toLower());
+    const std::string_view name = std::string_view(host).substr(0, host.find_last_not_of('.') + 1);
+    return std::find(std::begin(kDebugHosts), std::end(kDebugHosts), name) != std::end(kDebugHosts);
+}
+
+bool RefuseEngineDebugUrl(std::string_view url)
+{
+    if (!IsEngineDebugUrl(url))
+        return false;
+    // Asked from inside the engine's callbacks, which must not run a
+    // dialog's loop; a page that asks again and again gets one message.
+    if (!g_debugUrlMessagePending) {
+        g_debugUrlMessagePending = true;
+        QTimer::singleShot(0, qApp, [] {
+            ShowMessage(nullptr, QString::fromUtf8(kDebugUrlText), QMessageBox::Warning);
+            g_debugUrlMessagePending = false;
+        });
+    }
+    return true;
+}
+
 void CWebEngineBrowser::SetWorkOffline(bool offline)
 {
     g_workOffline.store(offline);
 }
 
-int CWebEngineBrowser::OpenPageDialogs()
-{
-    return g_openPageDialogs;
-}
-
 void CWebEngineBrowser::RefusePageDialogs(bool refuse)
 {
     g_refusePageDialogs = refuse;
+}
+
+bool CWebEngineBrowser::DialogsRefused() const
+{
+    return g_refusePageDialogs || m_bDialogsRefused;
 }
 
 void CWebEngineBrowser::SetProxyAuthHandler(ProxyAuthHandler handler)
@@ -338,33 +395,33 @@ protected:
     {
         return m_pOwner->OnAcceptNavigation(url, type, isMainFrame);
     }
-    QWebEnginePage* createWindow(WebWindowType) override { return m_pOwner->OnCreateWindow(); }
+    // Each dialog is a child of the tab's view and runs its loop for it.
     void javaScriptAlert(const QUrl& origin, const QString& msg) override
     {
-        if (m_pOwner->m_bSilent || g_refusePageDialogs)
+        if (m_pOwner->m_bSilent || m_pOwner->DialogsRefused())
             return;
-        CPageDialogScope scope;
+        CDialogLoopScope scope(m_pOwner->m_pView);
         ShowPageAlert(m_pOwner->m_pView, origin, msg);
     }
     bool javaScriptConfirm(const QUrl& origin, const QString& msg) override
     {
-        if (g_refusePageDialogs)
+        if (m_pOwner->DialogsRefused())
             return false;
-        CPageDialogScope scope;
+        CDialogLoopScope scope(m_pOwner->m_pView);
         return AskPageConfirm(m_pOwner->m_pView, origin, msg);
     }
     bool javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& value, QString* result) override
     {
-        if (g_refusePageDialogs)
+        if (m_pOwner->DialogsRefused())
             return false;
-        CPageDialogScope scope;
+        CDialogLoopScope scope(m_pOwner->m_pView);
         return AskPagePrompt(m_pOwner->m_pView, origin, msg, value, result);
     }
     QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles, const QStringList& types) override
     {
-        if (g_refusePageDialogs)
+        if (m_pOwner->DialogsRefused())
             return {};
-        CPageDialogScope scope;
+        CDialogLoopScope scope(m_pOwner->m_pView);
         return QWebEnginePage::chooseFiles(mode, oldFiles, types);
     }
 
@@ -395,6 +452,9 @@ CWebEngineBrowser::CWebEngineBrowser(QWebEngineProfile* profile, QWidget* parent
                 if (ProxyAuth())
                     ProxyAuth()(proxyHost, authenticator);
             });
+    // A page's new window; unlike createWindow, the request tells whether a
+    // click or key of the person caused it.
+    connect(m_pPage, &QWebEnginePage::newWindowRequested, this, &CWebEngineBrowser::OnNewWindowRequested);
     connect(m_pPage, &QWebEnginePage::windowCloseRequested, this, [this] {
         if (m_pEvents)
             m_pEvents->WindowClosing();
@@ -521,7 +581,12 @@ bool CWebEngineBrowser::HasPage() const
 
 void CWebEngineBrowser::Navigate(const std::string& url, int, const std::string&)
 {
-    m_pPage->load(QUrl(ToQ(UrlFromText(url))));
+    // The engine acts on its debug addresses before any navigation is asked
+    // about.
+    const std::string target = UrlFromText(url);
+    if (RefuseEngineDebugUrl(target))
+        return;
+    m_pPage->load(QUrl(ToQ(target)));
 }
 
 // The page's Back and Forward actions do nothing here; the history moves.
@@ -587,7 +652,7 @@ void CWebEngineBrowser::SetDownloadControl(unsigned flags)
     settings->setAttribute(QWebEngineSettings::AutoLoadImages, (flags & DLCTL_DLIMAGES) != 0);
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, (flags & DLCTL_NO_SCRIPTS) == 0);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, (flags & DLCTL_NO_RUNACTIVEXCTLS) == 0);
-    // Script pop-ups reach createWindow only with this on; the view decides.
+    // Script pop-ups reach the browser only with this on; the view decides.
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
 }
 
@@ -738,6 +803,8 @@ void CWebEngineBrowser::ExitFullScreen()
 
 void CWebEngineBrowser::DownloadUrl(const std::string& url)
 {
+    if (RefuseEngineDebugUrl(url))
+        return;
     m_pPage->download(QUrl(ToQ(url)));
 }
 
@@ -763,11 +830,11 @@ void CWebEngineBrowser::OnAuthentication(const QUrl& url, QAuthenticator* authen
     // refused, so a server repeating its challenge cannot stack dialogs.
     std::string user, password;
     bool answered = false;
-    if (m_pEvents && !m_bAskingLogin && !g_refusePageDialogs) {
+    if (m_pEvents && !m_bAskingLogin && !DialogsRefused()) {
         QPointer<CWebEngineBrowser> self(this);
         m_bAskingLogin = true;
         {
-            CPageDialogScope scope;
+            CDialogLoopScope scope(m_pView);
             answered = m_pEvents->AuthenticationRequired(FromQ(url.host().isEmpty() ? url.toString() : url.host()),
                                                          FromQ(authenticator->realm()), false, user, password);
         }
@@ -808,9 +875,13 @@ bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, int type, bool mainF
         QTimer::singleShot(0, this, [] { ShowMessage(nullptr, QString::fromUtf8(kSpecialFileText), QMessageBox::Warning); });
         return false;
     }
+    const std::string text = FromQ(url.toString());
+    if (RefuseEngineDebugUrl(text)) {
+        m_bRefused = mainFrame;
+        return false;
+    }
     if (!m_pEvents)
         return true;
-    const std::string text = FromQ(url.toString());
     if (!mainFrame)
         return m_pEvents->SubFrameNavigate(text);
     // A page's own location.reload() comes as an ordinary navigation to the
@@ -830,12 +901,13 @@ bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, int type, bool mainF
     return true;
 }
 
-QWebEnginePage* CWebEngineBrowser::OnCreateWindow()
+void CWebEngineBrowser::OnNewWindowRequested(QWebEngineNewWindowRequest& request)
 {
+    // A request not opened anywhere is dropped.
     if (!m_pEvents)
-        return nullptr;
-    auto* target = dynamic_cast<CWebEngineBrowser*>(m_pEvents->NewWindow2());
-    return target ? target->m_pPage : nullptr;
+        return;
+    if (auto* target = dynamic_cast<CWebEngineBrowser*>(m_pEvents->NewWindow2(request.isUserInitiated())))
+        request.openIn(target->m_pPage);
 }
 
 bool CWebEngineBrowser::EnsureStarted()
@@ -920,9 +992,10 @@ void CWebEngineBrowser::OnTitleChanged(const QString& title)
     m_pEvents->TitleChange(FromQ(title));
 }
 
-void CWebEngineBrowser::OnLoadFinished(bool)
+void CWebEngineBrowser::OnLoadFinished(bool ok)
 {
     m_bLoading = false;
+    m_bLoadFailed = !ok;
     m_bHistoryMove = false;
     if (!m_pEvents)
         return;

@@ -6,6 +6,7 @@
 #include "frame/ChildFrame.h"
 #include "frame/CommandIds.h"
 #include "frame/MainFrame.h"
+#include "platform/DialogLoops.h"
 #include "platform/HistoryDb.h"
 #include "platform/LoginDialog.h"
 #include "platform/Text.h"
@@ -16,6 +17,7 @@
 #include "view/EngineServices.h"
 #include "view/PageContextMenu.h"
 #include "view/PageNotices.h"
+#include "view/PopupLimiter.h"
 #include "view/ViewCommands.h"
 
 #include <QAction>
@@ -27,6 +29,7 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 namespace nimbra {
 
@@ -39,6 +42,8 @@ constexpr int kBlankPopupSettleMs = 300;
 // A new tab whose engine has neither started a load nor asked about a
 // navigation by then never will (a "javascript:" pop-up).
 constexpr int kFirstNavigationWaitMs = 1000;
+// How soon a close put off for a dialog is tried again.
+constexpr int kCloseRetryMs = 50;
 } // namespace
 
 CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
@@ -72,6 +77,9 @@ CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
 
 void CNimbraView::OnClosing()
 {
+    m_bClosed = true;
+    if (m_bActive && m_nRefusedOpens > 0)
+        CPopupLimiter::Of(m_pMainFrame)->Show(nullptr);
     if (m_bNoCloseRecord)
         return;
     std::string url = GetLocationURL();
@@ -81,6 +89,22 @@ void CNimbraView::OnClosing()
     if (title.empty())
         title = m_strTitle;
     m_pMainFrame->RecordClosedTab(url, title);
+}
+
+bool CNimbraView::DelayClose()
+{
+    m_pBrowser->RefuseDialogs();
+    if (!EndDialogLoopsFor(this))
+        return false;
+    if (!m_bCloseRetryPending) {
+        m_bCloseRetryPending = true;
+        QTimer::singleShot(kCloseRetryMs, this, [this] {
+            m_bCloseRetryPending = false;
+            if (!m_bClosed)
+                m_pChildFrame->close();
+        });
+    }
+    return true;
 }
 
 CNimbraView::~CNimbraView()
@@ -315,6 +339,7 @@ bool CNimbraView::BeforeNavigate2(const std::string& url, int flags, const std::
     if (!m_bNaviLock || (flags & NAVFLAG_HISTORY)) {
         SetTabImage(TABIMG_LOADING);
         m_strUrl = url;
+        m_bNewPagePending = !(flags & NAVFLAG_HISTORY);
         // Flags changed without a reload act from the next page on.
         if (m_pBrowser->DownloadControl() != m_dwDLControl)
             m_pBrowser->SetDownloadControl(m_dwDLControl);
@@ -362,6 +387,13 @@ void CNimbraView::ProgressChange(int progress, int progressMax)
 
 void CNimbraView::NavigateComplete2(const std::string& url)
 {
+    if (std::exchange(m_bNewPagePending, false) && m_nRefusedOpens > 0) {
+        // Another page, which may open windows again.
+        m_bOpensRefused = false;
+        m_nRefusedOpens = 0;
+        if (m_bActive)
+            CPopupLimiter::Of(m_pMainFrame)->Show(this);
+    }
     if (m_bActive) {
         const std::string location = GetLocationURL();
         m_pMainFrame->SetAddressText(location.empty() ? url : location);
@@ -375,8 +407,10 @@ void CNimbraView::NavigateComplete2(const std::string& url)
 void CNimbraView::TitleChange(const std::string& text)
 {
     SetViewTitle(text);
+    // While a load runs its end decides whether it is a visit, and the
+    // visit takes the title; the engine's error page is no visit at all.
     const std::string location = GetLocationURL();
-    if (IsHistoryUrl(location))
+    if (IsHistoryUrl(location) && !m_pBrowser->Busy() && !m_pBrowser->LoadFailed())
         m_pMainFrame->History().SetTitle(location, StoredTitle(location, text));
 }
 
@@ -423,9 +457,12 @@ void CNimbraView::DocumentComplete(const std::string& url)
     }
     SetTabImage(m_bActive ? TABIMG_NONE : TABIMG_UNREAD);
     const std::string location = GetLocationURL();
-    if (IsHistoryUrl(location)) {
-        m_pMainFrame->History().AddVisit(location, StoredTitle(location, GetLocationName()),
-                                         QDateTime::currentSecsSinceEpoch());
+    if (IsHistoryUrl(location) && !m_pBrowser->LoadFailed()) {
+        const std::string title = StoredTitle(location, GetLocationName());
+        m_pMainFrame->History().AddVisit(location, title, QDateTime::currentSecsSinceEpoch());
+        // The visit keeps an earlier title; a page that has none now says so.
+        if (title.empty())
+            m_pMainFrame->History().SetTitle(location, title);
         // Pages of the local disk are never searched, so they get no copy.
         if (!StartsWithNoCase(location, "file:"))
             m_pBrowser->ReadHtml([view = QPointer<CNimbraView>(this), location](const std::string& html) {
@@ -436,10 +473,12 @@ void CNimbraView::DocumentComplete(const std::string& url)
     Q_EMIT DocumentCompleted(ToQ(url));
 }
 
-IWebBrowser* CNimbraView::NewWindow2()
+IWebBrowser* CNimbraView::NewWindow2(bool userInitiated)
 {
     const CFrameSettings& s = m_pMainFrame->FrameSettings();
     if (m_bNaviLock && s.NaviNewTabLock != 0)
+        return nullptr;
+    if (!CPopupLimiter::Of(m_pMainFrame)->Allow(this, userInitiated))
         return nullptr;
     CNimbraView* view = CreateNewView();
     if (!view)
@@ -484,7 +523,7 @@ bool CNimbraView::AuthenticationRequired(const std::string& site, const std::str
                                ? QStringLiteral("%1 がユーザー名とパスワードを要求しています。").arg(ToQ(site))
                                : QStringLiteral("%1 がユーザー名とパスワードを要求しています。\n領域: %2")
                                      .arg(ToQ(site), ToQ(realm));
-    if (!AskLogin(m_pMainFrame, QStringLiteral("ログイン"), prompt, name, secret))
+    if (!AskLogin(this, QStringLiteral("ログイン"), prompt, name, secret))
         return false;
     user = FromQ(name);
     password = FromQ(secret);
@@ -549,12 +588,27 @@ void CNimbraView::FullScreenRequested(bool on)
 
 void CNimbraView::DownloadRequested(std::shared_ptr<IDownload> download)
 {
+    // A tab on its way out asks nothing more.
+    if (m_bTabRemoved || m_bMarkedForClose || DownloadsRefused()) {
+        download->Cancel();
+        return;
+    }
     // A tab that was opened for the file alone has nothing to show: it goes
     // once the file has been asked for, unrecorded, as the file is no page.
     if (CDownloadManager::Of(m_pMainFrame)->Request(this, std::move(download)) && !m_pBrowser->HasPage()) {
         m_bNoCloseRecord = true;
         MarkAndQueueUncounted();
     }
+}
+
+void CNimbraView::RefuseDownloads()
+{
+    m_strDownloadsRefused = CopyKey(GetLocationURL());
+}
+
+bool CNimbraView::DownloadsRefused() const
+{
+    return !m_strDownloadsRefused.empty() && CopyKey(GetLocationURL()) == m_strDownloadsRefused;
 }
 
 bool CNimbraView::HandlePageKey(QKeyCombination key)
@@ -612,6 +666,7 @@ void CNimbraView::OnActivateView(bool active)
             status->SetProgress(m_nProgress);
         m_bActive = true;
         MarkRead();
+        CPopupLimiter::Of(m_pMainFrame)->Show(this);
         if (m_nTab != -1)
             m_pMainFrame->ViewManager()->SelectItem(m_nTab);
         UpdateSecureIndicator();

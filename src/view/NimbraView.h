@@ -68,6 +68,15 @@ public:
     // The tab is closing: records it as recently closed unless the blocking
     // rules closed it.
     void OnClosing();
+    // Asked before the tab's frame closes. True when the tab cannot go yet:
+    // a dialog it runs (a page's alert, confirm, prompt or file chooser, a
+    // login, a save question) is told to end, and the frame is closed again
+    // once the dialog's loop has returned, as the dialog is the tab's.
+    bool DelayClose();
+    // Downloads that the page now shown starts are refused from now on (the
+    // save question offers it); another page of the tab may download again.
+    void RefuseDownloads();
+    bool DownloadsRefused() const;
     // Toggles the navigation lock (command 61240 and the tab menu).
     void ToggleNaviLock();
 
@@ -87,6 +96,13 @@ public:
     bool m_bTabRemoved = false;
     bool m_bNaviLock = false;
     bool m_bBlankPopup = false;
+    // The page opened windows by itself beyond the rate: it opens none
+    // without a gesture until the tab leaves it. Opens refused so far.
+    bool m_bOpensRefused = false;
+    int m_nRefusedOpens = 0;
+    // A navigation to another page was let through; its page replaces the
+    // one shown when it commits.
+    bool m_bNewPagePending = false;
     int m_nTab = -1;
     int m_nSecureLock = -1;
     unsigned m_nRefreshInterval = 0;
@@ -109,7 +125,7 @@ public:
     void TitleChange(const std::string& text) override;
     void DownloadComplete() override;
     void DocumentComplete(const std::string& url) override;
-    IWebBrowser* NewWindow2() override;
+    IWebBrowser* NewWindow2(bool userInitiated) override;
     void StatusTextChange(const std::string& text) override;
     void CommandStateChange(int command, bool enabled) override;
     void WindowClosing() override;
@@ -163,6 +179,11 @@ private:
     // before it.
     bool m_bPageFullScreen = false;
     Qt::WindowStates m_windowStateBefore;
+    // The frame was closed; a close put off for a dialog is not repeated.
+    // The page (without fragment) whose downloads are refused.
+    std::string m_strDownloadsRefused;
+    bool m_bClosed = false;
+    bool m_bCloseRetryPending = false;
 };
 
 } // namespace nimbra

@@ -13,6 +13,7 @@
 #include "platform/Shortcut.h"
 #include "platform/Text.h"
 #include "view/AutoRefreshDlg.h"
+#include "view/Downloads.h"
 #include "view/FindBar.h"
 #include "view/NimbraView.h"
 #include "view/PagePropertiesDlg.h"
@@ -396,6 +397,13 @@ void RegisterPageFrameCommands(CMainFrame& frame)
         if (CNimbraView* view = f->ContextView())
             SavePageAs(*view, f);
         f->m_nContextTab = -1;
+    });
+
+    t.SetHandler(ID_DOWNLOADS, [f] {
+        QWidget* window = CDownloadManager::Of(f)->Window();
+        window->show();
+        window->raise();
+        window->activateWindow();
     });
 
     t.SetHandler(ID_AUTO_REFRESH_START, [f] {

@@ -76,7 +76,8 @@ public:
     virtual void DownloadComplete() = 0;
     virtual void DocumentComplete(const std::string& url) = 0;
     // The engine of the new window, or nullptr to cancel it.
-    virtual IWebBrowser* NewWindow2() = 0;
+    // `userInitiated` when a click or key of the person caused it.
+    virtual IWebBrowser* NewWindow2(bool userInitiated) = 0;
     virtual void StatusTextChange(const std::string& text) = 0;
     // command 1 = forward, 2 = back.
     virtual void CommandStateChange(int command, bool enabled) = 0;
@@ -186,6 +187,9 @@ public:
     // False while nothing was ever shown (a new tab whose first address
     // turned out to be a download).
     virtual bool HasPage() const { return true; }
+    // The last load ended without its document: it failed (the engine shows
+    // its own error page instead) or was stopped.
+    virtual bool LoadFailed() const { return false; }
 
     virtual void SetRegisterAsBrowser(bool on) = 0;
     virtual void SetSilent(bool on) = 0;
@@ -241,6 +245,9 @@ public:
     virtual void ExitFullScreen() = 0;
     // Downloads `url` as a link of the page would; DownloadRequested follows.
     virtual void DownloadUrl(const std::string& url) = 0;
+    // The tab is going: dialogs its page asks for from now on (alert,
+    // confirm, prompt, file chooser, login) are answered as cancelled.
+    virtual void RefuseDialogs() {}
 };
 
 // Creates the engine of a new tab inside `parent`.

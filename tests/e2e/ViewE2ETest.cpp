@@ -132,9 +132,9 @@ public:
     {
         Log("DocumentComplete", [&] { m_view->DocumentComplete(url); });
     }
-    IWebBrowser* NewWindow2() override
+    IWebBrowser* NewWindow2(bool userInitiated) override
     {
-        auto* target = dynamic_cast<RecordingBrowser*>(m_view->NewWindow2());
+        auto* target = dynamic_cast<RecordingBrowser*>(m_view->NewWindow2(userInitiated));
         return target ? target->m_inner.get() : nullptr;
     }
     void StatusTextChange(const std::string& text) override { m_view->StatusTextChange(text); }

@@ -151,10 +151,10 @@ public:
     std::vector<std::pair<std::string, bool>> saves;
     int prints = 0;
 
-    // A page's window.open(url): the pop-up's engine plays its first
-    // navigation (held with `holdFirst`). nullptr when the view cancelled
-    // the new window.
-    FakeWebBrowser* OpenWindow(const std::string& url, bool holdFirst = false);
+    // A page's window.open(url) after a click (`userInitiated`) or by
+    // itself: the pop-up's engine plays its first navigation (held with
+    // `holdFirst`). nullptr when the view cancelled the new window.
+    FakeWebBrowser* OpenWindow(const std::string& url, bool holdFirst = false, bool userInitiated = true);
     // A link clicked in the page.
     void ClickLink(const std::string& url) { Navigate(url, 0, {}); }
     // Finishes a held navigation.

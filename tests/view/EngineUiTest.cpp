@@ -1,6 +1,7 @@
 #include "bars/StatusBar.h"
 #include "frame/ChildFrame.h"
 #include "frame/CommandIds.h"
+#include "frame/CommandRouter.h"
 #include "platform/FileDialog.h"
 #include "platform/Text.h"
 #include "view/Downloads.h"
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 
 using namespace nimbra;
 using testenv::FakeDownload;
@@ -342,4 +344,41 @@ TEST_F(EngineUiTest, CertificateWarningHoldsThePageUntilTheUserChooses)
     // The host is let through for the rest of the run.
     Fake(view)->Events()->CertificateError("https://bad.example/y", "自己署名", record);
     EXPECT_EQ(answers, (std::vector<bool>{false, true, true}));
+}
+
+TEST_F(EngineUiTest, DownloadsWindowComesBackByMenuOrKeyAndDropsFinishedRows)
+{
+    Start();
+    CNimbraView* view = Open("http://a/");
+    SetFileNameAsker([&](QWidget*, const SFileRequest& request) { return Saved(request.name); });
+    auto finished = std::make_shared<FakeDownload>("http://a/done.bin", "done.bin");
+    auto running = std::make_shared<FakeDownload>("http://a/running.bin", "running.bin");
+    Fake(view)->Events()->DownloadRequested(finished);
+    Fake(view)->Events()->DownloadRequested(running);
+    finished->Receive("1");
+    finished->Complete();
+    CDownloadsWindow* window = CDownloadManager::Of(m_frame)->Window();
+    ASSERT_TRUE(window->isVisible());
+
+    // Closed, it comes back with the key of the Tools menu's item.
+    window->close();
+    m_frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+    QTest::keyClick(m_frame, Qt::Key_J, Qt::ControlModifier);
+    EXPECT_TRUE(window->isVisible());
+
+    // Only the ended download leaves the list; its file stays.
+    auto* remove = window->findChild<QPushButton*>(QStringLiteral("removeFinished"));
+    ASSERT_NE(remove, nullptr);
+    EXPECT_EQ(remove->text(), QStringLiteral("完了した項目を削除(&R)"));
+    remove->click();
+    EXPECT_EQ(window->RowCount(), 1u);
+    EXPECT_TRUE(QFile::exists(ToQ(Saved("done.bin"))));
+    running->Receive("2");
+    running->Complete();
+    remove->click();
+    EXPECT_EQ(window->RowCount(), 0u);
+    window->close();
+    m_frame->Router().Execute(ID_DOWNLOADS);
+    EXPECT_TRUE(window->isVisible());
 }

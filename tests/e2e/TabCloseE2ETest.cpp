@@ -1,0 +1,268 @@
+// Tabs that go while a dialog of theirs is open: closed by the blocked-title
+// timer or by "close all" in the browser of this process (each kind of
+// dialog, the real ones over the real engine), and in the real program,
+// where a second start opens the pages and DDE ends it. The real program
+// also refuses the engine's debug addresses from a second start and DDE.
+#include "dde/DDECommandClient.h"
+#include "frame/CommandIds.h"
+#include "frame/CommandRouter.h"
+#include "platform/DialogLoops.h"
+#include "platform/Ini.h"
+#include "platform/WebEngineBrowser.h"
+#include "session/ListFile.h"
+
+#include "BrowserProcess.h"
+#include "HttpServer.h"
+#include "TestBrowser.h"
+#include "XServer.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QWebEnginePage>
+
+using namespace nimbra;
+using testenv::SpinUntil;
+
+namespace {
+
+constexpr int kLoadMs = 60000;
+constexpr char kBlocked[] = "Closing";
+
+// A page of each kind of dialog. With "#block", alerts, confirmations and
+// prompts set the blocked title just before they open.
+void AddDialogPages(testenv::HttpServer& server)
+{
+    for (const char* call : {"alert", "confirm", "prompt"})
+        server.AddHtml(QStringLiteral("/%1").arg(call), "Dialog",
+                       QStringLiteral("<script>window.onload = function () { if (location.hash == '#block')"
+                                      " document.title = '%1'; %2('?'); };</script>")
+                           .arg(kBlocked, call));
+    server.AddHtml("/chooser", "Dialog",
+                   "<input type=file style='position:absolute;left:0;top:0;width:400px;height:200px'>");
+    server.AddHtml("/login", "Dialog", "<iframe src='/secret'></iframe>");
+    server.AddPage("/secret", {QByteArray("<html><body>secret</body></html>"), "text/html; charset=utf-8", 0, {}, 0,
+                               "Basic " + QByteArray("user:pass").toBase64()});
+    server.AddHtml("/save", "Dialog");
+    testenv::HttpServer::Page file;
+    file.body = QByteArray(64 * 1024, 'x');
+    file.contentType = "application/octet-stream";
+    file.headers = "Content-Disposition: attachment; filename=\"data.bin\"\r\n";
+    server.AddPage("/file.bin", file);
+    server.AddHtml("/keep", "Keep");
+}
+
+class TabCloseE2E : public testenv::BrowserTest {
+protected:
+    void SetUp() override
+    {
+        m_bRealEngine = true;
+        BrowserTest::SetUp();
+        AddDialogPages(m_server);
+    }
+    std::string Url(const QString& path) const { return m_server.Url(path).toStdString(); }
+    static void RunScript(CNimbraView* view, const QString& script)
+    {
+        dynamic_cast<CWebEngineBrowser*>(view->Browser())->Page()->runJavaScript(script);
+    }
+
+    testenv::HttpServer m_server;
+};
+
+} // namespace
+
+TEST_F(TabCloseE2E, TabClosedUnderEachKindOfItsDialogsGoesOnceTheDialogHasEnded)
+{
+    enum class EClose { Timer, CloseAll };
+    const struct {
+        const char* path;
+        EClose close;
+    } cases[] = {
+        {"/alert", EClose::Timer},    {"/confirm", EClose::Timer}, {"/prompt", EClose::Timer},
+        {"/chooser", EClose::Timer},  {"/login", EClose::Timer},   {"/save", EClose::Timer},
+        {"/alert", EClose::CloseAll}, {"/prompt", EClose::CloseAll}, {"/chooser", EClose::CloseAll},
+        {"/login", EClose::CloseAll}, {"/save", EClose::CloseAll},
+    };
+    Option("CloseTitle", 1);
+    Option("ActiveNewTab", 1);
+    BlockTitles({kBlocked});
+    Start();
+    // The locked tab stays through "close all".
+    CNimbraView* keeper = OpenAndWait(Url("/keep"), kLoadMs);
+    ASSERT_NE(keeper, nullptr);
+    keeper->ToggleNaviLock();
+
+    for (const auto& c : cases) {
+        const bool timer = c.close == EClose::Timer;
+        const QString path = QString::fromLatin1(c.path);
+        SCOPED_TRACE(c.path + std::string(timer ? " closed by the timer" : " closed by close all"));
+        CNimbraView* view = m_app->OpenUrl(Url(path));
+        ASSERT_NE(view, nullptr);
+        QPointer<CNimbraView> tab(view);
+
+        // Inside the dialog's own loop: see it, then have the tab closed.
+        QString seen;
+        QTimer driver;
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || !seen.isEmpty() || !tab)
+                return;
+            seen = QString::fromLatin1(modal->metaObject()->className());
+            // The page's title turns blocked: the tab bar's timer closes it.
+            if (timer)
+                tab->TitleChange(kBlocked);
+            else
+                m_frame->Router().Execute(ID_CLOSE_ALL);
+        });
+        driver.start(10);
+        auto loaded = [&] { return view->GetLocationURL() == Url(path) && !view->Browser()->Busy(); };
+        if (path == "/chooser") {
+            // The page's file chooser opens on a click only.
+            ASSERT_TRUE(SpinUntil([&] { return loaded() && view->m_bActive; }, kLoadMs));
+            QWidget* surface = view->Browser()->Widget()->focusProxy();
+            ASSERT_NE(surface, nullptr);
+            for (int i = 0; i < 50 && seen.isEmpty() && tab; ++i) {
+                QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(40, 30));
+                SpinUntil([&] { return !seen.isEmpty(); }, 500);
+            }
+        } else if (path == "/save") {
+            ASSERT_TRUE(SpinUntil(loaded, kLoadMs));
+            RunScript(view, QStringLiteral("location.href = '/file.bin'"));
+        }
+        ASSERT_TRUE(SpinUntil([&] { return !seen.isEmpty(); }, kLoadMs));
+        EXPECT_TRUE(SpinUntil([&] { return !tab && !DialogLoopRunning(); }, kLoadMs));
+        EXPECT_EQ(m_frame->TabCount(), 1);
+        if (path == "/chooser" || path == "/save")
+            EXPECT_EQ(seen, "QFileDialog");
+    }
+    EXPECT_EQ(Tabs()->ViewAt(0), keeper);
+}
+
+namespace {
+
+// The real program on this test's session bus, with its DDE service.
+class ProgramE2E : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_service = "NBCLOSE" + std::to_string(QCoreApplication::applicationPid());
+        AddDialogPages(m_server);
+        m_server.AddHtml("/save-same-tick", "Dialog",
+                         QStringLiteral("<script>window.onload = function () { document.title = '%1';"
+                                        " location.href = '/file.bin'; };</script>")
+                             .arg(kBlocked));
+        m_server.AddHtml("/chooser-block", "Dialog",
+                         QStringLiteral("<input type=file autofocus onclick=\"document.title = '%1'\">").arg(kBlocked));
+        m_server.AddHtml("/login-block", kBlocked, "<iframe src='/secret'></iframe>");
+        CIniFile ini(m_home.file("nimbrab.ini"));
+        ini.WriteString("Options", "DDEServerName", m_service);
+        ini.WriteInt("Options", "CloseTitle", 1);
+        WriteListFile("Close Title List", m_home.file("closetitle.html"), {kBlocked});
+    }
+
+    // Tabs as the DDE service lists them; -1 when it does not answer.
+    int TabCount()
+    {
+        const auto list = CDDECommandClient(m_service).Request("WWW_ListWindows", "0", 1);
+        if (list.exit != 0)
+            return list.exit == 1 ? 0 : -1;
+        int count = 0;
+        for (size_t i = 0; i + 4 <= list.data.size() && list.data.compare(i, 4, std::string(4, '\0')) != 0; i += 4)
+            ++count;
+        return count;
+    }
+    bool WaitForTabs(int count)
+    {
+        for (int i = 0; i < 1200; ++i) {
+            if (TabCount() == count)
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    testenv::HttpServer m_server;
+    testenv::TempDir m_home;
+    testenv::Browser m_browser{m_home.path()};
+    std::string m_service;
+};
+
+} // namespace
+
+TEST_F(ProgramE2E, TabsClosedUnderTheirDialogsLeaveTheBrowserRunning)
+{
+    m_browser.Start({m_server.Url("/keep")});
+    ASSERT_TRUE(m_server.WaitForRequest("/keep", kLoadMs));
+    ASSERT_TRUE(WaitForTabs(1));
+    // A second start hands each page over; its blocked title closes the tab
+    // while the dialog is open.
+    for (const char* path : {"/alert#block", "/confirm#block", "/prompt#block", "/login-block", "/save-same-tick"}) {
+        SCOPED_TRACE(path);
+        int exitCode = -1;
+        m_browser.RunSecond({m_server.Url(path)}, &exitCode);
+        ASSERT_EQ(exitCode, 0);
+        const QString requested = QString::fromLatin1(path).section('#', 0, 0);
+        ASSERT_TRUE(m_server.WaitForRequest(requested, kLoadMs));
+        ASSERT_TRUE(WaitForTabs(1)) << "the browser ended or the tab stayed";
+    }
+    // DDE sends the current tab to such a page, then ends the browser.
+    const auto open =
+        CDDECommandClient(m_service).Request("WWW_OpenURL", "\"" + m_server.Url("/alert").toStdString() + "#block\"", 1);
+    EXPECT_EQ(open.exit, 0);
+    EXPECT_TRUE(WaitForTabs(0));
+    EXPECT_EQ(CDDECommandClient(m_service).Poke("WWW_Exit", "0", "x"), 0);
+    EXPECT_TRUE(m_browser.WaitForExit(kLoadMs));
+}
+
+TEST_F(ProgramE2E, FileChooserOpenedByAKeyEndsWithItsTab)
+{
+    // The chooser opens on a key of the person only: the real program on an
+    // X server of its own, the key pressed there.
+    testenv::XServer x;
+    ASSERT_FALSE(x.Display().isEmpty());
+    m_browser.SetEnv("QT_QPA_PLATFORM", "xcb");
+    m_browser.SetEnv("DISPLAY", x.Display());
+    CIniFile(m_home.file("nimbrab.ini")).WriteInt("Options", "ActiveNewTab", 1);
+    m_browser.Start({m_server.Url("/keep")});
+    ASSERT_TRUE(m_server.WaitForRequest("/keep", kLoadMs));
+    ASSERT_TRUE(WaitForTabs(1));
+    int exitCode = -1;
+    m_browser.RunSecond({m_server.Url("/chooser-block")}, &exitCode);
+    ASSERT_EQ(exitCode, 0);
+    ASSERT_TRUE(m_server.WaitForRequest("/chooser-block", kLoadMs));
+    ASSERT_TRUE(WaitForTabs(2));
+    // The window takes the keyboard; Space on the focused input opens the
+    // chooser, the input's click sets the blocked title.
+    EXPECT_EQ(CDDECommandClient(m_service).Request("WWW_Activate", "0xFFFFFFFF", 1).exit, 0);
+    for (int i = 0; i < 100 && TabCount() == 2; ++i) {
+        x.PressKeys({0x20});
+        QThread::msleep(200);
+    }
+    EXPECT_TRUE(WaitForTabs(1)) << "the browser ended or the tab stayed";
+    EXPECT_EQ(CDDECommandClient(m_service).Poke("WWW_Exit", "0", "x"), 0);
+    EXPECT_TRUE(m_browser.WaitForExit(kLoadMs));
+}
+
+TEST_F(ProgramE2E, DebugAddressesFromASecondStartOrDDEAreRefused)
+{
+    m_browser.Start({m_server.Url("/keep")});
+    ASSERT_TRUE(m_server.WaitForRequest("/keep", kLoadMs));
+    ASSERT_TRUE(WaitForTabs(1));
+    // The first would end the browser itself, the second hang it.
+    int exitCode = -1;
+    m_browser.RunSecond({"chrome://inducebrowsercrashforrealz"}, &exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(CDDECommandClient(m_service).Request("WWW_OpenURL", "\"chrome://gpuhang\",,0xFFFFFFFF,0x0", 1).exit, 0);
+    // The browser still answers and opens pages; the refused ones got no tab.
+    m_browser.RunSecond({m_server.Url("/save")}, &exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(m_server.WaitForRequest("/save", kLoadMs));
+    EXPECT_TRUE(WaitForTabs(2));
+    EXPECT_EQ(CDDECommandClient(m_service).Poke("WWW_Exit", "0", "x"), 0);
+    EXPECT_TRUE(m_browser.WaitForExit(kLoadMs));
+}
