@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QWidget;
 
 namespace nimbra {
@@ -33,7 +35,9 @@ bool DialogLoopRunningFor(const QWidget* widget);
 
 // Ends the dialogs shown for `widget` (windows whose parent is `widget` or
 // a widget inside it) as a cancel would. True while their loops have not
-// returned yet: `widget` must outlive them, so whoever destroys it waits.
-bool EndDialogLoopsFor(QWidget* widget);
+// returned yet: `widget` must outlive them, so whoever destroys it waits,
+// and `then` is called once the last of them has returned (unless `widget`
+// has gone meanwhile).
+bool EndDialogLoopsFor(QWidget* widget, std::function<void()> then);
 
 } // namespace nimbra

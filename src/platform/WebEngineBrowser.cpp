@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
-#include <QWebEngineFullScreenRequest>
 #include <algorithm>
 #include <cctype>
 #include <set>
@@ -531,11 +530,6 @@ CWebEngineBrowser::CWebEngineBrowser(QWebEngineProfile* profile, QWidget* parent
                 else
                     answer(false);
             });
-    connect(m_pPage, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
-        request.accept();
-        if (m_pEvents)
-            m_pEvents->FullScreenRequested(request.toggleOn());
-    });
 }
 
 CWebEngineBrowser::~CWebEngineBrowser()
@@ -794,11 +788,6 @@ void CWebEngineBrowser::TriggerPageAction(EPageAction action)
         QWebEnginePage::CopyImageToClipboard, QWebEnginePage::DownloadLinkToDisk, QWebEnginePage::DownloadImageToDisk,
     };
     m_pPage->triggerAction(kActions[int(action)]);
-}
-
-void CWebEngineBrowser::ExitFullScreen()
-{
-    m_pPage->triggerAction(QWebEnginePage::ExitFullScreen);
 }
 
 void CWebEngineBrowser::DownloadUrl(const std::string& url)

@@ -89,7 +89,6 @@ public:
     void SavePage(const std::string& path, bool complete, std::function<void(bool ok)> done) override;
     void Print(QPrinter* printer, std::function<void(bool ok)> done) override;
     void TriggerPageAction(EPageAction action) override;
-    void ExitFullScreen() override;
     void DownloadUrl(const std::string& url) override;
     void RefuseDialogs() override { m_bDialogsRefused = true; }
 

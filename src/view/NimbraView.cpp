@@ -42,8 +42,6 @@ constexpr int kBlankPopupSettleMs = 300;
 // A new tab whose engine has neither started a load nor asked about a
 // navigation by then never will (a "javascript:" pop-up).
 constexpr int kFirstNavigationWaitMs = 1000;
-// How soon a close put off for a dialog is tried again.
-constexpr int kCloseRetryMs = 50;
 } // namespace
 
 CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
@@ -77,7 +75,6 @@ CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
 
 void CNimbraView::OnClosing()
 {
-    m_bClosed = true;
     if (m_bActive && m_nRefusedOpens > 0)
         CPopupLimiter::Of(m_pMainFrame)->Show(nullptr);
     if (m_bNoCloseRecord)
@@ -94,17 +91,13 @@ void CNimbraView::OnClosing()
 bool CNimbraView::DelayClose()
 {
     m_pBrowser->RefuseDialogs();
-    if (!EndDialogLoopsFor(this))
-        return false;
-    if (!m_bCloseRetryPending) {
-        m_bCloseRetryPending = true;
-        QTimer::singleShot(kCloseRetryMs, this, [this] {
-            m_bCloseRetryPending = false;
-            if (!m_bClosed)
-                m_pChildFrame->close();
-        });
-    }
-    return true;
+    if (m_bCloseDelayed)
+        return true;
+    m_bCloseDelayed = EndDialogLoopsFor(this, [this] {
+        m_bCloseDelayed = false;
+        m_pChildFrame->close();
+    });
+    return m_bCloseDelayed;
 }
 
 CNimbraView::~CNimbraView()
@@ -574,18 +567,6 @@ void CNimbraView::PermissionRequested(const std::string& origin, EPermission wha
     m_pPermissionBar->Ask(origin, what, std::move(answer));
 }
 
-void CNimbraView::FullScreenRequested(bool on)
-{
-    QWidget* window = m_pMainFrame->window();
-    if (on && !m_bPageFullScreen) {
-        m_windowStateBefore = window->windowState();
-        window->setWindowState(m_windowStateBefore | Qt::WindowFullScreen);
-    } else if (!on && m_bPageFullScreen) {
-        window->setWindowState(m_windowStateBefore);
-    }
-    m_bPageFullScreen = on;
-}
-
 void CNimbraView::DownloadRequested(std::shared_ptr<IDownload> download)
 {
     // A tab on its way out asks nothing more.
@@ -615,10 +596,6 @@ bool CNimbraView::HandlePageKey(QKeyCombination key)
 {
     const Qt::KeyboardModifiers mods = key.keyboardModifiers() & ~Qt::KeypadModifier;
     const int code = key.key();
-    if (code == Qt::Key_Escape && mods == Qt::NoModifier && m_bPageFullScreen) {
-        m_pBrowser->ExitFullScreen();
-        return true;
-    }
     // A key of the menus keeps its command.
     const QKeySequence sequence(key);
     for (const QAction* action : m_pMainFrame->findChildren<QAction*>())
@@ -634,10 +611,6 @@ bool CNimbraView::HandlePageKey(QKeyCombination key)
         id = ID_BACK;
     else if (mods == Qt::AltModifier && code == Qt::Key_Right)
         id = ID_FORWARD;
-    else if (mods == Qt::NoModifier && code == Qt::Key_Backspace)
-        id = ID_BACK;
-    else if (mods == Qt::NoModifier && code == Qt::Key_Escape)
-        id = ID_STOP;
     else if ((mods & Qt::ControlModifier) && (code == Qt::Key_Plus || code == Qt::Key_Equal || code == Qt::Key_Semicolon))
         id = ID_TEXT_SMALLEST - std::min(zoom + 1, 4);
     else if (mods == Qt::ControlModifier && code == Qt::Key_Minus)

@@ -69,9 +69,9 @@ public:
     // rules closed it.
     void OnClosing();
     // Asked before the tab's frame closes. True when the tab cannot go yet:
-    // a dialog it runs (a page's alert, confirm, prompt or file chooser, a
-    // login, a save question) is told to end, and the frame is closed again
-    // once the dialog's loop has returned, as the dialog is the tab's.
+    // the dialogs it runs (a page's alert, confirm, prompt or file chooser,
+    // a login, a save question) are told to end, and the frame is closed
+    // again once their loops have returned, as they still use the tab.
     bool DelayClose();
     // Downloads that the page now shown starts are refused from now on (the
     // save question offers it); another page of the tab may download again.
@@ -137,11 +137,10 @@ public:
     void RendererGone(ERendererEnd how, int exitCode) override;
     void PermissionRequested(const std::string& origin, EPermission what,
                              std::function<void(bool grant)> answer) override;
-    void FullScreenRequested(bool on) override;
     void DownloadRequested(std::shared_ptr<IDownload> download) override;
 
     // The keys the page leaves unhandled that a browser gives a meaning
-    // (Ctrl+F, Alt+Left, Backspace, Esc, Ctrl+plus, ...), unless the menus
+    // (Ctrl+F, Alt+Left, Ctrl+plus, ...), unless the menus
     // own the key. True when the key ran a command.
     bool HandlePageKey(QKeyCombination key);
     // The message over a page whose renderer ended; nullptr when none.
@@ -175,15 +174,10 @@ private:
     CCommandTable m_commands;
     CCrashPanel* m_pCrashPanel = nullptr;
     CPermissionBar* m_pPermissionBar = nullptr;
-    // The page shows an element on the whole screen; the window's state
-    // before it.
-    bool m_bPageFullScreen = false;
-    Qt::WindowStates m_windowStateBefore;
-    // The frame was closed; a close put off for a dialog is not repeated.
     // The page (without fragment) whose downloads are refused.
     std::string m_strDownloadsRefused;
-    bool m_bClosed = false;
-    bool m_bCloseRetryPending = false;
+    // A close waits for the tab's dialogs to end.
+    bool m_bCloseDelayed = false;
 };
 
 } // namespace nimbra

@@ -106,8 +106,6 @@ public:
     {
         answer(false);
     }
-    // The page shows an element on the whole screen, or leaves it.
-    virtual void FullScreenRequested(bool /*on*/) {}
     virtual void DownloadRequested(std::shared_ptr<IDownload> download) { download->Cancel(); }
 };
 
@@ -241,8 +239,6 @@ public:
 
     // An operation of the page's context menu.
     virtual void TriggerPageAction(EPageAction action) = 0;
-    // Leaves a page's full-screen element.
-    virtual void ExitFullScreen() = 0;
     // Downloads `url` as a link of the page would; DownloadRequested follows.
     virtual void DownloadUrl(const std::string& url) = 0;
     // The tab is going: dialogs its page asks for from now on (alert,

@@ -57,7 +57,9 @@ void AddDialogPages(testenv::HttpServer& server)
     server.AddHtml("/keep", "Keep");
 }
 
-class TabCloseE2E : public testenv::BrowserTest {
+enum class EClose { Timer, CloseAll };
+
+class TabCloseE2E : public testenv::BrowserTest, public ::testing::WithParamInterface<std::tuple<const char*, EClose>> {
 protected:
     void SetUp() override
     {
@@ -66,82 +68,74 @@ protected:
         AddDialogPages(m_server);
     }
     std::string Url(const QString& path) const { return m_server.Url(path).toStdString(); }
-    static void RunScript(CNimbraView* view, const QString& script)
-    {
-        dynamic_cast<CWebEngineBrowser*>(view->Browser())->Page()->runJavaScript(script);
-    }
 
     testenv::HttpServer m_server;
 };
 
 } // namespace
 
-TEST_F(TabCloseE2E, TabClosedUnderEachKindOfItsDialogsGoesOnceTheDialogHasEnded)
+TEST_P(TabCloseE2E, TabClosedUnderItsDialogGoesOnceTheDialogHasEnded)
 {
-    enum class EClose { Timer, CloseAll };
-    const struct {
-        const char* path;
-        EClose close;
-    } cases[] = {
-        {"/alert", EClose::Timer},    {"/confirm", EClose::Timer}, {"/prompt", EClose::Timer},
-        {"/chooser", EClose::Timer},  {"/login", EClose::Timer},   {"/save", EClose::Timer},
-        {"/alert", EClose::CloseAll}, {"/prompt", EClose::CloseAll}, {"/chooser", EClose::CloseAll},
-        {"/login", EClose::CloseAll}, {"/save", EClose::CloseAll},
-    };
+    const QString path = QString::fromLatin1(std::get<0>(GetParam()));
+    const bool timer = std::get<1>(GetParam()) == EClose::Timer;
     Option("CloseTitle", 1);
     Option("ActiveNewTab", 1);
     BlockTitles({kBlocked});
     Start();
-    // The locked tab stays through "close all".
+    // A locked tab, which stays through "close all".
     CNimbraView* keeper = OpenAndWait(Url("/keep"), kLoadMs);
     ASSERT_NE(keeper, nullptr);
     keeper->ToggleNaviLock();
+    CNimbraView* view = m_app->OpenUrl(Url(path));
+    ASSERT_NE(view, nullptr);
+    QPointer<CNimbraView> tab(view);
 
-    for (const auto& c : cases) {
-        const bool timer = c.close == EClose::Timer;
-        const QString path = QString::fromLatin1(c.path);
-        SCOPED_TRACE(c.path + std::string(timer ? " closed by the timer" : " closed by close all"));
-        CNimbraView* view = m_app->OpenUrl(Url(path));
-        ASSERT_NE(view, nullptr);
-        QPointer<CNimbraView> tab(view);
-
-        // Inside the dialog's own loop: see it, then have the tab closed.
-        QString seen;
-        QTimer driver;
-        QObject::connect(&driver, &QTimer::timeout, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || !seen.isEmpty() || !tab)
-                return;
-            seen = QString::fromLatin1(modal->metaObject()->className());
-            // The page's title turns blocked: the tab bar's timer closes it.
-            if (timer)
-                tab->TitleChange(kBlocked);
-            else
-                m_frame->Router().Execute(ID_CLOSE_ALL);
-        });
-        driver.start(10);
-        auto loaded = [&] { return view->GetLocationURL() == Url(path) && !view->Browser()->Busy(); };
-        if (path == "/chooser") {
-            // The page's file chooser opens on a click only.
-            ASSERT_TRUE(SpinUntil([&] { return loaded() && view->m_bActive; }, kLoadMs));
-            QWidget* surface = view->Browser()->Widget()->focusProxy();
-            ASSERT_NE(surface, nullptr);
-            for (int i = 0; i < 50 && seen.isEmpty() && tab; ++i) {
-                QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(40, 30));
-                SpinUntil([&] { return !seen.isEmpty(); }, 500);
-            }
-        } else if (path == "/save") {
-            ASSERT_TRUE(SpinUntil(loaded, kLoadMs));
-            RunScript(view, QStringLiteral("location.href = '/file.bin'"));
+    // Inside the dialog's own loop: see it, then have the tab closed.
+    QString seen;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !seen.isEmpty() || !tab)
+            return;
+        seen = QString::fromLatin1(modal->metaObject()->className());
+        // The page's title turns blocked: the tab bar's timer closes it.
+        if (timer)
+            tab->TitleChange(kBlocked);
+        else
+            m_frame->Router().Execute(ID_CLOSE_ALL);
+    });
+    driver.start(10);
+    auto loaded = [&] { return view->GetLocationURL() == Url(path) && !view->Browser()->Busy(); };
+    if (path == "/chooser") {
+        // The page's file chooser opens on a click only.
+        ASSERT_TRUE(SpinUntil([&] { return loaded() && view->m_bActive; }, kLoadMs));
+        QWidget* surface = view->Browser()->Widget()->focusProxy();
+        ASSERT_NE(surface, nullptr);
+        for (int i = 0; i < 50 && seen.isEmpty() && tab; ++i) {
+            QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(40, 30));
+            SpinUntil([&] { return !seen.isEmpty(); }, 500);
         }
-        ASSERT_TRUE(SpinUntil([&] { return !seen.isEmpty(); }, kLoadMs));
-        EXPECT_TRUE(SpinUntil([&] { return !tab && !DialogLoopRunning(); }, kLoadMs));
-        EXPECT_EQ(m_frame->TabCount(), 1);
-        if (path == "/chooser" || path == "/save")
-            EXPECT_EQ(seen, "QFileDialog");
+    } else if (path == "/save") {
+        ASSERT_TRUE(SpinUntil(loaded, kLoadMs));
+        dynamic_cast<CWebEngineBrowser*>(view->Browser())->Page()->runJavaScript("location.href = '/file.bin'");
     }
+    ASSERT_TRUE(SpinUntil([&] { return !seen.isEmpty(); }, kLoadMs));
+    if (path == "/chooser" || path == "/save") {
+        EXPECT_EQ(seen, "QFileDialog");
+    }
+    EXPECT_TRUE(SpinUntil([&] { return !tab && !DialogLoopRunning(); }, kLoadMs));
+    EXPECT_EQ(m_frame->TabCount(), 1);
     EXPECT_EQ(Tabs()->ViewAt(0), keeper);
 }
+
+INSTANTIATE_TEST_SUITE_P(EachDialog, TabCloseE2E,
+                         ::testing::Combine(::testing::Values("/alert", "/confirm", "/prompt", "/chooser", "/login",
+                                                              "/save"),
+                                            ::testing::Values(EClose::Timer, EClose::CloseAll)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param) + 1)
+                                    + (std::get<1>(info.param) == EClose::Timer ? "_ByTheTimer" : "_ByCloseAll");
+                         });
 
 namespace {
 

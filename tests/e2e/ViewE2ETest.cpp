@@ -103,7 +103,6 @@ public:
     }
     void Print(QPrinter* printer, std::function<void(bool)> done) override { m_inner->Print(printer, done); }
     void TriggerPageAction(EPageAction action) override { m_inner->TriggerPageAction(action); }
-    void ExitFullScreen() override { m_inner->ExitFullScreen(); }
     void DownloadUrl(const std::string& url) override { m_inner->DownloadUrl(url); }
 
     bool BeforeNavigate2(const std::string& url, int flags, const std::string& frame) override

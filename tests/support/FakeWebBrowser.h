@@ -133,14 +133,12 @@ public:
             done(true);
     }
     void TriggerPageAction(nimbra::EPageAction action) override { pageActions.push_back(action); }
-    void ExitFullScreen() override { ++fullScreenExits; }
     void DownloadUrl(const std::string& url) override { downloadUrls.push_back(url); }
     // The view, to play the engine's other events (context menu, login,
     // certificate, renderer end, permissions, downloads).
     nimbra::IWebBrowserEvents* Events() const { return m_pEvents; }
     std::vector<nimbra::EPageAction> pageActions;
     std::vector<std::string> downloadUrls;
-    int fullScreenExits = 0;
 
     struct Find {
         std::string text;
