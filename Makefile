@@ -1,5 +1,6 @@
 # Nimbra Browser: `make run` starts the browser, `make test` runs every test,
-# `make install` installs (PREFIX, DESTDIR), `make deb` builds the Debian package.
+# `make install` installs (PREFIX, DESTDIR), `make deb` builds the Debian package,
+# `make lintian` checks it.
 # `make test-asan` runs every test built with AddressSanitizer and
 # UndefinedBehaviorSanitizer; `make fuzz` runs each fuzz target FUZZ_SECONDS.
 BUILD ?= build
@@ -9,7 +10,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-asan fuzz bench install deb clean
+.PHONY: all deps configure build run test test-asan fuzz bench install deb lintian clean
 
 all: build
 
@@ -50,9 +51,13 @@ fuzz:
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
-# The Debian package, in $(BUILD)/.
+# The Debian package and its debug symbols (.ddeb), in $(BUILD)/.
 deb: build
 	cd $(BUILD) && cpack -G DEB
+
+# The package checked by lintian as a packager would (also part of `make test`).
+lintian: build
+	@bash tools/check-package.sh $(BUILD)
 
 bench: deps
 	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIMBRA_BUILD_BENCH=ON -DNIMBRA_BUILD_TESTS=OFF

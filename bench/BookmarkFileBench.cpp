@@ -1,6 +1,6 @@
 // Reading and writing a bookmark file of 20,000 links in 1,000 folders
 // (folders nested up to three deep, titles in Japanese and ASCII).
-#include "bookmarks/BookmarkFile.h"
+#include "data/bookmarks/BookmarkFile.h"
 
 #include "BookmarkTree.h"
 

@@ -2,17 +2,18 @@
 // bookmark menu, a tree and the link bar from it, as a reload does; the side
 // bar's bookmark tree beside a plain tree widget; opening and closing all of
 // its folders.
-#include "bookmarks/BookmarkFile.h"
+#include "data/bookmarks/BookmarkFile.h"
 
 #include "BookmarkTree.h"
-#include "bars/LinkBar.h"
-#include "bookmarks/BookmarkMenu.h"
+#include "widgets/bars/LinkBar.h"
+#include "widgets/bookmarks/BookmarkMenu.h"
 #include "platform/Text.h"
-#include "sidebar/BookmarkTree.h"
+#include "widgets/sidebar/BookmarkTree.h"
 
 #include "WidgetBenchMain.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -184,6 +185,49 @@ void BM_RebuildMenuOnly(benchmark::State& state)
         bookmarks.Rebuild(&menu, *root, {false, 20});
 }
 BENCHMARK(BM_RebuildMenuOnly)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// One folder of 200,000 links (an imported archive): the rebuild a start or
+// a reload does, and the first opening of that folder's menu.
+constexpr int kHugeFolderLinks = 200000;
+
+const std::string& HugeFolderPath()
+{
+    static const std::string path = [] {
+        BookmarkItem folder = BookmarkItem::Folder("アーカイブ");
+        for (int n = 0; n < kHugeFolderLinks; ++n)
+            folder.items.push_back(BookmarkItem::Link("Example page about topic " + std::to_string(n),
+                                                      "http://www.example.com/page" + std::to_string(n) + ".html"));
+        BookmarkItem root = BookmarkItem::Folder({});
+        root.items.push_back(std::move(folder));
+        const std::string file = Data().dir.path().toStdString() + "/huge.html";
+        nimbra::WriteBookmarkFile(file, root);
+        return file;
+    }();
+    return path;
+}
+
+void BM_HugeFolder(benchmark::State& state)
+{
+    const bool open = state.range(0) != 0;
+    QMenu menu;
+    nimbra::CBookmarkMenu bookmarks([](int) {});
+    const std::optional<BookmarkItem> root = nimbra::ReadBookmarkFile(HugeFolderPath(), nimbra::BookmarkReader::Browser);
+    for (auto _ : state) {
+        if (open)
+            state.PauseTiming();
+        bookmarks.Rebuild(&menu, *root, {false, 20});
+        if (!open)
+            continue;
+        QMenu* folder = menu.actions().constLast()->menu();
+        state.ResumeTiming();
+        // As the folder's item is hovered: filled, laid out, shown.
+        folder->popup(QPoint(0, 0));
+        QCoreApplication::processEvents();
+        folder->hide();
+    }
+    state.SetLabel(open ? "first opening of the folder" : "rebuild");
+}
+BENCHMARK(BM_HugeFolder)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

@@ -2,7 +2,7 @@
 
 // The bookmark file the benchmarks read: 20,000 links in 1,000 folders,
 // nested up to four deep, with a links folder every 50 folders.
-#include "bookmarks/BookmarkFile.h"
+#include "data/bookmarks/BookmarkFile.h"
 
 #include <string>
 #include <vector>

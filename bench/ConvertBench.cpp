@@ -4,7 +4,7 @@
 // Favorites folder of 20,000 shortcuts in 1,000 folders against walking it
 // and reading every file; the export also against plainly writing the same
 // folders and files. The import reports its memory growth.
-#include "editor/BkConvert.h"
+#include "data/bookmarks/BkConvert.h"
 #include "platform/Shortcut.h"
 
 #include <QDir>

@@ -4,9 +4,9 @@
 // 5,000 rows. Run with QT_QPA_PLATFORM=offscreen where there is no display.
 #include "BenchSetup.h"
 #include "BookmarkTree.h"
-#include "editor/BkMainFrame.h"
-#include "editor/BkView.h"
-#include "editor/LeftView.h"
+#include "frames/editor/BkMainFrame.h"
+#include "widgets/editor/BkView.h"
+#include "widgets/editor/LeftView.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 // A filter over the 20,000 rows of an extraction list.
-#include "tools/UrlExtractModel.h"
-#include "tools/UrlFilter.h"
+#include "data/tools/UrlExtractModel.h"
+#include "data/tools/UrlFilter.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // A link bar of 5,000 links (titles measured in the menu font, images on):
 // filling it as a bookmark reload does, and relayouts at 100 widths.
 // Run it offscreen; the CPU column is the figure on a loaded machine.
-#include "bars/LinkBar.h"
+#include "widgets/bars/LinkBar.h"
 
 #include "WidgetBenchMain.h"
 

@@ -4,9 +4,9 @@
 // pages of the Windows program did) and the same reload.
 // Run it offscreen under dbus-run-session (the frame starts its DDE server).
 #include "app/NimbraApp.h"
-#include "frame/MainFrame.h"
-#include "frame/Option.h"
-#include "frame/OptionPage.h"
+#include "frames/browser/MainFrame.h"
+#include "frames/browser/Option.h"
+#include "frames/browser/OptionPage.h"
 
 #include "WidgetBenchMain.h"
 

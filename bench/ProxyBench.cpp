@@ -1,10 +1,10 @@
 // A "proxy.ini" of 1,000 entries: building the proxy submenu from it (the
 // first 256) and filling the proxy dialog with all of them, each from the
 // file as the browser does.
-#include "frame/CommandRouter.h"
-#include "tools/ProxyDlg.h"
-#include "tools/ProxyFile.h"
-#include "tools/ToolsCommands.h"
+#include "ui/CommandRouter.h"
+#include "widgets/tools/ProxyDlg.h"
+#include "data/tools/ProxyFile.h"
+#include "widgets/tools/ToolsCommands.h"
 
 #include "WidgetBenchMain.h"
 

@@ -1,7 +1,7 @@
 // Loading and saving a search.ini of 1,000 engines, beside the plain way of
 // reading it: one uncached INI call per key, each rereading the file.
 #include "platform/Ini.h"
-#include "sidebar/SearchEngineList.h"
+#include "data/sidebar/SearchEngineList.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

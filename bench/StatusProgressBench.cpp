@@ -2,7 +2,7 @@
 // bar's progress pane and on a plain QProgressBar of the same width; each
 // run ends when the last repaint is done. The counters give the repaints
 // of one run.
-#include "bars/StatusBar.h"
+#include "widgets/bars/StatusBar.h"
 
 #include "WidgetBenchMain.h"
 

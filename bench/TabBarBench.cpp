@@ -2,9 +2,9 @@
 // removing it, on a frame whose tabs have engines that do nothing.
 // Run it offscreen under dbus-run-session (the frame starts its DDE server).
 #include "app/NimbraApp.h"
-#include "bars/ViewManager.h"
-#include "frame/MainFrame.h"
-#include "view/NimbraView.h"
+#include "widgets/bars/ViewManager.h"
+#include "frames/browser/MainFrame.h"
+#include "widgets/view/NimbraView.h"
 
 #include "WidgetBenchMain.h"
 

@@ -3,10 +3,10 @@
 // timed from the key press to the end of the event processing it caused
 // (completion lookup, model update, popup layout and paint).
 #include "app/NimbraApp.h"
-#include "bars/AddressCombo.h"
-#include "frame/MainFrame.h"
+#include "widgets/bars/AddressCombo.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Paths.h"
-#include "session/ListFile.h"
+#include "data/session/ListFile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -18,9 +18,10 @@ ranges and ratios. A peer that is not installed is skipped.
 
     make bench
     python3 bench/compare_browsers.py [--runs 7] [--mem-runs 3]
-        [--nimbrab LABEL=PATH ...] [--display :99] [--port 8741]
+        [--nimbrab LABEL=PATH ...] [--display :N] [--port 8741]
 
-It starts its own Xvfb on the display and runs under a private session bus.
+It starts its own Xvfb (on a free display unless --display names one) and
+runs under a private session bus.
 """
 
 import argparse
@@ -365,7 +366,7 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build-bench"), help="tree made by `make bench`")
     parser.add_argument("--nimbrab", action="append", type=lambda t: tuple(t.split("=", 1)),
                         metavar="LABEL=PATH", help="a nimbrab to measure (repeatable; default the build's)")
-    parser.add_argument("--display", default=":99")
+    parser.add_argument("--display", help="the Xvfb display (default: a free one)")
     parser.add_argument("--port", type=int, default=8741, help="first of the 10 ports of the local sites")
     parser.add_argument("--only", choices=["startup", "memory"])
     args = parser.parse_args()
@@ -381,20 +382,24 @@ def main():
         if not os.access(needed, os.X_OK):
             sys.exit(f"{needed} is missing: run `make bench` first")
 
-    xvfb = subprocess.Popen(["Xvfb", args.display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-                            stderr=subprocess.DEVNULL)
-    os.environ["DISPLAY"] = args.display
+    # Xvfb writes the display's number once it accepts clients; without
+    # --display it takes one that no other server uses. A display in use
+    # ends it, so nothing runs on another server.
+    number_read, number_write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb"] + ([args.display] if args.display else [])
+                            + ["-displayfd", str(number_write), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+                            stderr=subprocess.DEVNULL, pass_fds=(number_write,))
+    os.close(number_write)
+    with os.fdopen(number_read) as numbers:
+        number = numbers.readline().strip()
+    os.environ["DISPLAY"] = ":" + number
     os.environ.pop("WAYLAND_DISPLAY", None)
     os.environ["QT_QPA_PLATFORM"] = "xcb"
     if os.geteuid() == 0:
         os.environ["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
     try:
-        for _ in range(100):
-            if subprocess.call(["xdpyinfo"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) == 0:
-                break
-            time.sleep(0.1)
-        else:
-            sys.exit(f"Xvfb did not start on {args.display}")
+        if not number:
+            sys.exit("Xvfb did not start" + (f" on {args.display}" if args.display else ""))
         bases = serve_sites(args.port)
         all_peers = peers(args)
         print("Command: " + " ".join(["python3", "bench/compare_browsers.py"] + sys.argv[1:]))

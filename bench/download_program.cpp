@@ -22,7 +22,7 @@
 // (curl's own is beside it), so the browser's own share is its figure less
 // the server's.
 #include "app/NimbraApp.h"
-#include "frame/MainFrame.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/FileDialog.h"
 #include "platform/Paths.h"
 

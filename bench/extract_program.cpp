@@ -4,12 +4,12 @@
 // five runs. Compare with bare_links_program:
 //   QT_QPA_PLATFORM=offscreen dbus-run-session -- build-bench/bench/extract_program [LINKS IMAGES]
 #include "app/NimbraApp.h"
-#include "frame/CommandIds.h"
-#include "frame/MainFrame.h"
+#include "ui/CommandIds.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Ini.h"
 #include "platform/Paths.h"
-#include "tools/UrlExtractDialog.h"
-#include "view/NimbraView.h"
+#include "widgets/tools/UrlExtractDialog.h"
+#include "widgets/view/NimbraView.h"
 
 #include "BenchSetup.h"
 #include "LinkPage.h"

@@ -8,7 +8,7 @@
 // already holds a fill of the same size is searched as it is.
 //   history_program [entries] [folder]
 #include "platform/HistoryDb.h"
-#include "sidebar/HistorySearch.h"
+#include "data/sidebar/HistorySearch.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

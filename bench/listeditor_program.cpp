@@ -3,11 +3,11 @@
 // open command until every row is in the editor and it has painted, for
 // five runs each.
 //   QT_QPA_PLATFORM=offscreen build-bench/bench/listeditor_program [N]
-#include "app/Settings.h"
+#include "data/settings/Settings.h"
 #include "platform/FileDialog.h"
-#include "session/ListFile.h"
-#include "tools/EditableList.h"
-#include "tools/ListEditorDialog.h"
+#include "data/session/ListFile.h"
+#include "ui/EditableList.h"
+#include "widgets/tools/ListEditorDialog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

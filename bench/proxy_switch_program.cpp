@@ -4,10 +4,10 @@
 // Compare with bare_proxy_switch_program, a bare QWebEngineView doing the
 // same set-and-probe.
 #include "app/NimbraApp.h"
-#include "frame/CommandIds.h"
-#include "frame/MainFrame.h"
+#include "ui/CommandIds.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Paths.h"
-#include "view/NimbraView.h"
+#include "widgets/view/NimbraView.h"
 
 #include "BenchSetup.h"
 #include "EngineArgs.h"

@@ -5,12 +5,12 @@
 //   dbus-run-session -- restore_program URL [N]        (N defaults to 100)
 // Compare with bare_restore_program, which opens the same URLs in plain views.
 #include "app/NimbraApp.h"
-#include "bars/ViewManager.h"
-#include "frame/MainFrame.h"
+#include "widgets/bars/ViewManager.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Ini.h"
 #include "platform/Paths.h"
-#include "session/ListFile.h"
-#include "view/NimbraView.h"
+#include "data/session/ListFile.h"
+#include "widgets/view/NimbraView.h"
 
 #include "ProcessTree.h"
 

@@ -4,9 +4,9 @@
 // bare_engine_program with the same URL:
 //   hyperfine 'build-bench/bench/startup_program URL' 'build-bench/bench/bare_engine_program URL'
 #include "app/NimbraApp.h"
-#include "frame/MainFrame.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Paths.h"
-#include "view/NimbraView.h"
+#include "widgets/view/NimbraView.h"
 
 #include "BenchSetup.h"
 

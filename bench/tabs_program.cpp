@@ -4,9 +4,9 @@
 //   tabs_program URL [N]        (N defaults to 50)
 // Compare with bare_tabs_program, which does the same with plain views.
 #include "app/NimbraApp.h"
-#include "frame/MainFrame.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Paths.h"
-#include "view/NimbraView.h"
+#include "widgets/view/NimbraView.h"
 
 #include "ProcessTree.h"
 

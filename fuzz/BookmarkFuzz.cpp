@@ -3,7 +3,7 @@
 // reads back as the same tree).
 #include "FuzzSupport.h"
 
-#include "bookmarks/BookmarkFile.h"
+#include "data/bookmarks/BookmarkFile.h"
 #include "platform/Text.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

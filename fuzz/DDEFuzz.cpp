@@ -2,7 +2,7 @@
 // WWW_ShowFile with their quoted, comma-separated item, WWW_Activate and
 // WWW_GetWindowInfo with their window ids, WWW_ListWindows, WWW_Exit, and
 // pokes and executes on every topic.
-#include "dde/NimbraDDEClient.h"
+#include "data/dde/NimbraDDEClient.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -3,7 +3,7 @@
 // defaults and limits.
 #include "FuzzSupport.h"
 
-#include "app/Settings.h"
+#include "data/settings/Settings.h"
 #include "platform/Ini.h"
 
 #include <QGuiApplication>

@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 
 #include "platform/Text.h"
-#include "session/ListFile.h"
+#include "data/session/ListFile.h"
 
 #include <cstdlib>
 

@@ -3,8 +3,8 @@
 #include "FuzzSupport.h"
 
 #include "platform/Text.h"
-#include "session/OpenTabsLog.h"
-#include "session/RecentClosed.h"
+#include "data/session/OpenTabsLog.h"
+#include "data/session/RecentClosed.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

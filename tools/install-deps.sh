@@ -15,7 +15,8 @@ packages=(
   libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   libqt6svg6
   librsvg2-bin desktop-file-utils dpkg-dev file openssl
-  xdg-utils
+  xdg-utils xdotool
+  lintian appstream bash-completion man-db groff-base locales
 )
 if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-dev); fi
 

@@ -18,12 +18,16 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec "$root/$build/nimbrab" "$url"
 fi
 
-display=:$(( 90 + RANDOM % 100 ))
-Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+# Xvfb takes a display number that no other server uses and writes it once
+# it accepts clients.
+coproc XVFB { exec Xvfb -displayfd 1 -screen 0 1280x900x24 -nolisten tcp 2>/dev/null; }
+xvfb=$XVFB_PID
 trap 'kill $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+if ! read -r -t 30 number <&"${XVFB[0]}" || [ -z "$number" ]; then
+  echo "Xvfb did not start" >&2
+  exit 1
+fi
+export DISPLAY=:$number
 
 "$root/$build/nimbrab" "$url" &
 browser=$!

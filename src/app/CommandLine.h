@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ProgramStart.h"
+
 #include <optional>
 #include <string>
 
@@ -10,10 +12,5 @@ namespace nimbra {
 std::optional<std::string> InfoArgumentText(int argc, char** argv);
 std::string UsageText();
 std::string VersionText();
-
-// Makes the data directory ready before anything is written. When it cannot
-// be used, says why on stderr (and in a message box where there is a
-// screen) and returns false: the program then ends with status 1.
-bool OpenDataDirectory(const char* program);
 
 } // namespace nimbra

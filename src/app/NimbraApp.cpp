@@ -1,10 +1,11 @@
 #include "app/NimbraApp.h"
 
 #include "app/AboutDlg.h"
-#include "bars/AddressCombo.h"
-#include "frame/MainFrame.h"
-#include "frame/WindowCommands.h"
+#include "widgets/bars/AddressCombo.h"
+#include "frames/browser/MainFrame.h"
+#include "frames/browser/WindowCommands.h"
 #include "platform/Language.h"
+#include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Shortcut.h"
 #include "platform/SystemSettings.h"
@@ -12,9 +13,10 @@
 #include "platform/UrlText.h"
 #include "platform/WebEngineBrowser.h"
 #include "platform/Wildcard.h"
-#include "session/ListFile.h"
-#include "session/OpenTabsLog.h"
-#include "view/NimbraView.h"
+#include "data/session/ListFile.h"
+#include "data/session/OpenTabsLog.h"
+#include "data/session/SessionCommands.h"
+#include "widgets/view/NimbraView.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,10 +25,13 @@
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+
+#include <cstdio>
 
 namespace nimbra {
 
@@ -211,6 +216,14 @@ bool CNimbraApp::InitInstance(const QStringList& arguments)
         return false;
     }
     InitPaths();
+    // Without a data folder that takes writes, nothing of this run is kept;
+    // that is said once, when the window is up.
+    QString unwritable;
+    if (!CanWriteIn(m_strProgramDir)) {
+        unwritable = QStringLiteral("データ フォルダ %1 に書き込めません。設定、開いているタブ、履歴などは保存されません。")
+                         .arg(ToQ(m_strProgramDir));
+        std::fprintf(stderr, "nimbrab: %s\n", unwritable.toLocal8Bit().constData());
+    }
     // When a page opens at start, the engine comes up first: its helper
     // processes then start while the frame is built, not after it.
     if (!m_browserFactory
@@ -235,6 +248,10 @@ bool CNimbraApp::InitInstance(const QStringList& arguments)
 
     m_pMainFrame->Window()->ShowAtStartup(showCmd);
     m_pMainFrame->EndStartup();
+    if (!unwritable.isEmpty())
+        QTimer::singleShot(0, m_pMainFrame, [frame = m_pMainFrame, unwritable] {
+            ShowMessage(frame, unwritable, QMessageBox::Warning);
+        });
     return true;
 }
 
@@ -344,7 +361,7 @@ std::string CNimbraApp::ResolveShortcut(const std::string& text) const
 
 bool CNimbraApp::OpenSpecialUrl(const std::string& url)
 {
-    if (RefuseEngineDebugUrl(url))
+    if (RefuseEngineDebugUrl(url, m_pMainFrame))
         return true;
     const std::string text = TrimLeft(url);
     if (text.size() >= 7 && StartsWithNoCase(text, "mailto:")) {

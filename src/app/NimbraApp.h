@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/Settings.h"
+#include "data/settings/Settings.h"
 #include "platform/Ipc.h"
 #include "platform/Shell.h"
-#include "view/WebBrowser.h"
+#include "platform/WebBrowser.h"
 
 #include <QObject>
 #include <QStringList>

@@ -96,3 +96,7 @@ FolderAsker SetFolderAsker(FolderAsker asker)
 }
 
 } // namespace nimbra
+
+// Compiled here, not with the folder's other classes: the bookmark editor
+// takes this file alone, without what those need (the web engine).
+#include "moc_BrowseDialog.cpp"

@@ -32,7 +32,7 @@ SToolRun RunTool(const QString& program, const QStringList& arguments, int timeo
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished(1000);
-        return {{}, FromQ(QStringLiteral("%1 が %2 秒以内に終わりませんでした。").arg(program).arg(timeoutMs / 1000))};
+        return {{}, FromQ(QStringLiteral("%1 が %2 秒以内に終わりませんでした。").arg(program).arg((timeoutMs + 999) / 1000))};
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         const QString detail = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().left(300);

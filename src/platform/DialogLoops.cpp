@@ -1,9 +1,9 @@
 #include "platform/DialogLoops.h"
 
+#include "platform/ModalLoops.h"
 #include "platform/WebEngineBrowser.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -48,33 +48,17 @@ bool Holds(const QWidget* widget, const QWidget* inner)
     return false;
 }
 
-void Cancel(QWidget* window)
-{
-    if (auto* dialog = qobject_cast<QDialog*>(window))
-        dialog->reject();
-    else
-        window->close();
-}
-
 } // namespace
 
 bool DialogLoopRunning()
 {
-    return QApplication::activeModalWidget() || QApplication::activePopupWidget() || !Loops().empty();
+    return ModalLoopRunning() || !Loops().empty();
 }
 
 void EndDialogLoops()
 {
     CWebEngineBrowser::RefusePageDialogs(true);
-    while (QWidget* popup = QApplication::activePopupWidget()) {
-        if (!popup->close())
-            break;
-    }
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (window->isVisible() && window->windowModality() != Qt::NonModal)
-            Cancel(window);
-    }
+    EndModalLoops();
 }
 
 void AllowPageDialogs()
@@ -117,7 +101,7 @@ bool EndDialogLoopsFor(QWidget* widget, std::function<void()> then)
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows)
         if (window->isVisible() && Holds(widget, window->parentWidget()))
-            Cancel(window);
+            CancelWindow(window);
     if (!DialogLoopRunningFor(widget))
         return false;
     Waiters().push_back({widget, std::move(then)});

@@ -4,11 +4,13 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 #include <QVariant>
 #include <cstdio>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,11 +75,16 @@ SHistoryEntry EntryFrom(const QSqlQuery& q)
     return e;
 }
 
-// The condition for `range`, with :p, :from and :to, and their binding. An
-// open end is left out: unbounded, a read goes in visit order unsorted.
+// The condition for `range`, with :p0, :p1..., :from and :to, and their
+// binding. An open end is left out: unbounded, a read goes in visit order
+// unsorted.
 QString RangeWhere(const SHistoryRange& range)
 {
-    QString where = QStringLiteral("substr(url, 1, length(:p)) = :p");
+    QStringList prefixes;
+    for (size_t i = 0; i < range.prefixes.size(); ++i)
+        prefixes << QStringLiteral("substr(url, 1, length(:p%1)) = :p%1").arg(i);
+    QString where = prefixes.isEmpty() ? QStringLiteral("1")
+                                       : QLatin1Char('(') + prefixes.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     if (range.updatedFrom != std::numeric_limits<long long>::min())
         where += QStringLiteral(" AND last_update >= :from");
     if (range.updatedTo != std::numeric_limits<long long>::max())
@@ -87,7 +94,8 @@ QString RangeWhere(const SHistoryRange& range)
 
 void BindRange(QSqlQuery& q, const SHistoryRange& range)
 {
-    q.bindValue(QStringLiteral(":p"), ToQ(range.prefix));
+    for (size_t i = 0; i < range.prefixes.size(); ++i)
+        q.bindValue(QStringLiteral(":p%1").arg(i), ToQ(range.prefixes[i]));
     if (range.updatedFrom != std::numeric_limits<long long>::min())
         q.bindValue(QStringLiteral(":from"), range.updatedFrom);
     if (range.updatedTo != std::numeric_limits<long long>::max())
@@ -185,6 +193,64 @@ void AddSearchColumns(QSqlDatabase& db)
         q.exec();
     }
     db.commit();
+}
+
+// SQLite's codes for a file whose pages are not as it wrote them.
+bool IsCorruption(const QSqlError& error)
+{
+    const int code = error.nativeErrorCode().toInt() & 0xFF;
+    return error.type() != QSqlError::NoError && (code == 11 || code == 26); // SQLITE_CORRUPT, SQLITE_NOTADB
+}
+
+// Whether the open file's pages are damaged: the check finds a fault, or
+// reading them fails as a damaged file does. A check that cannot run for
+// another reason (a lock, an interrupt) proves nothing.
+bool IsDamaged(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next())
+        return IsCorruption(q.lastError());
+    return q.value(0).toString() != QLatin1String("ok");
+}
+
+// The connection's SQLite handle, for SQLite's own calls; null when the
+// driver is not SQLite's.
+void* SqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<void* const*>(handle.constData());
+}
+
+// sqlite3_interrupt of the SQLite library that Qt's driver loaded, which
+// ends a running statement from another thread; null when that library
+// is not loaded by its usual name (a driver with SQLite built in).
+using SqliteInterruptFn = void (*)(void*);
+SqliteInterruptFn SqliteInterrupt()
+{
+    static const SqliteInterruptFn interrupt = [] {
+        void* library = ::dlopen("libsqlite3.so.0", RTLD_LAZY | RTLD_NOLOAD);
+        return library ? reinterpret_cast<SqliteInterruptFn>(::dlsym(library, "sqlite3_interrupt")) : nullptr;
+    }();
+    return interrupt;
+}
+
+// Makes the file private (creating it) before SQLite sees it, with the
+// journal files an earlier run left: SQLite gives new journal files the
+// file's own mode, and they hold page text too. False when the file cannot
+// be written.
+bool MakePrivate(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, 0600);
+    ::close(fd);
+    for (const char* suffix : {"-wal", "-shm"})
+        ::chmod((path + suffix).c_str(), 0600);
+    return true;
 }
 
 void SetAside(const std::string& path)
@@ -293,8 +359,9 @@ std::optional<std::string> DecodeCopy(const std::string& bytes)
 
 // ---------------------------------------------------------------- reader
 
-CHistoryReader::CHistoryReader(const std::string& path)
-    : m_name(NewConnectionName("r")), m_db(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name))
+CHistoryReader::CHistoryReader(const std::string& path, std::function<void()> onDamage)
+    : m_name(NewConnectionName("r")), m_db(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name)),
+      m_onDamage(std::move(onDamage))
 {
     m_db.setDatabaseName(ToQ(path));
     m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
@@ -322,11 +389,11 @@ void CHistoryReader::ForEach(const SHistoryRange& range, const std::function<boo
     q.prepare(QStringLiteral("SELECT %1 FROM urls WHERE %2 ORDER BY last_visit DESC")
                   .arg(QLatin1String(kEntryColumns), RangeWhere(range)));
     BindRange(q, range);
-    if (!q.exec())
-        return;
-    while (q.next())
-        if (!each(EntryFrom(q)))
-            return;
+    if (q.exec())
+        while (q.next())
+            if (!each(EntryFrom(q)))
+                return;
+    Check(q);
 }
 
 bool CHistoryReader::ForEachMatch(const SHistoryRange& range, const std::string& folded, bool inCopies,
@@ -352,13 +419,16 @@ bool CHistoryReader::ForEachMatch(const SHistoryRange& range, const std::string&
     q.bindValue(QStringLiteral(":f"), ToQ(folded));
     if (inCopies)
         q.bindValue(QStringLiteral(":m"), trigrams);
-    if (!q.exec())
+    if (!q.exec()) {
+        Check(q);
         return false;
+    }
     while (q.next()) {
         SHistoryMatch match{EntryFrom(q), q.value(6).toBool()};
         if (!each(std::move(match)))
-            break;
+            return true;
     }
+    Check(q);
     return true;
 }
 
@@ -370,8 +440,10 @@ std::optional<std::string> CHistoryReader::Copy(const std::string& key) const
     }
     QSqlQuery& q = *m_copyQuery;
     q.bindValue(0, ToQ(key));
-    if (!q.exec() || !q.next())
+    if (!q.exec() || !q.next()) {
+        Check(q);
         return std::nullopt;
+    }
     const QByteArray html = Inflate(q.value(0).toByteArray());
     q.finish();
     if (html.isEmpty())
@@ -387,6 +459,7 @@ std::vector<std::string> CHistoryReader::VisitDates() const
     if (q.exec(QStringLiteral("SELECT DISTINCT date(last_visit, 'unixepoch', 'localtime') FROM urls")))
         while (q.next())
             dates.push_back(FromQ(q.value(0).toString()));
+    Check(q);
     return dates;
 }
 
@@ -402,6 +475,7 @@ std::vector<std::string> CHistoryReader::Hosts(long long from, long long to) con
     if (q.exec())
         while (q.next())
             hosts.push_back(FromQ(q.value(0).toString()));
+    Check(q);
     return hosts;
 }
 
@@ -419,6 +493,7 @@ std::vector<SHistoryEntry> CHistoryReader::Pages(const std::string& host, long l
     if (q.exec())
         while (q.next())
             pages.push_back(EntryFrom(q));
+    Check(q);
     return pages;
 }
 
@@ -427,18 +502,26 @@ std::optional<SHistoryEntry> CHistoryReader::Entry(const std::string& url) const
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("SELECT %1 FROM urls WHERE url = ?").arg(QLatin1String(kEntryColumns)));
     q.addBindValue(ToQ(url));
-    if (!q.exec() || !q.next())
+    if (!q.exec() || !q.next()) {
+        Check(q);
         return std::nullopt;
+    }
     return EntryFrom(q);
+}
+
+void CHistoryReader::Check(const QSqlQuery& q) const
+{
+    if (m_onDamage && IsCorruption(q.lastError()))
+        m_onDamage();
 }
 
 // ---------------------------------------------------------------- writer
 
 CHistoryDb::CHistoryDb(const std::string& path, long long copyBudget,
                        std::function<void(const std::string&)> onMessage)
-    : m_path(path), m_budget(copyBudget)
+    : m_path(path), m_budget(copyBudget), m_onMessage(std::move(onMessage)), m_onDamage([this] { CheckFile(); })
 {
-    m_thread = std::thread([this, onMessage = std::move(onMessage)] { Run(onMessage); });
+    m_thread = std::thread([this] { Run(); });
 }
 
 CHistoryDb::~CHistoryDb()
@@ -447,8 +530,30 @@ CHistoryDb::~CHistoryDb()
         std::lock_guard lock(m_mutex);
         m_bStop = true;
     }
+    {
+        // A check of a large file does not hold up the exit.
+        std::lock_guard lock(m_checkMutex);
+        m_bStopping = true;
+        if (m_pChecking)
+            if (const auto interrupt = SqliteInterrupt())
+                interrupt(m_pChecking);
+    }
     m_wake.notify_all();
     m_thread.join();
+}
+
+bool CHistoryDb::CheckPages(QSqlDatabase& db)
+{
+    {
+        std::lock_guard lock(m_checkMutex);
+        if (m_bStopping)
+            return false;
+        m_pChecking = SqliteHandle(db);
+    }
+    const bool damaged = IsDamaged(db);
+    std::lock_guard lock(m_checkMutex);
+    m_pChecking = nullptr;
+    return damaged;
 }
 
 void CHistoryDb::Queue(Job job, bool barrier)
@@ -476,38 +581,37 @@ CHistoryReader CHistoryDb::Reader() const
     std::unique_lock lock(m_mutex);
     m_done.wait(lock, [&] { return m_bOpened && m_committed >= m_barrier; });
     lock.unlock();
-    return CHistoryReader(m_path);
-}
-
-void CHistoryDb::WaitOpen() const
-{
-    std::unique_lock lock(m_mutex);
-    m_done.wait(lock, [&] { return m_bOpened; });
+    return CHistoryReader(m_path, m_onDamage);
 }
 
 std::string CHistoryDb::OpenMessage()
 {
-    WaitOpen();
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [&] { return m_bReady; });
     return m_message;
 }
 
 bool CHistoryDb::HasIndex()
 {
-    WaitOpen();
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [&] { return m_bReady; });
     return m_bIndex;
 }
 
-void CHistoryDb::Open(QSqlDatabase& db)
+void CHistoryDb::Tell(const std::string& message)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_message = message;
+    }
+    if (m_onMessage)
+        m_onMessage(message);
+}
+
+int CHistoryDb::Open(QSqlDatabase& db, bool damaged)
 {
     const QString path = ToQ(m_path);
-    // The file is made private before SQLite sees it; its journal files
-    // take the same mode.
-    const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    bool readOnly = fd < 0;
-    if (fd >= 0)
-        ::close(fd);
+    bool readOnly = !MakePrivate(m_path);
     auto connect = [&] {
         db.close();
         db.setDatabaseName(path);
@@ -522,29 +626,39 @@ void CHistoryDb::Open(QSqlDatabase& db)
             return -1;
         return q.value(0).toInt();
     };
-    int version = connect();
+    std::string message;
+    int version = damaged ? -1 : connect();
     if (version < 0 && !readOnly) {
+        // The damaged file is closed before it goes, so that nothing of it
+        // lands in the new one's journal.
+        db.close();
         SetAside(m_path);
-        m_message = "履歴ファイルが壊れているため別名で残し、新しく作りました: " + m_path;
-        const int again = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (again >= 0)
-            ::close(again);
+        message = "履歴ファイルが壊れているため別名で残し、新しく作りました: " + m_path;
+        MakePrivate(m_path);
         version = connect();
     }
     if (version > kSchemaVersion && !readOnly) {
         readOnly = true;
         version = connect();
-        m_message = "履歴ファイルは新しい版のため、読み取り専用で使います: " + m_path;
+        message = "履歴ファイルは新しい版のため、読み取り専用で使います: " + m_path;
     } else if (readOnly) {
-        m_message = "履歴ファイルに書き込めないため、読み取り専用で使います: " + m_path;
+        message = "履歴ファイルに書き込めないため、読み取り専用で使います: " + m_path;
     }
     if (version < 0) {
         db.close();
         readOnly = true;
-        m_message = "履歴ファイルを開けません: " + m_path;
+        message = "履歴ファイルを開けません: " + m_path;
     }
     m_bReadOnly = readOnly;
-    if (readOnly) {
+    m_copyBytes = 0;
+    if (!message.empty())
+        Tell(message);
+    return version;
+}
+
+void CHistoryDb::Prepare(QSqlDatabase& db, int version)
+{
+    if (m_bReadOnly) {
         QSqlQuery q(db);
         m_bIndex = db.isOpen() && q.exec(QStringLiteral("SELECT 1 FROM copy_index LIMIT 0"));
         return;
@@ -563,22 +677,121 @@ void CHistoryDb::Open(QSqlDatabase& db)
     QSqlQuery q(db);
     if (q.exec(QStringLiteral("SELECT total(length(html)) FROM copies")) && q.next())
         m_copyBytes = q.value(0).toLongLong();
-    ::chmod(m_path.c_str(), 0600);
 }
 
-void CHistoryDb::Run(const std::function<void(const std::string&)>& onMessage)
+void CHistoryDb::Failed(const QSqlError& error)
+{
+    // Damage decides what happens to the batch, whatever failed first.
+    if (m_failure.type() == QSqlError::NoError || (IsCorruption(error) && !IsCorruption(m_failure)))
+        m_failure = error;
+}
+
+bool CHistoryDb::Write(QSqlQuery& q)
+{
+    if (q.exec())
+        return true;
+    Failed(q.lastError());
+    return false;
+}
+
+bool CHistoryDb::Write(QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql))
+        return true;
+    Failed(q.lastError());
+    return false;
+}
+
+bool CHistoryDb::First(QSqlQuery& q, const QString& sql)
+{
+    if (!(sql.isEmpty() ? q.exec() : q.exec(sql))) {
+        Failed(q.lastError());
+        return false;
+    }
+    if (q.next())
+        return true;
+    if (q.lastError().type() != QSqlError::NoError)
+        Failed(q.lastError());
+    return false;
+}
+
+void CHistoryDb::RunBatch(QSqlDatabase& db, std::deque<Job>& jobs)
+{
+    if (m_bCheckAsked.load() && !m_bChecked) {
+        // A reader met damage: a connection opened afresh reads what is on
+        // disk, not what this one keeps in memory.
+        m_bChecked = true;
+        db.close();
+        if (!db.open() || CheckPages(db))
+            Recover(db);
+    }
+    if (m_bReadOnly || !db.isOpen())
+        return;
+    for (int attempt = 0;; ++attempt) {
+        m_failure = QSqlError();
+        db.transaction();
+        for (Job& job : jobs)
+            job(db);
+        if (!db.commit())
+            Failed(db.lastError());
+        if (m_failure.type() == QSqlError::NoError)
+            return;
+        // A damaged file goes as at the open, and the batch is written
+        // again into the new one: no visit after the damage is lost.
+        if (!IsCorruption(m_failure) || attempt > 0)
+            break;
+        Recover(db);
+        if (m_bReadOnly || !db.isOpen())
+            return;
+    }
+    if (!m_bWriteFailureTold) {
+        m_bWriteFailureTold = true;
+        Tell("履歴ファイルに書き込めません: " + m_path + " (" + FromQ(m_failure.text()) + ")");
+    }
+}
+
+void CHistoryDb::Recover(QSqlDatabase& db)
+{
+    db.close();
+    Prepare(db, Open(db, true));
+    m_bChecked = false;
+    m_bCheckAsked = false;
+}
+
+void CHistoryDb::CheckFile()
+{
+    if (m_bCheckAsked.exchange(true))
+        return;
+    // An empty job wakes the writer, which checks before its next batch.
+    Queue([](QSqlDatabase&) {});
+}
+
+void CHistoryDb::Run()
 {
     const QString name = NewConnectionName("w");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        Open(db);
+        int version = Open(db, false);
         {
             std::lock_guard lock(m_mutex);
             m_bOpened = true;
         }
         m_done.notify_all();
-        if (onMessage && !m_message.empty())
-            onMessage(m_message);
+        // A sound header says nothing of the pages behind it. Reads go on
+        // meanwhile; writes wait in the queue, for the file they belong in,
+        // and nothing is written into a file before its check.
+        if (!m_bReadOnly && db.isOpen() && CheckPages(db)) {
+            db.close();
+            version = Open(db, true);
+        }
+        m_bCheckAsked = false; // what a reader met meanwhile, this check saw
+        Prepare(db, version);
+        {
+            std::lock_guard lock(m_mutex);
+            m_bReady = true;
+        }
+        m_done.notify_all();
         for (;;) {
             std::deque<Job> jobs;
             {
@@ -588,12 +801,7 @@ void CHistoryDb::Run(const std::function<void(const std::string&)>& onMessage)
                     break;
                 jobs.swap(m_jobs);
             }
-            if (!m_bReadOnly && db.isOpen()) {
-                db.transaction();
-                for (Job& job : jobs)
-                    job(db);
-                db.commit();
-            }
+            RunBatch(db, jobs);
             {
                 std::lock_guard lock(m_mutex);
                 m_committed = m_finished + jobs.size();
@@ -620,7 +828,7 @@ void CHistoryDb::AddVisit(const std::string& url, const std::string& title, long
 {
     if (!IsHistoryUrl(url))
         return;
-    Queue([url = ToQ(url), title = ToQ(title), host = ToQ(HistoryHost(url)), key = ToQ(CopyKey(url)),
+    Queue([this, url = ToQ(url), title = ToQ(title), host = ToQ(HistoryHost(url)), key = ToQ(CopyKey(url)),
            when](QSqlDatabase& db) {
         QSqlQuery q(db);
         q.prepare(QStringLiteral(
@@ -640,19 +848,19 @@ void CHistoryDb::AddVisit(const std::string& url, const std::string& title, long
         q.bindValue(QStringLiteral(":s"), SlashForm(url));
         q.bindValue(QStringLiteral(":tf"), TitleFold(title, url));
         q.bindValue(QStringLiteral(":uf"), FoldCase(url));
-        q.exec();
+        Write(q);
     });
 }
 
 void CHistoryDb::SetTitle(const std::string& url, const std::string& title)
 {
-    Queue([url = ToQ(url), title = ToQ(title)](QSqlDatabase& db) {
+    Queue([this, url = ToQ(url), title = ToQ(title)](QSqlDatabase& db) {
         QSqlQuery q(db);
         q.prepare(QStringLiteral("UPDATE urls SET title = ?, title_fold = ? WHERE url = ?"));
         q.addBindValue(title);
         q.addBindValue(TitleFold(title, url));
         q.addBindValue(url);
-        q.exec();
+        Write(q);
     });
 }
 
@@ -663,11 +871,11 @@ void CHistoryDb::DropCopy(QSqlDatabase& db, long long id, const QByteArray& blob
         q.prepare(QStringLiteral("INSERT INTO copy_index(copy_index, rowid, text) VALUES('delete', ?, ?)"));
         q.addBindValue(id);
         q.addBindValue(IndexText(Inflate(blob)));
-        q.exec();
+        Write(q);
     }
     q.prepare(QStringLiteral("DELETE FROM copies WHERE id = ?"));
     q.addBindValue(id);
-    q.exec();
+    Write(q);
     m_copyBytes -= blob.size();
 }
 
@@ -681,12 +889,12 @@ void CHistoryDb::SetCachedCopy(const std::string& url, const std::string& html, 
         // A page that left the history since its visit (a clear) keeps no copy.
         q.prepare(QStringLiteral("SELECT 1 FROM urls WHERE %1 LIMIT 1").arg(QLatin1String(kKeyEntries)));
         BindKeyEntries(q, key);
-        if (!q.exec() || !q.next())
+        if (!First(q))
             return;
         q.finish();
         q.prepare(QStringLiteral("SELECT id, html FROM copies WHERE key = ?"));
         q.addBindValue(key);
-        if (q.exec() && q.next()) {
+        if (First(q)) {
             const long long id = q.value(0).toLongLong();
             const QByteArray old = q.value(1).toByteArray();
             q.finish();
@@ -698,7 +906,7 @@ void CHistoryDb::SetCachedCopy(const std::string& url, const std::string& html, 
         q.addBindValue(when);
         q.addBindValue(html.size());
         q.addBindValue(blob);
-        if (!q.exec())
+        if (!Write(q))
             return;
         m_copyBytes += blob.size();
         const long long id = q.lastInsertId().toLongLong();
@@ -706,18 +914,18 @@ void CHistoryDb::SetCachedCopy(const std::string& url, const std::string& html, 
             q.prepare(QStringLiteral("INSERT INTO copy_index(rowid, text) VALUES(?, ?)"));
             q.addBindValue(id);
             q.addBindValue(IndexText(html));
-            q.exec();
+            Write(q);
         }
         q.prepare(QStringLiteral("UPDATE urls SET last_update = ?, copy_id = ? WHERE %1").arg(QLatin1String(kKeyEntries)));
         q.addBindValue(when);
         q.addBindValue(id);
         BindKeyEntries(q, key);
-        q.exec();
+        Write(q);
         if (const QString owner = SlashOwner(key); !owner.isNull()) {
             q.prepare(QStringLiteral("UPDATE urls SET slash_id = ? WHERE url = ?"));
             q.addBindValue(id);
             q.addBindValue(owner);
-            q.exec();
+            Write(q);
         }
         EnforceBudget(db);
     });
@@ -727,7 +935,7 @@ void CHistoryDb::EnforceBudget(QSqlDatabase& db)
 {
     while (m_copyBytes > m_budget) {
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("SELECT id, key, html FROM copies ORDER BY taken, id LIMIT 16")) || !q.next())
+        if (!First(q, QStringLiteral("SELECT id, key, html FROM copies ORDER BY taken, id LIMIT 16")))
             return;
         std::vector<std::tuple<long long, QString, QByteArray>> oldest;
         do
@@ -741,11 +949,11 @@ void CHistoryDb::EnforceBudget(QSqlDatabase& db)
             q.prepare(QStringLiteral("UPDATE urls SET last_update = last_visit, copy_id = NULL WHERE %1")
                           .arg(QLatin1String(kKeyEntries)));
             BindKeyEntries(q, key);
-            q.exec();
+            Write(q);
             if (const QString owner = SlashOwner(key); !owner.isNull()) {
                 q.prepare(QStringLiteral("UPDATE urls SET slash_id = NULL WHERE url = ?"));
                 q.addBindValue(owner);
-                q.exec();
+                Write(q);
             }
         }
     }
@@ -754,10 +962,10 @@ void CHistoryDb::EnforceBudget(QSqlDatabase& db)
 void CHistoryDb::Clear()
 {
     Queue([this](QSqlDatabase& db) {
-        Exec(db, QStringLiteral("DELETE FROM urls"));
-        Exec(db, QStringLiteral("DELETE FROM copies"));
+        Write(db, QStringLiteral("DELETE FROM urls"));
+        Write(db, QStringLiteral("DELETE FROM copies"));
         if (m_bIndex)
-            Exec(db, QStringLiteral("INSERT INTO copy_index(copy_index) VALUES('delete-all')"));
+            Write(db, QStringLiteral("INSERT INTO copy_index(copy_index) VALUES('delete-all')"));
         m_copyBytes = 0;
         m_bVacuum = true;
     }, true);
@@ -766,10 +974,10 @@ void CHistoryDb::Clear()
 void CHistoryDb::DropCopies()
 {
     Queue([this](QSqlDatabase& db) {
-        Exec(db, QStringLiteral("DELETE FROM copies"));
+        Write(db, QStringLiteral("DELETE FROM copies"));
         if (m_bIndex)
-            Exec(db, QStringLiteral("INSERT INTO copy_index(copy_index) VALUES('delete-all')"));
-        Exec(db, QStringLiteral("UPDATE urls SET last_update = last_visit, copy_id = NULL, slash_id = NULL"));
+            Write(db, QStringLiteral("INSERT INTO copy_index(copy_index) VALUES('delete-all')"));
+        Write(db, QStringLiteral("UPDATE urls SET last_update = last_visit, copy_id = NULL, slash_id = NULL"));
         m_copyBytes = 0;
         m_bVacuum = true;
     }, true);
@@ -779,7 +987,7 @@ std::vector<SHistoryEntry> CHistoryDb::Enumerate(const std::string& prefix) cons
 {
     const CHistoryReader reader = Reader();
     std::vector<SHistoryEntry> entries;
-    reader.ForEach({prefix}, [&](SHistoryEntry&& e) {
+    reader.ForEach({{prefix}}, [&](SHistoryEntry&& e) {
         entries.push_back(std::move(e));
         return true;
     });

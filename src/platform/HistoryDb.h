@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <atomic>
 #include <condition_variable>
@@ -25,10 +26,10 @@ struct SHistoryEntry {
     int visitCount = 0;
 };
 
-// Which entries a read takes: URLs that start with `prefix`, last updated
-// in [updatedFrom, updatedTo).
+// Which entries a read takes: URLs that start with one of `prefixes` (all
+// URLs when there is none), last updated in [updatedFrom, updatedTo).
 struct SHistoryRange {
-    std::string prefix;
+    std::vector<std::string> prefixes;
     long long updatedFrom = std::numeric_limits<long long>::min();
     long long updatedTo = std::numeric_limits<long long>::max();
 };
@@ -66,9 +67,10 @@ public:
 };
 
 // A read connection of its own, for one worker thread. Every call blocks.
+// A read that meets damaged pages calls `onDamage`.
 class CHistoryReader {
 public:
-    explicit CHistoryReader(const std::string& path);
+    explicit CHistoryReader(const std::string& path, std::function<void()> onDamage = {});
     ~CHistoryReader();
     CHistoryReader(const CHistoryReader&) = delete;
     CHistoryReader& operator=(const CHistoryReader&) = delete;
@@ -96,18 +98,25 @@ public:
     std::optional<SHistoryEntry> Entry(const std::string& url) const;
 
 private:
+    // Calls onDamage when `q` failed as a damaged file makes it fail.
+    void Check(const QSqlQuery& q) const;
+
     QString m_name;
     QSqlDatabase m_db;
+    std::function<void()> m_onDamage;
     mutable std::optional<QSqlQuery> m_copyQuery;
 };
 
-// The history database: "history.db" (mode 0600, WAL) with one writer
-// thread that owns its connection and takes queued writes.
+// The history database: "history.db" (mode 0600, WAL, and so its journal
+// files) with one writer thread that owns its connection and takes queued
+// writes. A file found damaged, when it is opened (its pages checked on the
+// writer thread while reads go on), by a write or by a read, is set aside
+// under a name of its own and a new one takes its place.
 class CHistoryDb : public IUrlHistoryStore {
 public:
     // Opens or creates the database at `path` on the writer thread.
-    // `onMessage` (when given) gets OpenMessage on the writer thread when
-    // there is one.
+    // `onMessage` (when given) gets each message for the user on the writer
+    // thread: the file set aside or used read-only, writes that fail.
     explicit CHistoryDb(const std::string& path, long long copyBudget = kCopyBudgetBytes,
                         std::function<void(const std::string&)> onMessage = {});
     ~CHistoryDb() override;
@@ -123,8 +132,8 @@ public:
     // Waits until every write queued so far is on disk, vacuumed after a
     // clear. Not for the UI thread.
     void Flush();
-    // Waits for the open; then a message for the status bar when the file
-    // was set aside or is used read-only, else empty.
+    // Waits for the open and its check of the pages; then the last message
+    // for the user (as given to onMessage), else empty.
     std::string OpenMessage();
     bool HasIndex();
     // A read connection for the calling (worker) thread, once the file is
@@ -135,14 +144,34 @@ private:
     using Job = std::function<void(QSqlDatabase&)>;
     // A barrier job (a clear) is committed before any later Reader() opens.
     void Queue(Job job, bool barrier = false);
-    void Run(const std::function<void(const std::string&)>& onMessage);
-    void Open(QSqlDatabase& db);
-    void WaitOpen() const;
+    void Run();
+    // Opens the file, or with `damaged` sets it aside and makes a new one;
+    // the file's layout version.
+    int Open(QSqlDatabase& db, bool damaged);
+    // Brings an open file to this layout, in WAL mode.
+    void Prepare(QSqlDatabase& db, int version);
+    void Tell(const std::string& message);
+    // Runs a batch in one transaction; on damage once more in a new file.
+    void RunBatch(QSqlDatabase& db, std::deque<Job>& jobs);
+    void Recover(QSqlDatabase& db);
+    // A reader met damage: the writer checks the file before its next batch.
+    void CheckFile();
+    // Checks every page of the file; an exit interrupts it. True when the
+    // file is damaged.
+    bool CheckPages(QSqlDatabase& db);
+    // The writer's statements: a failure is kept for the batch.
+    void Failed(const QSqlError& error);
+    bool Write(QSqlQuery& q);
+    bool Write(QSqlDatabase& db, const QString& sql);
+    // Runs `q` (or `sql`) and moves to its first row; false without one.
+    bool First(QSqlQuery& q, const QString& sql = {});
     void DropCopy(QSqlDatabase& db, long long id, const QByteArray& blob);
     void EnforceBudget(QSqlDatabase& db);
 
     std::string m_path;
     long long m_budget;
+    std::function<void(const std::string&)> m_onMessage;
+    std::function<void()> m_onDamage;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     mutable std::condition_variable m_done;
@@ -152,10 +181,19 @@ private:
     unsigned long long m_committed = 0; // jobs whose transaction is committed
     unsigned long long m_barrier = 0;   // the last barrier job queued
     bool m_bOpened = false;
+    bool m_bReady = false; // opened, checked and prepared
     bool m_bStop = false;
     bool m_bReadOnly = false;
     bool m_bIndex = false;
-    bool m_bVacuum = false; // writer thread only
+    bool m_bVacuum = false; // writer thread only, as are the next four
+    QSqlError m_failure;
+    bool m_bWriteFailureTold = false;
+    bool m_bChecked = false;
+    std::atomic<bool> m_bCheckAsked{false};
+    // The connection whose check runs, for an exit to interrupt it.
+    std::mutex m_checkMutex;
+    void* m_pChecking = nullptr;
+    bool m_bStopping = false;
     std::string m_message;
     long long m_copyBytes = 0;
     std::thread m_thread;

@@ -382,3 +382,7 @@ bool PostWindowMessage(std::string_view windowClass, const QString& dataDir, con
 }
 
 } // namespace nimbra::ipc
+
+// Compiled here, not with the folder's other classes: the bookmark editor
+// takes this file alone, without what those need (the web engine).
+#include "moc_Ipc.cpp"

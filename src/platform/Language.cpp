@@ -5,8 +5,6 @@
 #include <QLocale>
 #include <QPointer>
 #include <QTranslator>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
 
 namespace nimbra {
 
@@ -20,12 +18,6 @@ void UseJapanese()
     if (translator->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
-}
-
-void ApplyLanguage(QWebEngineProfile* profile)
-{
-    profile->setHttpAcceptLanguage(QString::fromLatin1(kAcceptLanguage));
-    profile->settings()->setDefaultTextEncoding(QStringLiteral("UTF-8"));
 }
 
 } // namespace nimbra

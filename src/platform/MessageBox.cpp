@@ -41,6 +41,19 @@ void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon)
     box.exec();
 }
 
+void ShowNotice(QWidget* parent, const QString& text, QMessageBox::Icon icon)
+{
+    if (Handler()) {
+        Handler()(text);
+        return;
+    }
+    auto* box = new QMessageBox(icon, QStringLiteral("Nimbra Browser"), text, QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
 bool AskYesNo(QWidget* parent, const QString& text)
 {
     if (const std::optional<bool> answer = HandlerAnswer(text))

@@ -12,6 +12,9 @@ namespace nimbra {
 // handler in place of the window, which then records the text instead;
 // the setter returns the handler it replaced.
 void ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon = QMessageBox::Information);
+// Shows a message box that does not wait: it stays until the user closes
+// it while everything else goes on. Tests' handler gets the text as above.
+void ShowNotice(QWidget* parent, const QString& text, QMessageBox::Icon icon = QMessageBox::Information);
 // Asks a yes-or-no question; true for yes. With a handler in place the
 // handler gets the text and the answer is yes.
 bool AskYesNo(QWidget* parent, const QString& text);

@@ -1,13 +1,11 @@
 #include "platform/Paths.h"
 
-#include "platform/SoftwareRendering.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,6 +93,18 @@ std::string PrepareDataDirectory()
     return message.toStdString();
 }
 
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool CanWriteIn(const std::string& dir)
+{
+    QTemporaryFile probe(ToPath(dir) + QStringLiteral("/.nimbrab-XXXXXX"));
+    return probe.open() && probe.write("\n", 1) == 1 && probe.flush();
+}
+
 bool IsInstalledProgramDirectory(const std::string& dir)
 {
     const QString path = QDir::cleanPath(ToPath(dir));
@@ -137,29 +147,6 @@ bool FileExists(const std::string& path)
 bool IsDirectory(const std::string& path)
 {
     return !path.empty() && QFileInfo(ToPath(path)).isDir();
-}
-
-std::string WithProcessPerSite(const std::string& flags)
-{
-    for (const char* model : {"--process-per-", "--single-process"})
-        if (flags.find(model) != std::string::npos)
-            return flags;
-    // Without site isolation the engine puts every site into one shared
-    // renderer under this model.
-    const std::string model = "--process-per-site --site-per-process";
-    return flags.empty() ? model : flags + " " + model;
-}
-
-void PrepareWebEngineEnvironment()
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    UseSoftwareRenderingWithoutGpu();
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-            QByteArray::fromStdString(WithProcessPerSite(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").toStdString())));
-    if (geteuid() == 0 && qgetenv("QTWEBENGINE_DISABLE_SANDBOX") != "1") {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        std::fputs("nimbrab: running as root, the web engine's sandbox is turned off\n", stderr);
-    }
 }
 
 } // namespace nimbra

@@ -38,8 +38,16 @@ std::string PrepareDataDirectory();
 // ../share/nimbra-browser exists. An installed program never writes there.
 bool IsInstalledProgramDirectory(const std::string& dir);
 
+// Whether a file can be made in `dir`. A real write: the superuser passes
+// every permission check, yet not a read-only mount, nor a folder whose
+// rights are taken from it.
+bool CanWriteIn(const std::string& dir);
+
 // The folder of the running program (where nimbrab and nbbe stand side by side).
 std::string ProgramDirectory();
+
+// Everything before the last "/" of a path; empty when there is none.
+std::string FolderOf(const std::string& path);
 
 // DataDirectory() + "/" + name.
 std::string DataFile(const std::string& name);
@@ -52,6 +60,8 @@ std::string ResourceFile(const std::string& name);
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 
+// This and the next are defined with the software renderer's choice
+// (SoftwareRendering.cpp), which only the programs with the engine link.
 // The engine's flags with the process model of one renderer per site
 // (tabs of one site share it, each other site has its own), unless `flags`
 // already choose a model.

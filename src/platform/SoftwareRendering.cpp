@@ -1,5 +1,7 @@
 #include "platform/SoftwareRendering.h"
 
+#include "platform/Paths.h"
+
 #include <QCoreApplication>
 #include <QOpenGLContext>
 #include <QQuickWindow>
@@ -10,6 +12,8 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string>
+#include <unistd.h>
 
 namespace nimbra {
 
@@ -84,6 +88,31 @@ bool UseSoftwareRenderingWithoutGpu()
     g_previousHandler = qInstallMessageHandler(DropNoGlMessages);
     qAddPreRoutine(EndGlIntegrationChoice);
     return true;
+}
+
+// The engine's environment (declared with the paths): here, so that a
+// program without the engine does not link Qt Quick for it.
+std::string WithProcessPerSite(const std::string& flags)
+{
+    for (const char* model : {"--process-per-", "--single-process"})
+        if (flags.find(model) != std::string::npos)
+            return flags;
+    // Without site isolation the engine puts every site into one shared
+    // renderer under this model.
+    const std::string model = "--process-per-site --site-per-process";
+    return flags.empty() ? model : flags + " " + model;
+}
+
+void PrepareWebEngineEnvironment()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    UseSoftwareRenderingWithoutGpu();
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+            QByteArray::fromStdString(WithProcessPerSite(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").toStdString())));
+    if (geteuid() == 0 && qgetenv("QTWEBENGINE_DISABLE_SANDBOX") != "1") {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        std::fputs("nimbrab: running as root, the web engine's sandbox is turned off\n", stderr);
+    }
 }
 
 } // namespace nimbra

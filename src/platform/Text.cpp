@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <iconv.h>
+#include <utility>
 
 namespace nimbra {
 
@@ -63,55 +64,23 @@ int UnitWidth(const Utf8Unit& unit)
     return 2;
 }
 
-// One converter per thread; iconv descriptors keep state and are not
-// shareable between threads.
-class CCp932Decoder {
-public:
-    CCp932Decoder()
-    {
-        m_cd = iconv_open("UTF-8", "CP932");
-        if (m_cd == reinterpret_cast<iconv_t>(-1))
-            m_cd = iconv_open("UTF-8", "SHIFT_JIS");
-    }
-    ~CCp932Decoder()
-    {
-        if (ok())
-            iconv_close(m_cd);
-    }
-    CCp932Decoder(const CCp932Decoder&) = delete;
-    CCp932Decoder& operator=(const CCp932Decoder&) = delete;
+iconv_t Descriptor(void* cd)
+{
+    return static_cast<iconv_t>(cd);
+}
 
-    bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+constexpr size_t kNoConversion = static_cast<size_t>(-1);
 
-    std::string Decode(std::string_view bytes)
-    {
-        std::string out;
-        out.reserve(bytes.size() * 3 / 2 + 4);
-        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        char* in = const_cast<char*>(bytes.data());
-        size_t inLeft = bytes.size();
-        char buffer[1024];
-        while (inLeft > 0) {
-            char* outPtr = buffer;
-            size_t outLeft = sizeof buffer;
-            const size_t rc = iconv(m_cd, &in, &inLeft, &outPtr, &outLeft);
-            out.append(buffer, static_cast<size_t>(outPtr - buffer));
-            if (rc != static_cast<size_t>(-1))
-                continue;
-            if (errno == E2BIG)
-                continue;
-            // Invalid or truncated sequence: replace one byte and go on.
-            out.append(kReplacement);
-            ++in;
-            --inLeft;
-            iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        }
-        return out;
-    }
-
-private:
-    iconv_t m_cd;
-};
+// CP932, or plain Shift_JIS where the system lacks it. One per thread:
+// iconv descriptors keep state and are not shareable between threads.
+CTextDecoder& Cp932Decoder()
+{
+    thread_local CTextDecoder cp932("CP932");
+    if (cp932.Ok())
+        return cp932;
+    thread_local CTextDecoder shiftJis("SHIFT_JIS");
+    return shiftJis;
+}
 
 } // namespace
 
@@ -199,11 +168,78 @@ std::string_view CutUtf8(std::string_view utf8, size_t maxBytes)
     return utf8.substr(0, end);
 }
 
+CTextDecoder::CTextDecoder(const char* charset) : m_cd(iconv_open("UTF-8", charset)) {}
+
+CTextDecoder::~CTextDecoder()
+{
+    if (Ok())
+        iconv_close(Descriptor(m_cd));
+}
+
+bool CTextDecoder::Ok() const
+{
+    return Descriptor(m_cd) != reinterpret_cast<iconv_t>(-1);
+}
+
+std::string CTextDecoder::Decode(std::string_view bytes)
+{
+    std::string out;
+    if (!Ok())
+        return out;
+    out.reserve(bytes.size() * 3 / 2 + 4);
+    if (m_pending.empty()) {
+        Convert(bytes, false, out);
+    } else {
+        std::string joined = std::exchange(m_pending, {});
+        joined.append(bytes);
+        Convert(joined, false, out);
+    }
+    return out;
+}
+
+std::string CTextDecoder::Finish()
+{
+    std::string out;
+    if (!Ok())
+        return out;
+    Convert(std::exchange(m_pending, {}), true, out);
+    iconv(Descriptor(m_cd), nullptr, nullptr, nullptr, nullptr);
+    return out;
+}
+
+void CTextDecoder::Convert(std::string_view bytes, bool last, std::string& out)
+{
+    const iconv_t cd = Descriptor(m_cd);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char buffer[4096];
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        size_t outLeft = sizeof buffer;
+        const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, static_cast<size_t>(outPtr - buffer));
+        if (rc != kNoConversion || errno == E2BIG)
+            continue;
+        if (errno == EINVAL && !last) {
+            // A character cut at the end of the piece: the next one ends it.
+            m_pending.assign(in, inLeft);
+            return;
+        }
+        // An invalid sequence, or one the text ends in: one byte replaced.
+        out.append(kReplacement);
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+}
+
 std::string DecodeCp932(std::string_view bytes)
 {
-    thread_local CCp932Decoder decoder;
-    if (decoder.ok())
-        return decoder.Decode(bytes);
+    CTextDecoder& decoder = Cp932Decoder();
+    if (decoder.Ok()) {
+        std::string text = decoder.Decode(bytes);
+        return text + decoder.Finish();
+    }
     // No converter at all: keep the ASCII, replace the rest.
     std::string out;
     for (char c : bytes) {

@@ -30,6 +30,32 @@ std::string DecodeUtf8(std::string_view bytes);
 // sequence is invalid in it.
 std::optional<std::string> ConvertToUtf8(std::string_view bytes, const char* charset);
 
+// Decodes a text in `charset` (an iconv name) to UTF-8 piece by piece, as a
+// file is read: a character split between two pieces is joined, and each
+// byte that starts no valid sequence gives U+FFFD. Keeps at most a few
+// bytes of one unfinished character between pieces.
+class CTextDecoder {
+public:
+    explicit CTextDecoder(const char* charset);
+    ~CTextDecoder();
+    CTextDecoder(const CTextDecoder&) = delete;
+    CTextDecoder& operator=(const CTextDecoder&) = delete;
+
+    // False when the system cannot decode the charset; Decode then gives
+    // nothing.
+    bool Ok() const;
+    std::string Decode(std::string_view bytes);
+    // The end of the text: an unfinished character gives U+FFFD per byte,
+    // and the decoder starts afresh.
+    std::string Finish();
+
+private:
+    void Convert(std::string_view bytes, bool last, std::string& out);
+
+    void* m_cd;
+    std::string m_pending; // the start of a character cut at the end of a piece
+};
+
 // Unicode case folding, the one rule for matching text while ignoring
 // letter case (full-width letters included).
 std::string FoldCase(std::string_view utf8);

@@ -8,13 +8,10 @@
 #include "platform/Text.h"
 #include "platform/UrlText.h"
 
-#include <QApplication>
 #include <QAuthenticator>
 #include <QFileInfo>
 #include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
-#include <algorithm>
-#include <cctype>
 #include <set>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -41,16 +38,7 @@ constexpr double kZoomFactors[] = {0.7, 0.85, 1.0, 1.25, 1.5};
 constexpr char kSpecialFileText[] = "通常のファイルではないため開けません (FIFO やデバイスなど)。";
 constexpr char kDebugUrlText[] = "ブラウザ エンジンのデバッグ用のアドレスのため開けません (chrome://hang など)。";
 
-// Hosts of the engine's "chrome:" addresses that crash, hang or kill one of
-// its processes, or make it believe memory is short.
-constexpr std::string_view kDebugHosts[] = {
-    "badcastcrash", "checkcrash", "crash", "crashdump", "delayeduithreadhang", "gpuclean", "gpucrash", "gpuhang",
-    "hang", "heapcorruptioncrash", "inducebrowsercrashforrealz", "inducebrowserdcheckforrealz", "kill",
-    "memory-exhaust", "memory-pressure-critical", "memory-pressure-moderate", "ppapiflashcrash", "ppapiflashhang",
-    "shorthang", "uithreadhang", "webuijserror",
-};
 
-bool g_debugUrlMessagePending = false;
 
 // Reads the document and its frames (same-origin frames only; for others
 // just their address) in one pass.
@@ -264,53 +252,12 @@ bool IsNetworkScheme(const QString& scheme)
 
 } // namespace
 
-bool IsEngineDebugUrl(std::string_view text)
-{
-    // Tabs and line breaks anywhere are dropped, blanks and controls at
-    // both ends, as the engine does.
-    std::string url;
-    for (char c : text)
-        if (c != '\t' && c != '\n' && c != '\r')
-            url += char(std::tolower((unsigned char)c));
-    auto trim = [&url] {
-        const auto keep = [](char c) { return (unsigned char)c > 0x20; };
-        url.erase(url.begin(), std::find_if(url.begin(), url.end(), keep));
-        url.erase(std::find_if(url.rbegin(), url.rend(), keep).base(), url.end());
-    };
-    trim();
-    constexpr std::string_view kViewSource = "view-source:", kChrome = "chrome:";
-    while (url.compare(0, kViewSource.size(), kViewSource) == 0) {
-        url.erase(0, kViewSource.size());
-        trim();
-    }
-    if (url.compare(0, kChrome.size(), kChrome) != 0)
-        return false;
-    // "chrome:hang" and "chrome:///hang" name the host "hang" as well.
-    size_t begin = url.find_first_not_of("/\\", kChrome.size());
-    if (begin == std::string::npos)
-        return false;
-    std::string authority = url.substr(begin, url.find_first_of("/\\?#", begin) - begin);
-    if (const size_t at = authority.rfind('@'); at != std::string::npos)
-        authority.erase(0, at + 1);
-    authority = authority.substr(0, authority.find(':'));
-    const std::string host = FromQ(QUrl::fromPercentEncoding(QByteArray::fromStdString(authority)).toLower());
-    const std::string_view name = std::string_view(host).substr(0, host.find_last_not_of('.') + 1);
-    return std::find(std::begin(kDebugHosts), std::end(kDebugHosts), name) != std::end(kDebugHosts);
-}
 
-bool RefuseEngineDebugUrl(std::string_view url)
+bool RefuseEngineDebugUrl(std::string_view url, QWidget* window)
 {
     if (!IsEngineDebugUrl(url))
         return false;
-    // Asked from inside the engine's callbacks, which must not run a
-    // dialog's loop; a page that asks again and again gets one message.
-    if (!g_debugUrlMessagePending) {
-        g_debugUrlMessagePending = true;
-        QTimer::singleShot(0, qApp, [] {
-            ShowMessage(nullptr, QString::fromUtf8(kDebugUrlText), QMessageBox::Warning);
-            g_debugUrlMessagePending = false;
-        });
-    }
+    ShowNotice(window, QString::fromUtf8(kDebugUrlText), QMessageBox::Warning);
     return true;
 }
 
@@ -576,9 +523,9 @@ bool CWebEngineBrowser::HasPage() const
 void CWebEngineBrowser::Navigate(const std::string& url, int, const std::string&)
 {
     // The engine acts on its debug addresses before any navigation is asked
-    // about.
+    // about. (It refuses them to pages: "Not allowed to load local resource".)
     const std::string target = UrlFromText(url);
-    if (RefuseEngineDebugUrl(target))
+    if (RefuseEngineDebugUrl(target, m_pView->window()))
         return;
     m_pPage->load(QUrl(ToQ(target)));
 }
@@ -792,8 +739,6 @@ void CWebEngineBrowser::TriggerPageAction(EPageAction action)
 
 void CWebEngineBrowser::DownloadUrl(const std::string& url)
 {
-    if (RefuseEngineDebugUrl(url))
-        return;
     m_pPage->download(QUrl(ToQ(url)));
 }
 
@@ -864,13 +809,9 @@ bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, int type, bool mainF
         QTimer::singleShot(0, this, [] { ShowMessage(nullptr, QString::fromUtf8(kSpecialFileText), QMessageBox::Warning); });
         return false;
     }
-    const std::string text = FromQ(url.toString());
-    if (RefuseEngineDebugUrl(text)) {
-        m_bRefused = mainFrame;
-        return false;
-    }
     if (!m_pEvents)
         return true;
+    const std::string text = FromQ(url.toString());
     if (!mainFrame)
         return m_pEvents->SubFrameNavigate(text);
     // A page's own location.reload() comes as an ordinary navigation to the

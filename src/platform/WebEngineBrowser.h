@@ -1,6 +1,6 @@
 #pragma once
 
-#include "view/WebBrowser.h"
+#include "platform/WebBrowser.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,13 +16,10 @@ class QWebEngineNewWindowRequest;
 
 namespace nimbra {
 
-// The engine's debug addresses ("chrome://hang", "chrome://gpucrash", ...,
-// also behind "view-source:"), read as the engine reads an address: they
-// hang or end the engine's processes for good.
-bool IsEngineDebugUrl(std::string_view url);
-// True for such an address, which is then refused with a message (one at a
-// time, shown once control is back in the main loop).
-bool RefuseEngineDebugUrl(std::string_view url);
+// True for an address of the engine's debug pages (IsEngineDebugUrl) given
+// by the person (typed, from another program, a home page, a bookmark),
+// which is then refused with a message over `window` that does not wait.
+bool RefuseEngineDebugUrl(std::string_view url, QWidget* window);
 
 // One tab's engine on Qt WebEngine. Qt reports a load as loadStarted, the
 // navigation decision, loadProgress, urlChanged, titleChanged and

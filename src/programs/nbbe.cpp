@@ -1,4 +1,4 @@
-#include "editor/BkApp.h"
+#include "app/BkApp.h"
 
 int main(int argc, char** argv)
 {

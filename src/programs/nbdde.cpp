@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "dde/DDECommandClient.h"
+#include "data/dde/DDECommandClient.h"
 
 // nbdde: sends one DDE transaction to the browser (or any DDE service).
 int main(int argc, char** argv)

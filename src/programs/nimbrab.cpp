@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/NimbraApp.h"
-#include "frame/MainFrame.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Language.h"
 #include "platform/Paths.h"
 #include "platform/Signals.h"

@@ -1,11 +1,12 @@
 #include "app/NimbraApp.h"
-#include "bars/AddressCombo.h"
-#include "frame/MainFrame.h"
+#include "widgets/bars/AddressCombo.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Ini.h"
 #include "platform/Ipc.h"
+#include "platform/MessageBox.h"
 #include "platform/Shortcut.h"
-#include "session/ListFile.h"
-#include "view/NimbraView.h"
+#include "data/session/ListFile.h"
+#include "widgets/view/NimbraView.h"
 
 #include "ShellLinkBuilder.h"
 #include "TestBrowser.h"
@@ -16,6 +17,9 @@
 #include <QElapsedTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using namespace nimbra;
 
@@ -258,4 +262,59 @@ TEST_F(AppTest, StartupListAndLogOpenWithoutRepeats)
     for (CNimbraView* view : frame->Views())
         urls.push_back(view->m_strUrl);
     EXPECT_EQ(urls, (std::vector<std::string>{"about:blank#s", "about:blank#a"}));
+}
+
+namespace {
+
+// Takes the right to write past permissions from this thread while it
+// lives, so that a folder without write permission refuses the superuser
+// too, as it does everybody else.
+class ScopedNoDacOverride {
+public:
+    ScopedNoDacOverride()
+    {
+        syscall(SYS_capget, &m_header, m_saved);
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        syscall(SYS_capset, &m_header, reduced);
+    }
+    ~ScopedNoDacOverride() { syscall(SYS_capset, &m_header, m_saved); }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] = {};
+};
+
+} // namespace
+
+TEST_F(AppTest, ADataFolderThatTakesNoWritesIsToldOnceAtStart)
+{
+    QStringList messages;
+    testenv::HandlerGuard guard(SetMessageHandler, [&](const QString& text) { messages << text; });
+    const QString home = m_home.path();
+    for (const bool writable : {true, false}) {
+        SCOPED_TRACE(writable);
+        messages.clear();
+        m_app.reset();
+        NewApp();
+        m_app->SetBrowserFactory(testenv::FakeBrowserFactory());
+        QFile::setPermissions(home, writable ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                             : QFile::ReadOwner | QFile::ExeOwner);
+        {
+            ScopedNoDacOverride noOverride;
+            ASSERT_TRUE(m_app->InitInstance({QStringLiteral("nimbrab")}));
+        }
+        QFile::setPermissions(home, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // Said when the window is up, once.
+        if (!writable)
+            EXPECT_TRUE(testenv::SpinUntil([&] { return !messages.isEmpty(); }, 10000));
+        QCoreApplication::processEvents();
+        if (writable) {
+            EXPECT_TRUE(messages.isEmpty());
+        } else {
+            ASSERT_EQ(messages.size(), 1) << messages.join(QStringLiteral(" | ")).toStdString();
+            EXPECT_TRUE(messages[0].startsWith(QStringLiteral("データ フォルダ ") + QDir::cleanPath(home)));
+            EXPECT_TRUE(messages[0].contains(QStringLiteral("書き込めません")));
+        }
+    }
 }

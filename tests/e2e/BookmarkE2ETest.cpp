@@ -1,5 +1,5 @@
-#include "bookmarks/AddBookmarkDlg.h"
-#include "bookmarks/BookmarkCommands.h"
+#include "widgets/bookmarks/AddBookmarkDlg.h"
+#include "widgets/bookmarks/BookmarkCommands.h"
 #include "platform/Text.h"
 
 #include "HttpServer.h"

@@ -1,18 +1,22 @@
 #pragma once
 
-// The real browser program run by a test in a data directory of its own.
-#include <QElapsedTimer>
+// The real browser program (or another of the programs) run by a test in a
+// data directory of its own.
 #include <QProcess>
 #include <QString>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/resource.h>
 
 namespace testenv {
 
 class Browser {
 public:
-    explicit Browser(const QString& home) : m_home(home) {}
+    explicit Browser(const QString& home, const QString& program = QStringLiteral("nimbrab"))
+        : m_home(home), m_program(qEnvironmentVariable("NIMBRA_BIN_DIR") + "/" + program)
+    {
+    }
 
     QProcessEnvironment Environment() const
     {
@@ -28,18 +32,18 @@ public:
     // A variable for the browser's environment, set before Start().
     void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
 
-    static QString Program() { return qEnvironmentVariable("NIMBRA_BIN_DIR") + "/nimbrab"; }
-
     void Start(const QStringList& arguments)
     {
         m_process.setProcessEnvironment(Environment());
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(Program(), arguments);
+        m_process.start(m_program, arguments);
         ASSERT_TRUE(m_process.waitForStarted(10000));
     }
 
-    // Runs a second start to its end; its run time in milliseconds.
+    // Runs a second start to its end; the CPU time it used in milliseconds
+    // (its own and that of the processes it waited for), which the
+    // machine's other work does not add to.
     qint64 RunSecond(const QStringList& arguments, int* exitCode, const QString& workingDir = {})
     {
         QProcess second;
@@ -47,12 +51,11 @@ public:
         second.setProcessEnvironment(Environment());
         second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         second.setStandardOutputFile(QProcess::nullDevice());
-        QElapsedTimer timer;
-        timer.start();
-        second.start(Program(), arguments);
+        const qint64 before = ChildrenCpuMs();
+        second.start(m_program, arguments);
         second.waitForFinished(20000);
         *exitCode = second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
-        return timer.elapsed();
+        return ChildrenCpuMs() - before;
     }
 
     // Waits for the browser to end by itself.
@@ -80,7 +83,17 @@ public:
     }
 
 private:
+    // User and system time of the children that have ended and been waited for.
+    static qint64 ChildrenCpuMs()
+    {
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000
+               + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+    }
+
     QString m_home;
+    QString m_program;
     QProcessEnvironment m_env;
     QProcess m_process;
 };

@@ -1,6 +1,6 @@
-#include "dde/DDECommandClient.h"
+#include "data/dde/DDECommandClient.h"
 #include "platform/Ini.h"
-#include "session/ListFile.h"
+#include "data/session/ListFile.h"
 
 #include "BrowserProcess.h"
 #include "HttpServer.h"

@@ -1,10 +1,10 @@
 #include "app/NimbraApp.h"
-#include "bars/StatusBar.h"
+#include "widgets/bars/StatusBar.h"
 #include "platform/FileDialog.h"
 #include "platform/Text.h"
 #include "platform/WebEngineBrowser.h"
-#include "view/Downloads.h"
-#include "view/PageNotices.h"
+#include "widgets/view/Downloads.h"
+#include "widgets/view/PageNotices.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"
@@ -127,9 +127,12 @@ TEST_F(EngineUiE2E, DownloadShowsProgressAndEndsUnderTheChosenNameOrNotAtAll)
     EXPECT_TRUE(m_frame->StatusBar()->DownloadText().contains(QStringLiteral("cancelled.bin")));
     LastButton(QStringLiteral("キャンセル"))->click();
     ASSERT_TRUE(SpinUntil([&] { return m_frame->StatusBar()->DownloadText().isEmpty(); }, kLoadMs));
-    QTest::qWait(300);
-    const QStringList left = QDir(m_home.path()).entryList({QStringLiteral("cancelled*")}, QDir::Files);
-    EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
+    // The engine removes its partial file after it reported the cancel.
+    QStringList left;
+    EXPECT_TRUE(SpinUntil([&] {
+        left = QDir(m_home.path()).entryList({QStringLiteral("cancelled*")}, QDir::Files);
+        return left.isEmpty();
+    }, kLoadMs)) << left.join(' ').toStdString();
 
     // A tab opened for the file alone goes once the file is asked for; the
     // tab with a page stays.

@@ -1,15 +1,15 @@
 // The history with the real engine: pages visited, searched in their
 // copies, shown in the tree after a restart, and cleared from every pane
 // and from the files on disk.
-#include "bars/AddressCombo.h"
-#include "frame/CommandIds.h"
-#include "frame/CommandRouter.h"
-#include "frame/InternetOptionsDlg.h"
+#include "widgets/bars/AddressCombo.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/InternetOptionsDlg.h"
 #include "platform/HistoryDb.h"
 #include "platform/Text.h"
-#include "sidebar/HistorySearchPane.h"
-#include "sidebar/HistoryTree.h"
-#include "sidebar/SidebarCommands.h"
+#include "widgets/sidebar/HistorySearchPane.h"
+#include "widgets/sidebar/HistoryTree.h"
+#include "widgets/sidebar/SidebarCommands.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"
@@ -18,8 +18,7 @@
 #include <QComboBox>
 #include <QDirIterator>
 #include <QFile>
-#include <QFocusEvent>
-#include <QLineEdit>
+#include <QTest>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidgetItem>
@@ -73,12 +72,15 @@ protected:
     {
         return HTree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive).value(0);
     }
-    // The address bar's candidates once its index is read again.
+    // The address bar's candidates once its index is read again, as the
+    // field taking the focus does.
     QStringList Completions()
     {
         CAddressCombo* combo = m_frame->AddressCombo();
-        QFocusEvent focus(QEvent::FocusIn);
-        QApplication::sendEvent(combo->lineEdit(), &focus);
+        m_frame->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        combo->clearFocus();
+        combo->setFocus();
         return combo->Completions(QStringLiteral("127.0.0.1"));
     }
     // Presses "履歴のクリア(&H)" in Internet Options, as a user would.

@@ -1,12 +1,12 @@
 // The bookmark editor's Netscape import and export against the real engine:
 // an imported link opens its decoded address in the browser, and an export
 // reads back in the engine as the tree it came from.
-#include "dde/DDECommandClient.h"
-#include "editor/BkDialogs.h"
-#include "editor/BkDoc.h"
-#include "editor/BkMainFrame.h"
-#include "editor/BkView.h"
-#include "editor/EditorIds.h"
+#include "data/dde/DDECommandClient.h"
+#include "widgets/editor/BkDialogs.h"
+#include "data/bookmarks/BkDoc.h"
+#include "frames/editor/BkMainFrame.h"
+#include "widgets/editor/BkView.h"
+#include "ui/EditorIds.h"
 #include "platform/FileDialog.h"
 #include "platform/Ini.h"
 #include "platform/Ipc.h"

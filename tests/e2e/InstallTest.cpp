@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -110,6 +112,14 @@ TEST_F(Install, PutsProgramsEntriesIconsAndResourcesInPlace)
                               QProcessEnvironment::systemEnvironment());
     EXPECT_EQ(validate.exitCode, 0);
     EXPECT_EQ(validate.out + validate.err, "");
+    for (const QString program : {"nimbrab", "nbbe"}) {
+        const QString metainfo = Prefix() + "/share/metainfo/org.nimbra." + program + ".metainfo.xml";
+        const SRun appstream = Run("appstreamcli", {"validate", "--no-net", metainfo},
+                                   QProcessEnvironment::systemEnvironment());
+        EXPECT_EQ(appstream.exitCode, 0) << appstream.out.toStdString();
+        EXPECT_NE(testenv::ReadFile(metainfo.toStdString()).find(">" + program.toStdString() + ".desktop</launchable>"),
+                  std::string::npos);
+    }
     const std::string desktop = testenv::ReadFile(applications.toStdString() + "nimbrab.desktop");
     EXPECT_NE(desktop.find("\nExec=nimbrab %U\n"), std::string::npos);
     EXPECT_NE(desktop.find("\nMimeType=text/html;x-scheme-handler/http;x-scheme-handler/https;\n"), std::string::npos);
@@ -177,6 +187,141 @@ TEST_F(Install, InstalledBrowserKeepsItsDataInTheUserFolder)
     nimbra::CIniFile ini(QFile::encodeName(data).toStdString() + "/nimbrab.ini");
     EXPECT_EQ(ini.GetString("Options", "BookmarkPath", ""), QFile::encodeName(data).toStdString() + "/bookmark.html");
     EXPECT_EQ(Tree(s_dest->path()), installedTree) << "the installed program wrote into its prefix";
+}
+
+// The options in a page's OPTIONS section (the heading in either language).
+QSet<QString> DocumentedOptions(const QString& page)
+{
+    QSet<QString> options;
+    bool inSection = false;
+    for (const QString& line : page.split('\n')) {
+        if (!line.isEmpty() && !line.front().isSpace())
+            inSection = line == "OPTIONS" || line == QStringLiteral("オプション");
+        else if (inSection)
+            for (const auto& match : QRegularExpression("--[a-z][a-z-]*").globalMatch(line))
+                options << match.captured();
+    }
+    return options;
+}
+
+// Each page renders without a troff warning and documents exactly the
+// options of its program's usage; `man` in a Japanese locale shows the
+// Japanese page.
+TEST_F(Install, ManualPages)
+{
+    QProcessEnvironment english = QProcessEnvironment::systemEnvironment();
+    english.insert("LC_ALL", "C.UTF-8");
+    english.insert("MANWIDTH", "80");
+    // nbbe's usage is not checked: it has no options of its own yet.
+    const QString usages[] = {Run(Installed("nimbrab"), {"--help"}, UserEnvironment()).out,
+                              Run(Installed("nbdde"), {}, UserEnvironment()).err};
+    const char* programs[] = {"nimbrab", "nbdde", "nbbe"};
+    const std::string version = nimbra::VersionText().substr(0, nimbra::VersionText().find('\n'));
+    for (int i = 0; i < 3; ++i) {
+        QSet<QString> usageOptions;
+        if (i < 2)
+            for (const auto& match : QRegularExpression("--[a-z][a-z-]*").globalMatch(usages[i]))
+                usageOptions << match.captured();
+        for (const QString lang : {"", "ja/"}) {
+            const QString page = Prefix() + "/share/man/" + lang + "man1/" + programs[i] + ".1.gz";
+            const SRun man = Run("man", {"--warnings", "-l", page}, english);
+            EXPECT_EQ(man.exitCode, 0) << page.toStdString();
+            EXPECT_EQ(man.err, "") << page.toStdString();
+            EXPECT_TRUE(man.out.contains(QString::fromStdString(version))) << page.toStdString();
+            if (i < 2) {
+                EXPECT_FALSE(usageOptions.isEmpty());
+                EXPECT_EQ(DocumentedOptions(man.out), usageOptions) << page.toStdString();
+            }
+        }
+    }
+
+    // A Japanese locale of its own, as a Japanese desktop has one.
+    testenv::TempDir locales;
+    QProcess localedef;
+    localedef.start("localedef", {"-i", "ja_JP", "-f", "UTF-8", locales.path() + "/ja_JP.UTF-8"});
+    ASSERT_TRUE(localedef.waitForFinished(120000) && localedef.exitCode() == 0) << localedef.readAll().toStdString();
+    for (const QString lang : {"ja_JP.UTF-8", "C.UTF-8"}) {
+        QProcessEnvironment user = QProcessEnvironment::systemEnvironment();
+        for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+            user.remove(variable);
+        user.insert("LANG", lang);
+        user.insert("LOCPATH", locales.path());
+        user.insert("MANPATH", Prefix() + "/share/man");
+        const SRun man = Run("man", {"nimbrab"}, user);
+        EXPECT_EQ(man.exitCode, 0);
+        EXPECT_EQ(man.out.contains(QStringLiteral("\n名前\n")), lang.startsWith("ja")) << man.out.toStdString();
+        EXPECT_EQ(man.out.contains("\nNAME\n"), !lang.startsWith("ja")) << man.out.toStdString();
+    }
+}
+
+// bash-completion loads the completions from where it looks for them; nbdde's
+// topics and items come from the running browser's DDE service.
+TEST_F(Install, BashCompletion)
+{
+    const SRun dir = Run("pkg-config", {"--variable=completionsdir", "bash-completion"},
+                         QProcessEnvironment::systemEnvironment());
+    ASSERT_EQ(dir.exitCode, 0);
+    const QString completions = s_dest->path() + dir.out.trimmed();
+
+    // A DDE service name that no other test's browser has.
+    const QString service = QStringLiteral("NBCOMPLETION%1").arg(QCoreApplication::applicationPid());
+    const QString data = m_user.path() + "/data/nimbra-browser";
+    QDir().mkpath(data);
+    testenv::WriteFile(data.toStdString() + "/nimbrab.ini", "[Options]\nDDEServerName=" + service.toStdString() + "\n");
+    QProcess browser;
+    browser.setProcessEnvironment(UserEnvironment());
+    browser.setStandardOutputFile(QProcess::nullDevice());
+    browser.start(Installed("nimbrab"), {});
+    ASSERT_TRUE(browser.waitForStarted(10000));
+    const bool serving = testenv::SpinUntil(
+        [&] { return Run(Installed("nbdde"), {"--service", service, "topics"}, UserEnvironment()).exitCode == 0; },
+        120000);
+
+    QDir(m_user.path()).mkpath("files/pages");
+    testenv::WriteFile(m_user.file("files/page.html"), "");
+    const QString s = service;
+    const struct {
+        QString line;
+        QString expected;
+    } cases[] = {
+        {"nimbrab --", "--help\n--version\n"},
+        {"nimbrab --help ", ""},
+        {"nimbrab pa", "page.html\npages\n"},
+        {"nbdde ", "request\npoke\nexecute\ntopics\n"},
+        {"nbdde --", "--service\n--format\n"},
+        {"nbdde poke --", "--service\n"},
+        {"nbdde request WWW_Exit 0 --format ", "1\n"},
+        {"nbdde --service " + s + " request ",
+         "System\nWWW_OpenURL\nWWW_GetWindowInfo\nWWW_Activate\nWWW_ListWindows\nWWW_Exit\nWWW_ShowFile\n"},
+        {"nbdde --service " + s + " request WWW_ShowFile pa", "page.html\npages\n"},
+        {"nbdde execute --service " + s + " WWW_L", "WWW_ListWindows\n"},
+        {"nbdde --service " + s + " request System T", "TopicItemList\nTopics\n"},
+        {"nbdde --service " + s + " request WWW_GetWindowInfo ", "0xFFFFFFFF\n"},
+        {"nbdde --service " + s + " topics ", ""},
+        {"nbdde --service NBNOSUCHSERVICE request ", ""},
+    };
+    QProcessEnvironment env = UserEnvironment();
+    env.insert("PATH", Prefix() + "/bin:" + env.value("PATH"));
+    for (const auto& c : cases) {
+        QProcess bash;
+        bash.setProcessEnvironment(env);
+        bash.setWorkingDirectory(m_user.path() + "/files");
+        bash.start("bash", {"-c", R"(source /usr/share/bash-completion/bash_completion
+                                      source "$1/nimbrab"; source "$1/nbdde"
+                                      COMP_LINE=$2; COMP_POINT=${#COMP_LINE}
+                                      read -ra COMP_WORDS <<<"$COMP_LINE"
+                                      [[ $COMP_LINE == *' ' ]] && COMP_WORDS+=('')
+                                      COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+                                      "_${COMP_WORDS[0]}"
+                                      printf '%s\n' "${COMPREPLY[@]}" | grep .)",
+                            "bash", completions, c.line});
+        ASSERT_TRUE(bash.waitForFinished(60000));
+        EXPECT_EQ(bash.readAllStandardOutput().toStdString(), c.expected.toStdString()) << c.line.toStdString();
+        EXPECT_EQ(bash.readAllStandardError().toStdString(), "") << c.line.toStdString();
+    }
+    ::kill(pid_t(browser.processId()), SIGTERM);
+    EXPECT_TRUE(browser.waitForFinished(20000));
+    EXPECT_TRUE(serving) << "the browser's DDE service did not come up";
 }
 
 // An unusable data directory: one message naming it, status 1, nothing written.

@@ -1,6 +1,6 @@
-#include "bars/LinkBar.h"
-#include "bookmarks/BookmarkCommands.h"
-#include "bookmarks/BookmarkFile.h"
+#include "widgets/bars/LinkBar.h"
+#include "widgets/bookmarks/BookmarkCommands.h"
+#include "data/bookmarks/BookmarkFile.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"

@@ -1,8 +1,8 @@
-#include "bars/TabBarCtrl.h"
-#include "bookmarks/BookmarkCommands.h"
-#include "frame/CommandIds.h"
-#include "frame/Option.h"
-#include "frame/OptionPage.h"
+#include "widgets/bars/TabBarCtrl.h"
+#include "widgets/bookmarks/BookmarkCommands.h"
+#include "ui/CommandIds.h"
+#include "frames/browser/Option.h"
+#include "frames/browser/OptionPage.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"

@@ -1,6 +1,6 @@
-#include "frame/CommandIds.h"
+#include "ui/CommandIds.h"
 #include "platform/SystemSettings.h"
-#include "tools/ProxyAuthDlg.h"
+#include "widgets/tools/ProxyAuthDlg.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"

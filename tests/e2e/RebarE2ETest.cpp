@@ -1,6 +1,6 @@
-#include "bars/AddressCombo.h"
-#include "bars/CoolBar.h"
-#include "frame/CommandIds.h"
+#include "widgets/bars/AddressCombo.h"
+#include "widgets/bars/CoolBar.h"
+#include "ui/CommandIds.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"

@@ -1,7 +1,7 @@
-#include "frame/ChildFrame.h"
-#include "frame/MenuResource.h"
+#include "frames/browser/ChildFrame.h"
+#include "ui/MenuResource.h"
 #include "platform/Ini.h"
-#include "session/ListFile.h"
+#include "data/session/ListFile.h"
 
 #include "BrowserProcess.h"
 #include "HttpServer.h"

@@ -1,13 +1,12 @@
 #include "platform/Ini.h"
 #include "platform/Ipc.h"
-#include "session/ListFile.h"
+#include "data/session/ListFile.h"
 
 #include "BrowserProcess.h"
 #include "HttpServer.h"
 #include "TestEnv.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -17,11 +16,12 @@
 using namespace nimbra;
 
 namespace {
-// A sanitized program starts several times slower.
+// CPU time of a second start (some 60 ms; a start with the engine takes
+// several times more); a sanitized program starts several times slower.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr qint64 kSecondStartMs = 5000;
 #else
-constexpr qint64 kSecondStartMs = 1500;
+constexpr qint64 kSecondStartMs = 250;
 #endif
 } // namespace
 using testenv::Browser;
@@ -44,8 +44,8 @@ TEST(Startup, SecondStartHandsItsArgumentsToTheRunningBrowser)
     int exitCode = -1;
     const qint64 ms = first.RunSecond({"  " + server.Url("/a"), server.Url("/b")}, &exitCode);
     EXPECT_EQ(exitCode, 0);
-    EXPECT_LT(ms, kSecondStartMs) << "the second start took " << ms << " ms";
-    std::cout << "second start ended after " << ms << " ms\n";
+    EXPECT_LT(ms, kSecondStartMs) << "the second start took " << ms << " ms of CPU";
+    std::cout << "second start used " << ms << " ms of CPU\n";
 
     EXPECT_TRUE(server.WaitForRequest("/a", 20000));
     EXPECT_TRUE(server.WaitForRequest("/b", 20000));

@@ -3,13 +3,13 @@
 // dialog, the real ones over the real engine), and in the real program,
 // where a second start opens the pages and DDE ends it. The real program
 // also refuses the engine's debug addresses from a second start and DDE.
-#include "dde/DDECommandClient.h"
-#include "frame/CommandIds.h"
-#include "frame/CommandRouter.h"
+#include "data/dde/DDECommandClient.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandRouter.h"
 #include "platform/DialogLoops.h"
 #include "platform/Ini.h"
 #include "platform/WebEngineBrowser.h"
-#include "session/ListFile.h"
+#include "data/session/ListFile.h"
 
 #include "BrowserProcess.h"
 #include "HttpServer.h"

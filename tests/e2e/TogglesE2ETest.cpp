@@ -1,4 +1,4 @@
-#include "frame/CommandIds.h"
+#include "ui/CommandIds.h"
 #include "platform/SystemSettings.h"
 
 #include "HttpServer.h"

@@ -1,6 +1,6 @@
-#include "bars/FlatToolBar.h"
-#include "bars/ToolBarCustomizeDlg.h"
-#include "frame/CommandIds.h"
+#include "widgets/bars/FlatToolBar.h"
+#include "widgets/bars/ToolBarCustomizeDlg.h"
+#include "ui/CommandIds.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"

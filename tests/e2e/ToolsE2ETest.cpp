@@ -1,10 +1,10 @@
-#include "frame/CommandIds.h"
-#include "tools/EditableList.h"
-#include "tools/ListEditorDialog.h"
-#include "tools/ToolsCommands.h"
-#include "tools/UrlExtractDialog.h"
+#include "ui/CommandIds.h"
+#include "ui/EditableList.h"
+#include "widgets/tools/ListEditorDialog.h"
+#include "widgets/tools/ToolsCommands.h"
+#include "widgets/tools/UrlExtractDialog.h"
 
-#include "../tools/ToolsTestSupport.h"
+#include "../widgets/tools/ToolsTestSupport.h"
 #include "HttpServer.h"
 #include "TestBrowser.h"
 

@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -30,10 +29,8 @@ protected:
         ASSERT_FALSE(m_x.Display().isEmpty());
         m_bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
         ASSERT_TRUE(m_bus.waitForStarted(10000));
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_bus.canReadLine() && timer.elapsed() < 10000)
-            m_bus.waitForReadyRead(100);
+        while (!m_bus.canReadLine() && m_bus.waitForReadyRead(10000)) {
+        }
         m_address = QString::fromLatin1(m_bus.readLine().trimmed());
         ASSERT_FALSE(m_address.isEmpty());
         m_tray = std::make_unique<testenv::TrayHost>(m_address);

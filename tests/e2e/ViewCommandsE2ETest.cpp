@@ -1,5 +1,5 @@
 #include "platform/WebEngineBrowser.h"
-#include "view/FindBar.h"
+#include "widgets/view/FindBar.h"
 
 #include "HttpServer.h"
 #include "TestBrowser.h"

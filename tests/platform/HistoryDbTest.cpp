@@ -1,11 +1,13 @@
 #include "platform/HistoryDb.h"
 
+#include "SqliteDamage.h"
 #include "TestEnv.h"
 
 #include <QDir>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <set>
 #include <sys/stat.h>
 
@@ -26,6 +28,29 @@ std::string FileBytes(const testenv::TempDir& dir)
     for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
         all += testenv::ReadFile(dir.file(name.toStdString()));
     return all;
+}
+
+std::string SpreadUrl(int i)
+{
+    // Spread over the whole URL index, as visits of many sites are.
+    return "http://h" + std::to_string(i * 7919 % 10007) + ".example/" + std::string(150, 'p') + "/" + std::to_string(i);
+}
+
+// A database of `visits` entries, closed.
+void MakeHistory(const std::string& path, int visits)
+{
+    CHistoryDb db(path);
+    for (int i = 0; i < visits; ++i)
+        db.AddVisit(SpreadUrl(i), "Title " + std::to_string(i), 1000 + i);
+}
+
+std::vector<std::string> SetAside(const testenv::TempDir& dir)
+{
+    std::vector<std::string> files;
+    for (const QString& name : QDir(dir.path()).entryList({QStringLiteral("history.db.bad-*")}))
+        if (!name.endsWith(QLatin1String("-wal")) && !name.endsWith(QLatin1String("-shm")))
+            files.push_back(dir.file(name.toStdString()));
+    return files;
 }
 
 } // namespace
@@ -152,16 +177,28 @@ TEST(HistoryDb, BadFilesAreSetAsideOrUsedReadOnly)
 {
     testenv::TempDir dir;
     const std::string path = dir.file("history.db");
-    testenv::WriteFile(path, std::string(5000, 'x'));
-    {
-        CHistoryDb db(path);
-        EXPECT_NE(db.OpenMessage(), "");
-        db.AddVisit("http://c/", "C", 1);
-        EXPECT_TRUE(Find(db, "http://c/"));
+    // Not a database at all; then a sound header over damaged pages.
+    for (const bool header : {false, true}) {
+        if (header) {
+            QFile::remove(QString::fromStdString(SetAside(dir)[0]));
+            QFile::remove(QString::fromStdString(path));
+            MakeHistory(path, 300);
+            testenv::DamageSqlitePages(path);
+        } else {
+            testenv::WriteFile(path, std::string(5000, 'x'));
+        }
+        const std::string bad = testenv::ReadFile(path);
+        {
+            CHistoryDb db(path);
+            EXPECT_EQ(db.OpenMessage(), "履歴ファイルが壊れているため別名で残し、新しく作りました: " + path);
+            db.AddVisit("http://c/", "C", 1);
+            EXPECT_TRUE(Find(db, "http://c/"));
+            EXPECT_EQ(db.Enumerate("").size(), 1u);
+        }
+        const std::vector<std::string> aside = SetAside(dir);
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(testenv::ReadFile(aside[0]), bad);
     }
-    const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("history.db.bad-*")});
-    ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(testenv::ReadFile(dir.file(aside[0].toStdString())), std::string(5000, 'x'));
 
     {
         QSqlDatabase sql = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("newer"));
@@ -176,6 +213,73 @@ TEST(HistoryDb, BadFilesAreSetAsideOrUsedReadOnly)
     newer.AddVisit("http://d/", "D", 2);
     EXPECT_FALSE(Find(newer, "http://d/"));
     EXPECT_TRUE(Find(newer, "http://c/"));
+}
+
+TEST(HistoryDb, DamageMetByAWriteOrAReadSetsTheFileAsideAndTheVisitsGoOn)
+{
+    // Larger than what SQLite keeps of it in memory.
+    constexpr int kVisits = 3000;
+    for (const bool byRead : {false, true}) {
+        testenv::TempDir dir;
+        const std::string path = dir.file("history.db");
+        MakeHistory(path, kVisits);
+        std::vector<std::string> messages;
+        std::mutex mutex;
+        auto told = [&] {
+            std::lock_guard lock(mutex);
+            return messages;
+        };
+        CHistoryDb db(path, kCopyBudgetBytes, [&](const std::string& message) {
+            std::lock_guard lock(mutex);
+            messages.push_back(message);
+        });
+        ASSERT_EQ(db.OpenMessage(), "");
+        // The disk fails under the open file.
+        testenv::DamageSqlitePages(path);
+        if (byRead) {
+            int read = 0;
+            db.Reader().ForEach({}, [&](SHistoryEntry&&) { return ++read, true; });
+            EXPECT_LT(read, kVisits);
+            db.Flush(); // the read alone, before any write
+            EXPECT_EQ(told().size(), 1u);
+        }
+        // Visits until the damage is met; the one that met it is kept too.
+        int n = kVisits;
+        while (told().empty() && n < kVisits + 1000) {
+            db.AddVisit(SpreadUrl(n++), "Later", 9000);
+            db.Flush();
+        }
+        ASSERT_EQ(told(), std::vector<std::string>{"履歴ファイルが壊れているため別名で残し、新しく作りました: " + path})
+            << byRead;
+        if (n > kVisits) {
+            EXPECT_TRUE(Find(db, SpreadUrl(n - 1))) << byRead;
+        }
+        db.AddVisit("http://after.example/", "After", 9001);
+        EXPECT_TRUE(Find(db, "http://after.example/")) << byRead;
+        EXPECT_FALSE(Find(db, SpreadUrl(0))) << byRead;
+        EXPECT_EQ(SetAside(dir).size(), 1u) << byRead;
+    }
+}
+
+TEST(HistoryDb, JournalFilesArePrivateWhateverTheFileWasBefore)
+{
+    testenv::TempDir dir;
+    const std::string path = dir.file("history.db");
+    // A file made by another program, and a shared-memory file left by it.
+    MakeHistory(path, 10);
+    testenv::WriteFile(path + "-shm", "");
+    for (const std::string& file : {path, path + "-shm"})
+        ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    CHistoryDb db(path);
+    db.AddVisit("http://private.example/", "Private", 1);
+    db.Flush();
+    const CHistoryReader reader = db.Reader();
+    ASSERT_TRUE(reader.Entry("http://private.example/"));
+    for (const std::string& file : {path, path + "-wal", path + "-shm"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0) << file;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+    }
 }
 
 TEST(HistoryDb, DecodesCopiesAsTheSearchChoosesTheirEncoding)
@@ -194,6 +298,22 @@ TEST(HistoryDb, DecodesCopiesAsTheSearchChoosesTheirEncoding)
         {"x", std::nullopt},                                            // under 2 bytes
         {std::string("ab\0\x01\x02" "cd", 7), std::nullopt},             // binary
         {"\x93\xFA\x96\x7B\xFF\xFF", std::nullopt},                     // Shift-JIS, then no text
+        // The edges of each rule.
+        {"ab", "ab"},                                                   // 2 bytes: text
+        {std::string("a\0b\0", 4), "ab"},                               // 4 bytes may be UTF-16
+        {std::string("\xFE\xFF\x65\xE5", 4), "日"},                     // big-endian mark
+        {std::string("\0a\0b", 4), "ab"},                               // big-endian without
+        {"\xE6\x97\xA5", "日"},                                         // UTF-8 first, though a Shift-JIS pair
+        {"\x81\x40", "\u3000"},                                         // the first lead and trail
+        {"\x9F\xFC", "滌"},                                             // the last lead and trail
+        {"\xE0\x40", "漾"},                                             // the first of the upper leads
+        {"\x81\x80", "÷"},                                              // the trail after 0x7F
+        {"\xEF\xA1", std::nullopt},                                     // the last upper lead: no character, not EUC-JP
+        {"\xF0\xA1", "陝"},                                             // past the Shift-JIS leads: EUC-JP
+        {"\xA1\xA1\xB0\xA1", "\u3000亜"},                               // EUC-JP's first byte pair
+        {"a\x1B(B", "a"},                                               // JIS by "ESC ("
+        {"a\x1BK", "a\x1BK"},                                           // ESC alone is no sign
+        {"\xA0 ", std::nullopt},                                         // no rule: not text
     };
     for (const auto& c : cases)
         EXPECT_EQ(DecodeCopy(c.bytes), c.text) << c.bytes;

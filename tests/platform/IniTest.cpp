@@ -6,7 +6,6 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <csignal>
 #include <random>
@@ -22,9 +21,9 @@ namespace {
 
 long long MillisecondsOf(const std::function<void()>& fn)
 {
-    const auto start = std::chrono::steady_clock::now();
+    const testenv::CpuTimer cpu;
     fn();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    return cpu.elapsed();
 }
 
 } // namespace

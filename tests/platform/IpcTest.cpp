@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QSemaphore>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
@@ -19,6 +20,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -165,14 +167,17 @@ TEST(IpcLock, SecondHolderFailsUntilUnlocked)
     EXPECT_TRUE(second.TryLock());
 }
 
-// Run in a child process by the next test: takes the lock and waits to be killed.
+// Run in a child process by the next test: takes the lock and holds it until
+// it is killed (or its parent has gone: its input ends).
 TEST(IpcLockHolder, DISABLED_HoldLock)
 {
     CInstanceLock lock("NimbraBrowseApp", qEnvironmentVariable(kHoldLockEnv));
     ASSERT_TRUE(lock.TryLock());
     printf("locked\n");
     fflush(stdout);
-    QThread::sleep(60);
+    char c;
+    while (::read(STDIN_FILENO, &c, 1) > 0) {
+    }
 }
 
 TEST(IpcLock, LockOfAKilledProcessIsTakenOver)
@@ -236,7 +241,7 @@ TEST(IpcEndpoint, MessagesArriveInOrder)
         + Request(0, MakeCopyData(0, "22"));
     socket->write(three.left(30));
     socket->waitForBytesWritten(1000);
-    QThread::msleep(50);
+    receiver.Run([] { QCoreApplication::processEvents(); }); // the endpoint reads the first part alone
     socket->write(three.mid(30));
     socket->waitForBytesWritten(1000);
     ASSERT_TRUE(SpinUntil([&] { return receiver.Count() == 23; }, kWaitMs));
@@ -248,23 +253,24 @@ TEST(IpcEndpoint, MessagesArriveInOrder)
 TEST(IpcEndpoint, GoneOrSlowReceiverFailsInBoundedTime)
 {
     testenv::TempDir dir;
-    Receiver receiver(dir.path(), [](const Message& m, CWindowEndpoint*) {
+    QSemaphore reply;
+    Receiver receiver(dir.path(), [&reply](const Message& m, CWindowEndpoint*) {
         if (m.tag == 1)
-            QThread::msleep(800);
+            reply.tryAcquire(1, 60000); // held until the sender has given up
         return qint64(7);
     });
-    QElapsedTimer timer;
-    timer.start();
     EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), Message{WM_USER, 1, {}}, 200), std::nullopt);
-    EXPECT_LT(timer.elapsed(), 700);
+    reply.release();
     EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), Message{WM_USER, 2, {}}), 7);
 
+    // Nobody listens: the calls fail at once, not when a long time is over.
     receiver.Stop();
-    timer.restart();
+    QElapsedTimer timer;
+    timer.start();
     EXPECT_FALSE(FindWindow(kBrowserClass, dir.path()));
-    EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), Message{WM_USER, 2, {}}), std::nullopt);
+    EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), Message{WM_USER, 2, {}}, 60000), std::nullopt);
     EXPECT_FALSE(PostWindowMessage(kBrowserClass, dir.path(), Message{WM_USER, 2, {}}));
-    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_LT(timer.elapsed(), 30000);
 }
 
 TEST(IpcEndpoint, MalformedInputIsDroppedWithoutCallingTheHandler)
@@ -298,11 +304,12 @@ TEST(IpcEndpoint, StalledConnectionIsDropped)
 {
     testenv::TempDir dir;
     Receiver receiver(dir.path());
-    auto socket = RawConnect(dir.path());
-    socket->write(Request(1, MakeCopyData(0, "never ends")).left(10));
+    // Started before the connection: its idle time is measured in full.
     QElapsedTimer timer;
     timer.start();
-    EXPECT_TRUE(socket->waitForDisconnected(8000));
+    auto socket = RawConnect(dir.path());
+    socket->write(Request(1, MakeCopyData(0, "never ends")).left(10));
+    EXPECT_TRUE(socket->waitForDisconnected(30000));
     EXPECT_GT(timer.elapsed(), 3000);
     EXPECT_TRUE(SpinUntil([&] { return receiver.OpenConnections() == 0; }, kWaitMs));
     EXPECT_EQ(receiver.Count(), 0u);
@@ -311,21 +318,32 @@ TEST(IpcEndpoint, StalledConnectionIsDropped)
 TEST(IpcEndpoint, HandlerThatClosesAndRunsAnEventLoopIsSafe)
 {
     testenv::TempDir dir;
-    Receiver receiver(dir.path(), [](const Message& m, CWindowEndpoint* endpoint) {
+    // How many senders are done; the handler of message n runs an event
+    // loop, as a dialog would, until its sender is among them.
+    std::atomic<quint32> gone{0};
+    Receiver receiver(dir.path(), [&gone](const Message& m, CWindowEndpoint* endpoint) {
         if (m.tag == 1)
             endpoint->Close();
-        QEventLoop loop; // a dialog would do this
-        QTimer::singleShot(300, &loop, &QEventLoop::quit);
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&, tag = m.tag] {
+            if (gone > tag)
+                loop.quit();
+        });
+        check.start(10);
         loop.exec();
         return qint64(1);
     });
     // The client gives up while the handler still runs.
     EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), Message{WM_USER, 0, {}}, 50), std::nullopt);
+    gone = 1;
     EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), Message{WM_USER, 1, {}}), std::nullopt);
+    gone = 2;
     EXPECT_FALSE(FindWindow(kBrowserClass, dir.path()));
     EXPECT_TRUE(SpinUntil([&] { return receiver.OpenConnections() == 0; }, kWaitMs));
     EXPECT_EQ(receiver.Count(), 2u);
     ASSERT_TRUE(receiver.Listen());
+    gone = 3; // this one waits for the answer
     EXPECT_EQ(SendWindowMessage(kBrowserClass, dir.path(), Message{WM_USER, 2, {}}), 1);
 }
 

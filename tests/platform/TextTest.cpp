@@ -112,3 +112,94 @@ TEST(Text, SmallHelpers)
     EXPECT_FALSE(ParseLeadingInt("+").has_value());
     EXPECT_FALSE(ParseLeadingInt("x1").has_value());
 }
+
+TEST(Text, Utf8SequencesAtTheirBounds)
+{
+    const struct {
+        std::string_view bytes;
+        bool valid; // else every byte is a stray one: width and U+FFFD per byte
+        int width;
+    } cases[] = {
+        {"\x7F", true, 1},
+        {"\xC1\xBF", false, 2}, // overlong two-byte
+        {"\xC2\x80", true, 2},  // the first two-byte
+        {"\xDF\xBF", true, 2},
+        {"\xE0\x9F\xBF", false, 3}, // overlong three-byte
+        {"\xE0\xA0\x80", true, 2},
+        {"\xED\x9F\xBF", true, 2}, // below the surrogates
+        {"\xED\xBF\xBF", false, 3},
+        {"\xEE\x80\x80", true, 2},
+        {"\xEF\xBD\xA0", true, 2}, // U+FF60, before the half-width katakana
+        {"\xEF\xBD\xA1", true, 1},
+        {"\xEF\xBE\x9F", true, 1},
+        {"\xEF\xBE\xA0", true, 2}, // U+FFA0, after them
+        {"\xF0\x8F\xBF\xBF", false, 4}, // overlong four-byte
+        {"\xF0\x90\x80\x80", true, 2},
+        {"\xF4\x8F\xBF\xBF", true, 2}, // U+10FFFF
+        {"\xF5\x80\x80\x80", false, 4},
+        {"\xE6\x97", false, 2},     // cut short
+        {"\xE6\x97\xC0", false, 3}, // not continued
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
+        EXPECT_EQ(IsValidUtf8(c.bytes), c.valid);
+        EXPECT_EQ(TextWidth(c.bytes), c.width);
+        std::string replaced;
+        for (int i = 0; i < c.width; ++i)
+            replaced += "\xEF\xBF\xBD";
+        EXPECT_EQ(DecodeUtf8(c.bytes), c.valid ? std::string(c.bytes) : replaced);
+    }
+    EXPECT_EQ(CutUtf8("a日", 4), "a日");
+    EXPECT_EQ(CutUtf8("a日", 3), "a");
+    EXPECT_EQ(CutUtf8("a日", 1), "a");
+    EXPECT_EQ(CutUtf8("日", 0), "");
+    EXPECT_EQ(CutUtf8("日本", 2), "");
+    EXPECT_EQ(CutChars("a日b", 2), "a日");
+    EXPECT_EQ(CutChars("a日b", 9), "a日b");
+}
+
+TEST(Text, DecoderJoinsPiecesAndReplacesWhatIsInvalid)
+{
+    const struct {
+        const char* charset;
+        std::string bytes;
+        std::string text;
+    } cases[] = {
+        {"CP932", "\x93\xFA\x96\x7B", "日本"},
+        {"EUC-JP", "\xC6\xFC\xCB\xDC", "日本"},
+        {"ISO-2022-JP", "a\x1B$BF|K\\\x1B(Bb", "a日本b"},
+        {"UTF-16LE", std::string("\xE5\x65\x3D\xD8\x00\xDE", 6), "日😀"},
+        {"CP932", "a\xFF" "b\x93", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"}, // invalid, and cut at the end
+        {"UTF-16LE", "\x41", "\xEF\xBF\xBD"},
+    };
+    // Decode, then Finish (the operands of + are not evaluated in order).
+    auto decode = [](CTextDecoder& decoder, std::string_view bytes) {
+        std::string text = decoder.Decode(bytes);
+        return text + decoder.Finish();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.charset + (" " + c.text));
+        CTextDecoder whole(c.charset);
+        ASSERT_TRUE(whole.Ok());
+        EXPECT_EQ(decode(whole, c.bytes), c.text);
+        CTextDecoder pieces(c.charset);
+        std::string text;
+        for (char b : c.bytes)
+            text += pieces.Decode(std::string_view(&b, 1));
+        EXPECT_EQ(text + pieces.Finish(), c.text);
+        // Finished, it starts afresh.
+        EXPECT_EQ(decode(pieces, c.bytes), c.text);
+    }
+    // Longer than one round of the converter.
+    std::string sjis;
+    std::string utf8;
+    for (int i = 0; i < 5000; ++i) {
+        sjis += "\x93\xFA";
+        utf8 += "日";
+    }
+    EXPECT_TRUE(DecodeCp932(sjis + "\x93") == utf8 + "\xEF\xBF\xBD");
+
+    CTextDecoder unknown("X-NO-SUCH-CHARSET");
+    EXPECT_FALSE(unknown.Ok());
+    EXPECT_EQ(decode(unknown, "abc"), "");
+}

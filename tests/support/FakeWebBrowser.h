@@ -1,6 +1,6 @@
 #pragma once
 
-#include "view/WebBrowser.h"
+#include "platform/WebBrowser.h"
 
 #include <QWidget>
 #include <cctype>

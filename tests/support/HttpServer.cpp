@@ -1,6 +1,6 @@
 #include "HttpServer.h"
+#include "TestEnv.h"
 
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QMutexLocker>
 #include <QSemaphore>
@@ -91,14 +91,9 @@ std::chrono::steady_clock::time_point HttpServer::LastRequestTime() const
 
 bool HttpServer::WaitForRequest(const QString& path, int timeoutMs) const
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        if (Requests().contains(path))
-            return true;
-        QThread::msleep(20);
-    }
-    return false;
+    // The caller's events go on: an engine in the test process makes its
+    // requests from them.
+    return SpinUntil([&] { return Requests().contains(path); }, timeoutMs);
 }
 
 void HttpServer::Serve()

@@ -4,11 +4,11 @@
 // directory, the main frame created offscreen, and scripted engines unless
 // a test asks for the real one.
 #include "app/NimbraApp.h"
-#include "bars/ViewManager.h"
-#include "frame/MainFrame.h"
+#include "widgets/bars/ViewManager.h"
+#include "frames/browser/MainFrame.h"
 #include "platform/Shell.h"
-#include "session/ListFile.h"
-#include "view/NimbraView.h"
+#include "data/session/ListFile.h"
+#include "widgets/view/NimbraView.h"
 
 #include "FakeWebBrowser.h"
 #include "TestEnv.h"

@@ -1,12 +1,12 @@
 #include "XServer.h"
 
-#include <QElapsedTimer>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 namespace testenv {
 
@@ -39,13 +39,14 @@ std::string Property(xcb_connection_t* c, xcb_window_t window, xcb_atom_t atom)
 
 XServer::XServer()
 {
+    // Xvfb takes a display that no other server uses and writes its number
+    // once it accepts clients.
+    m_xvfb.setStandardErrorFile(QProcess::nullDevice());
     m_xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1280x900x24", "-nolisten", "tcp"});
     if (!m_xvfb.waitForStarted(10000))
         return;
-    QElapsedTimer timer;
-    timer.start();
-    while (!m_xvfb.canReadLine() && timer.elapsed() < 20000)
-        m_xvfb.waitForReadyRead(500);
+    while (!m_xvfb.canReadLine() && m_xvfb.waitForReadyRead(20000)) {
+    }
     const QByteArray number = m_xvfb.readLine().trimmed();
     if (number.isEmpty())
         return;
@@ -90,16 +91,55 @@ void XServer::PressKeys(std::initializer_list<unsigned> keysyms)
     std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
 }
 
+int XServer::Xdo(const QStringList& args, QString* out) const
+{
+    QProcess xdo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", m_display);
+    xdo.setProcessEnvironment(env);
+    xdo.start("xdotool", args);
+    if (!xdo.waitForFinished(20000))
+        return -1;
+    if (out)
+        *out = QString::fromUtf8(xdo.readAllStandardOutput());
+    return xdo.exitStatus() == QProcess::NormalExit ? xdo.exitCode() : -1;
+}
+
 unsigned XServer::FindWindow(const std::string& text)
 {
+    const std::vector<unsigned> windows = FindWindows(text);
+    return windows.empty() ? 0 : windows.front();
+}
+
+std::vector<unsigned> XServer::FindWindows(const std::string& text)
+{
+    std::vector<unsigned> found;
     auto tree = Take(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, Root(m_connection)), nullptr));
     if (!tree)
-        return 0;
+        return found;
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
     for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
         if (Property(m_connection, children[i], XCB_ATOM_WM_NAME).find(text) != std::string::npos)
-            return children[i];
-    return 0;
+            found.push_back(children[i]);
+    return found;
+}
+
+void XServer::Type(const std::string& text)
+{
+    constexpr unsigned kShiftL = 0xffe1;
+    constexpr std::string_view kShifted = "~!@#$%^&*()_+{}|:\"<>?";
+    for (char c : text) {
+        const unsigned keysym = c == '\n' ? 0xff0d : static_cast<unsigned char>(c); // Return, else Latin-1
+        if ((c >= 'A' && c <= 'Z') || kShifted.find(c) != std::string_view::npos)
+            PressKeys({kShiftL, keysym});
+        else
+            PressKeys({keysym});
+    }
+}
+
+std::string XServer::Name(unsigned window)
+{
+    return Property(m_connection, window, XCB_ATOM_WM_NAME);
 }
 
 bool XServer::IsViewable(unsigned window)

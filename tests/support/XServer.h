@@ -3,6 +3,7 @@
 // A private X server (Xvfb) for one test, with clients of its own.
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -22,7 +23,8 @@ inline constexpr unsigned kEnd = 0xff57;
 
 class XServer {
 public:
-    // Starts Xvfb on a free display; Display() stays empty when it failed.
+    // Starts Xvfb on a display it finds free; Display() stays empty when it
+    // failed.
     XServer();
     ~XServer();
     XServer(const XServer&) = delete;
@@ -36,9 +38,19 @@ public:
     // in reverse order; returns once the server has them.
     void PressKeys(std::initializer_list<unsigned> keysyms);
 
+    // Runs xdotool with `args` on this server; its exit code, and what it
+    // printed in `out` when given.
+    int Xdo(const QStringList& args, QString* out = nullptr) const;
+
     // The top-level window whose name contains `text`; 0 when there is none.
     unsigned FindWindow(const std::string& text);
+    // Every top-level window whose name contains `text`, in stacking order
+    // (the topmost last).
+    std::vector<unsigned> FindWindows(const std::string& text);
+    // Types ASCII text through XTest, one key at a time (Shift for what needs it).
+    void Type(const std::string& text);
     bool IsViewable(unsigned window);
+    std::string Name(unsigned window);
 
 private:
     QProcess m_xvfb;

@@ -1,0 +1,265 @@
+#include "ui/CommandIds.h"
+#include "data/session/SessionCommands.h"
+
+#include "app/NimbraApp.h"
+#include "widgets/bars/AddressCombo.h"
+#include "ui/CommandRouter.h"
+#include "frames/browser/MainFrame.h"
+#include "ui/MenuResource.h"
+#include "platform/FileDialog.h"
+#include "platform/Paths.h"
+#include "platform/Text.h"
+#include "data/session/ListFile.h"
+#include "data/session/OpenTabsAutoSave.h"
+#include "data/session/OpenTabsLog.h"
+#include "widgets/view/NimbraView.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <cstdio>
+#include <utility>
+
+namespace nimbra {
+
+namespace {
+
+
+constexpr char kAutoSaveName[] = "OpenTabsAutoSave";
+
+std::string SystemListFileDialog(QWidget* parent, bool save, const std::string& folder, const std::string& name)
+{
+    return AskFileName(parent, ListFileRequest(save, folder, name));
+}
+
+ListFileDialog& Dialog()
+{
+    static ListFileDialog dialog = SystemListFileDialog;
+    return dialog;
+}
+
+void SaveListFile(CMainFrame& frame)
+{
+    CSettings& settings = CNimbraApp::Instance()->Settings();
+    const std::string path = Dialog()(&frame, true, settings.GetString(EKey::LastSavePath),
+                                      DefaultListFileName(QDateTime::currentDateTime()));
+    if (path.empty())
+        return;
+    SaveOpenTabs(frame, path);
+    settings.WriteString(EKey::LastSavePath, FolderOf(path));
+}
+
+void OpenListFile(CMainFrame& frame)
+{
+    CNimbraApp* app = CNimbraApp::Instance();
+    CSettings& settings = app->Settings();
+    const std::string path = Dialog()(&frame, false, settings.GetString(EKey::LastOpenPath), {});
+    if (path.empty())
+        return;
+    UrlList entries;
+    ReadListFile(path, entries);
+    OpenListEntries(*app, entries);
+    frame.PostFocusView();
+    settings.WriteString(EKey::LastOpenPath, FolderOf(path));
+}
+
+// A tab menu command: acts on the context tab, then forgets it.
+std::function<void()> OnContextTab(CMainFrame& frame, std::function<void(CNimbraView*)> action)
+{
+    return [&frame, action] {
+        if (CNimbraView* view = frame.ContextView())
+            action(view);
+        frame.m_nContextTab = -1;
+    };
+}
+
+void RegisterListCommands(CMainFrame& frame, CCommandTable& t)
+{
+    CNimbraApp* app = CNimbraApp::Instance();
+    t.SetHandler(ID_LIST_SAVE, [&frame] { SaveListFile(frame); });
+    t.SetHandler(ID_LIST_OPEN, [&frame] { OpenListFile(frame); });
+    t.SetHandler(ID_LOG_SAVE, [&frame] { SaveOpenTabs(frame, {}); });
+    t.SetHandler(ID_LOG_RESTORE, [app] { RestoreLog(*app, false); });
+    t.SetHandler(ID_RESTORE_CLOSE_ALL, [&frame, app] {
+        const UrlList restore = frame.m_closeAllRestore;
+        OpenListEntries(*app, restore);
+        frame.PostFocusView();
+    });
+    t.SetHandler(ID_ADD_STARTUP, OnContextTab(frame, [app](CNimbraView* view) {
+                     AddStartupUrl(app->StartupPath(), view->GetLocationURL());
+                 }));
+}
+
+void RegisterRecentClosedCommands(CMainFrame& frame, CCommandTable& t)
+{
+    CNimbraApp* app = CNimbraApp::Instance();
+    CRecentClosed& recent = frame.RecentClosed();
+    recent.m_bSaveOnExit = app->Settings().GetInt(EKey::RectUrlEnable) != 0;
+    recent.m_nMenuCharLength = app->Settings().GetInt(EKey::RectUrlMenuCharLength);
+    recent.SetChangedHandler([&frame] { RebuildRecentClosedMenu(frame); });
+    recent.Load(app->RecentClosedPath());
+
+    t.SetRangeHandler(ID_RECENT_FIRST, ID_RECENT_FIRST + int(CRecentClosed::kMaxEntries) - 1, [&frame](int id) {
+        const auto& entries = frame.RecentClosed().Entries();
+        const size_t index = size_t(id - ID_RECENT_FIRST);
+        if (index < entries.size())
+            frame.AddressCombo()->Go(entries[index].url, 0, 1, 0, 1);
+    });
+    t.SetHandler(ID_RECENT_OPEN_ALL, [&frame, app] {
+        UrlList urls;
+        for (const CRecentClosed::SEntry& entry : frame.RecentClosed().Entries())
+            urls.push_back(entry.url);
+        OpenListEntries(*app, urls);
+        frame.PostFocusView();
+    });
+    t.SetHandler(ID_RECENT_SAVE_ON_EXIT,
+                 [&frame] { frame.RecentClosed().m_bSaveOnExit = !frame.RecentClosed().m_bSaveOnExit; });
+    t.SetUpdateHandler(ID_RECENT_SAVE_ON_EXIT,
+                       [&frame](SCmdUI& ui) { ui.SetCheck(frame.RecentClosed().m_bSaveOnExit); });
+    t.SetHandler(ID_OPEN_LAST_CLOSED, [&frame] {
+        const std::string url = frame.RecentClosed().LastClosedUrl();
+        if (!url.empty())
+            frame.AddressCombo()->Go(url, 0, frame.FrameSettings().BookmarkNewTab == 1 ? 1 : 0, 0, 1);
+    });
+    t.SetUpdateHandler(ID_OPEN_LAST_CLOSED,
+                       [&frame](SCmdUI& ui) { ui.Enable(!frame.RecentClosed().LastClosedUrl().empty()); });
+}
+
+// The active tab's commands (32875, 32960) belong to the view; these are
+// the tab menu's.
+void RegisterBlockedListCommands(CMainFrame& frame, CCommandTable& t)
+{
+    t.SetHandler(ID_BLOCK_URL_CONTEXT, OnContextTab(frame, [&frame](CNimbraView* view) {
+                     const std::string url = view->GetLocationURL();
+                     if (!url.empty())
+                         frame.BlockedLists().AddBlockedUrl(url);
+                     if (frame.FrameSettings().RLCCloseTab != 0)
+                         frame.CloseTab(view);
+                 }));
+    t.SetHandler(ID_BLOCK_TITLE_CONTEXT, OnContextTab(frame, [&frame](CNimbraView* view) {
+                     frame.BlockedLists().AddBlockedTitle(view->GetLocationName());
+                 }));
+}
+
+// The open tabs are saved as they change to a recovery file of their own,
+// so that the log keeps the previous session until the exit writes it. A
+// recovery file found now is what a crashed run had open: it becomes the log.
+void StartOpenTabsAutoSave(CMainFrame& frame)
+{
+    CNimbraApp* app = CNimbraApp::Instance();
+    PromoteRecoveryFile(app->OpenTabsRecoveryPath(), app->OpenTabsLogPath());
+    auto* saver = new COpenTabsAutoSave([&frame] { return OpenTabUrls(frame); }, app->OpenTabsRecoveryPath(), &frame);
+    saver->setObjectName(QString::fromLatin1(kAutoSaveName));
+    // Only while the exit writes the log too: otherwise the log holds what
+    // the user saved on purpose.
+    QObject::connect(&frame, &CMainFrame::OpenTabsChanged, saver, [&frame, saver] {
+        if (frame.FrameSettings().ExitSaveLog != 0)
+            saver->Schedule();
+    });
+}
+
+} // namespace
+
+UrlList OpenTabUrls(const CMainFrame& frame)
+{
+    UrlList urls;
+    for (const CNimbraView* view : frame.Views()) {
+        // A tab a blocking rule is closing is no open tab.
+        if (view->m_bMarkedForClose)
+            continue;
+        std::string url = view->GetLocationURL();
+        urls.push_back(url.empty() ? view->m_strUrl : std::move(url));
+    }
+    return urls;
+}
+
+bool SaveOpenTabs(const CMainFrame& frame, const std::string& path)
+{
+    const UrlList urls = OpenTabUrls(frame);
+    if (path.empty())
+        return WriteListFile(kHeadingOpenTabsLog, CNimbraApp::Instance()->OpenTabsLogPath(), urls);
+    return WriteListFile(kHeadingUrlList, path, urls);
+}
+
+void OpenListEntries(CNimbraApp& app, const UrlList& entries)
+{
+    for (const std::string& entry : entries)
+        if (!entry.empty())
+            app.OpenUrl(entry, 0, {}, 0, 0);
+}
+
+void RestoreLog(CNimbraApp& app, bool atStartup)
+{
+    CSettings& settings = app.Settings();
+    const bool skipStartup = atStartup && settings.GetInt(EKey::StartOpenUrl) != 0
+                             && settings.GetInt(EKey::SURepeatCheck) != 0;
+    OpenListEntries(app, LogEntriesToRestore(app.OpenTabsLogPath(), settings.GetInt(EKey::LogRepeatCheck) != 0,
+                                             skipStartup ? app.StartupPath() : std::string()));
+}
+
+void OpenStartupList(CNimbraApp& app)
+{
+    if (app.Settings().GetInt(EKey::StartOpenUrl) != 1)
+        return;
+    UrlList startup;
+    ReadListFile(app.StartupPath(), startup);
+    for (const std::string& entry : startup)
+        app.OpenUrl(entry, 0, {}, 0, 1);
+}
+
+ListFileDialog SetListFileDialog(ListFileDialog dialog)
+{
+    return std::exchange(Dialog(), dialog ? std::move(dialog) : ListFileDialog(SystemListFileDialog));
+}
+
+void RegisterSessionCommands(CMainFrame& frame)
+{
+    CCommandTable& t = frame.Router().Table(CCommandRouter::ELevel::Frame);
+    RegisterListCommands(frame, t);
+    RegisterRecentClosedCommands(frame, t);
+    RegisterBlockedListCommands(frame, t);
+    StartOpenTabsAutoSave(frame);
+}
+
+void RebuildRecentClosedMenu(CMainFrame& frame)
+{
+    QMenu* menu = FindPopup(frame.MainMenu(), {0, 6});
+    if (!menu)
+        return;
+    menu->clear();
+    CCommandRouter& router = frame.Router();
+    const CRecentClosed& recent = frame.RecentClosed();
+    for (size_t i = 0; i < recent.Entries().size(); ++i) {
+        QAction* action = router.Action(ID_RECENT_FIRST + int(i));
+        action->setText(ToQ(recent.MenuLabel(i)));
+        menu->addAction(action);
+    }
+    menu->addSeparator();
+    menu->addAction(router.Action(ID_RECENT_SAVE_ON_EXIT));
+    menu->addAction(router.Action(ID_RECENT_OPEN_ALL));
+}
+
+void SaveSessionAtExit(CMainFrame& frame)
+{
+    CNimbraApp* app = CNimbraApp::Instance();
+    if (COpenTabsAutoSave* saver = OpenTabsAutoSaveOf(frame))
+        saver->Stop();
+    // The recovery file stays when the log could not be written.
+    if (frame.FrameSettings().ExitSaveLog == 0 || SaveOpenTabs(frame, {}))
+        QFile::remove(QString::fromStdString(app->OpenTabsRecoveryPath()));
+
+    const CRecentClosed& recent = frame.RecentClosed();
+    app->Settings().WriteInt(EKey::RectUrlEnable, recent.m_bSaveOnExit ? 1 : 0);
+    if (recent.m_bSaveOnExit)
+        recent.Save(app->RecentClosedPath());
+    else
+        QFile::remove(QString::fromStdString(app->RecentClosedPath()));
+}
+
+COpenTabsAutoSave* OpenTabsAutoSaveOf(const CMainFrame& frame)
+{
+    return frame.findChild<COpenTabsAutoSave*>(QString::fromLatin1(kAutoSaveName), Qt::FindDirectChildrenOnly);
+}
+
+} // namespace nimbra

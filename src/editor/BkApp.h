@@ -1,9 +1,0 @@
-#pragma once
-
-namespace nimbra::editor {
-
-// The editor program: one window per data directory. A second start brings
-// the first window forward, flashes it and ends.
-int RunEditor(int argc, char** argv);
-
-} // namespace nimbra::editor

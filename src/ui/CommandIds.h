@@ -1,0 +1,142 @@
+#pragma once
+
+namespace nimbra {
+
+// Command identifiers of the menus, toolbars and accelerators (res/menus.txt
+// holds their texts). Ranges filled at run time have a first and a last id.
+enum ECommandId : int {
+    ID_ENTER = 1,
+    ID_WINDOW_FIRST = 1032,
+    ID_WINDOW_LAST = 1040,
+    ID_TAB_BAR = 32771,
+    ID_FULL_SCREEN = 32772,
+    ID_NEXT_TAB = 32773,
+    ID_PREVIOUS_TAB = 32774,
+    ID_CLOSE_ALL = 32775,
+    ID_TAB_MANAGER = 32777,
+    ID_BACK = 32799,
+    ID_FORWARD = 32800,
+    ID_STOP = 32801,
+    ID_REFRESH = 32802,
+    ID_HOME = 32803,
+    ID_INTERNET_OPTIONS = 32806,
+    ID_BOOKMARK_ADD = 32821, // "追加(&A)..."; marks the bookmark menu
+    ID_TEXT_LARGEST = 32825,
+    ID_TEXT_SMALLEST = 32829,
+    ID_CONTEXT_CLOSE = 32830,
+    ID_TEXT_SIZE_BUTTON = 32839,
+    ID_CONTEXT_BACK = 32840,
+    ID_CONTEXT_FORWARD = 32841,
+    ID_BLOCK_URL_CONTEXT = 32842,
+    ID_MAILER = 32843,
+    ID_DELETE_COOKIES = 32847,
+    ID_VIEW_ADDRESS_BAR = 32844,
+    ID_REFRESH_ALL = 32845,
+    ID_URL_EXTRACT = 32851,
+    ID_TOOLBAR_CUSTOMIZE = 32857, // received by the toolbar
+    ID_VIEW_CUSTOMIZE = 32867, // "ツール バーのカスタマイズ(&C)"
+    ID_NEW_FROM_CLIPBOARD = 32846,
+    ID_OPEN_LAST_CLOSED = 32865,
+    ID_LOG_RESTORE = 32866,
+    ID_LOG_SAVE = 32869,
+    ID_BLOCK_URL = 32875,
+    ID_LIST_SAVE = 32876,
+    ID_LIST_OPEN = 32877,
+    ID_DUPLICATE_TAB = 32878,
+    ID_CLOSE_OTHERS_ACTIVE = 32879,
+    ID_OPEN_SELECTION = 32880,
+    ID_TASK_TRAY = 32881,
+    ID_BOOKMARK_ADD_ALL = 32889, // "すべて追加(&C)"
+    ID_NIMBRA_BAR = 32891,
+    ID_DL_IMAGES = 32894,
+    ID_DL_SOUNDS = 32895,
+    ID_DL_VIDEOS = 32896,
+    ID_RUN_JAVA = 32897,
+    ID_RUN_SCRIPTS = 32898,
+    ID_RUN_ACTIVEX = 32899,
+    ID_WORK_OFFLINE = 32900,
+    ID_DL_ACTIVEX = 32901,
+    ID_COPY_TITLE = 32910,
+    ID_COPY_URL = 32911,
+    ID_FILE_CLOSE = 32912,
+    ID_NB_FOCUS = 32915, // Alt+M: the side bar's selected pane
+    ID_ADDRESS_FOCUS = 32995, // Alt+D, and F6 from the page: the address, selected
+    ID_INVERT_MULTIMEDIA = 32916,
+    ID_INVERT_SECURITY = 32917,
+    ID_PROXY_DIRECT = 32918,
+    ID_PROXY_SETTINGS = 32919,
+    ID_PROXY_BUTTON = 32920, // toolbar drop-down of the proxy submenu
+    ID_SHOW_COMMENTS = 32921,
+    ID_COOKIES = 32922,
+    ID_SESSION_COOKIES = 32923,
+    ID_BOOKMARK_BUTTON = 32925, // toolbar button that drops the bookmark menu
+    ID_PROXY_SYSTEM = 32926,
+    ID_VIEW_LINK_BAR = 32927,
+    ID_VIEW_GO_BUTTON = 32928,
+    ID_RESTORE_CLOSE_ALL = 32941,
+    ID_CLOSE_READ = 32945,
+    ID_INVERT_COOKIES = 32955,
+    ID_LIST_EDITOR = 32957,
+    ID_BLOCK_TITLE_CONTEXT = 32959,
+    ID_BLOCK_TITLE = 32960,
+    ID_NB_HISTORY = 32961,
+    ID_NB_BOOKMARK = 32962,
+    ID_RECENT_OPEN_ALL = 32964,
+    ID_NB_HISTORY_SEARCH = 32965,
+    ID_NEW_HOME = 32968,
+    ID_NEW_BLANK = 32969,
+    ID_NB_WEB_SEARCH = 32971,
+    ID_FIND_WEB = 32972,
+    ID_KILL_DIALOGS = 32973,
+    ID_SECURITY_LEVEL = 32976, // toolbar button with the security-level drop-down
+    ID_THIRD_PARTY_COOKIES = 32977,
+    ID_AUTO_REFRESH_NONE = 32978,
+    ID_AUTO_REFRESH_START = 32979,
+    ID_BOOKMARK_FIRST = 34000, // link n of the file has command 34000 + n
+    ID_BOOKMARK_LAST = 44000, // the last command that opens a link
+    ID_PROXY_FIRST = 44001, // proxy n of proxy.ini has command 44001 + n
+    ID_PROXY_LAST = 44256,
+    ID_RECENT_FIRST = 44257,
+    ID_BACK_LIST_FIRST = 44278,
+    ID_BACK_LIST_LAST = 44282,
+    ID_FORWARD_LIST_FIRST = 44283,
+    ID_FORWARD_LIST_LAST = 44287,
+    ID_SECURITY_LEVEL_FIRST = 44288, // preset n of the drop-down is 44288 + n
+    ID_SECURITY_LEVEL_LAST = 44292,
+    ID_SAVE_AS = 57604,
+    ID_PRINT = 57607,
+    ID_ABOUT = 57664,
+    ID_EXIT = 57665,
+    ID_VIEW_TOOLBAR = 59392,
+    ID_VIEW_STATUS_BAR = 59393,
+    ID_CONTEXT_REFRESH = 61218,
+    ID_CONTEXT_SAVE_AS = 61219,
+    ID_CONTEXT_RIGHT = 61220,
+    ID_CONTEXT_LEFT = 61221,
+    ID_FIND = 61222,
+    ID_SOURCE = 61223,
+    ID_PROPERTIES = 61224,
+    ID_F5 = 61225,
+    ID_FILE_NEW = 61226,
+    ID_VIEW_OPTION = 61227, // "オプション(&P)\tF12"
+    ID_CONTEXT_STOP = 61228,
+    ID_OPEN = 61229,
+    ID_CREATE_SHORTCUT = 61231,
+    ID_PAGE_SETUP = 61232,
+    ID_CONTEXT_HOME = 61235,
+    ID_CLOSE_OTHERS_CONTEXT = 61236,
+    ID_ADD_STARTUP = 61237,
+    ID_BOOKMARK_ADD_TAB = 61238, // tab menu "ブックマークに追加(&A)..."
+    ID_LOCK_CONTEXT = 61239,
+    ID_LOCK_ACTIVE = 61240,
+    ID_EDITOR = 61241,
+    ID_STOP_ALL = 61242,
+    ID_RECENT_SAVE_ON_EXIT = 61246,
+    // The page menu's search for the selection with the web search pane's
+    // checked engines; enabled while one is checked. No menu item of its own.
+    ID_SEARCH_SELECTION = 33200,
+    ID_DOWNLOADS = 33201, // the downloads window
+
+};
+
+} // namespace nimbra
