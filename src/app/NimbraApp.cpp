@@ -199,7 +199,7 @@ bool CNimbraApp::CreateMainFrame()
 {
     if (!m_settings)
         InitPaths();
-    m_pMainFrame = new CMainFrame();
+    m_pMainFrame = new CMainFrame(*this);
     if (!m_pMainFrame->Create()) {
         delete m_pMainFrame;
         m_pMainFrame = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/settings/Settings.h"
+#include "frames/browser/BrowserHost.h"
 #include "platform/Ipc.h"
 #include "platform/Shell.h"
 #include "platform/WebBrowser.h"
@@ -20,7 +21,7 @@ class CNimbraView;
 
 // The application object: paths of the data model, single-instance start-up
 // and hand-over, opening URLs in new tabs, shortcut and special-URL handling.
-class CNimbraApp : public QObject {
+class CNimbraApp : public QObject, public IBrowserHost {
     Q_OBJECT
 public:
     CNimbraApp();
@@ -34,29 +35,29 @@ public:
 
     // Opens `url` in a new tab; the new tab's view, or nullptr.
     CNimbraView* OpenUrl(const std::string& url, int navigateFlags = 0, const std::string& targetFrame = {},
-                         int goHome = 0, int focusAfter = 0);
+                         int goHome = 0, int focusAfter = 0) override;
 
     // The URL or path a .url or .lnk file points to; other text unchanged.
-    std::string ResolveShortcut(const std::string& text) const;
+    std::string ResolveShortcut(const std::string& text) const override;
 
     // Mail links and URL list files; true when the URL was handled.
     bool OpenSpecialUrl(const std::string& url);
 
-    bool LaunchMailer(const std::string& url);
+    bool LaunchMailer(const std::string& url) override;
 
-    void ShowAboutDialog(QWidget* parent);
+    void ShowAboutDialog(QWidget* parent) override;
 
     // Replaces the shell (tests record what would be started).
     void SetShell(std::unique_ptr<CShell> shell);
     CShell& Shell() { return *m_shell; }
 
-    CSettings& Settings() { return *m_settings; }
+    CSettings& Settings() override { return *m_settings; }
     CMainFrame* MainFrame() const { return m_pMainFrame; }
     // The engine's profile, made and set up on first use, that is by the
     // first tab of the real engine; tests with scripted engines never make it.
-    QWebEngineProfile* Profile();
+    QWebEngineProfile* Profile() override;
     // The profile if it was made; nullptr before.
-    QWebEngineProfile* ExistingProfile() const { return m_pProfile; }
+    QWebEngineProfile* ExistingProfile() const override { return m_pProfile; }
     // The page the engine's own go-home operation loads.
     std::string EngineHomePage() const;
 
@@ -65,19 +66,19 @@ public:
     void SetBrowserFactory(WebBrowserFactory factory);
 
     // Paths of the data model.
-    const std::string& ProgramDir() const { return m_strProgramDir; }
-    const std::string& IniPath() const { return m_strIniPath; }
-    const std::string& StartupPath() const { return m_strStartupPath; }
-    const std::string& CloseUrlPath() const { return m_strCloseUrlPath; }
+    const std::string& ProgramDir() const override { return m_strProgramDir; }
+    const std::string& IniPath() const override { return m_strIniPath; }
+    const std::string& StartupPath() const override { return m_strStartupPath; }
+    const std::string& CloseUrlPath() const override { return m_strCloseUrlPath; }
     const std::string& AddressLogPath() const { return m_strAddressLogPath; }
-    const std::string& CloseTitlePath() const { return m_strCloseTitlePath; }
-    const std::string& RecentClosedPath() const { return m_strRecentClosedPath; }
+    const std::string& CloseTitlePath() const override { return m_strCloseTitlePath; }
+    const std::string& RecentClosedPath() const override { return m_strRecentClosedPath; }
     const std::string& BookmarkPath() const { return m_strBookmarkPath; }
     // The options dialog moved the bookmark file.
-    void SetBookmarkPath(std::string path) { m_strBookmarkPath = std::move(path); }
-    std::string OpenTabsLogPath() const { return m_strProgramDir + "/eaou.log"; }
+    void SetBookmarkPath(std::string path) override { m_strBookmarkPath = std::move(path); }
+    std::string OpenTabsLogPath() const override { return m_strProgramDir + "/eaou.log"; }
     // The running save of the open tabs, beside the log; removed at exit.
-    std::string OpenTabsRecoveryPath() const { return m_strProgramDir + "/eaou-recovery.log"; }
+    std::string OpenTabsRecoveryPath() const override { return m_strProgramDir + "/eaou-recovery.log"; }
 
     // Computes every path from the data directory and writes BookmarkPath on
     // the first start. Called by InitInstance; tests call it directly.

@@ -212,26 +212,23 @@ TEST_F(Install, ManualPages)
     QProcessEnvironment english = QProcessEnvironment::systemEnvironment();
     english.insert("LC_ALL", "C.UTF-8");
     english.insert("MANWIDTH", "80");
-    // nbbe's usage is not checked: it has no options of its own yet.
     const QString usages[] = {Run(Installed("nimbrab"), {"--help"}, UserEnvironment()).out,
-                              Run(Installed("nbdde"), {}, UserEnvironment()).err};
+                              Run(Installed("nbdde"), {}, UserEnvironment()).err,
+                              Run(Installed("nbbe"), {"--help"}, UserEnvironment()).out};
     const char* programs[] = {"nimbrab", "nbdde", "nbbe"};
     const std::string version = nimbra::VersionText().substr(0, nimbra::VersionText().find('\n'));
     for (int i = 0; i < 3; ++i) {
         QSet<QString> usageOptions;
-        if (i < 2)
-            for (const auto& match : QRegularExpression("--[a-z][a-z-]*").globalMatch(usages[i]))
-                usageOptions << match.captured();
+        for (const auto& match : QRegularExpression("--[a-z][a-z-]*").globalMatch(usages[i]))
+            usageOptions << match.captured();
         for (const QString lang : {"", "ja/"}) {
             const QString page = Prefix() + "/share/man/" + lang + "man1/" + programs[i] + ".1.gz";
             const SRun man = Run("man", {"--warnings", "-l", page}, english);
             EXPECT_EQ(man.exitCode, 0) << page.toStdString();
             EXPECT_EQ(man.err, "") << page.toStdString();
             EXPECT_TRUE(man.out.contains(QString::fromStdString(version))) << page.toStdString();
-            if (i < 2) {
-                EXPECT_FALSE(usageOptions.isEmpty());
-                EXPECT_EQ(DocumentedOptions(man.out), usageOptions) << page.toStdString();
-            }
+            EXPECT_FALSE(usageOptions.isEmpty());
+            EXPECT_EQ(DocumentedOptions(man.out), usageOptions) << page.toStdString();
         }
     }
 

@@ -1,7 +1,6 @@
 #include "ui/CommandIds.h"
 #include "data/session/SessionCommands.h"
 
-#include "app/NimbraApp.h"
 #include "widgets/bars/AddressCombo.h"
 #include "ui/CommandRouter.h"
 #include "frames/browser/MainFrame.h"
@@ -41,7 +40,7 @@ ListFileDialog& Dialog()
 
 void SaveListFile(CMainFrame& frame)
 {
-    CSettings& settings = CNimbraApp::Instance()->Settings();
+    CSettings& settings = frame.Host().Settings();
     const std::string path = Dialog()(&frame, true, settings.GetString(EKey::LastSavePath),
                                       DefaultListFileName(QDateTime::currentDateTime()));
     if (path.empty())
@@ -52,14 +51,13 @@ void SaveListFile(CMainFrame& frame)
 
 void OpenListFile(CMainFrame& frame)
 {
-    CNimbraApp* app = CNimbraApp::Instance();
-    CSettings& settings = app->Settings();
+    CSettings& settings = frame.Host().Settings();
     const std::string path = Dialog()(&frame, false, settings.GetString(EKey::LastOpenPath), {});
     if (path.empty())
         return;
     UrlList entries;
     ReadListFile(path, entries);
-    OpenListEntries(*app, entries);
+    OpenListEntries(frame.Host(), entries);
     frame.PostFocusView();
     settings.WriteString(EKey::LastOpenPath, FolderOf(path));
 }
@@ -76,29 +74,29 @@ std::function<void()> OnContextTab(CMainFrame& frame, std::function<void(CNimbra
 
 void RegisterListCommands(CMainFrame& frame, CCommandTable& t)
 {
-    CNimbraApp* app = CNimbraApp::Instance();
+    IBrowserHost* host = &frame.Host();
     t.SetHandler(ID_LIST_SAVE, [&frame] { SaveListFile(frame); });
     t.SetHandler(ID_LIST_OPEN, [&frame] { OpenListFile(frame); });
     t.SetHandler(ID_LOG_SAVE, [&frame] { SaveOpenTabs(frame, {}); });
-    t.SetHandler(ID_LOG_RESTORE, [app] { RestoreLog(*app, false); });
-    t.SetHandler(ID_RESTORE_CLOSE_ALL, [&frame, app] {
+    t.SetHandler(ID_LOG_RESTORE, [host] { RestoreLog(*host, false); });
+    t.SetHandler(ID_RESTORE_CLOSE_ALL, [&frame, host] {
         const UrlList restore = frame.m_closeAllRestore;
-        OpenListEntries(*app, restore);
+        OpenListEntries(*host, restore);
         frame.PostFocusView();
     });
-    t.SetHandler(ID_ADD_STARTUP, OnContextTab(frame, [app](CNimbraView* view) {
-                     AddStartupUrl(app->StartupPath(), view->GetLocationURL());
+    t.SetHandler(ID_ADD_STARTUP, OnContextTab(frame, [host](CNimbraView* view) {
+                     AddStartupUrl(host->StartupPath(), view->GetLocationURL());
                  }));
 }
 
 void RegisterRecentClosedCommands(CMainFrame& frame, CCommandTable& t)
 {
-    CNimbraApp* app = CNimbraApp::Instance();
+    IBrowserHost* host = &frame.Host();
     CRecentClosed& recent = frame.RecentClosed();
-    recent.m_bSaveOnExit = app->Settings().GetInt(EKey::RectUrlEnable) != 0;
-    recent.m_nMenuCharLength = app->Settings().GetInt(EKey::RectUrlMenuCharLength);
+    recent.m_bSaveOnExit = host->Settings().GetInt(EKey::RectUrlEnable) != 0;
+    recent.m_nMenuCharLength = host->Settings().GetInt(EKey::RectUrlMenuCharLength);
     recent.SetChangedHandler([&frame] { RebuildRecentClosedMenu(frame); });
-    recent.Load(app->RecentClosedPath());
+    recent.Load(host->RecentClosedPath());
 
     t.SetRangeHandler(ID_RECENT_FIRST, ID_RECENT_FIRST + int(CRecentClosed::kMaxEntries) - 1, [&frame](int id) {
         const auto& entries = frame.RecentClosed().Entries();
@@ -106,11 +104,11 @@ void RegisterRecentClosedCommands(CMainFrame& frame, CCommandTable& t)
         if (index < entries.size())
             frame.AddressCombo()->Go(entries[index].url, 0, 1, 0, 1);
     });
-    t.SetHandler(ID_RECENT_OPEN_ALL, [&frame, app] {
+    t.SetHandler(ID_RECENT_OPEN_ALL, [&frame, host] {
         UrlList urls;
         for (const CRecentClosed::SEntry& entry : frame.RecentClosed().Entries())
             urls.push_back(entry.url);
-        OpenListEntries(*app, urls);
+        OpenListEntries(*host, urls);
         frame.PostFocusView();
     });
     t.SetHandler(ID_RECENT_SAVE_ON_EXIT,
@@ -147,9 +145,9 @@ void RegisterBlockedListCommands(CMainFrame& frame, CCommandTable& t)
 // recovery file found now is what a crashed run had open: it becomes the log.
 void StartOpenTabsAutoSave(CMainFrame& frame)
 {
-    CNimbraApp* app = CNimbraApp::Instance();
-    PromoteRecoveryFile(app->OpenTabsRecoveryPath(), app->OpenTabsLogPath());
-    auto* saver = new COpenTabsAutoSave([&frame] { return OpenTabUrls(frame); }, app->OpenTabsRecoveryPath(), &frame);
+    IBrowserHost& host = frame.Host();
+    PromoteRecoveryFile(host.OpenTabsRecoveryPath(), host.OpenTabsLogPath());
+    auto* saver = new COpenTabsAutoSave([&frame] { return OpenTabUrls(frame); }, host.OpenTabsRecoveryPath(), &frame);
     saver->setObjectName(QString::fromLatin1(kAutoSaveName));
     // Only while the exit writes the log too: otherwise the log holds what
     // the user saved on purpose.
@@ -178,34 +176,34 @@ bool SaveOpenTabs(const CMainFrame& frame, const std::string& path)
 {
     const UrlList urls = OpenTabUrls(frame);
     if (path.empty())
-        return WriteListFile(kHeadingOpenTabsLog, CNimbraApp::Instance()->OpenTabsLogPath(), urls);
+        return WriteListFile(kHeadingOpenTabsLog, frame.Host().OpenTabsLogPath(), urls);
     return WriteListFile(kHeadingUrlList, path, urls);
 }
 
-void OpenListEntries(CNimbraApp& app, const UrlList& entries)
+void OpenListEntries(IBrowserHost& host, const UrlList& entries)
 {
     for (const std::string& entry : entries)
         if (!entry.empty())
-            app.OpenUrl(entry, 0, {}, 0, 0);
+            host.OpenUrl(entry, 0, {}, 0, 0);
 }
 
-void RestoreLog(CNimbraApp& app, bool atStartup)
+void RestoreLog(IBrowserHost& host, bool atStartup)
 {
-    CSettings& settings = app.Settings();
+    CSettings& settings = host.Settings();
     const bool skipStartup = atStartup && settings.GetInt(EKey::StartOpenUrl) != 0
                              && settings.GetInt(EKey::SURepeatCheck) != 0;
-    OpenListEntries(app, LogEntriesToRestore(app.OpenTabsLogPath(), settings.GetInt(EKey::LogRepeatCheck) != 0,
-                                             skipStartup ? app.StartupPath() : std::string()));
+    OpenListEntries(host, LogEntriesToRestore(host.OpenTabsLogPath(), settings.GetInt(EKey::LogRepeatCheck) != 0,
+                                              skipStartup ? host.StartupPath() : std::string()));
 }
 
-void OpenStartupList(CNimbraApp& app)
+void OpenStartupList(IBrowserHost& host)
 {
-    if (app.Settings().GetInt(EKey::StartOpenUrl) != 1)
+    if (host.Settings().GetInt(EKey::StartOpenUrl) != 1)
         return;
     UrlList startup;
-    ReadListFile(app.StartupPath(), startup);
+    ReadListFile(host.StartupPath(), startup);
     for (const std::string& entry : startup)
-        app.OpenUrl(entry, 0, {}, 0, 1);
+        host.OpenUrl(entry, 0, {}, 0, 1);
 }
 
 ListFileDialog SetListFileDialog(ListFileDialog dialog)
@@ -242,19 +240,19 @@ void RebuildRecentClosedMenu(CMainFrame& frame)
 
 void SaveSessionAtExit(CMainFrame& frame)
 {
-    CNimbraApp* app = CNimbraApp::Instance();
+    IBrowserHost& host = frame.Host();
     if (COpenTabsAutoSave* saver = OpenTabsAutoSaveOf(frame))
         saver->Stop();
     // The recovery file stays when the log could not be written.
     if (frame.FrameSettings().ExitSaveLog == 0 || SaveOpenTabs(frame, {}))
-        QFile::remove(QString::fromStdString(app->OpenTabsRecoveryPath()));
+        QFile::remove(QString::fromStdString(host.OpenTabsRecoveryPath()));
 
     const CRecentClosed& recent = frame.RecentClosed();
-    app->Settings().WriteInt(EKey::RectUrlEnable, recent.m_bSaveOnExit ? 1 : 0);
+    host.Settings().WriteInt(EKey::RectUrlEnable, recent.m_bSaveOnExit ? 1 : 0);
     if (recent.m_bSaveOnExit)
-        recent.Save(app->RecentClosedPath());
+        recent.Save(host.RecentClosedPath());
     else
-        QFile::remove(QString::fromStdString(app->RecentClosedPath()));
+        QFile::remove(QString::fromStdString(host.RecentClosedPath()));
 }
 
 COpenTabsAutoSave* OpenTabsAutoSaveOf(const CMainFrame& frame)

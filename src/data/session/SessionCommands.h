@@ -12,8 +12,8 @@ class QWidget;
 namespace nimbra {
 
 class CMainFrame;
-class CNimbraApp;
 class COpenTabsAutoSave;
+class IBrowserHost;
 
 // Asks for a list file: the chosen path, or an empty string when cancelled.
 // `save` asks for a file to write; `folder` is the initial folder and
@@ -46,14 +46,14 @@ UrlList OpenTabUrls(const CMainFrame& frame);
 bool SaveOpenTabs(const CMainFrame& frame, const std::string& path);
 
 // Opens every non-empty entry in a new tab of its own, in order.
-void OpenListEntries(CNimbraApp& app, const UrlList& entries);
+void OpenListEntries(IBrowserHost& host, const UrlList& entries);
 
 // Reopens the tabs of the open-tabs log. At start-up the entries of the
 // start-up list, opened just before, are skipped when SURepeatCheck is on.
-void RestoreLog(CNimbraApp& app, bool atStartup);
+void RestoreLog(IBrowserHost& host, bool atStartup);
 
 // Opens the start-up list when StartOpenUrl is 1.
-void OpenStartupList(CNimbraApp& app);
+void OpenStartupList(IBrowserHost& host);
 
 // The frame's saver of the open-tabs log, nullptr before registration.
 COpenTabsAutoSave* OpenTabsAutoSaveOf(const CMainFrame& frame);

@@ -1,6 +1,5 @@
 // The main frame's commands over tabs and outside programs.
 #include "ui/CommandIds.h"
-#include "app/NimbraApp.h"
 #include "widgets/bars/AddressBar.h"
 #include "widgets/bars/AddressCombo.h"
 #include "widgets/bars/ViewManager.h"
@@ -50,7 +49,7 @@ void CMainFrame::RegisterFrameCommands()
 
     t.SetHandler(ID_FILE_NEW, [this] { OnFileNew(); });
     t.SetHandler(ID_NEW_HOME, [this] { OnFileNewHome(); });
-    t.SetHandler(ID_NEW_BLANK, [] { CNimbraApp::Instance()->OpenUrl("about:blank", 0, {}, 0, 1); });
+    t.SetHandler(ID_NEW_BLANK, [this] { m_host.OpenUrl("about:blank", 0, {}, 0, 1); });
     t.SetHandler(ID_NEW_FROM_CLIPBOARD, [this] { OnNewTabFromClipboard(); });
     t.SetHandler(ID_FILE_CLOSE, [this] { OnFileClose(); });
     t.SetHandler(ID_CLOSE_ALL, [this] {
@@ -114,10 +113,10 @@ void CMainFrame::RegisterFrameCommands()
     }));
     t.SetHandler(ID_COPY_TITLE, [this] { OnCopyTitle(); });
     t.SetHandler(ID_COPY_URL, [this] { OnCopyUrl(); });
-    t.SetHandler(ID_MAILER, [] { CNimbraApp::Instance()->LaunchMailer("mailto:"); });
+    t.SetHandler(ID_MAILER, [this] { m_host.LaunchMailer("mailto:"); });
     t.SetHandler(ID_EDITOR, [this] { OnStartEditor(); });
     t.SetHandler(ID_INTERNET_OPTIONS, [this] { OnInternetOptions(0); });
-    t.SetHandler(ID_ABOUT, [this] { CNimbraApp::Instance()->ShowAboutDialog(this); });
+    t.SetHandler(ID_ABOUT, [this] { m_host.ShowAboutDialog(this); });
     t.SetHandler(ID_EXIT, [this] { close(); });
     t.SetRangeHandler(ID_WINDOW_FIRST, ID_WINDOW_LAST,
                       [this](int id) { m_pViewManager->SelectTab(id - ID_WINDOW_FIRST); });
@@ -142,7 +141,7 @@ void CMainFrame::OnFileNew()
         m_pAddressCombo->Go(m_settings.MyHomeUrl, 0, 1, 0, 1);
         return;
     }
-    CNimbraApp::Instance()->OpenUrl({}, 0, {}, m_settings.NewBlank, 1);
+    m_host.OpenUrl({}, 0, {}, m_settings.NewBlank, 1);
 }
 
 void CMainFrame::OnFileNewHome()
@@ -151,7 +150,7 @@ void CMainFrame::OnFileNewHome()
         m_pAddressCombo->Go(m_settings.MyHomeUrl, 0, 1, 0, 1);
         return;
     }
-    CNimbraApp::Instance()->OpenUrl({}, 0, {}, 1, 1);
+    m_host.OpenUrl({}, 0, {}, 1, 1);
 }
 
 void CMainFrame::OnFileClose()
@@ -232,7 +231,7 @@ void CMainFrame::OnNewTabFromClipboard()
 {
     const QString clip = QApplication::clipboard()->text();
     if (clip.isNull() || clip.isEmpty()) {
-        CNimbraApp::Instance()->OpenUrl({}, 0, {}, m_settings.NewBlank, 1);
+        m_host.OpenUrl({}, 0, {}, m_settings.NewBlank, 1);
         return;
     }
     std::string text = Trim(FromQ(clip));
@@ -298,7 +297,7 @@ void CMainFrame::OpenDroppedFiles(const QStringList& paths, bool shift)
     bool first = true;
     for (const QString& path : paths) {
         const std::string text = FromQ(path.left(kMaxDroppedPath));
-        const std::string url = CNimbraApp::Instance()->ResolveShortcut(text);
+        const std::string url = m_host.ResolveShortcut(text);
         if (url.empty())
             continue;
         m_pAddressCombo->Go(url, 0, first ? (shift ? 1 : 0) : 1, 1, 1);

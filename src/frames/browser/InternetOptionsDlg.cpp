@@ -1,6 +1,5 @@
 #include "frames/browser/InternetOptionsDlg.h"
 
-#include "app/NimbraApp.h"
 #include "frames/browser/MainFrame.h"
 #include "platform/SystemSettings.h"
 #include "widgets/tools/ToolsCommands.h"
@@ -35,7 +34,7 @@ QWidget* GeneralPage(CMainFrame* frame, QWidget* parent)
     layout->addStretch();
     // The profile is made on a click only: the engine's stored data may
     // predate this run's first tab.
-    auto profile = [] { return CNimbraApp::Instance()->Profile(); };
+    auto profile = [frame] { return frame->Host().Profile(); };
     QObject::connect(history, &QPushButton::clicked, page, [frame, profile] {
         frame->ClearHistory();
         profile()->clearAllVisitedLinks();

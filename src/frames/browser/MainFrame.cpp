@@ -1,6 +1,5 @@
 #include "frames/browser/MainFrame.h"
 
-#include "app/NimbraApp.h"
 #include "widgets/bars/AddressBar.h"
 #include "widgets/bars/AddressCombo.h"
 #include "widgets/bars/FlatToolBar.h"
@@ -53,9 +52,9 @@ constexpr int kCloseRetryMs = 50;
 constexpr int kViewMenu = 2;
 } // namespace
 
-CMainFrame::CMainFrame()
+CMainFrame::CMainFrame(IBrowserHost& host) : m_host(host)
 {
-    m_settings.LoadConstructorGroup(CNimbraApp::Instance()->Settings());
+    m_settings.LoadConstructorGroup(m_host.Settings());
     setWindowTitle(kAppTitle);
     setWindowIcon(QIcon(QStringLiteral(":/nimbrab.svg")));
     setAcceptDrops(true);
@@ -96,8 +95,7 @@ void CMainFrame::DropHistoryCopies()
 
 bool CMainFrame::Create()
 {
-    CNimbraApp* app = CNimbraApp::Instance();
-    CSettings& settings = app->Settings();
+    CSettings& settings = m_host.Settings();
     AllowPageDialogs();
 
     // 1. The frame and its menu bar.
@@ -187,8 +185,7 @@ void CMainFrame::EndStartup()
 
 void CMainFrame::ReloadSettings()
 {
-    CNimbraApp* app = CNimbraApp::Instance();
-    m_settings.Reload(app->Settings());
+    m_settings.Reload(m_host.Settings());
     CBlockedLists::Switches switches;
     switches.CloseUrl = m_settings.CloseUrl;
     switches.CloseTitle = m_settings.CloseTitle;
@@ -196,7 +193,7 @@ void CMainFrame::ReloadSettings()
     switches.MyHomeUrl = m_settings.MyHomeUrl;
     switches.NewBlank = m_settings.NewBlank;
     m_blockedLists.SetSwitches(switches);
-    m_blockedLists.Load(app->CloseUrlPath(), app->CloseTitlePath());
+    m_blockedLists.Load(m_host.CloseUrlPath(), m_host.CloseTitlePath());
     m_pViewManager->ApplySettings(m_settings);
     if (m_pWindow)
         m_pWindow->OnSettingsReloaded();
@@ -205,13 +202,13 @@ void CMainFrame::ReloadSettings()
     ApplyNimbraBarSettings(*this);
 
     // What the options dialog may have changed besides the reload group.
-    m_settings.DownloadCtrl = app->Settings().GetInt(EKey::DownloadCtrl);
+    m_settings.DownloadCtrl = m_host.Settings().GetInt(EKey::DownloadCtrl);
     if (m_pStatusBar)
         m_pStatusBar->SetDownloadFlags(DownloadFlags());
     for (CNimbraView* view : Views())
         view->Browser()->SetRegisterAsBrowser(m_settings.RegisterAsBrowser != 0);
-    if (QWebEngineProfile* profile = app->ExistingProfile())
-        profile->setHttpUserAgent(ToQ(CutText(app->Settings().GetString(EKey::UserAgent), 255)));
+    if (QWebEngineProfile* profile = m_host.ExistingProfile())
+        profile->setHttpUserAgent(ToQ(CutText(m_host.Settings().GetString(EKey::UserAgent), 255)));
 }
 
 void CMainFrame::CreateMenus()
@@ -475,8 +472,7 @@ qint64 CMainFrame::OnCopyData(const ipc::Message& message)
     const std::optional<std::string> text = ipc::CopyDataText(message);
     if (!text)
         return 0;
-    CNimbraApp* app = CNimbraApp::Instance();
-    const std::string url = app->ResolveShortcut(*text);
+    const std::string url = m_host.ResolveShortcut(*text);
     if (url.empty())
         return 0;
     const bool newTab = message.tag == 777 ? m_settings.BookmarkNewTab == 1 : true;
@@ -538,8 +534,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     m_bClosing = true;
-    CNimbraApp* app = CNimbraApp::Instance();
-    CSettings& settings = app->Settings();
+    CSettings& settings = m_host.Settings();
 
     SaveSessionAtExit(*this);
     m_pWindow->SavePlacement();

@@ -2,6 +2,7 @@
 
 #include "data/settings/Settings.h"
 #include "data/dde/NimbraDDEClient.h"
+#include "frames/browser/BrowserHost.h"
 #include "frames/browser/FrameDDEHost.h"
 #include "platform/HistoryDb.h"
 #include "platform/Ipc.h"
@@ -32,10 +33,11 @@ class CViewManager;
 class CWindowCommands;
 
 // The browser's main window: an MDI frame whose children are the tabs.
+// `host` is the application, which outlives the frame.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    CMainFrame();
+    explicit CMainFrame(IBrowserHost& host);
     ~CMainFrame() override;
 
     // Creates the bars, reads the settings and starts listening for other
@@ -47,6 +49,8 @@ public:
     bool m_bStartup = true;
     void EndStartup();
 
+    // The application: settings store, data paths, new tabs, profile.
+    IBrowserHost& Host() const { return m_host; }
     CFrameSettings& FrameSettings() { return m_settings; }
     const CFrameSettings& FrameSettings() const { return m_settings; }
     CBlockedLists& BlockedLists() { return m_blockedLists; }
@@ -208,6 +212,7 @@ private:
     void UpdateCaption();
     void OnSubWindowActivated(QMdiSubWindow* window);
 
+    IBrowserHost& m_host;
     CFrameSettings m_settings;
     CBlockedLists m_blockedLists;
     QMdiArea* m_pMdiArea = nullptr;

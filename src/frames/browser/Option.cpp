@@ -1,6 +1,5 @@
 #include "frames/browser/Option.h"
 
-#include "app/NimbraApp.h"
 #include "widgets/bookmarks/BookmarkCommands.h"
 #include "data/bookmarks/BookmarkMessages.h"
 #include "ui/CommandIds.h"
@@ -39,16 +38,11 @@ std::function<int(COption&)>& Driver()
     return driver;
 }
 
-CSettings& Settings()
-{
-    return CNimbraApp::Instance()->Settings();
-}
-
 } // namespace
 
 COption::COption(CMainFrame* frame)
-    : QDialog(frame), m_pFrame(frame), m_pList(new QListWidget(this)), m_pStack(new QStackedWidget(this)),
-      m_pButtons(new QDialogButtonBox(this)), m_pStatus(new QLabel(this))
+    : QDialog(frame), m_pFrame(frame), m_host(frame->Host()), m_pList(new QListWidget(this)),
+      m_pStack(new QStackedWidget(this)), m_pButtons(new QDialogButtonBox(this)), m_pStatus(new QLabel(this))
 {
     setWindowTitle(QStringLiteral("オプション"));
     m_pages = {
@@ -81,7 +75,7 @@ COption::COption(CMainFrame* frame)
 
     connect(m_pList, &QListWidget::currentRowChanged, this, &COption::OnPageChanged);
     m_pList->installEventFilter(this);
-    const int first = Settings().GetInt(EKey::OpDlgState);
+    const int first = m_host.Settings().GetInt(EKey::OpDlgState);
     SetCurrentPage(first >= 1 && first < PageCount ? first : 0);
     resize(sizeHint().expandedTo(QSize(640, 560)));
 }
@@ -138,7 +132,7 @@ void COption::OnPageChanged(int index)
     COptionPage* page = Page(index);
     if (page->IsShown())
         return;
-    page->Show(Settings());
+    page->Show(m_host.Settings());
     if (index == General)
         QueryDefaultBrowser();
 }
@@ -219,13 +213,13 @@ void COption::done(int result)
         return;
     // OK stores the page with the other keys.
     if (result != QDialog::Accepted)
-        Settings().WriteInt(EKey::OpDlgState, CurrentPage());
+        m_host.Settings().WriteInt(EKey::OpDlgState, CurrentPage());
     QDialog::done(result);
 }
 
 bool COption::Commit()
 {
-    CSettings& settings = Settings();
+    CSettings& settings = m_host.Settings();
     std::vector<SIniEdit> edits;
     for (const COptionPage* page : m_pages)
         page->Save(edits);
@@ -251,7 +245,7 @@ bool COption::Commit()
     const COptionPage* bookmarks = Page(Bookmark);
     const bool pathChanged = settings.GetString(EKey::BookmarkPath) != oldBookmarkPath;
     if (pathChanged) {
-        CNimbraApp::Instance()->SetBookmarkPath(settings.GetString(EKey::BookmarkPath));
+        m_host.SetBookmarkPath(settings.GetString(EKey::BookmarkPath));
         ipc::SendToEditor(ipc::WM_USER_BOOKMARK_PATH_CHANGED);
     }
     if (pathChanged || (bookmarks->IsShown() && (bookmarks->Binding(EKey::MenuTitle)->Changed()

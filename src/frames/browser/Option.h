@@ -13,6 +13,7 @@ namespace nimbra {
 
 class CMainFrame;
 class COptionPage;
+class IBrowserHost;
 
 // The options dialog: fourteen pages listed beside the page shown. Each
 // page reads its keys when first shown; OK writes what the shown pages
@@ -26,6 +27,7 @@ public:
         Bookmark, LinkBar, NimbraBar, Security, PageCount
     };
 
+    // `frame` is the main frame, the dialog's parent; its host holds the settings.
     explicit COption(CMainFrame* frame);
     ~COption() override;
 
@@ -59,6 +61,7 @@ private:
     bool Commit();
 
     CMainFrame* m_pFrame;
+    IBrowserHost& m_host;
     QListWidget* m_pList;
     QStackedWidget* m_pStack;
     QDialogButtonBox* m_pButtons;

@@ -1,6 +1,5 @@
 #include "frames/browser/OptionPages.h"
 
-#include "app/NimbraApp.h"
 #include "widgets/bars/AddressCombo.h"
 #include "frames/browser/MainFrame.h"
 #include "frames/browser/TrayHotKey.h"
@@ -321,7 +320,7 @@ QString CListPage::WriteFiles()
 }
 
 CPropPageCloseUrl::CPropPageCloseUrl(CMainFrame* frame)
-    : CListPage(frame, "制止URL", CNimbraApp::Instance()->CloseUrlPath(), kHeadingCloseUrl)
+    : CListPage(frame, "制止URL", frame->Host().CloseUrlPath(), kHeadingCloseUrl)
 {
     Check(EKey::CloseUrl, "登録した文字と一致したURLは開かない [ワイルドカード(*)有効] (&C)");
     Check(EKey::NewWindowClose, "新しいタブで開こうとした場合のみ閉じる(&U)");
@@ -331,7 +330,7 @@ CPropPageCloseUrl::CPropPageCloseUrl(CMainFrame* frame)
 }
 
 CPropPageCloseTitle::CPropPageCloseTitle(CMainFrame* frame)
-    : CListPage(frame, "制止タイトル", CNimbraApp::Instance()->CloseTitlePath(), kHeadingCloseTitle)
+    : CListPage(frame, "制止タイトル", frame->Host().CloseTitlePath(), kHeadingCloseTitle)
 {
     Check(EKey::CloseTitle, "以下のタイトルを閉じる(&C)");
     List()->SetHomeText([frame] {
@@ -342,7 +341,7 @@ CPropPageCloseTitle::CPropPageCloseTitle(CMainFrame* frame)
 }
 
 CPropPageStartupUrl::CPropPageStartupUrl(CMainFrame* frame)
-    : CListPage(frame, "スタートアップURL", CNimbraApp::Instance()->StartupPath(), kHeadingStartup)
+    : CListPage(frame, "スタートアップURL", frame->Host().StartupPath(), kHeadingStartup)
 {
     Check(EKey::StartOpenUrl, "起動時に以下のURLを開く(&S)");
     Check(EKey::SURepeatCheck, "ログ内容と重複チェックする(&R)");

@@ -1,6 +1,5 @@
 // The main frame's download-control, cookie, offline and warning-dialog
 // toggles, and the status bar's command.
-#include "app/NimbraApp.h"
 #include "widgets/bars/StatusBar.h"
 #include "widgets/bars/ViewManager.h"
 #include "ui/CommandIds.h"
@@ -48,7 +47,7 @@ constexpr char kDeleteCookiesText[] = "クッキーをすべて削除します�
 void CMainFrame::SetFrameDownloadFlags(unsigned flags)
 {
     m_settings.DownloadCtrl = int(flags);
-    CNimbraApp::Instance()->Settings().WriteInt(EKey::DownloadCtrl, m_settings.DownloadCtrl);
+    m_host.Settings().WriteInt(EKey::DownloadCtrl, m_settings.DownloadCtrl);
     if (m_pStatusBar)
         m_pStatusBar->SetDownloadFlags(flags);
 }
@@ -79,7 +78,7 @@ void CMainFrame::ApplyDownloadFlags()
 
 void CMainFrame::ApplyDownloadPreset(int n)
 {
-    CSettings& settings = CNimbraApp::Instance()->Settings();
+    CSettings& settings = m_host.Settings();
     const unsigned preset = unsigned(n == 0 ? settings.GetInt(EKey::DownloadCtrl) : settings.GetInt(DownloadCtrlKey(n)));
     if (CNimbraView* view = ActiveView()) {
         view->m_dwDLControlPrev = view->m_dwDLControl;
@@ -148,7 +147,7 @@ void CMainFrame::RefreshOfflineState()
 void CMainFrame::ApplyCookieRules()
 {
     // A profile made later reads the rules itself.
-    if (QWebEngineProfile* profile = CNimbraApp::Instance()->ExistingProfile())
+    if (QWebEngineProfile* profile = m_host.ExistingProfile())
         CSystemSettings().ApplyCookiePolicy(profile);
 }
 
@@ -231,7 +230,7 @@ void CMainFrame::RegisterToggleCommands()
             ShowMessage(this, QStringLiteral("中止しました。"));
             return;
         }
-        CNimbraApp::Instance()->Profile()->cookieStore()->deleteAllCookies();
+        m_host.Profile()->cookieStore()->deleteAllCookies();
     });
 
     t.SetHandler(ID_WORK_OFFLINE, [this] { SetOfflineMode(!CSystemSettings().Offline()); });
@@ -239,7 +238,7 @@ void CMainFrame::RegisterToggleCommands()
 
     t.SetHandler(ID_KILL_DIALOGS, [this] {
         m_settings.KillDlg = m_settings.KillDlg != 0 ? 0 : 1;
-        CNimbraApp::Instance()->Settings().WriteInt(EKey::KillDlg, m_settings.KillDlg);
+        m_host.Settings().WriteInt(EKey::KillDlg, m_settings.KillDlg);
         SetCloseWarningDialogs(m_settings.KillDlg != 0);
     });
     t.SetUpdateHandler(ID_KILL_DIALOGS, [this](SCmdUI& ui) { ui.SetCheck(m_settings.KillDlg != 0); });

@@ -1,6 +1,5 @@
 #include "frames/browser/WindowCommands.h"
 
-#include "app/NimbraApp.h"
 #include "widgets/bars/AddressBar.h"
 #include "widgets/bars/CoolBar.h"
 #include "widgets/bars/LinkBar.h"
@@ -33,18 +32,13 @@ constexpr int kToolBarMinWidth = 40;
 constexpr int kAddressMinWidth = 120;
 constexpr int kLinkBarMinWidth = 40;
 constexpr int kTabBarMinWidth = 120;
-
-CSettings& Settings()
-{
-    return CNimbraApp::Instance()->Settings();
-}
 } // namespace
 
 CWindowCommands::CWindowCommands(CMainFrame& frame)
     : QObject(&frame),
       m_frame(frame),
       m_pCoolBar(new CNimbraCoolBar(frame)),
-      m_barState(BarStatePath(CNimbraApp::Instance()->IniPath())),
+      m_barState(BarStatePath(frame.Host().IniPath())),
       m_pFullScreen(new CFullScreen(frame)),
       m_pTray(new CTaskTray(frame, frame.Router())),
       m_hotKey([this] { QTimer::singleShot(0, this, &CWindowCommands::ToggleTray); })
@@ -125,7 +119,8 @@ void CWindowCommands::RegisterCommands()
 
 unsigned CWindowCommands::RestorePlacement(unsigned requested)
 {
-    const std::optional<SWindowPlacement> placement = ParseWindowPlacement(Settings().GetString(EKey::WindowPos));
+    const std::optional<SWindowPlacement> placement =
+        ParseWindowPlacement(m_frame.Host().Settings().GetString(EKey::WindowPos));
     if (!placement)
         return requested;
     m_kept = *placement;
@@ -135,7 +130,7 @@ unsigned CWindowCommands::RestorePlacement(unsigned requested)
 void CWindowCommands::ShowAtStartup(unsigned showCmd)
 {
     ShowWindow(m_frame, showCmd);
-    if (Settings().GetInt(EKey::FullScreenMode) != 0)
+    if (m_frame.Host().Settings().GetInt(EKey::FullScreenMode) != 0)
         ToggleFullScreen();
 }
 
@@ -231,11 +226,11 @@ void CWindowCommands::OnSettingsReloaded()
 
 void CWindowCommands::SavePlacement()
 {
-    Settings().WriteInt(EKey::FullScreenMode, IsFullScreen() ? 1 : 0);
+    m_frame.Host().Settings().WriteInt(EKey::FullScreenMode, IsFullScreen() ? 1 : 0);
     m_frame.hide();
     const SWindowPlacement placement =
         IsInTray() || IsFullScreen() ? m_saved : GetWindowPlacement(m_frame, m_kept);
-    Settings().WriteString(EKey::WindowPos, FormatWindowPlacement(placement));
+    m_frame.Host().Settings().WriteString(EKey::WindowPos, FormatWindowPlacement(placement));
 }
 
 bool CWindowCommands::SaveBarState()

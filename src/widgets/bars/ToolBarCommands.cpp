@@ -1,7 +1,6 @@
 // The main toolbar on the frame: its creation, its drop-down menus and the
 // commands that customise it.
 #include "widgets/bars/FlatToolBar.h"
-#include "app/NimbraApp.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"
 #include "frames/browser/MainFrame.h"
@@ -83,7 +82,7 @@ CFlatToolBar* FlatToolBarOf(const CMainFrame& frame)
 CFlatToolBar* CreateFlatToolBar(CMainFrame& frame, QWidget* parent)
 {
     auto* bar = new CFlatToolBar(frame.Router(), frame.FrameSettings().ToolBarBigButton != 0,
-                                 ReadToolLayout(CNimbraApp::Instance()->Settings()), parent);
+                                 ReadToolLayout(frame.Host().Settings()), parent);
     bar->SetDropDownHandler([&frame](int id, const QRect& rect) { ShowToolBarDropDown(frame, id, rect); });
 
     CCommandTable& t = frame.Router().Table(CCommandRouter::ELevel::Frame);

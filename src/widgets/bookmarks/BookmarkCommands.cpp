@@ -1,6 +1,5 @@
 #include "widgets/bookmarks/BookmarkCommands.h"
 
-#include "app/NimbraApp.h"
 #include "widgets/bars/AddressCombo.h"
 #include "widgets/bars/LinkBar.h"
 #include "widgets/bars/ViewManager.h"
@@ -52,9 +51,9 @@ void CBookmarkCommands::Register()
     t.SetRangeHandler(ID_BOOKMARK_FIRST, ID_BOOKMARK_LAST, [this](int id) { OpenBookmark(id); });
 }
 
-std::string CBookmarkCommands::Path()
+std::string CBookmarkCommands::Path() const
 {
-    return CNimbraApp::Instance()->Settings().GetString(EKey::BookmarkPath);
+    return m_frame.Host().Settings().GetString(EKey::BookmarkPath);
 }
 
 CBookmarkMenu::Options CBookmarkCommands::MenuOptions() const

@@ -44,7 +44,7 @@ public:
 private:
     void Register();
     CBookmarkMenu::Options MenuOptions() const;
-    static std::string Path();
+    std::string Path() const;
 
     CMainFrame& m_frame;
     CBookmarkMenu m_menu;

@@ -1,6 +1,5 @@
 #include "widgets/sidebar/SidebarCommands.h"
 
-#include "app/NimbraApp.h"
 #include "widgets/bars/AddressCombo.h"
 #include "widgets/bars/StatusBar.h"
 #include "widgets/bookmarks/BookmarkCommands.h"
@@ -52,7 +51,7 @@ CSidebarCommands::CSidebarCommands(CMainFrame& frame) : QObject(&frame), m_frame
         return m_pWebSearch;
     };
     m_pBar = new CNimbraBar(&frame, std::move(makers),
-                            CNimbraApp::Instance()->Settings().GetInt(EKey::NimbraBarSelTab));
+                            frame.Host().Settings().GetInt(EKey::NimbraBarSelTab));
     m_pBar->Pane(kBookmarkPane);
     m_pBar->setAllowedAreas(Qt::AllDockWidgetAreas);
     frame.addDockWidget(Qt::LeftDockWidgetArea, m_pBar);
@@ -70,7 +69,7 @@ CSidebarCommands::~CSidebarCommands()
 
 CSettings& CSidebarCommands::Settings() const
 {
-    return CNimbraApp::Instance()->Settings();
+    return m_frame.Host().Settings();
 }
 
 CHistoryTree* CSidebarCommands::HistoryTree() const
@@ -150,15 +149,15 @@ void CSidebarCommands::ApplySettings()
 
 void CSidebarCommands::LoadState()
 {
-    const CSettings state(BarStatePath(CNimbraApp::Instance()->IniPath()));
+    const CSettings state(BarStatePath(m_frame.Host().IniPath()));
     m_pBar->LoadState(state, kNimbraBarProfile);
 }
 
 void CSidebarCommands::SaveState()
 {
-    CSettings state(BarStatePath(CNimbraApp::Instance()->IniPath()));
+    CSettings state(BarStatePath(m_frame.Host().IniPath()));
     m_pBar->SaveState(state, kNimbraBarProfile);
-    CNimbraApp::Instance()->Settings().WriteInt(EKey::NimbraBarSelTab, m_pBar->SelectedPane());
+    m_frame.Host().Settings().WriteInt(EKey::NimbraBarSelTab, m_pBar->SelectedPane());
 }
 
 bool CSidebarCommands::FilterWheel(QObject* watched, QEvent* event)
@@ -180,7 +179,7 @@ void CSidebarCommands::Navigate(const std::string& url)
 
 void CSidebarCommands::OpenNewTab(const std::string& url)
 {
-    CNimbraApp::Instance()->OpenUrl(url);
+    m_frame.Host().OpenUrl(url);
 }
 
 void CSidebarCommands::SetStatusText(const std::string& text)
@@ -196,7 +195,7 @@ void CSidebarCommands::FocusView()
 
 void CSidebarCommands::SaveClickOpenNew(int value)
 {
-    CNimbraApp::Instance()->Settings().WriteInt(EKey::NBLClickOpenNew, value);
+    m_frame.Host().Settings().WriteInt(EKey::NBLClickOpenNew, value);
     m_frame.FrameSettings().NBLClickOpenNew = value;
 }
 

@@ -1,6 +1,5 @@
 #include "widgets/tools/ToolsCommands.h"
 
-#include "app/NimbraApp.h"
 #include "widgets/bars/FlatToolBar.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"
@@ -35,10 +34,10 @@ void OpenUrlExtract(CMainFrame& frame)
     CNimbraView* view = frame.ActiveView();
     if (!view)
         return;
-    CNimbraApp* app = CNimbraApp::Instance();
+    IBrowserHost* host = &frame.Host();
     auto* dialog = new CUrlExtractDialog(
-        app->Settings(), app->ProgramDir() + "/" + kFilterFileName,
-        [](const std::string& url) { CNimbraApp::Instance()->OpenUrl(url); }, &frame);
+        host->Settings(), host->ProgramDir() + "/" + kFilterFileName,
+        [host](const std::string& url) { host->OpenUrl(url); }, &frame);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
     QPointer<CUrlExtractDialog> guard(dialog);
@@ -52,9 +51,8 @@ void OpenUrlExtract(CMainFrame& frame)
     });
 }
 
-std::string ActiveTabUrl()
+std::string ActiveTabUrl(const CMainFrame* frame)
 {
-    CMainFrame* frame = CNimbraApp::Instance() ? CNimbraApp::Instance()->MainFrame() : nullptr;
     CNimbraView* view = frame ? frame->ActiveView() : nullptr;
     return view ? view->GetLocationURL() : std::string();
 }
@@ -64,9 +62,9 @@ constexpr char kRestartText[] = "この機能はNimbra Browserの再起動をし
 // "インターネットオプションで接続(&I)" and its separator are the last fixed items.
 constexpr int kFixedItems = 6;
 
-std::string ProxyIniPath()
+std::string ProxyIniPath(const CMainFrame& frame)
 {
-    return CNimbraApp::Instance()->ProgramDir() + "/proxy.ini";
+    return frame.Host().ProgramDir() + "/proxy.ini";
 }
 
 // ツール > プロキシ サーバー(&X).
@@ -84,7 +82,7 @@ std::function<int(QDialog&)>& Driver()
 CProxySwitch& SwitchOf(CMainFrame& frame)
 {
     auto* proxySwitch = frame.findChild<CProxySwitch*>(QString(), Qt::FindDirectChildrenOnly);
-    return proxySwitch ? *proxySwitch : *new CProxySwitch([] { return CNimbraApp::Instance()->Profile(); }, &frame);
+    return proxySwitch ? *proxySwitch : *new CProxySwitch([&frame] { return frame.Host().Profile(); }, &frame);
 }
 
 // Puts the process on `mode` (and, for a named proxy, entry `index` of the
@@ -97,7 +95,7 @@ void ApplyMode(CMainFrame& frame, int mode, int index, bool live, const CProxyFi
     if (mode == PROXY_NAMED) {
         std::optional<CProxyFile> read;
         if (!file)
-            file = &read.emplace(ProxyIniPath());
+            file = &read.emplace(ProxyIniPath(frame));
         if (index >= 0)
             named = ParseProxyServer(file->Server(index));
         // The engine takes type, host and port only: the exceptions
@@ -132,7 +130,7 @@ void ApplyMode(CMainFrame& frame, int mode, int index, bool live, const CProxyFi
 
 void OpenProxyDialog(CMainFrame& frame)
 {
-    const std::string path = ProxyIniPath();
+    const std::string path = ProxyIniPath(frame);
     CProxyList list;
     list.Load(CProxyFile(path), frame.m_nProxyIndex);
     CProxyDlg dialog(&frame, path, std::move(list), frame.m_nProxyMode);
@@ -153,7 +151,10 @@ void RegisterToolsCommands(CMainFrame& frame)
     CCommandTable& t = frame.Router().Table(CCommandRouter::ELevel::Frame);
     t.SetHandler(ID_URL_EXTRACT, [&frame] { OpenUrlExtract(frame); });
     t.SetUpdateHandler(ID_URL_EXTRACT, [&frame](SCmdUI& ui) { ui.Enable(frame.ActiveView() != nullptr); });
-    t.SetHandler(ID_LIST_EDITOR, [] { CListEditorDialog::Open(CNimbraApp::Instance()->Settings(), ActiveTabUrl); });
+    t.SetHandler(ID_LIST_EDITOR, [&frame] {
+        CListEditorDialog::Open(frame.Host().Settings(),
+                                [guard = QPointer<CMainFrame>(&frame)] { return ActiveTabUrl(guard); });
+    });
     QObject::connect(&frame, &QObject::destroyed, [] { CloseListEditor(); });
     t.SetHandler(ID_PROXY_SETTINGS, [&frame] { OpenProxyDialog(frame); });
     t.SetHandler(ID_PROXY_DIRECT, [&frame] { ApplyMode(frame, PROXY_DIRECT, frame.m_nProxyIndex, true); });
@@ -180,7 +181,7 @@ void RegisterToolsCommands(CMainFrame& frame)
 
 void SetUpProxy(CMainFrame& frame)
 {
-    const CProxyFile file(ProxyIniPath());
+    const CProxyFile file(ProxyIniPath(frame));
     frame.m_nProxyIndex = file.Index();
     frame.m_nProxyMode = file.Mode();
     if (QMenu* menu = ProxyMenu(frame))
@@ -190,7 +191,7 @@ void SetUpProxy(CMainFrame& frame)
 
 void SaveProxyAtExit(const CMainFrame& frame)
 {
-    CProxyFile::WriteOptions(ProxyIniPath(), frame.m_nProxyIndex, frame.m_nProxyMode);
+    CProxyFile::WriteOptions(ProxyIniPath(frame), frame.m_nProxyIndex, frame.m_nProxyMode);
 }
 
 void OnSystemProxyChanged(CMainFrame& frame)
