@@ -213,7 +213,7 @@ TEST_F(ProgramE2E, TabsClosedUnderTheirDialogsLeaveTheBrowserRunning)
     EXPECT_TRUE(m_browser.WaitForExit(kLoadMs));
 }
 
-TEST_F(ProgramE2E, FileChooserOpenedByAKeyEndsWithItsTab)
+TEST_F(ProgramE2E, FileChooserOpenedByAKeyEndsWithItsTabAndDDEExitEndsAnAlert)
 {
     // The chooser opens on a key of the person only: the real program on an
     // X server of its own, the key pressed there.
@@ -238,6 +238,18 @@ TEST_F(ProgramE2E, FileChooserOpenedByAKeyEndsWithItsTab)
         QThread::msleep(200);
     }
     EXPECT_TRUE(WaitForTabs(1)) << "the browser ended or the tab stayed";
+
+    // DDE ends the browser while a page's alert is on the screen.
+    m_browser.RunSecond({m_server.Url("/alert")}, &exitCode);
+    ASSERT_EQ(exitCode, 0);
+    auto alertShown = [&] {
+        // Titled "<host> からのメッセージ".
+        const unsigned window = x.FindWindow("127.0.0.1");
+        return window != 0 && x.IsViewable(window);
+    };
+    for (int i = 0; i < 1200 && !alertShown(); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(alertShown());
     EXPECT_EQ(CDDECommandClient(m_service).Poke("WWW_Exit", "0", "x"), 0);
     EXPECT_TRUE(m_browser.WaitForExit(kLoadMs));
 }
