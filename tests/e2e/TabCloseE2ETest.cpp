@@ -57,30 +57,36 @@ void AddDialogPages(testenv::HttpServer& server)
     server.AddHtml("/keep", "Keep");
 }
 
-enum class EClose { Timer, CloseAll };
-
-class TabCloseE2E : public testenv::BrowserTest, public ::testing::WithParamInterface<std::tuple<const char*, EClose>> {
+class TabCloseE2E : public testenv::BrowserTest {
 protected:
     void SetUp() override
     {
         m_bRealEngine = true;
         BrowserTest::SetUp();
         AddDialogPages(m_server);
+        Option("CloseTitle", 1);
+        Option("ActiveNewTab", 1);
+        BlockTitles({kBlocked});
     }
     std::string Url(const QString& path) const { return m_server.Url(path).toStdString(); }
 
     testenv::HttpServer m_server;
 };
 
+enum class EClose { Timer, CloseAll };
+
+// The dialog's kind (its page), how the tab is closed, and whether another
+// loop runs above the dialog's when it is.
+class EachDialog : public TabCloseE2E,
+                   public ::testing::WithParamInterface<std::tuple<const char*, EClose, bool>> {};
+
 } // namespace
 
-TEST_P(TabCloseE2E, TabClosedUnderItsDialogGoesOnceTheDialogHasEnded)
+TEST_P(EachDialog, TabClosedUnderItsDialogGoesOnceTheDialogHasEnded)
 {
     const QString path = QString::fromLatin1(std::get<0>(GetParam()));
     const bool timer = std::get<1>(GetParam()) == EClose::Timer;
-    Option("CloseTitle", 1);
-    Option("ActiveNewTab", 1);
-    BlockTitles({kBlocked});
+    const bool underBox = std::get<2>(GetParam());
     Start();
     // A locked tab, which stays through "close all".
     CNimbraView* keeper = OpenAndWait(Url("/keep"), kLoadMs);
@@ -90,19 +96,36 @@ TEST_P(TabCloseE2E, TabClosedUnderItsDialogGoesOnceTheDialogHasEnded)
     ASSERT_NE(view, nullptr);
     QPointer<CNimbraView> tab(view);
 
-    // Inside the dialog's own loop: see it, then have the tab closed.
+    // Inside the dialog's loop, or inside a box's loop above it (one of the
+    // browser's, as one over the window would be): see the dialog, then have
+    // the tab closed. The dialog ends at once, but its loop returns only
+    // after the box's, and the tab waits for it.
     QString seen;
-    QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !seen.isEmpty() || !tab)
-            return;
-        seen = QString::fromLatin1(modal->metaObject()->className());
+    QPointer<QWidget> dialog;
+    QDialog box;
+    bool closed = false;
+    auto close = [&] {
+        closed = true;
         // The page's title turns blocked: the tab bar's timer closes it.
         if (timer)
             tab->TitleChange(kBlocked);
         else
             m_frame->Router().Execute(ID_CLOSE_ALL);
+    };
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        if (!dialog && !closed && (dialog = QApplication::activeModalWidget())) {
+            seen = QString::fromLatin1(dialog->metaObject()->className());
+            if (underBox)
+                QTimer::singleShot(0, &box, [&] { box.exec(); });
+            else
+                close();
+        } else if (box.isVisible() && !closed) {
+            close();
+        } else if (box.isVisible() && (!dialog || !dialog->isVisible())) {
+            EXPECT_TRUE(tab) << "gone while its dialog's loop still ran";
+            box.reject();
+        }
     });
     driver.start(10);
     auto loaded = [&] { return view->GetLocationURL() == Url(path) && !view->Browser()->Busy(); };
@@ -111,7 +134,7 @@ TEST_P(TabCloseE2E, TabClosedUnderItsDialogGoesOnceTheDialogHasEnded)
         ASSERT_TRUE(SpinUntil([&] { return loaded() && view->m_bActive; }, kLoadMs));
         QWidget* surface = view->Browser()->Widget()->focusProxy();
         ASSERT_NE(surface, nullptr);
-        for (int i = 0; i < 50 && seen.isEmpty() && tab; ++i) {
+        for (int i = 0; i < 50 && seen.isEmpty(); ++i) {
             QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(40, 30));
             SpinUntil([&] { return !seen.isEmpty(); }, 500);
         }
@@ -126,15 +149,17 @@ TEST_P(TabCloseE2E, TabClosedUnderItsDialogGoesOnceTheDialogHasEnded)
     EXPECT_TRUE(SpinUntil([&] { return !tab && !DialogLoopRunning(); }, kLoadMs));
     EXPECT_EQ(m_frame->TabCount(), 1);
     EXPECT_EQ(Tabs()->ViewAt(0), keeper);
+    EXPECT_FALSE(box.isVisible());
 }
 
-INSTANTIATE_TEST_SUITE_P(EachDialog, TabCloseE2E,
+INSTANTIATE_TEST_SUITE_P(TabCloseE2E, EachDialog,
                          ::testing::Combine(::testing::Values("/alert", "/confirm", "/prompt", "/chooser", "/login",
                                                               "/save"),
-                                            ::testing::Values(EClose::Timer, EClose::CloseAll)),
+                                            ::testing::Values(EClose::Timer, EClose::CloseAll), ::testing::Bool()),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param) + 1)
-                                    + (std::get<1>(info.param) == EClose::Timer ? "_ByTheTimer" : "_ByCloseAll");
+                                    + (std::get<1>(info.param) == EClose::Timer ? "_ByTheTimer" : "_ByCloseAll")
+                                    + (std::get<2>(info.param) ? "_UnderABox" : "");
                          });
 
 namespace {
