@@ -41,7 +41,7 @@ public:
     std::string ResolveShortcut(const std::string& text) const override;
 
     // Mail links and URL list files; true when the URL was handled.
-    bool OpenSpecialUrl(const std::string& url);
+    bool OpenSpecialUrl(const std::string& url) override;
 
     bool LaunchMailer(const std::string& url) override;
 
@@ -70,7 +70,7 @@ public:
     const std::string& IniPath() const override { return m_strIniPath; }
     const std::string& StartupPath() const override { return m_strStartupPath; }
     const std::string& CloseUrlPath() const override { return m_strCloseUrlPath; }
-    const std::string& AddressLogPath() const { return m_strAddressLogPath; }
+    const std::string& AddressLogPath() const override { return m_strAddressLogPath; }
     const std::string& CloseTitlePath() const override { return m_strCloseTitlePath; }
     const std::string& RecentClosedPath() const override { return m_strRecentClosedPath; }
     const std::string& BookmarkPath() const { return m_strBookmarkPath; }

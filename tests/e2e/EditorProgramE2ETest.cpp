@@ -78,17 +78,17 @@ std::vector<unsigned> Shown(testenv::XServer& x, const std::string& name)
 // The caption of the editor's message boxes.
 constexpr char kBoxTitle[] = "Nimbra Browser";
 
-// A dialog of the editor (any window but its main one and its message
-// boxes) is on the screen.
-bool DialogShown(testenv::XServer& x)
+// The dialog of the editor on the screen (any window but its main one and
+// its message boxes); 0 when there is none.
+unsigned ShownDialog(testenv::XServer& x)
 {
     for (unsigned window : x.FindWindows("")) {
         const std::string name = x.Name(window);
         if (x.IsViewable(window) && !name.empty() && name != kBoxTitle
             && name.find(CBkMainFrame::kTitle) == std::string::npos)
-            return true;
+            return window;
     }
-    return false;
+    return 0;
 }
 
 std::string Home(const testenv::TempDir& home)
@@ -185,9 +185,12 @@ protected:
     void AnswerDialog(int id, const std::string& keys)
     {
         m_editor.Command(id);
-        ASSERT_TRUE(SpinUntil([&] { return DialogShown(m_x); }, kWaitMs));
+        ASSERT_TRUE(SpinUntil([&] {
+            const unsigned dialog = ShownDialog(m_x);
+            return dialog && m_x.HasFocus(dialog);
+        }, kWaitMs));
         m_x.Type(keys);
-        ASSERT_TRUE(SpinUntil([&] { return !DialogShown(m_x); }, kWaitMs));
+        ASSERT_TRUE(SpinUntil([&] { return !ShownDialog(m_x); }, kWaitMs));
     }
 
     // The tree as the editor saves it.
@@ -234,7 +237,11 @@ TEST_F(EditorOnScreen, NetscapeFilesImportInTheirEncodingAndAFailureLeavesTheEdi
     // the keyboard, and the editor goes on.
     m_editor.Command(ID_BK_NEW_SEPARATOR);
     AnswerDialog(ID_BK_ADD_NETSCAPE, "nolist.html\n");
-    ASSERT_TRUE(SpinUntil([&] { return !Shown(m_x, kBoxTitle).empty(); }, kWaitMs));
+    // Typed once the box has the keyboard: shown is not yet focused.
+    ASSERT_TRUE(SpinUntil([&] {
+        const std::vector<unsigned> boxes = Shown(m_x, kBoxTitle);
+        return !boxes.empty() && m_x.HasFocus(boxes.back());
+    }, kWaitMs));
     m_x.Type("\n");
     EXPECT_TRUE(SpinUntil([&] { return Shown(m_x, kBoxTitle).empty(); }, kWaitMs));
     m_editor.Command(ID_BK_NEW_FOLDER);

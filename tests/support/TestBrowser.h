@@ -4,7 +4,7 @@
 // directory, the main frame created offscreen, and scripted engines unless
 // a test asks for the real one.
 #include "app/NimbraApp.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "frames/browser/MainFrame.h"
 #include "platform/Shell.h"
 #include "data/session/ListFile.h"

@@ -148,4 +148,18 @@ bool XServer::IsViewable(unsigned window)
     return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
+bool XServer::HasFocus(unsigned window)
+{
+    auto focus = Take(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    for (xcb_window_t w = focus ? focus->focus : XCB_NONE; w != XCB_NONE && w != XCB_INPUT_FOCUS_POINTER_ROOT;) {
+        if (w == window)
+            return true;
+        auto tree = Take(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, w), nullptr));
+        if (!tree || tree->parent == tree->root)
+            return false;
+        w = tree->parent;
+    }
+    return false;
+}
+
 } // namespace testenv

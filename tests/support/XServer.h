@@ -50,6 +50,9 @@ public:
     // Types ASCII text through XTest, one key at a time (Shift for what needs it).
     void Type(const std::string& text);
     bool IsViewable(unsigned window);
+    // Whether the keyboard focus is on `window` or inside it: what is typed
+    // next goes there.
+    bool HasFocus(unsigned window);
     std::string Name(unsigned window);
 
 private:

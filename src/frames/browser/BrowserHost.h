@@ -25,6 +25,7 @@ public:
     virtual const std::string& IniPath() const = 0;
     virtual const std::string& StartupPath() const = 0;
     virtual const std::string& CloseUrlPath() const = 0;
+    virtual const std::string& AddressLogPath() const = 0;
     virtual const std::string& CloseTitlePath() const = 0;
     virtual const std::string& RecentClosedPath() const = 0;
     virtual std::string OpenTabsLogPath() const = 0;
@@ -35,6 +36,8 @@ public:
 
     // The URL or path a .url or .lnk file points to; other text unchanged.
     virtual std::string ResolveShortcut(const std::string& text) const = 0;
+    // Mail links and URL list files; true when the URL was handled.
+    virtual bool OpenSpecialUrl(const std::string& url) = 0;
     // Opens `url` in a new tab; the new tab's view, or nullptr.
     virtual CNimbraView* OpenUrl(const std::string& url, int navigateFlags = 0, const std::string& targetFrame = {},
                                  int goHome = 0, int focusAfter = 0) = 0;

@@ -2,7 +2,7 @@
 #include "ui/CommandIds.h"
 #include "widgets/bars/AddressBar.h"
 #include "widgets/bars/AddressCombo.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "widgets/bookmarks/BookmarkCommands.h"
 #include "frames/browser/ChildFrame.h"
 #include "ui/CommandRouter.h"

@@ -1,7 +1,7 @@
 #include "frames/browser/FrameDDEHost.h"
 
 #include "widgets/bars/AddressCombo.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "frames/browser/MainFrame.h"
 #include "frames/browser/WindowCommands.h"
 #include "widgets/view/NimbraView.h"

@@ -5,7 +5,7 @@
 #include "widgets/bars/FlatToolBar.h"
 #include "ui/MenuBarKeys.h"
 #include "widgets/bars/StatusBar.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "widgets/bookmarks/BookmarkCommands.h"
 #include "data/bookmarks/BookmarkMessages.h"
 #include "frames/browser/ChildFrame.h"
@@ -275,8 +275,7 @@ void CMainFrame::SetUpProxyMenu()
 void CMainFrame::CreateAddressBar()
 {
     // A band of the rebar once the bars are laid out.
-    auto* addressBar = new CAddressBar(this, this);
-    m_pAddressCombo = addressBar->Combo();
+    m_pAddressCombo = CreateFrameAddressBar(*this)->Combo();
 }
 
 int CMainFrame::TabCount() const

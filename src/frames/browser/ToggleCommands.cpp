@@ -1,7 +1,7 @@
 // The main frame's download-control, cookie, offline and warning-dialog
 // toggles, and the status bar's command.
 #include "widgets/bars/StatusBar.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"
 #include "frames/browser/MainFrame.h"

@@ -3,7 +3,7 @@
 #include "widgets/bars/AddressBar.h"
 #include "widgets/bars/CoolBar.h"
 #include "widgets/bars/LinkBar.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "widgets/bookmarks/BookmarkCommands.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"
@@ -37,7 +37,7 @@ constexpr int kTabBarMinWidth = 120;
 CWindowCommands::CWindowCommands(CMainFrame& frame)
     : QObject(&frame),
       m_frame(frame),
-      m_pCoolBar(new CNimbraCoolBar(frame)),
+      m_pCoolBar(new CNimbraCoolBar(&frame)),
       m_barState(BarStatePath(frame.Host().IniPath())),
       m_pFullScreen(new CFullScreen(frame)),
       m_pTray(new CTaskTray(frame, frame.Router())),

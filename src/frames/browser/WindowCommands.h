@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frames/browser/BarLayout.h"
+#include "widgets/bars/BarLayout.h"
 #include "frames/browser/TrayHotKey.h"
 #include "platform/WindowPlacement.h"
 

@@ -1,7 +1,6 @@
 #include "widgets/bars/AddressBar.h"
 
 #include "widgets/bars/AddressCombo.h"
-#include "frames/browser/MainFrame.h"
 #include "platform/Text.h"
 
 #include <QEvent>
@@ -13,9 +12,9 @@
 
 namespace nimbra {
 
-CAddressBar::CAddressBar(CMainFrame* mainFrame, QWidget* parent)
+CAddressBar::CAddressBar(std::unique_ptr<IAddressHost> host, QWidget* parent)
     : QWidget(parent),
-      m_pCombo(new CAddressCombo(mainFrame, this)),
+      m_pCombo(new CAddressCombo(std::move(host), this)),
       m_pGoButton(new QToolButton(this))
 {
     setObjectName(QStringLiteral("AddressBarPane"));
@@ -36,12 +35,6 @@ CAddressBar::CAddressBar(CMainFrame* mainFrame, QWidget* parent)
     m_pGoButton->installEventFilter(this);
     connect(m_pGoButton, &QToolButton::clicked, this,
             [this] { m_pCombo->OnGoButton(QGuiApplication::keyboardModifiers()); });
-}
-
-CAddressBar* CAddressBar::Of(const CMainFrame& frame)
-{
-    CAddressCombo* combo = frame.AddressCombo();
-    return combo ? qobject_cast<CAddressBar*>(combo->parentWidget()) : nullptr;
 }
 
 void CAddressBar::SetGoButtonVisible(bool visible)

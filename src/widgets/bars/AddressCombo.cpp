@@ -1,7 +1,7 @@
 #include "widgets/bars/AddressCombo.h"
 
-#include "app/NimbraApp.h"
-#include "frames/browser/MainFrame.h"
+#include "data/settings/Settings.h"
+#include "platform/HistoryDb.h"
 #include "platform/ImageStrip.h"
 #include "platform/Paths.h"
 #include "platform/PrivateFolder.h"
@@ -118,8 +118,8 @@ std::string GoButtonTip(const std::string& text)
     return CutText("\"" + CutText(text, 64) + "\" へ移動", 80);
 }
 
-CAddressCombo::CAddressCombo(CMainFrame* mainFrame, QWidget* parent)
-    : QComboBox(parent), m_pMainFrame(mainFrame)
+CAddressCombo::CAddressCombo(std::unique_ptr<IAddressHost> host, QWidget* parent)
+    : QComboBox(parent), m_host(std::move(host))
 {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
@@ -150,7 +150,7 @@ CAddressCombo::CAddressCombo(CMainFrame* mainFrame, QWidget* parent)
     // Enter forwarded by the completer's popup reaches the field past the filter.
     connect(edit, &QLineEdit::returnPressed, this, [this] { OnEnterKey(QGuiApplication::keyboardModifiers()); });
 
-    if (CNimbraApp::Instance()->Settings().GetInt(EKey::AutoComplete) == 1) {
+    if (m_host->Settings().GetInt(EKey::AutoComplete) == 1) {
         m_pCompletionModel = new QStringListModel(this);
         m_pCompleter = new QCompleter(m_pCompletionModel, this);
         m_pCompleter->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
@@ -163,14 +163,18 @@ CAddressCombo::CAddressCombo(CMainFrame* mainFrame, QWidget* parent)
             else
                 m_pIndex = m_indexWatcher.result();
         });
-        connect(m_pMainFrame, &CMainFrame::HistoryCleared, this, [this] {
-            // A read under way holds the old rows.
-            m_bIndexCleared = m_indexWatcher.isRunning();
-            m_pIndex.reset();
-            m_pCompletionModel->setStringList({});
-        });
     }
     LoadHistory();
+}
+
+void CAddressCombo::OnHistoryCleared()
+{
+    if (!m_pCompleter)
+        return;
+    // A read under way holds the old rows.
+    m_bIndexCleared = m_indexWatcher.isRunning();
+    m_pIndex.reset();
+    m_pCompletionModel->setStringList({});
 }
 
 CAddressCombo::~CAddressCombo()
@@ -210,8 +214,8 @@ std::vector<std::string> CAddressCombo::History() const
 void CAddressCombo::LoadHistory()
 {
     UrlList list;
-    ReadListFile(CNimbraApp::Instance()->AddressLogPath(), list);
-    const size_t max = size_t(CNimbraApp::Instance()->Settings().GetInt(EKey::AddressLogMax));
+    ReadListFile(m_host->AddressLogPath(), list);
+    const size_t max = size_t(m_host->Settings().GetInt(EKey::AddressLogMax));
     const QString text = lineEdit()->text();
     for (size_t i = 0; i < list.size() && i < max; ++i)
         addItem(ToQ(list[i]));
@@ -222,10 +226,10 @@ void CAddressCombo::LoadHistory()
 void CAddressCombo::SaveHistory() const
 {
     UrlList list = History();
-    const size_t max = size_t(CNimbraApp::Instance()->Settings().GetInt(EKey::AddressLogMax));
+    const size_t max = size_t(m_host->Settings().GetInt(EKey::AddressLogMax));
     if (list.size() > max)
         list.resize(max);
-    WriteListFile(kHeadingAddressLog, CNimbraApp::Instance()->AddressLogPath(), list);
+    WriteListFile(kHeadingAddressLog, m_host->AddressLogPath(), list);
 }
 
 int CAddressCombo::FindHistory(const std::string& text) const
@@ -250,24 +254,22 @@ void CAddressCombo::Go(const std::string& text, int addToHistory, int newTab, in
 {
     if (text.empty())
         return;
-    CNimbraApp* app = CNimbraApp::Instance();
-    CNimbraView* view = m_pMainFrame->ActiveView();
+    CNimbraView* view = m_host->ActiveView();
     if (newTab == 1 || !view) {
-        app->OpenUrl(text);
+        m_host->OpenNewTab(text);
     } else {
         if (view->m_bNaviLock)
             return;
-        const std::string url = app->ResolveShortcut(text);
+        const std::string url = m_host->ResolveShortcut(text);
         if (url.empty()) {
             hidePopup();
             return;
         }
-        if (m_pMainFrame->FrameSettings().NewWindowClose == 0
-            && m_pMainFrame->BlockedLists().IsUrlAllowed(url, 0).empty()) {
+        if (m_host->IsBlockedInTab(url)) {
             hidePopup();
             return;
         }
-        if (app->OpenSpecialUrl(url)) {
+        if (m_host->OpenSpecialUrl(url)) {
             hidePopup();
             return;
         }
@@ -290,14 +292,14 @@ void CAddressCombo::Go(const std::string& text, int addToHistory, int newTab, in
     if (lineEdit()->text() != shown)
         lineEdit()->setText(shown);
     if (notifyFrame)
-        m_pMainFrame->PostFocusView();
+        m_host->PostFocusView();
 }
 
 bool CAddressCombo::OnEnterKey(Qt::KeyboardModifiers modifiers)
 {
     std::string text = Trim(FromQ(lineEdit()->text()));
     if ((modifiers & Qt::ControlModifier) && !text.empty()) {
-        CSettings& settings = CNimbraApp::Instance()->Settings();
+        const CSettings& settings = m_host->Settings();
         text = settings.GetString(EKey::AddressAddF) + text + settings.GetString(EKey::AddressAddB);
     }
     text = WithAlt(std::move(text), modifiers);
@@ -371,7 +373,7 @@ bool CAddressCombo::OnKey(QKeyEvent* key)
         return OnEnterKey(modifiers);
     case Qt::Key_Tab:
     case Qt::Key_F6:
-        if (CNimbraView* view = m_pMainFrame->ActiveView()) {
+        if (CNimbraView* view = m_host->ActiveView()) {
             // The page gets the key as if it had been pressed there.
             QWidget* page = view->Browser()->Widget();
             QWidget* target = page->focusProxy() ? page->focusProxy() : page;
@@ -486,11 +488,10 @@ bool CAddressCombo::CanDrop(const QMimeData* data)
 void CAddressCombo::DropData(const QMimeData* data, Qt::KeyboardModifiers modifiers)
 {
     const int shift = (modifiers & Qt::ShiftModifier) ? 1 : 0;
-    CNimbraApp* app = CNimbraApp::Instance();
     if (IsLocalFileDrop(data)) {
         const QList<QUrl> urls = data->urls();
         for (qsizetype i = 0; i < urls.size(); ++i) {
-            const std::string url = app->ResolveShortcut(FromQ(urls[i].toLocalFile()));
+            const std::string url = m_host->ResolveShortcut(FromQ(urls[i].toLocalFile()));
             if (url.empty())
                 continue;
             if (i == 0)
@@ -537,7 +538,7 @@ std::string CAddressCombo::DragFolder(bool create)
 
 std::string CAddressCombo::WriteDragShortcut() const
 {
-    CNimbraView* view = m_pMainFrame->ActiveView();
+    CNimbraView* view = m_host->ActiveView();
     if (!view)
         return {};
     const std::string url = view->GetLocationURL();
@@ -559,7 +560,7 @@ void CAddressCombo::StartDragOut()
         return;
     auto* data = new QMimeData;
     data->setUrls({QUrl::fromLocalFile(ToQ(path))});
-    data->setText(ToQ(m_pMainFrame->ActiveView()->GetLocationURL()));
+    data->setText(ToQ(m_host->ActiveView()->GetLocationURL()));
     auto* drag = new QDrag(this);
     drag->setMimeData(data);
     drag->setPixmap(Icon(kIconUrl).pixmap(16, 16));
@@ -576,7 +577,7 @@ void CAddressCombo::RefreshCompletionIndex()
     if (m_indexWatcher.isRunning())
         return;
     // The store is read and the index sorted on a worker.
-    m_indexWatcher.setFuture(QtConcurrent::run([history = m_pMainFrame->SharedHistory()] {
+    m_indexWatcher.setFuture(QtConcurrent::run([history = m_host->SharedHistory()] {
         std::vector<std::string> urls;
         for (SHistoryEntry& entry : history->Enumerate({}))
             urls.push_back(std::move(entry.url));

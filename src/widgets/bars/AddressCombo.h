@@ -20,7 +20,34 @@ class QStringListModel;
 
 namespace nimbra {
 
-class CMainFrame;
+class CHistoryDb;
+class CNimbraView;
+class CSettings;
+
+// What the address bar needs of the frame around it and of the application.
+class IAddressHost {
+public:
+    virtual ~IAddressHost() = default;
+
+    // The settings store and the list file of typed addresses.
+    virtual CSettings& Settings() const = 0;
+    virtual const std::string& AddressLogPath() const = 0;
+    // The active tab's view; nullptr when no tab is open.
+    virtual CNimbraView* ActiveView() const = 0;
+    // Opens `text` in a new tab.
+    virtual void OpenNewTab(const std::string& text) = 0;
+    // The URL or path a .url or .lnk file points to; other text unchanged.
+    virtual std::string ResolveShortcut(const std::string& text) const = 0;
+    // Mail links and URL list files; true when the URL was handled.
+    virtual bool OpenSpecialUrl(const std::string& url) = 0;
+    // True when the close lists keep `url` out of the active tab (they may
+    // be set to act on new tabs only).
+    virtual bool IsBlockedInTab(const std::string& url) const = 0;
+    // Gives the keyboard focus to the active tab's page, later.
+    virtual void PostFocusView() = 0;
+    // The history store, read on a worker for the completion index.
+    virtual std::shared_ptr<CHistoryDb> SharedHistory() const = 0;
+};
 
 // The texts a typed prefix is matched against for one URL, in lower case:
 // the URL, the URL without its scheme ("http://"), and that without "www.".
@@ -52,10 +79,11 @@ std::string GoButtonTip(const std::string& text);
 
 // The address bar's combo box: an editable URL field over the history of
 // typed addresses, and the one path by which typed or handed-over text opens.
+// The combo owns its host.
 class CAddressCombo : public QComboBox {
     Q_OBJECT
 public:
-    CAddressCombo(CMainFrame* mainFrame, QWidget* parent);
+    CAddressCombo(std::unique_ptr<IAddressHost> host, QWidget* parent);
     ~CAddressCombo() override;
 
     // Shows `url` in the field; an empty text clears the selection too.
@@ -92,6 +120,8 @@ public:
     size_t CompletionIndexSize() const { return m_pIndex ? m_pIndex->size() : 0; }
     // The completion candidates for a typed text.
     QStringList Completions(const QString& typed) const;
+    // The history was cleared: the completer forgets its URLs at once.
+    void OnHistoryCleared();
 
     void showPopup() override;
     void hidePopup() override;
@@ -116,7 +146,7 @@ private:
     void MoveToTop(int index);
     void RemoveDragFolder() const;
 
-    CMainFrame* m_pMainFrame;
+    std::unique_ptr<IAddressHost> m_host;
     bool m_bDropped = false;
     bool m_bPickPending = false;
     QAction* m_pIconAction = nullptr;

@@ -1,4 +1,4 @@
-// The address bar's commands.
+// The address bar on the frame: its host and its commands.
 #include "ui/CommandIds.h"
 #include "widgets/bars/AddressBar.h"
 #include "widgets/bars/AddressCombo.h"
@@ -9,6 +9,47 @@
 #include <QLineEdit>
 
 namespace nimbra {
+
+namespace {
+
+// The frame and the application as the address bar sees them. The
+// application outlives the frame, which goes before its address bar does.
+class CFrameAddressHost : public IAddressHost {
+public:
+    explicit CFrameAddressHost(CMainFrame& frame) : m_frame(frame), m_app(frame.Host()) {}
+
+    CSettings& Settings() const override { return m_app.Settings(); }
+    const std::string& AddressLogPath() const override { return m_app.AddressLogPath(); }
+    CNimbraView* ActiveView() const override { return m_frame.ActiveView(); }
+    void OpenNewTab(const std::string& text) override { m_app.OpenUrl(text); }
+    std::string ResolveShortcut(const std::string& text) const override { return m_app.ResolveShortcut(text); }
+    bool OpenSpecialUrl(const std::string& url) override { return m_app.OpenSpecialUrl(url); }
+    bool IsBlockedInTab(const std::string& url) const override
+    {
+        return m_frame.FrameSettings().NewWindowClose == 0 && m_frame.BlockedLists().IsUrlAllowed(url, 0).empty();
+    }
+    void PostFocusView() override { m_frame.PostFocusView(); }
+    std::shared_ptr<CHistoryDb> SharedHistory() const override { return m_frame.SharedHistory(); }
+
+private:
+    CMainFrame& m_frame;
+    IBrowserHost& m_app;
+};
+
+} // namespace
+
+CAddressBar* CreateFrameAddressBar(CMainFrame& frame)
+{
+    auto* bar = new CAddressBar(std::make_unique<CFrameAddressHost>(frame), &frame);
+    QObject::connect(&frame, &CMainFrame::HistoryCleared, bar->Combo(), &CAddressCombo::OnHistoryCleared);
+    return bar;
+}
+
+CAddressBar* CAddressBar::Of(const CMainFrame& frame)
+{
+    CAddressCombo* combo = frame.AddressCombo();
+    return combo ? qobject_cast<CAddressBar*>(combo->parentWidget()) : nullptr;
+}
 
 void RegisterAddressCommands(CMainFrame& frame, CCommandTable& table)
 {

@@ -2,7 +2,6 @@
 
 #include "widgets/bars/AddressBar.h"
 #include "widgets/bars/BandChild.h"
-#include "frames/browser/MainFrame.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -519,7 +518,7 @@ bool CCoolBar::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-CNimbraCoolBar::CNimbraCoolBar(CMainFrame& frame) : CCoolBar(&frame), m_frame(frame)
+CNimbraCoolBar::CNimbraCoolBar(QWidget* parent) : CCoolBar(parent)
 {
     setObjectName(QStringLiteral("ReBar"));
 }
@@ -552,13 +551,13 @@ void CNimbraCoolBar::MoveBand(int id, int index)
 
 bool CNimbraCoolBar::IsMoveButtonVisible() const
 {
-    const CAddressBar* bar = CAddressBar::Of(m_frame);
+    const auto* bar = qobject_cast<const CAddressBar*>(BandChild(kBandAddressBar));
     return bar && bar->IsGoButtonVisible();
 }
 
 void CNimbraCoolBar::ShowMoveButton(bool show)
 {
-    if (CAddressBar* bar = CAddressBar::Of(m_frame))
+    if (auto* bar = qobject_cast<CAddressBar*>(BandChild(kBandAddressBar)))
         bar->SetGoButtonVisible(show);
 }
 

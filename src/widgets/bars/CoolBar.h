@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frames/browser/BarLayout.h"
+#include "widgets/bars/BarLayout.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -14,7 +14,6 @@ namespace nimbra {
 
 class CBandFrame;
 class CMenuBarKeys;
-class CMainFrame;
 
 // A rebar: bands in rows, each band a gripper (dragged to resize the band or
 // to move it to another row), its child, and, with the chevron style, a
@@ -111,11 +110,12 @@ private:
 };
 
 // The frame's rebar: it is the frame's menu widget, holds the bands of the
-// bar layout file and shows the bar context menu on a right click.
+// bar layout file and shows the bar context menu on a right click. The move
+// button is the go button of the address bar in band kBandAddressBar.
 class CNimbraCoolBar : public CCoolBar, public IBandHost {
     Q_OBJECT
 public:
-    explicit CNimbraCoolBar(CMainFrame& frame);
+    explicit CNimbraCoolBar(QWidget* parent);
     ~CNimbraCoolBar() override;
 
     // The popup shown by a right click on the bar or its bands.
@@ -133,7 +133,6 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    CMainFrame& m_frame;
     QPointer<QMenu> m_pContextMenu;
 };
 

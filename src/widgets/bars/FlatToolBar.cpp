@@ -1,6 +1,5 @@
 #include "widgets/bars/FlatToolBar.h"
 
-#include "app/NimbraApp.h"
 #include "data/settings/Settings.h"
 #include "widgets/bars/ToolBarCustomizeDlg.h"
 #include "ui/CommandIds.h"
@@ -225,8 +224,9 @@ bool CFlatToolBar::IsDropDownId(int id)
     return id == ID_BACK || id == ID_FORWARD || id == ID_FILE_NEW || id == ID_SECURITY_LEVEL;
 }
 
-CFlatToolBar::CFlatToolBar(CCommandRouter& router, bool big, const std::vector<int>& layout, QWidget* parent)
-    : QWidget(parent), m_router(router), m_pImages(std::make_unique<CToolBarImages>(big)),
+CFlatToolBar::CFlatToolBar(CCommandRouter& router, CSettings& settings, bool big, const std::vector<int>& layout,
+                           QWidget* parent)
+    : QWidget(parent), m_router(router), m_settings(settings), m_pImages(std::make_unique<CToolBarImages>(big)),
       m_pOverflow(new QToolButton(this)), m_pRefresh(new QTimer(this))
 {
     setObjectName(QStringLiteral("FlatToolBar"));
@@ -251,18 +251,14 @@ CFlatToolBar::~CFlatToolBar()
 
 void CFlatToolBar::LoadLayout()
 {
-    SetLayout(ReadToolLayout(CNimbraApp::Instance()->Settings()));
+    SetLayout(ReadToolLayout(m_settings));
 }
 
 void CFlatToolBar::SaveLayout() const
 {
-    CNimbraApp* app = CNimbraApp::Instance();
-    if (!app)
-        return;
     // Nothing to write when the file already holds this layout.
-    CSettings& settings = app->Settings();
-    if (ReadToolLayout(settings) != m_layout)
-        WriteToolLayout(settings, m_layout);
+    if (ReadToolLayout(m_settings) != m_layout)
+        WriteToolLayout(m_settings, m_layout);
 }
 
 void CFlatToolBar::SetLayout(const std::vector<int>& layout)

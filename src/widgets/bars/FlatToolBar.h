@@ -82,8 +82,10 @@ public:
     // Drop-down buttons: back, forward, new tab, security level.
     static bool IsDropDownId(int id);
 
-    // Small or big pictures; the positions as SetLayout() takes them.
-    CFlatToolBar(CCommandRouter& router, bool big, const std::vector<int>& layout, QWidget* parent);
+    // Small or big pictures; the positions as SetLayout() takes them. The
+    // layout is saved in `settings`.
+    CFlatToolBar(CCommandRouter& router, CSettings& settings, bool big, const std::vector<int>& layout,
+                 QWidget* parent);
     ~CFlatToolBar() override;
 
     const CToolBarImages& Images() const { return *m_pImages; }
@@ -135,6 +137,7 @@ private:
     QString TipOf(const SToolButtonInfo& info) const;
 
     CCommandRouter& m_router;
+    CSettings& m_settings;
     std::unique_ptr<CToolBarImages> m_pImages;
     std::vector<int> m_layout;
     // One per position; nullptr for a separator.

@@ -1,10 +1,8 @@
 #include "widgets/bars/TabBarCtrl.h"
 
-#include "frames/browser/ChildFrame.h"
 #include "platform/ImageStrip.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
-#include "widgets/view/NimbraDoc.h"
 #include "widgets/view/NimbraView.h"
 
 #include <QApplication>
@@ -42,7 +40,8 @@ QFont MakeFont(const QFont& base, int weight, bool italic, bool underline)
 
 } // namespace
 
-CTabBarCtrl::CTabBarCtrl(QWidget* parent) : QWidget(parent)
+CTabBarCtrl::CTabBarCtrl(DocumentTitle documentTitle, QWidget* parent)
+    : QWidget(parent), m_documentTitle(std::move(documentTitle))
 {
     setObjectName(QStringLiteral("TabBarCtrl"));
     setFocusPolicy(Qt::NoFocus);
@@ -474,7 +473,7 @@ bool CTabBarCtrl::event(QEvent* event)
             event->ignore();
             return true;
         }
-        const std::string title = view->ChildFrame()->Doc()->GetTitle();
+        const std::string title = m_documentTitle(*view);
         std::string tip = title;
         const std::string url = view->GetLocationURL();
         if (!url.empty() && url != title)

@@ -6,6 +6,8 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
+#include <string>
 #include <vector>
 
 class QToolButton;
@@ -27,7 +29,10 @@ public:
     static constexpr int kDragThreshold = 7;
     static constexpr int kDragTimerMs = 200;
 
-    explicit CTabBarCtrl(QWidget* parent);
+    // The title of a view's document, which a tab's tip shows above its URL.
+    using DocumentTitle = std::function<std::string(const CNimbraView& view)>;
+
+    CTabBarCtrl(DocumentTitle documentTitle, QWidget* parent);
 
     int InsertItem(int index, const QString& text, CNimbraView* view);
     void RemoveItem(int index);
@@ -110,6 +115,7 @@ private:
     int RowHeight() const;
     QPixmap Image(int index) const;
 
+    DocumentTitle m_documentTitle;
     std::vector<SItem> m_items;
     int m_nCurrent = -1;
     QColor m_selText, m_unselText, m_selBack, m_unselBack;

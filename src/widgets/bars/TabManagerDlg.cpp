@@ -1,10 +1,7 @@
 #include "widgets/bars/TabManagerDlg.h"
 
-#include "widgets/bars/ViewManager.h"
 #include "widgets/bookmarks/BookmarkImages.h"
-#include "frames/browser/MainFrame.h"
 #include "platform/Text.h"
-#include "widgets/view/NimbraView.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -14,7 +11,7 @@
 
 namespace nimbra {
 
-CTabManagerDlg::CTabManagerDlg(CMainFrame* mainFrame) : QDialog(mainFrame), m_pMainFrame(mainFrame)
+CTabManagerDlg::CTabManagerDlg(ITabManagerHost& tabs, QWidget* parent) : QDialog(parent), m_tabs(tabs)
 {
     setWindowTitle(QStringLiteral("タブ マネージャー"));
     m_pList = new QListWidget(this);
@@ -43,16 +40,14 @@ CTabManagerDlg::CTabManagerDlg(CMainFrame* mainFrame) : QDialog(mainFrame), m_pM
 
 void CTabManagerDlg::Fill()
 {
-    CViewManager* tabs = m_pMainFrame->ViewManager();
     // A page shows as a bookmark does.
     const QIcon icon = LoadBookmarkImages().bookmark;
     m_pList->clear();
-    for (int i = 0; i < tabs->GetItemCount(); ++i) {
-        const CNimbraView* view = tabs->ViewAt(i);
-        const QString title = view ? ToQ(view->m_strTitle) : QStringLiteral("タイトル不明");
-        m_pList->addItem(new QListWidgetItem(icon, title));
+    for (int i = 0; i < m_tabs.GetItemCount(); ++i) {
+        const std::optional<std::string> title = m_tabs.TabTitle(i);
+        m_pList->addItem(new QListWidgetItem(icon, title ? ToQ(*title) : QStringLiteral("タイトル不明")));
     }
-    if (QListWidgetItem* active = m_pList->item(tabs->GetCurSel())) {
+    if (QListWidgetItem* active = m_pList->item(m_tabs.GetCurSel())) {
         active->setSelected(true);
         m_pList->setCurrentItem(active);
     }
@@ -71,7 +66,7 @@ void CTabManagerDlg::OnShowTab()
     const QList<QListWidgetItem*> selected = m_pList->selectedItems();
     if (selected.size() != 1)
         return;
-    m_pMainFrame->ViewManager()->SelectTab(m_pList->row(selected.front()));
+    m_tabs.SelectTab(m_pList->row(selected.front()));
     accept();
 }
 
@@ -81,10 +76,9 @@ void CTabManagerDlg::OnCloseTabs()
     for (QListWidgetItem* item : m_pList->selectedItems())
         rows.push_back(m_pList->row(item));
     std::sort(rows.rbegin(), rows.rend());
-    CViewManager* tabs = m_pMainFrame->ViewManager();
     for (int row : rows)
-        tabs->CloseTab(row);
-    tabs->Refresh();
+        m_tabs.CloseTab(row);
+    m_tabs.Refresh();
     Fill();
 }
 

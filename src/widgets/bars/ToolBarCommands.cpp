@@ -81,8 +81,9 @@ CFlatToolBar* FlatToolBarOf(const CMainFrame& frame)
 
 CFlatToolBar* CreateFlatToolBar(CMainFrame& frame, QWidget* parent)
 {
-    auto* bar = new CFlatToolBar(frame.Router(), frame.FrameSettings().ToolBarBigButton != 0,
-                                 ReadToolLayout(frame.Host().Settings()), parent);
+    CSettings& settings = frame.Host().Settings();
+    auto* bar = new CFlatToolBar(frame.Router(), settings, frame.FrameSettings().ToolBarBigButton != 0,
+                                 ReadToolLayout(settings), parent);
     bar->SetDropDownHandler([&frame](int id, const QRect& rect) { ShowToolBarDropDown(frame, id, rect); });
 
     CCommandTable& t = frame.Router().Table(CCommandRouter::ELevel::Frame);

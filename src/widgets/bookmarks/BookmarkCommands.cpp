@@ -2,7 +2,7 @@
 
 #include "widgets/bars/AddressCombo.h"
 #include "widgets/bars/LinkBar.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "widgets/bookmarks/AddBookmarkDlg.h"
 #include "data/bookmarks/BookmarkMessages.h"
 #include "ui/CommandRouter.h"

@@ -3,7 +3,7 @@
 #include "widgets/bars/AddressCombo.h"
 #include "widgets/bars/StatusBar.h"
 #include "widgets/bookmarks/BookmarkCommands.h"
-#include "frames/browser/BarLayout.h"
+#include "widgets/bars/BarLayout.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"
 #include "frames/browser/MainFrame.h"

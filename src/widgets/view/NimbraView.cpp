@@ -2,7 +2,7 @@
 
 #include "app/NimbraApp.h"
 #include "widgets/bars/StatusBar.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "frames/browser/ChildFrame.h"
 #include "ui/CommandIds.h"
 #include "frames/browser/MainFrame.h"

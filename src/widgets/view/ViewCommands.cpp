@@ -4,7 +4,7 @@
 
 #include "app/NimbraApp.h"
 #include "widgets/bars/AddressCombo.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "widgets/bookmarks/UrlEntryDialog.h"
 #include "ui/CommandRouter.h"
 #include "frames/browser/MainFrame.h"

@@ -6,6 +6,8 @@
 #include "frames/browser/ChildFrame.h"
 #include "ui/CommandRouter.h"
 #include "ui/MenuResource.h"
+#include "platform/Shortcut.h"
+#include "platform/Text.h"
 
 #include "TestBrowser.h"
 
@@ -13,8 +15,10 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 using namespace nimbra;
 using testenv::SpinUntil;
@@ -228,6 +232,24 @@ TEST_F(TabBarTest, DraggingSwapsOnlyTheTwoTabs)
     // The selection followed the moved tab.
     EXPECT_EQ(Tabs()->GetCurSel(), 3);
     EXPECT_EQ(m_frame->ActiveView(), views[0]);
+}
+
+TEST_F(TabBarTest, AShortcutDroppedOnATabOpensItsTargetThere)
+{
+    Start();
+    std::vector<CNimbraView*> views = OpenTabs(2);
+    const std::string shortcut = File("dropped.url");
+    ASSERT_TRUE(WriteInternetShortcut(shortcut, "http://target/"));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(ToQ(shortcut)), QUrl(QStringLiteral("http://second/"))});
+    // The drop goes to the widget that accepted the drag's entry.
+    QDragEnterEvent enter(Centre(1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Ctrl(), &enter);
+    QDropEvent drop(Centre(1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Ctrl(), &drop);
+    EXPECT_EQ(Fake(views[1])->navigations.back(), "http://target/");
+    EXPECT_EQ(Fake(views[0])->navigations.back(), "http://t0/");
+    EXPECT_EQ(Tabs()->GetItemCount(), 2);
 }
 
 TEST_F(TabBarTest, WindowMenuListsNineTabsAndTheManager)

@@ -139,8 +139,8 @@ TEST_F(ToolBarTest, ButtonsOverflowAndTheirList)
     EXPECT_EQ(bar->FindButton(ID_SESSION_COOKIES)->TipText(), QStringLiteral("セッションごとのクッキー"));
 
     // A bar of its own, so no container lays it out again.
-    CFlatToolBar own(m_frame->Router(), false, {ID_BACK, -1, ID_FORWARD, ID_STOP, -1, ID_HOME, ID_SESSION_COOKIES},
-                     nullptr);
+    CFlatToolBar own(m_frame->Router(), m_app->Settings(), false,
+                     {ID_BACK, -1, ID_FORWARD, ID_STOP, -1, ID_HOME, ID_SESSION_COOKIES}, nullptr);
     own.show();
     own.resize(own.sizeHint());
     QApplication::processEvents();

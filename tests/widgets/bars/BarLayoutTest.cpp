@@ -1,4 +1,4 @@
-#include "frames/browser/BarLayout.h"
+#include "widgets/bars/BarLayout.h"
 #include "platform/Ini.h"
 
 #include "TestEnv.h"

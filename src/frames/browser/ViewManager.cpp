@@ -1,15 +1,14 @@
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 
-#include "app/NimbraApp.h"
 #include "data/settings/Settings.h"
 #include "widgets/bars/StatusBar.h"
-#include "widgets/bars/TabManagerDlg.h"
 #include "frames/browser/ChildFrame.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"
 #include "frames/browser/MainFrame.h"
 #include "ui/MenuResource.h"
 #include "platform/Text.h"
+#include "widgets/view/NimbraDoc.h"
 #include "widgets/view/NimbraView.h"
 
 #include <QDockWidget>
@@ -51,7 +50,8 @@ CViewManager::CViewManager(CMainFrame* mainFrame, QWidget* parent) : QObject(par
     m_pHolder->setObjectName(QStringLiteral("TabBarHolder"));
     auto* layout = new QHBoxLayout(m_pHolder);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_pTabCtrl = new CTabBarCtrl(m_pHolder);
+    m_pTabCtrl = new CTabBarCtrl([](const CNimbraView& view) { return view.ChildFrame()->Doc()->GetTitle(); },
+                                 m_pHolder);
     layout->addWidget(m_pTabCtrl);
     m_pTabCtrl->hide();
     connect(m_pTabCtrl, &CTabBarCtrl::MouseAction, this, &CViewManager::OnMouseAction);
@@ -243,6 +243,12 @@ int CViewManager::GetCurSel() const
 CNimbraView* CViewManager::ViewAt(int nTab) const
 {
     return m_pTabCtrl->GetView(nTab);
+}
+
+std::optional<std::string> CViewManager::TabTitle(int nTab) const
+{
+    const CNimbraView* view = ViewAt(nTab);
+    return view ? std::optional(view->m_strTitle) : std::nullopt;
 }
 
 std::string CViewManager::GetTabUrl(int nTab) const
@@ -471,7 +477,7 @@ QMenu* CViewManager::ShowBackgroundMenu(const QPoint& globalPos)
 
 void CViewManager::ShowTabManager()
 {
-    CTabManagerDlg dialog(m_pMainFrame);
+    CTabManagerDlg dialog(*this, m_pMainFrame);
     dialog.exec();
 }
 
@@ -525,7 +531,7 @@ void CViewManager::OnFilesDropped(int index, const QStringList& paths)
     CNimbraView* view = ViewAt(index);
     if (!view || paths.isEmpty())
         return;
-    const std::string url = CNimbraApp::Instance()->ResolveShortcut(FromQ(paths.front()));
+    const std::string url = m_pMainFrame->Host().ResolveShortcut(FromQ(paths.front()));
     if (url.empty())
         return;
     view->Navigate(url);

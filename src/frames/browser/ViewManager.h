@@ -1,6 +1,7 @@
 #pragma once
 
 #include "widgets/bars/TabBarCtrl.h"
+#include "widgets/bars/TabManagerDlg.h"
 
 #include <QObject>
 #include <QPointer>
@@ -21,7 +22,7 @@ struct CFrameSettings;
 // The tab bar "Tab Bar": the tab control with one item per shown tab, in
 // tab order (a view's m_nTab is its index), the tab entries of the window
 // menu, and the pending-close list that its 200 ms timer empties.
-class CViewManager : public QObject {
+class CViewManager : public QObject, public ITabManagerHost {
     Q_OBJECT
 public:
     static constexpr int kPendingCloseMs = 200;
@@ -51,9 +52,10 @@ public:
     void SetItemImage(int nTab, int image);
     int GetItemImage(int nTab) const;
     std::string GetItemText(int nTab) const;
-    int GetItemCount() const;
-    int GetCurSel() const;
+    int GetItemCount() const override;
+    int GetCurSel() const override;
     CNimbraView* ViewAt(int nTab) const;
+    std::optional<std::string> TabTitle(int nTab) const override;
     // The tab's location URL; empty for a bad index.
     std::string GetTabUrl(int nTab) const;
     // Views with a tab item, in tab order.
@@ -64,11 +66,11 @@ public:
     // Selects the item without activating anything (the frame did).
     void SelectItem(int nTab);
     // Activates the tab's frame and selects its item.
-    void SelectTab(int nTab);
+    void SelectTab(int nTab) override;
     // The next (or previous) tab, wrapping at both ends.
     void SelectNextTab(bool previous);
     // Closes the tab unless it is locked.
-    void CloseTab(int nTab);
+    void CloseTab(int nTab) override;
 
     // Exchanges two tabs; the views' indices follow.
     void MoveTab(int from, int to);
@@ -78,7 +80,7 @@ public:
     // The same for the tabs that have been seen (no icon).
     void CloseReadTabs();
     // Brings the bar up to date after closes.
-    void Refresh();
+    void Refresh() override;
 
     // The pending-close list.
     void QueueClose(CNimbraView* view);

@@ -1,11 +1,10 @@
 // Commands of the tab menu that the tab bar carries.
 #include "ui/CommandIds.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "ui/CommandRouter.h"
 #include "frames/browser/MainFrame.h"
 
 namespace nimbra {
-
 
 void RegisterTabBarCommands(CMainFrame& frame)
 {
