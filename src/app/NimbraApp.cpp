@@ -361,6 +361,8 @@ std::string CNimbraApp::ResolveShortcut(const std::string& text) const
 
 bool CNimbraApp::OpenSpecialUrl(const std::string& url)
 {
+    if (RefuseEngineDebugUrl(url, m_pMainFrame))
+        return true;
     const std::string text = TrimLeft(url);
     if (text.size() >= 7 && StartsWithNoCase(text, "mailto:")) {
         const int noEmail = m_pMainFrame ? m_pMainFrame->FrameSettings().NoEmail : m_settings->GetInt(EKey::NoEmail);

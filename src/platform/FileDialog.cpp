@@ -2,8 +2,10 @@
 
 #include "platform/Text.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <utility>
 
 namespace nimbra {
@@ -20,7 +22,19 @@ std::string SystemFileDialog(QWidget* parent, const SFileRequest& request)
     dialog.setDirectory(request.folder.empty() ? QDir::homePath() : ToQ(request.folder));
     if (!request.name.empty())
         dialog.selectFile(ToQ(request.name));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    QCheckBox* check = nullptr;
+    if (!request.checkText.isEmpty()) {
+        // The system's own dialog takes no widgets of ours.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+            check = new QCheckBox(request.checkText, &dialog);
+            grid->addWidget(check, grid->rowCount(), 0, 1, -1);
+        }
+    }
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    if (check && request.checked)
+        *request.checked = check->isChecked();
+    if (!accepted || dialog.selectedFiles().isEmpty())
         return {};
     return FromQ(dialog.selectedFiles().first());
 }

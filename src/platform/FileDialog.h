@@ -16,6 +16,10 @@ struct SFileRequest {
     QString defaultSuffix;
     std::string folder; // the home folder when empty
     std::string name;   // the proposed file name
+    // A check box under the name with this text, when not empty; its state
+    // goes to `*checked` whether the dialog is answered or cancelled.
+    QString checkText;
+    bool* checked = nullptr;
 };
 
 // Asks for a file with the system's dialog: the chosen path, or an empty

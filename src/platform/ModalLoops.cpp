@@ -19,13 +19,17 @@ void EndModalLoops()
     }
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows) {
-        if (!window->isVisible() || window->windowModality() == Qt::NonModal)
-            continue;
-        if (auto* dialog = qobject_cast<QDialog*>(window))
-            dialog->reject();
-        else
-            window->close();
+        if (window->isVisible() && window->windowModality() != Qt::NonModal)
+            CancelWindow(window);
     }
+}
+
+void CancelWindow(QWidget* window)
+{
+    if (auto* dialog = qobject_cast<QDialog*>(window))
+        dialog->reject();
+    else
+        window->close();
 }
 
 } // namespace nimbra

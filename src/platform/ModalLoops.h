@@ -1,5 +1,7 @@
 #pragma once
 
+class QWidget;
+
 namespace nimbra {
 
 // True while a modal dialog or a popup menu is open: each runs an event
@@ -11,5 +13,9 @@ bool ModalLoopRunning();
 // windows and popups closed. Their loops return once control goes back to
 // them.
 void EndModalLoops();
+
+// Ends one window as a cancel would: a dialog is rejected, another window
+// closed.
+void CancelWindow(QWidget* window);
 
 } // namespace nimbra

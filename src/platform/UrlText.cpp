@@ -27,6 +27,16 @@ bool IsSchemeName(std::string_view text)
     return true;
 }
 
+// Hosts of the engine's "chrome:" addresses that crash, hang or kill one of
+// its processes, make it believe memory is short, or end or restart the
+// program.
+constexpr std::string_view kDebugHosts[] = {
+    "badcastcrash", "checkcrash", "crash", "crashdump", "delayeduithreadhang", "gpuclean", "gpucrash", "gpuhang",
+    "hang", "heapcorruptioncrash", "inducebrowsercrashforrealz", "inducebrowserdcheckforrealz", "kill",
+    "memory-exhaust", "memory-pressure-critical", "memory-pressure-moderate", "ppapiflashcrash", "ppapiflashhang",
+    "quit", "restart", "shorthang", "uithreadhang", "webuijserror",
+};
+
 } // namespace
 
 std::string UrlFromText(std::string_view input)
@@ -52,6 +62,40 @@ std::string UrlFromText(std::string_view input)
 bool IsScriptUrl(std::string_view url)
 {
     return StartsWithNoCase(TrimLeft(url), "javascript:");
+}
+
+bool IsEngineDebugUrl(std::string_view text)
+{
+    // Tabs and line breaks anywhere are dropped, blanks and controls at
+    // both ends, as the engine does.
+    std::string url;
+    for (char c : text)
+        if (c != '\t' && c != '\n' && c != '\r')
+            url += char(std::tolower((unsigned char)c));
+    auto trim = [&url] {
+        const auto keep = [](char c) { return (unsigned char)c > 0x20; };
+        url.erase(url.begin(), std::find_if(url.begin(), url.end(), keep));
+        url.erase(std::find_if(url.rbegin(), url.rend(), keep).base(), url.end());
+    };
+    trim();
+    constexpr std::string_view kChrome = "chrome:";
+    while (url.compare(0, kViewSource.size(), kViewSource) == 0) {
+        url.erase(0, kViewSource.size());
+        trim();
+    }
+    if (url.compare(0, kChrome.size(), kChrome) != 0)
+        return false;
+    // "chrome:hang" and "chrome:///hang" name the host "hang" as well.
+    size_t begin = url.find_first_not_of("/\\", kChrome.size());
+    if (begin == std::string::npos)
+        return false;
+    std::string authority = url.substr(begin, url.find_first_of("/\\?#", begin) - begin);
+    if (const size_t at = authority.rfind('@'); at != std::string::npos)
+        authority.erase(0, at + 1);
+    authority = authority.substr(0, authority.find(':'));
+    const std::string host = FromQ(QUrl::fromPercentEncoding(QByteArray::fromStdString(authority)).toLower());
+    const std::string_view name = std::string_view(host).substr(0, host.find_last_not_of('.') + 1);
+    return std::find(std::begin(kDebugHosts), std::end(kDebugHosts), name) != std::end(kDebugHosts);
 }
 
 } // namespace nimbra

@@ -15,6 +15,11 @@ std::string UrlFromText(std::string_view text);
 // A "javascript:" URL: it runs in a page and loads nothing.
 bool IsScriptUrl(std::string_view url);
 
+// The engine's debug addresses ("chrome://hang", "chrome://gpucrash", ...,
+// also behind "view-source:"), read as the engine reads an address: they
+// hang or end the engine's processes for good.
+bool IsEngineDebugUrl(std::string_view url);
+
 } // namespace nimbra
 
 namespace nimbra {

@@ -76,7 +76,8 @@ public:
     virtual void DownloadComplete() = 0;
     virtual void DocumentComplete(const std::string& url) = 0;
     // The engine of the new window, or nullptr to cancel it.
-    virtual IWebBrowser* NewWindow2() = 0;
+    // `userInitiated` when a click or key of the person caused it.
+    virtual IWebBrowser* NewWindow2(bool userInitiated) = 0;
     virtual void StatusTextChange(const std::string& text) = 0;
     // command 1 = forward, 2 = back.
     virtual void CommandStateChange(int command, bool enabled) = 0;
@@ -105,8 +106,6 @@ public:
     {
         answer(false);
     }
-    // The page shows an element on the whole screen, or leaves it.
-    virtual void FullScreenRequested(bool /*on*/) {}
     virtual void DownloadRequested(std::shared_ptr<IDownload> download) { download->Cancel(); }
 };
 
@@ -186,6 +185,9 @@ public:
     // False while nothing was ever shown (a new tab whose first address
     // turned out to be a download).
     virtual bool HasPage() const { return true; }
+    // The last load ended without its document: it failed (the engine shows
+    // its own error page instead) or was stopped.
+    virtual bool LoadFailed() const { return false; }
 
     virtual void SetRegisterAsBrowser(bool on) = 0;
     virtual void SetSilent(bool on) = 0;
@@ -237,10 +239,11 @@ public:
 
     // An operation of the page's context menu.
     virtual void TriggerPageAction(EPageAction action) = 0;
-    // Leaves a page's full-screen element.
-    virtual void ExitFullScreen() = 0;
     // Downloads `url` as a link of the page would; DownloadRequested follows.
     virtual void DownloadUrl(const std::string& url) = 0;
+    // The tab is going: dialogs its page asks for from now on (alert,
+    // confirm, prompt, file chooser, login) are answered as cancelled.
+    virtual void RefuseDialogs() {}
 };
 
 // Creates the engine of a new tab inside `parent`.

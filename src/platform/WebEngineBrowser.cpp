@@ -1,5 +1,6 @@
 #include "platform/WebEngineBrowser.h"
 
+#include "platform/DialogLoops.h"
 #include "platform/HistoryDb.h"
 #include "platform/InputFile.h"
 #include "platform/MessageBox.h"
@@ -11,7 +12,6 @@
 #include <QFileInfo>
 #include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
-#include <QWebEngineFullScreenRequest>
 #include <set>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,6 +21,7 @@
 #include <QWebEngineFindTextResult>
 #include <QWebEngineHistory>
 #include <QWebEngineHistoryItem>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -35,6 +36,9 @@ namespace {
 constexpr double kZoomFactors[] = {0.7, 0.85, 1.0, 1.25, 1.5};
 
 constexpr char kSpecialFileText[] = "通常のファイルではないため開けません (FIFO やデバイスなど)。";
+constexpr char kDebugUrlText[] = "ブラウザ エンジンのデバッグ用のアドレスのため開けません (chrome://hang など)。";
+
+
 
 // Reads the document and its frames (same-origin frames only; for others
 // just their address) in one pass.
@@ -156,17 +160,7 @@ SPageDocument DocumentFromJson(const QJsonObject& o)
 // Working offline: every tab refuses network requests.
 std::atomic<bool> g_workOffline{false};
 
-int g_openPageDialogs = 0;
 bool g_refusePageDialogs = false;
-
-// Counts a page dialog while its event loop runs.
-class CPageDialogScope {
-public:
-    CPageDialogScope() { ++g_openPageDialogs; }
-    ~CPageDialogScope() { --g_openPageDialogs; }
-    CPageDialogScope(const CPageDialogScope&) = delete;
-    CPageDialogScope& operator=(const CPageDialogScope&) = delete;
-};
 
 CWebEngineBrowser::ProxyAuthHandler& ProxyAuth()
 {
@@ -258,19 +252,28 @@ bool IsNetworkScheme(const QString& scheme)
 
 } // namespace
 
+
+bool RefuseEngineDebugUrl(std::string_view url, QWidget* window)
+{
+    if (!IsEngineDebugUrl(url))
+        return false;
+    ShowNotice(window, QString::fromUtf8(kDebugUrlText), QMessageBox::Warning);
+    return true;
+}
+
 void CWebEngineBrowser::SetWorkOffline(bool offline)
 {
     g_workOffline.store(offline);
 }
 
-int CWebEngineBrowser::OpenPageDialogs()
-{
-    return g_openPageDialogs;
-}
-
 void CWebEngineBrowser::RefusePageDialogs(bool refuse)
 {
     g_refusePageDialogs = refuse;
+}
+
+bool CWebEngineBrowser::DialogsRefused() const
+{
+    return g_refusePageDialogs || m_bDialogsRefused;
 }
 
 void CWebEngineBrowser::SetProxyAuthHandler(ProxyAuthHandler handler)
@@ -338,33 +341,33 @@ protected:
     {
         return m_pOwner->OnAcceptNavigation(url, type, isMainFrame);
     }
-    QWebEnginePage* createWindow(WebWindowType) override { return m_pOwner->OnCreateWindow(); }
+    // Each dialog is a child of the tab's view and runs its loop for it.
     void javaScriptAlert(const QUrl& origin, const QString& msg) override
     {
-        if (m_pOwner->m_bSilent || g_refusePageDialogs)
+        if (m_pOwner->m_bSilent || m_pOwner->DialogsRefused())
             return;
-        CPageDialogScope scope;
+        CDialogLoopScope scope(m_pOwner->m_pView);
         ShowPageAlert(m_pOwner->m_pView, origin, msg);
     }
     bool javaScriptConfirm(const QUrl& origin, const QString& msg) override
     {
-        if (g_refusePageDialogs)
+        if (m_pOwner->DialogsRefused())
             return false;
-        CPageDialogScope scope;
+        CDialogLoopScope scope(m_pOwner->m_pView);
         return AskPageConfirm(m_pOwner->m_pView, origin, msg);
     }
     bool javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& value, QString* result) override
     {
-        if (g_refusePageDialogs)
+        if (m_pOwner->DialogsRefused())
             return false;
-        CPageDialogScope scope;
+        CDialogLoopScope scope(m_pOwner->m_pView);
         return AskPagePrompt(m_pOwner->m_pView, origin, msg, value, result);
     }
     QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles, const QStringList& types) override
     {
-        if (g_refusePageDialogs)
+        if (m_pOwner->DialogsRefused())
             return {};
-        CPageDialogScope scope;
+        CDialogLoopScope scope(m_pOwner->m_pView);
         return QWebEnginePage::chooseFiles(mode, oldFiles, types);
     }
 
@@ -395,6 +398,9 @@ CWebEngineBrowser::CWebEngineBrowser(QWebEngineProfile* profile, QWidget* parent
                 if (ProxyAuth())
                     ProxyAuth()(proxyHost, authenticator);
             });
+    // A page's new window; unlike createWindow, the request tells whether a
+    // click or key of the person caused it.
+    connect(m_pPage, &QWebEnginePage::newWindowRequested, this, &CWebEngineBrowser::OnNewWindowRequested);
     connect(m_pPage, &QWebEnginePage::windowCloseRequested, this, [this] {
         if (m_pEvents)
             m_pEvents->WindowClosing();
@@ -471,11 +477,6 @@ CWebEngineBrowser::CWebEngineBrowser(QWebEngineProfile* profile, QWidget* parent
                 else
                     answer(false);
             });
-    connect(m_pPage, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
-        request.accept();
-        if (m_pEvents)
-            m_pEvents->FullScreenRequested(request.toggleOn());
-    });
 }
 
 CWebEngineBrowser::~CWebEngineBrowser()
@@ -521,7 +522,12 @@ bool CWebEngineBrowser::HasPage() const
 
 void CWebEngineBrowser::Navigate(const std::string& url, int, const std::string&)
 {
-    m_pPage->load(QUrl(ToQ(UrlFromText(url))));
+    // The engine acts on its debug addresses before any navigation is asked
+    // about. (It refuses them to pages: "Not allowed to load local resource".)
+    const std::string target = UrlFromText(url);
+    if (RefuseEngineDebugUrl(target, m_pView->window()))
+        return;
+    m_pPage->load(QUrl(ToQ(target)));
 }
 
 // The page's Back and Forward actions do nothing here; the history moves.
@@ -587,7 +593,7 @@ void CWebEngineBrowser::SetDownloadControl(unsigned flags)
     settings->setAttribute(QWebEngineSettings::AutoLoadImages, (flags & DLCTL_DLIMAGES) != 0);
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, (flags & DLCTL_NO_SCRIPTS) == 0);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, (flags & DLCTL_NO_RUNACTIVEXCTLS) == 0);
-    // Script pop-ups reach createWindow only with this on; the view decides.
+    // Script pop-ups reach the browser only with this on; the view decides.
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
 }
 
@@ -731,11 +737,6 @@ void CWebEngineBrowser::TriggerPageAction(EPageAction action)
     m_pPage->triggerAction(kActions[int(action)]);
 }
 
-void CWebEngineBrowser::ExitFullScreen()
-{
-    m_pPage->triggerAction(QWebEnginePage::ExitFullScreen);
-}
-
 void CWebEngineBrowser::DownloadUrl(const std::string& url)
 {
     m_pPage->download(QUrl(ToQ(url)));
@@ -763,11 +764,11 @@ void CWebEngineBrowser::OnAuthentication(const QUrl& url, QAuthenticator* authen
     // refused, so a server repeating its challenge cannot stack dialogs.
     std::string user, password;
     bool answered = false;
-    if (m_pEvents && !m_bAskingLogin && !g_refusePageDialogs) {
+    if (m_pEvents && !m_bAskingLogin && !DialogsRefused()) {
         QPointer<CWebEngineBrowser> self(this);
         m_bAskingLogin = true;
         {
-            CPageDialogScope scope;
+            CDialogLoopScope scope(m_pView);
             answered = m_pEvents->AuthenticationRequired(FromQ(url.host().isEmpty() ? url.toString() : url.host()),
                                                          FromQ(authenticator->realm()), false, user, password);
         }
@@ -830,12 +831,13 @@ bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, int type, bool mainF
     return true;
 }
 
-QWebEnginePage* CWebEngineBrowser::OnCreateWindow()
+void CWebEngineBrowser::OnNewWindowRequested(QWebEngineNewWindowRequest& request)
 {
+    // A request not opened anywhere is dropped.
     if (!m_pEvents)
-        return nullptr;
-    auto* target = dynamic_cast<CWebEngineBrowser*>(m_pEvents->NewWindow2());
-    return target ? target->m_pPage : nullptr;
+        return;
+    if (auto* target = dynamic_cast<CWebEngineBrowser*>(m_pEvents->NewWindow2(request.isUserInitiated())))
+        request.openIn(target->m_pPage);
 }
 
 bool CWebEngineBrowser::EnsureStarted()
@@ -920,9 +922,10 @@ void CWebEngineBrowser::OnTitleChanged(const QString& title)
     m_pEvents->TitleChange(FromQ(title));
 }
 
-void CWebEngineBrowser::OnLoadFinished(bool)
+void CWebEngineBrowser::OnLoadFinished(bool ok)
 {
     m_bLoading = false;
+    m_bLoadFailed = !ok;
     m_bHistoryMove = false;
     if (!m_pEvents)
         return;

@@ -5,14 +5,21 @@
 #include <QObject>
 #include <QPointer>
 #include <atomic>
+#include <string_view>
 
 class QAuthenticator;
 class QWebEngineProfile;
 class QWebEngineView;
 class QWebEnginePage;
 class QWebEngineDownloadRequest;
+class QWebEngineNewWindowRequest;
 
 namespace nimbra {
+
+// True for an address of the engine's debug pages (IsEngineDebugUrl) given
+// by the person (typed, from another program, a home page, a bookmark),
+// which is then refused with a message over `window` that does not wait.
+bool RefuseEngineDebugUrl(std::string_view url, QWidget* window);
 
 // One tab's engine on Qt WebEngine. Qt reports a load as loadStarted, the
 // navigation decision, loadProgress, urlChanged, titleChanged and
@@ -32,9 +39,6 @@ public:
     static void OnDownloadRequested(QWebEngineDownloadRequest* download);
     // While offline every tab refuses requests to the network.
     static void SetWorkOffline(bool offline);
-    // Page dialogs (alert, confirm, prompt, file choosers) now showing; each
-    // runs an event loop of its own inside its page.
-    static int OpenPageDialogs();
     // While refused, page dialogs return at once as if cancelled (the
     // browser is closing).
     static void RefusePageDialogs(bool refuse);
@@ -57,6 +61,7 @@ public:
     std::string LocationName() const override;
     bool Busy() const override { return m_bLoading; }
     bool HasPage() const override;
+    bool LoadFailed() const override { return m_bLoadFailed; }
 
     void SetRegisterAsBrowser(bool on) override { m_bRegisterAsBrowser = on; }
     void SetSilent(bool on) override { m_bSilent = on; }
@@ -81,10 +86,11 @@ public:
     void SavePage(const std::string& path, bool complete, std::function<void(bool ok)> done) override;
     void Print(QPrinter* printer, std::function<void(bool ok)> done) override;
     void TriggerPageAction(EPageAction action) override;
-    void ExitFullScreen() override;
     void DownloadUrl(const std::string& url) override;
+    void RefuseDialogs() override { m_bDialogsRefused = true; }
 
 private:
+
     class CPage;
     class CInterceptor;
     enum class ENav { Idle, Started, Committed };
@@ -92,9 +98,10 @@ private:
     // The page answers its pending script and HTML reads while it is being
     // destroyed: callers hear nothing once this browser is going.
     static bool Answers(const QPointer<CWebEngineBrowser>& self) { return self && !self->m_bClosing; }
+    bool DialogsRefused() const;
 
     bool OnAcceptNavigation(const QUrl& url, int type, bool mainFrame);
-    QWebEnginePage* OnCreateWindow();
+    void OnNewWindowRequested(QWebEngineNewWindowRequest& request);
     void OnLoadStarted();
     void OnLoadProgress(int progress);
     void OnUrlChanged(const QUrl& url);
@@ -116,6 +123,7 @@ private:
     std::string m_strHomePage;
     ENav m_nav = ENav::Idle;
     bool m_bLoading = false;
+    bool m_bLoadFailed = false;
     bool m_bClosing = false;
     bool m_bRefused = false;
     // A document has been loaded, so address changes without a load are
@@ -130,6 +138,9 @@ private:
     int m_nZoom = 2;
     // A login dialog of this page is open.
     bool m_bAskingLogin = false;
+    // The tab is going: its page's dialogs are answered as cancelled.
+    bool m_bDialogsRefused = false;
+
     // Waits for the download of the last SavePage.
     QMetaObject::Connection m_saveRequest;
     QMetaObject::Connection m_printFinished;

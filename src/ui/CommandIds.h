@@ -135,6 +135,8 @@ enum ECommandId : int {
     // The page menu's search for the selection with the web search pane's
     // checked engines; enabled while one is checked. No menu item of its own.
     ID_SEARCH_SELECTION = 33200,
+    ID_DOWNLOADS = 33201, // the downloads window
+
 };
 
 } // namespace nimbra

@@ -103,7 +103,6 @@ public:
     }
     void Print(QPrinter* printer, std::function<void(bool)> done) override { m_inner->Print(printer, done); }
     void TriggerPageAction(EPageAction action) override { m_inner->TriggerPageAction(action); }
-    void ExitFullScreen() override { m_inner->ExitFullScreen(); }
     void DownloadUrl(const std::string& url) override { m_inner->DownloadUrl(url); }
 
     bool BeforeNavigate2(const std::string& url, int flags, const std::string& frame) override
@@ -132,9 +131,9 @@ public:
     {
         Log("DocumentComplete", [&] { m_view->DocumentComplete(url); });
     }
-    IWebBrowser* NewWindow2() override
+    IWebBrowser* NewWindow2(bool userInitiated) override
     {
-        auto* target = dynamic_cast<RecordingBrowser*>(m_view->NewWindow2());
+        auto* target = dynamic_cast<RecordingBrowser*>(m_view->NewWindow2(userInitiated));
         return target ? target->m_inner.get() : nullptr;
     }
     void StatusTextChange(const std::string& text) override { m_view->StatusTextChange(text); }

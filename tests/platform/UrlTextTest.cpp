@@ -41,3 +41,17 @@ TEST(UrlText, NothingIsFoundInTheCurrentDirectory)
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     EXPECT_EQ(UrlFromText("p1.html"), "http://p1.html");
 }
+
+TEST(EngineDebugUrl, TheEnginesDebugAddressesAreKnownHoweverWritten)
+{
+    for (const char* url : {"chrome://hang", "chrome://crash/", "CHROME://GPUHANG", "chrome:kill", "chrome:///gpucrash",
+                            " chrome://shorthang ", "chrome://ha\tng", "chrome://h%61ng/", "chrome://x@hang:1/",
+                            "chrome:\\\\crash", "chrome://crash/cfi", "view-source:chrome://hang",
+                            "view-source: view-source:chrome://memory-exhaust", "chrome://inducebrowsercrashforrealz",
+                            "chrome://crash.", "chrome://crash?x", "chrome://crash#x"})
+        EXPECT_TRUE(IsEngineDebugUrl(url)) << url;
+    for (const char* url : {"chrome://gpu", "chrome://version/", "http://hang/", "chrome-error://crash", "chrome:",
+                            "chrome://", "about:blank", "chrome://hangs", "chrome://crashes/", "hang", "",
+                            "javascript:location='chrome://hang'"})
+        EXPECT_FALSE(IsEngineDebugUrl(url)) << url;
+}

@@ -88,11 +88,11 @@ void FakeWebBrowser::GoForward()
     }
 }
 
-FakeWebBrowser* FakeWebBrowser::OpenWindow(const std::string& url, bool holdFirst)
+FakeWebBrowser* FakeWebBrowser::OpenWindow(const std::string& url, bool holdFirst, bool userInitiated)
 {
     if (!m_pEvents)
         return nullptr;
-    auto* target = Of(m_pEvents->NewWindow2());
+    auto* target = Of(m_pEvents->NewWindow2(userInitiated));
     if (target) {
         target->holding = holdFirst;
         target->Navigate(url, 0, {});

@@ -133,14 +133,12 @@ public:
             done(true);
     }
     void TriggerPageAction(nimbra::EPageAction action) override { pageActions.push_back(action); }
-    void ExitFullScreen() override { ++fullScreenExits; }
     void DownloadUrl(const std::string& url) override { downloadUrls.push_back(url); }
     // The view, to play the engine's other events (context menu, login,
     // certificate, renderer end, permissions, downloads).
     nimbra::IWebBrowserEvents* Events() const { return m_pEvents; }
     std::vector<nimbra::EPageAction> pageActions;
     std::vector<std::string> downloadUrls;
-    int fullScreenExits = 0;
 
     struct Find {
         std::string text;
@@ -151,10 +149,10 @@ public:
     std::vector<std::pair<std::string, bool>> saves;
     int prints = 0;
 
-    // A page's window.open(url): the pop-up's engine plays its first
-    // navigation (held with `holdFirst`). nullptr when the view cancelled
-    // the new window.
-    FakeWebBrowser* OpenWindow(const std::string& url, bool holdFirst = false);
+    // A page's window.open(url) after a click (`userInitiated`) or by
+    // itself: the pop-up's engine plays its first navigation (held with
+    // `holdFirst`). nullptr when the view cancelled the new window.
+    FakeWebBrowser* OpenWindow(const std::string& url, bool holdFirst = false, bool userInitiated = true);
     // A link clicked in the page.
     void ClickLink(const std::string& url) { Navigate(url, 0, {}); }
     // Finishes a held navigation.

@@ -21,6 +21,10 @@ CChildFrame::~CChildFrame() = default;
 
 void CChildFrame::closeEvent(QCloseEvent* event)
 {
+    if (m_pView->DelayClose()) {
+        event->ignore();
+        return;
+    }
     m_pMainFrame->OnChildClosing(this);
     QMdiSubWindow::closeEvent(event);
     if (event->isAccepted()) {

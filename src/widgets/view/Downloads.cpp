@@ -3,6 +3,7 @@
 #include "app/NimbraApp.h"
 #include "widgets/bars/StatusBar.h"
 #include "frames/browser/MainFrame.h"
+#include "platform/DialogLoops.h"
 #include "platform/FileDialog.h"
 #include "platform/Text.h"
 #include "widgets/view/NimbraView.h"
@@ -18,6 +19,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace nimbra {
 
@@ -28,6 +30,7 @@ constexpr int kNameWidth = 100;
 constexpr std::string_view kFolderSection = "Options";
 constexpr std::string_view kFolderKey = "DownloadFolder";
 constexpr size_t kMaxExtension = 16;
+constexpr char kRefuseText[] = "このページからの以降のダウンロードを拒否する(&R)";
 
 QString Bytes(long long bytes)
 {
@@ -106,6 +109,10 @@ CDownloadsWindow::CDownloadsWindow(QWidget* parent) : QWidget(parent, Qt::Window
     m_pRows->addStretch(1);
     scroll->setWidget(inner);
     outer->addWidget(scroll);
+    auto* clear = new QPushButton(QStringLiteral("完了した項目を削除(&R)"), this);
+    clear->setObjectName(QStringLiteral("removeFinished"));
+    connect(clear, &QPushButton::clicked, this, &CDownloadsWindow::RemoveFinished);
+    outer->addWidget(clear, 0, Qt::AlignRight);
 }
 
 CDownloadsWindow::~CDownloadsWindow()
@@ -127,6 +134,7 @@ void CDownloadsWindow::Add(std::shared_ptr<IDownload> download, const std::strin
     row->partPath = partPath;
     row->started.start();
     auto* box = new QWidget(m_pRows->parentWidget());
+    row->box = box;
     auto* grid = new QVBoxLayout(box);
     row->name = new QLabel(QFileInfo(ToQ(path)).fileName(), box);
     row->name->setTextFormat(Qt::PlainText);
@@ -176,6 +184,8 @@ void CDownloadsWindow::Update(SRow& row)
             row.updatePending = true;
             SRow* r = &row;
             QTimer::singleShot(int(kUpdateMs - row.shown.elapsed()), this, [this, r] {
+                if (std::none_of(m_rows.begin(), m_rows.end(), [r](const auto& kept) { return kept.get() == r; }))
+                    return; // removed meanwhile
                 r->updatePending = false;
                 Update(*r);
             });
@@ -222,6 +232,19 @@ void CDownloadsWindow::Finish(SRow& row)
     QFile::remove(part);
 }
 
+void CDownloadsWindow::RemoveFinished()
+{
+    for (auto it = m_rows.begin(); it != m_rows.end();) {
+        if (!(*it)->finished) {
+            ++it;
+            continue;
+        }
+        (*it)->download->SetObserver({});
+        delete (*it)->box;
+        it = m_rows.erase(it);
+    }
+}
+
 QString CDownloadsWindow::ActiveText() const
 {
     for (auto it = m_rows.rbegin(); it != m_rows.rend(); ++it) {
@@ -249,7 +272,7 @@ CDownloadManager::CDownloadManager(CMainFrame* frame)
     connect(m_pWindow, &CDownloadsWindow::ActivityChanged, this, &CDownloadManager::ShowActivity);
 }
 
-std::string CDownloadManager::AskPath(const std::string& suggested)
+std::string CDownloadManager::AskPath(CNimbraView* view, const std::string& suggested)
 {
     CSettings& settings = CNimbraApp::Instance()->Settings();
     SFileRequest request;
@@ -260,9 +283,21 @@ std::string CDownloadManager::AskPath(const std::string& suggested)
     if (!QFileInfo(ToQ(request.folder)).isDir())
         request.folder = FromQ(QDir::homePath());
     request.name = DownloadFileName(suggested);
+    // A page that starts download after download would keep the person in
+    // this question; it can be refused here.
+    bool refuse = false;
+    request.checkText = QString::fromUtf8(kRefuseText);
+    request.checked = &refuse;
     m_bAsking = true;
-    const std::string path = AskFileName(m_pFrame, request);
+    std::string path;
+    {
+        // The question is the tab's: its tab waits for it before going.
+        CDialogLoopScope scope(view);
+        path = AskFileName(view, request);
+    }
     m_bAsking = false;
+    if (refuse && view)
+        view->RefuseDownloads();
     if (!path.empty())
         settings.WriteString(kFolderSection, kFolderKey, FromQ(QFileInfo(ToQ(path)).absolutePath()));
     return path;
@@ -279,12 +314,15 @@ bool CDownloadManager::Request(CNimbraView* view, std::shared_ptr<IDownload> dow
     }
     if (m_bAsking) {
         // The engine cannot keep it waiting: it is asked for again once its
-        // turn comes.
+        // turn comes, once however often the page repeats it meanwhile.
         download->Cancel();
-        m_queue.push_back({view, url, download->SuggestedName()});
+        const bool waiting = std::any_of(m_queue.begin(), m_queue.end(),
+                                         [&](const SWaiting& w) { return w.view == view && w.url == url; });
+        if (!waiting)
+            m_queue.push_back({view, url, download->SuggestedName()});
         return false;
     }
-    const std::string path = AskPath(download->SuggestedName());
+    const std::string path = AskPath(view, download->SuggestedName());
     if (path.empty())
         download->Cancel();
     else
@@ -299,9 +337,9 @@ void CDownloadManager::AskNext()
     while (!m_bAsking && !m_queue.empty()) {
         const SWaiting next = m_queue.front();
         m_queue.pop_front();
-        if (!next.view || next.view->m_bTabRemoved)
-            continue; // its tab was closed
-        const std::string path = AskPath(next.name);
+        if (!next.view || next.view->m_bTabRemoved || next.view->DownloadsRefused())
+            continue; // its tab was closed, or its page refused
+        const std::string path = AskPath(next.view, next.name);
         if (!path.empty() && next.view && !next.view->m_bTabRemoved) {
             m_chosen[next.url] = path;
             next.view->Browser()->DownloadUrl(next.url);

@@ -36,7 +36,7 @@ QString DownloadProgressText(long long received, long long total, double bytesPe
 
 // The downloads window "ダウンロード": one row a download with its name,
 // progress, speed and remaining time; a running one can be cancelled, a
-// finished one opened or its folder shown.
+// finished one opened or its folder shown, and the finished ones removed.
 class CDownloadsWindow : public QWidget {
     Q_OBJECT
 public:
@@ -51,6 +51,10 @@ public:
     // The text of the newest running download for the status bar; empty
     // when none runs.
     QString ActiveText() const;
+    // Takes the rows of downloads that have ended off the list ("完了した
+    // 項目を削除"); their files stay.
+    void RemoveFinished();
+    size_t RowCount() const { return m_rows.size(); }
 
 Q_SIGNALS:
     void ActivityChanged();
@@ -64,6 +68,7 @@ private:
         QElapsedTimer shown; // the last progress shown
         bool updatePending = false;
         bool finished = false;
+        QWidget* box;
         QLabel* name;
         QProgressBar* progress;
         QLabel* status;
@@ -101,8 +106,9 @@ public:
 
 private:
     explicit CDownloadManager(CMainFrame* frame);
-    // The path the user chose for `suggested`, or empty.
-    std::string AskPath(const std::string& suggested);
+    // The path the user chose for `suggested`, asked over the tab `view`,
+    // or empty.
+    std::string AskPath(CNimbraView* view, const std::string& suggested);
     void Start(std::shared_ptr<IDownload> download, const std::string& path);
     void AskNext();
     void ShowActivity();

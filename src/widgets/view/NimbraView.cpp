@@ -6,6 +6,7 @@
 #include "frames/browser/ChildFrame.h"
 #include "ui/CommandIds.h"
 #include "frames/browser/MainFrame.h"
+#include "platform/DialogLoops.h"
 #include "platform/HistoryDb.h"
 #include "platform/LoginDialog.h"
 #include "platform/Text.h"
@@ -15,6 +16,7 @@
 #include "widgets/view/EngineServices.h"
 #include "widgets/view/PageContextMenu.h"
 #include "widgets/view/PageNotices.h"
+#include "widgets/view/PopupLimiter.h"
 #include "widgets/view/ViewCommands.h"
 
 #include <QAction>
@@ -26,6 +28,7 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 namespace nimbra {
 
@@ -71,6 +74,8 @@ CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
 
 void CNimbraView::OnClosing()
 {
+    if (m_bActive && m_nRefusedOpens > 0)
+        CPopupLimiter::Of(m_pMainFrame)->Show(nullptr);
     if (m_bNoCloseRecord)
         return;
     std::string url = GetLocationURL();
@@ -80,6 +85,18 @@ void CNimbraView::OnClosing()
     if (title.empty())
         title = m_strTitle;
     m_pMainFrame->RecordClosedTab(url, title);
+}
+
+bool CNimbraView::DelayClose()
+{
+    m_pBrowser->RefuseDialogs();
+    if (m_bCloseDelayed)
+        return true;
+    m_bCloseDelayed = EndDialogLoopsFor(this, [this] {
+        m_bCloseDelayed = false;
+        m_pChildFrame->close();
+    });
+    return m_bCloseDelayed;
 }
 
 CNimbraView::~CNimbraView()
@@ -314,6 +331,7 @@ bool CNimbraView::BeforeNavigate2(const std::string& url, int flags, const std::
     if (!m_bNaviLock || (flags & NAVFLAG_HISTORY)) {
         SetTabImage(TABIMG_LOADING);
         m_strUrl = url;
+        m_bNewPagePending = !(flags & NAVFLAG_HISTORY);
         // Flags changed without a reload act from the next page on.
         if (m_pBrowser->DownloadControl() != m_dwDLControl)
             m_pBrowser->SetDownloadControl(m_dwDLControl);
@@ -361,6 +379,13 @@ void CNimbraView::ProgressChange(int progress, int progressMax)
 
 void CNimbraView::NavigateComplete2(const std::string& url)
 {
+    if (std::exchange(m_bNewPagePending, false) && m_nRefusedOpens > 0) {
+        // Another page, which may open windows again.
+        m_bOpensRefused = false;
+        m_nRefusedOpens = 0;
+        if (m_bActive)
+            CPopupLimiter::Of(m_pMainFrame)->Show(this);
+    }
     if (m_bActive) {
         const std::string location = GetLocationURL();
         m_pMainFrame->SetAddressText(location.empty() ? url : location);
@@ -374,8 +399,10 @@ void CNimbraView::NavigateComplete2(const std::string& url)
 void CNimbraView::TitleChange(const std::string& text)
 {
     SetViewTitle(text);
+    // While a load runs its end decides whether it is a visit, and the
+    // visit takes the title; the engine's error page is no visit at all.
     const std::string location = GetLocationURL();
-    if (IsHistoryUrl(location))
+    if (IsHistoryUrl(location) && !m_pBrowser->Busy() && !m_pBrowser->LoadFailed())
         m_pMainFrame->History().SetTitle(location, StoredTitle(location, text));
 }
 
@@ -422,9 +449,12 @@ void CNimbraView::DocumentComplete(const std::string& url)
     }
     SetTabImage(m_bActive ? TABIMG_NONE : TABIMG_UNREAD);
     const std::string location = GetLocationURL();
-    if (IsHistoryUrl(location)) {
-        m_pMainFrame->History().AddVisit(location, StoredTitle(location, GetLocationName()),
-                                         QDateTime::currentSecsSinceEpoch());
+    if (IsHistoryUrl(location) && !m_pBrowser->LoadFailed()) {
+        const std::string title = StoredTitle(location, GetLocationName());
+        m_pMainFrame->History().AddVisit(location, title, QDateTime::currentSecsSinceEpoch());
+        // The visit keeps an earlier title; a page that has none now says so.
+        if (title.empty())
+            m_pMainFrame->History().SetTitle(location, title);
         // Pages of the local disk are never searched, so they get no copy.
         if (!StartsWithNoCase(location, "file:"))
             m_pBrowser->ReadHtml([view = QPointer<CNimbraView>(this), location](const std::string& html) {
@@ -435,10 +465,12 @@ void CNimbraView::DocumentComplete(const std::string& url)
     Q_EMIT DocumentCompleted(ToQ(url));
 }
 
-IWebBrowser* CNimbraView::NewWindow2()
+IWebBrowser* CNimbraView::NewWindow2(bool userInitiated)
 {
     const CFrameSettings& s = m_pMainFrame->FrameSettings();
     if (m_bNaviLock && s.NaviNewTabLock != 0)
+        return nullptr;
+    if (!CPopupLimiter::Of(m_pMainFrame)->Allow(this, userInitiated))
         return nullptr;
     CNimbraView* view = CreateNewView();
     if (!view)
@@ -483,7 +515,7 @@ bool CNimbraView::AuthenticationRequired(const std::string& site, const std::str
                                ? QStringLiteral("%1 がユーザー名とパスワードを要求しています。").arg(ToQ(site))
                                : QStringLiteral("%1 がユーザー名とパスワードを要求しています。\n領域: %2")
                                      .arg(ToQ(site), ToQ(realm));
-    if (!AskLogin(m_pMainFrame, QStringLiteral("ログイン"), prompt, name, secret))
+    if (!AskLogin(this, QStringLiteral("ログイン"), prompt, name, secret))
         return false;
     user = FromQ(name);
     password = FromQ(secret);
@@ -534,20 +566,13 @@ void CNimbraView::PermissionRequested(const std::string& origin, EPermission wha
     m_pPermissionBar->Ask(origin, what, std::move(answer));
 }
 
-void CNimbraView::FullScreenRequested(bool on)
-{
-    QWidget* window = m_pMainFrame->window();
-    if (on && !m_bPageFullScreen) {
-        m_windowStateBefore = window->windowState();
-        window->setWindowState(m_windowStateBefore | Qt::WindowFullScreen);
-    } else if (!on && m_bPageFullScreen) {
-        window->setWindowState(m_windowStateBefore);
-    }
-    m_bPageFullScreen = on;
-}
-
 void CNimbraView::DownloadRequested(std::shared_ptr<IDownload> download)
 {
+    // A tab on its way out asks nothing more.
+    if (m_bTabRemoved || m_bMarkedForClose || DownloadsRefused()) {
+        download->Cancel();
+        return;
+    }
     // A tab that was opened for the file alone has nothing to show: it goes
     // once the file has been asked for, unrecorded, as the file is no page.
     if (CDownloadManager::Of(m_pMainFrame)->Request(this, std::move(download)) && !m_pBrowser->HasPage()) {
@@ -556,14 +581,20 @@ void CNimbraView::DownloadRequested(std::shared_ptr<IDownload> download)
     }
 }
 
+void CNimbraView::RefuseDownloads()
+{
+    m_strDownloadsRefused = CopyKey(GetLocationURL());
+}
+
+bool CNimbraView::DownloadsRefused() const
+{
+    return !m_strDownloadsRefused.empty() && CopyKey(GetLocationURL()) == m_strDownloadsRefused;
+}
+
 bool CNimbraView::HandlePageKey(QKeyCombination key)
 {
     const Qt::KeyboardModifiers mods = key.keyboardModifiers() & ~Qt::KeypadModifier;
     const int code = key.key();
-    if (code == Qt::Key_Escape && mods == Qt::NoModifier && m_bPageFullScreen) {
-        m_pBrowser->ExitFullScreen();
-        return true;
-    }
     // A key of the menus keeps its command.
     const QKeySequence sequence(key);
     for (const QAction* action : m_pMainFrame->findChildren<QAction*>())
@@ -579,10 +610,6 @@ bool CNimbraView::HandlePageKey(QKeyCombination key)
         id = ID_BACK;
     else if (mods == Qt::AltModifier && code == Qt::Key_Right)
         id = ID_FORWARD;
-    else if (mods == Qt::NoModifier && code == Qt::Key_Backspace)
-        id = ID_BACK;
-    else if (mods == Qt::NoModifier && code == Qt::Key_Escape)
-        id = ID_STOP;
     else if ((mods & Qt::ControlModifier) && (code == Qt::Key_Plus || code == Qt::Key_Equal || code == Qt::Key_Semicolon))
         id = ID_TEXT_SMALLEST - std::min(zoom + 1, 4);
     else if (mods == Qt::ControlModifier && code == Qt::Key_Minus)
@@ -611,6 +638,7 @@ void CNimbraView::OnActivateView(bool active)
             status->SetProgress(m_nProgress);
         m_bActive = true;
         MarkRead();
+        CPopupLimiter::Of(m_pMainFrame)->Show(this);
         if (m_nTab != -1)
             m_pMainFrame->ViewManager()->SelectItem(m_nTab);
         UpdateSecureIndicator();

@@ -68,6 +68,15 @@ public:
     // The tab is closing: records it as recently closed unless the blocking
     // rules closed it.
     void OnClosing();
+    // Asked before the tab's frame closes. True when the tab cannot go yet:
+    // the dialogs it runs (a page's alert, confirm, prompt or file chooser,
+    // a login, a save question) are told to end, and the frame is closed
+    // again once their loops have returned, as they still use the tab.
+    bool DelayClose();
+    // Downloads that the page now shown starts are refused from now on (the
+    // save question offers it); another page of the tab may download again.
+    void RefuseDownloads();
+    bool DownloadsRefused() const;
     // Toggles the navigation lock (command 61240 and the tab menu).
     void ToggleNaviLock();
 
@@ -87,6 +96,13 @@ public:
     bool m_bTabRemoved = false;
     bool m_bNaviLock = false;
     bool m_bBlankPopup = false;
+    // The page opened windows by itself beyond the rate: it opens none
+    // without a gesture until the tab leaves it. Opens refused so far.
+    bool m_bOpensRefused = false;
+    int m_nRefusedOpens = 0;
+    // A navigation to another page was let through; its page replaces the
+    // one shown when it commits.
+    bool m_bNewPagePending = false;
     int m_nTab = -1;
     int m_nSecureLock = -1;
     unsigned m_nRefreshInterval = 0;
@@ -109,7 +125,7 @@ public:
     void TitleChange(const std::string& text) override;
     void DownloadComplete() override;
     void DocumentComplete(const std::string& url) override;
-    IWebBrowser* NewWindow2() override;
+    IWebBrowser* NewWindow2(bool userInitiated) override;
     void StatusTextChange(const std::string& text) override;
     void CommandStateChange(int command, bool enabled) override;
     void WindowClosing() override;
@@ -121,11 +137,10 @@ public:
     void RendererGone(ERendererEnd how, int exitCode) override;
     void PermissionRequested(const std::string& origin, EPermission what,
                              std::function<void(bool grant)> answer) override;
-    void FullScreenRequested(bool on) override;
     void DownloadRequested(std::shared_ptr<IDownload> download) override;
 
     // The keys the page leaves unhandled that a browser gives a meaning
-    // (Ctrl+F, Alt+Left, Backspace, Esc, Ctrl+plus, ...), unless the menus
+    // (Ctrl+F, Alt+Left, Ctrl+plus, ...), unless the menus
     // own the key. True when the key ran a command.
     bool HandlePageKey(QKeyCombination key);
     // The message over a page whose renderer ended; nullptr when none.
@@ -159,10 +174,10 @@ private:
     CCommandTable m_commands;
     CCrashPanel* m_pCrashPanel = nullptr;
     CPermissionBar* m_pPermissionBar = nullptr;
-    // The page shows an element on the whole screen; the window's state
-    // before it.
-    bool m_bPageFullScreen = false;
-    Qt::WindowStates m_windowStateBefore;
+    // The page (without fragment) whose downloads are refused.
+    std::string m_strDownloadsRefused;
+    // A close waits for the tab's dialogs to end.
+    bool m_bCloseDelayed = false;
 };
 
 } // namespace nimbra

@@ -13,6 +13,7 @@
 #include "platform/Shortcut.h"
 #include "platform/Text.h"
 #include "widgets/view/AutoRefreshDlg.h"
+#include "widgets/view/Downloads.h"
 #include "widgets/view/FindBar.h"
 #include "widgets/view/NimbraView.h"
 #include "widgets/view/PagePropertiesDlg.h"
@@ -397,6 +398,13 @@ void RegisterPageFrameCommands(CMainFrame& frame)
         if (CNimbraView* view = f->ContextView())
             SavePageAs(*view, f);
         f->m_nContextTab = -1;
+    });
+
+    t.SetHandler(ID_DOWNLOADS, [f] {
+        QWidget* window = CDownloadManager::Of(f)->Window();
+        window->show();
+        window->raise();
+        window->activateWindow();
     });
 
     t.SetHandler(ID_AUTO_REFRESH_START, [f] {

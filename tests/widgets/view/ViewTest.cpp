@@ -4,6 +4,7 @@
 #include "ui/CommandIds.h"
 #include "platform/Text.h"
 #include "widgets/view/PagePropertiesDlg.h"
+#include "widgets/view/PopupLimiter.h"
 #include "widgets/view/ViewCommands.h"
 
 #include "TestBrowser.h"
@@ -327,7 +328,7 @@ TEST_F(ViewTest, NoTabIsLeftWithoutItsItem)
     EXPECT_EQ(Fake(opener)->navigations.back(), "javascript:void(0)");
     EXPECT_EQ(m_frame->TabCount(), 1);
     // A pop-up whose first navigation never starts is shown all the same.
-    ASSERT_NE(opener->NewWindow2(), nullptr);
+    ASSERT_NE(opener->NewWindow2(true), nullptr);
     ASSERT_TRUE(SpinUntil([&] { return Tabs()->GetItemCount() == 2; }, 5000));
     EXPECT_EQ(Tabs()->GetItemText(1), "about:blank");
     // A blocked pop-up on its way out does not count against the limit.
@@ -374,4 +375,35 @@ TEST_F(ViewTest, PageTextIsShownAsPlainText)
     std::unique_ptr<QMenu> back(CreateHistoryMenu(*m_frame, *view, false, nullptr));
     ASSERT_FALSE(back->actions().isEmpty());
     EXPECT_EQ(shown(back->actions()[0]->toolTip()), ToQ(title));
+}
+
+TEST(OpenRateTest, AFewOpensPassInAnyPeriodAndTheOldestMakeRoom)
+{
+    COpenRate rate;
+    for (int i = 0; i < COpenRate::kFreeOpens; ++i)
+        EXPECT_TRUE(rate.Take(1000 + i));
+    EXPECT_FALSE(rate.Take(1000 + COpenRate::kPeriodMs - 1));
+    EXPECT_TRUE(rate.Take(1000 + COpenRate::kPeriodMs));
+    EXPECT_FALSE(rate.Take(1000 + COpenRate::kPeriodMs));
+}
+
+TEST_F(ViewTest, PageOpeningWindowsByItselfIsRefusedBeyondTheRateButClicksOpen)
+{
+    Start();
+    CNimbraView* opener = Open("http://a/");
+    for (int i = 0; i < COpenRate::kFreeOpens; ++i)
+        EXPECT_NE(Fake(opener)->OpenWindow("http://p/" + std::to_string(i), false, false), nullptr);
+    EXPECT_EQ(Fake(opener)->OpenWindow("http://p/x", false, false), nullptr);
+    EXPECT_EQ(opener->m_nRefusedOpens, 1);
+    EXPECT_EQ(CPopupLimiter::Of(m_frame)->Text(), QStringLiteral("ポップアップを 1 件ブロック"));
+    EXPECT_NE(Fake(opener)->OpenWindow("http://p/clicked", false, true), nullptr);
+    // Another tab's page has not run away: it waits for the rate.
+    CNimbraView* other = Open("http://b/");
+    EXPECT_EQ(Fake(other)->OpenWindow("http://p/y", false, false), nullptr);
+    EXPECT_EQ(Fake(other)->OpenWindow("http://p/z", false, false), nullptr);
+    EXPECT_EQ(other->m_nRefusedOpens, 2);
+    Tabs()->SelectTab(other->m_nTab);
+    EXPECT_EQ(CPopupLimiter::Of(m_frame)->Text(), QStringLiteral("ポップアップを 2 件ブロック"));
+    Tabs()->SelectTab(opener->m_nTab);
+    EXPECT_EQ(CPopupLimiter::Of(m_frame)->Text(), QStringLiteral("ポップアップを 1 件ブロック"));
 }
