@@ -306,8 +306,9 @@ TEST_F(AppTest, ADataFolderThatTakesNoWritesIsToldOnceAtStart)
         }
         QFile::setPermissions(home, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         // Said when the window is up, once.
-        if (!writable)
+        if (!writable) {
             EXPECT_TRUE(testenv::SpinUntil([&] { return !messages.isEmpty(); }, 10000));
+        }
         QCoreApplication::processEvents();
         if (writable) {
             EXPECT_TRUE(messages.isEmpty());

@@ -75,8 +75,13 @@ UrlList LogEntriesToRestore(const std::string& logPath, bool removeRepeats, cons
 
 SFileRequest ListFileRequest(bool save, const std::string& folder, const std::string& name)
 {
-    return {save, {QStringLiteral("Nimbra リストファイル (*.nbl)"), QStringLiteral("すべてのファイル (*)")},
-            QStringLiteral("nbl"), folder, name};
+    SFileRequest request;
+    request.save = save;
+    request.filters = {QStringLiteral("Nimbra リストファイル (*.nbl)"), QStringLiteral("すべてのファイル (*)")};
+    request.defaultSuffix = QStringLiteral("nbl");
+    request.folder = folder;
+    request.name = name;
+    return request;
 }
 
 std::string DefaultListFileName(const QDateTime& time)

@@ -182,8 +182,9 @@ TEST(HistoryQuery, IndexFindsWhatTheScanFinds)
                     scanned.useIndex = false;
                     const std::set<std::string> found = Urls(reader, indexed);
                     EXPECT_EQ(found, Urls(reader, scanned)) << text << findCache << today;
-                    if (findCache && !today)
+                    if (findCache && !today) {
                         EXPECT_EQ(found.empty(), text == "nothing here") << text;
+                    }
                 }
     };
     {
