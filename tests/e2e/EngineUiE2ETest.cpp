@@ -143,6 +143,22 @@ TEST_F(EngineUiE2E, DownloadShowsProgressAndEndsUnderTheChosenNameOrNotAtAll)
     EXPECT_EQ(m_frame->TabCount(), tabs + 1);
     EXPECT_TRUE(SpinUntil([&] { return QFile::exists(ToQ(alone)) && m_frame->TabCount() == tabs; }, kLoadMs));
     EXPECT_EQ(view->GetLocationURL(), Url("/page"));
+
+    // Closed, the window comes back with Ctrl+J; every download has ended,
+    // so removing the finished ones empties it and leaves the files.
+    CDownloadsWindow* window = CDownloadManager::Of(m_frame)->Window();
+    ASSERT_TRUE(SpinUntil([&] { return window->findChildren<QProgressBar*>().size() == 3; }, kLoadMs));
+    window->close();
+    m_frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+    QTest::keyClick(m_frame->windowHandle(), Qt::Key_J, Qt::ControlModifier);
+    ASSERT_TRUE(window->isVisible());
+    auto* remove = window->findChild<QPushButton*>(QStringLiteral("removeFinished"));
+    ASSERT_NE(remove, nullptr);
+    remove->click();
+    EXPECT_EQ(window->RowCount(), 0u);
+    EXPECT_TRUE(QFile::exists(ToQ(chosen)));
+    EXPECT_TRUE(QFile::exists(ToQ(alone)));
 }
 
 TEST_F(EngineUiE2E, BasicAuthenticationPageOpensAfterTheLoginDialog)
