@@ -29,7 +29,7 @@ constexpr int kPaneCommands[kNimbraBarPaneCount] = {ID_NB_BOOKMARK, ID_NB_HISTOR
 
 } // namespace
 
-CSidebarCommands::CSidebarCommands(CMainFrame& frame) : QObject(&frame), m_frame(frame)
+CSidebarCommands::CSidebarCommands(CMainFrame& frame) : QObject(&frame), m_frame(frame), m_host(frame.Host())
 {
     setObjectName(QStringLiteral("SidebarCommands"));
     m_pTree = new CBookmarkTree(*this);
@@ -69,7 +69,7 @@ CSidebarCommands::~CSidebarCommands()
 
 CSettings& CSidebarCommands::Settings() const
 {
-    return m_frame.Host().Settings();
+    return m_host.Settings();
 }
 
 CHistoryTree* CSidebarCommands::HistoryTree() const
@@ -149,15 +149,15 @@ void CSidebarCommands::ApplySettings()
 
 void CSidebarCommands::LoadState()
 {
-    const CSettings state(BarStatePath(m_frame.Host().IniPath()));
+    const CSettings state(BarStatePath(m_host.IniPath()));
     m_pBar->LoadState(state, kNimbraBarProfile);
 }
 
 void CSidebarCommands::SaveState()
 {
-    CSettings state(BarStatePath(m_frame.Host().IniPath()));
+    CSettings state(BarStatePath(m_host.IniPath()));
     m_pBar->SaveState(state, kNimbraBarProfile);
-    m_frame.Host().Settings().WriteInt(EKey::NimbraBarSelTab, m_pBar->SelectedPane());
+    m_host.Settings().WriteInt(EKey::NimbraBarSelTab, m_pBar->SelectedPane());
 }
 
 bool CSidebarCommands::FilterWheel(QObject* watched, QEvent* event)
@@ -179,7 +179,7 @@ void CSidebarCommands::Navigate(const std::string& url)
 
 void CSidebarCommands::OpenNewTab(const std::string& url)
 {
-    m_frame.Host().OpenUrl(url);
+    m_host.OpenUrl(url);
 }
 
 void CSidebarCommands::SetStatusText(const std::string& text)
@@ -195,7 +195,7 @@ void CSidebarCommands::FocusView()
 
 void CSidebarCommands::SaveClickOpenNew(int value)
 {
-    m_frame.Host().Settings().WriteInt(EKey::NBLClickOpenNew, value);
+    m_host.Settings().WriteInt(EKey::NBLClickOpenNew, value);
     m_frame.FrameSettings().NBLClickOpenNew = value;
 }
 

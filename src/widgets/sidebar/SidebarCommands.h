@@ -15,6 +15,7 @@ class QEvent;
 namespace nimbra {
 
 class CMainFrame;
+class IBrowserHost;
 
 // The side bar in the main frame: its creation, the commands that show,
 // hide and switch its panes, its settings, the wheel rule and its saved
@@ -71,6 +72,9 @@ private:
     void FocusTarget(bool command = false);
 
     CMainFrame& m_frame;
+    // Kept apart from the frame: the panes write their settings when they
+    // go, which is while the frame is being destroyed.
+    IBrowserHost& m_host;
     CBookmarkTree* m_pTree;
     QPointer<CHistoryTree> m_pHistoryTree;
     QPointer<CHistorySearchPane> m_pHistorySearch;
