@@ -3,10 +3,20 @@
 #include "platform/Text.h"
 
 #include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <chrono>
 
 namespace nimbra::ddeml {
 
 namespace {
+
+// How long past a call's time limit its wait may go before it counts as
+// timed out without a word from the bus.
+constexpr int kReplyGraceMs = 1000;
 
 // A call to a server; an empty result with `error` set when it failed.
 std::optional<QList<QVariant>> CallServer(DWORD inst, const QString& busName, const QString& method,
@@ -22,11 +32,25 @@ std::optional<QList<QVariant>> CallServer(DWORD inst, const QString& busName, co
     }
     QDBusMessage call = QDBusMessage::createMethodCall(busName, kDdeObjectPath, kDdeInterface, method);
     call.setArguments(arguments);
-    // Events keep flowing while waiting, so a server on this thread still answers.
-    const QDBusMessage reply = QDBusConnection(connectionName).call(call, QDBus::BlockWithGui, timeoutMs);
-    if (reply.type() == QDBusMessage::ReplyMessage)
+    // Events keep flowing while waiting, so a server on this thread still
+    // answers. The wait ends by the call's watcher, which also reports a
+    // reply that came before it was made (a blocking call "with GUI" can
+    // miss a reply that comes at that moment, and then waits for good),
+    // and at the latest a little after the call's own time limit.
+    QDBusPendingCall pending = QDBusConnection(connectionName).asyncCall(call, timeoutMs);
+    if (!pending.isFinished()) {
+        QEventLoop loop;
+        QDBusPendingCallWatcher watcher(pending);
+        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+        // No limit given is the bus's own default of 25 s.
+        const qint64 limit = timeoutMs > 0 ? timeoutMs : 25000;
+        QTimer::singleShot(std::chrono::milliseconds(limit + kReplyGraceMs), &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    const QDBusMessage reply = pending.reply();
+    if (pending.isFinished() && reply.type() == QDBusMessage::ReplyMessage)
         return reply.arguments();
-    const QDBusError::ErrorType error = QDBusError(reply).type();
+    const QDBusError::ErrorType error = pending.isFinished() ? QDBusError(reply).type() : QDBusError::Timeout;
     SetError(inst, error == QDBusError::NoReply || error == QDBusError::Timeout ? timeoutError : DMLERR_SERVER_DIED);
     return std::nullopt;
 }
