@@ -169,7 +169,7 @@ TEST_F(EngineUiTest, DownloadsArrivingDuringAQuestionWaitAndGoWithTheirTab)
                 Fake(from)->Events()->DownloadRequested(extra.back());
             }
             // The tab that started 99 of them is closed meanwhile.
-            closing->ChildFrame()->close();
+            CChildFrame::Of(closing)->close();
         }
         return Saved(request.name + std::to_string(questions));
     });
@@ -241,7 +241,7 @@ TEST_F(EngineUiTest, ContextMenuEntriesFollowWhatWasClicked)
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("http://a/next"));
 
     // The selection goes to the web search pane's checked engines, on one line.
-    m_frame->ActivateTab(view->ChildFrame());
+    m_frame->ActivateTab(CChildFrame::Of(view));
     Fake(view)->selection = "  ab\ncd ";
     std::unique_ptr<QMenu> selectionMenu(CreatePageContextMenu(*view, selection, nullptr));
     Entry(*selectionMenu, "選択文字列で検索(&S)")->trigger();
