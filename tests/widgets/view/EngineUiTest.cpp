@@ -1,4 +1,5 @@
 #include "widgets/bars/StatusBar.h"
+#include "widgets/bookmarks/AddBookmarkDlg.h"
 #include "frames/browser/ChildFrame.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -249,6 +251,26 @@ TEST_F(EngineUiTest, ContextMenuEntriesFollowWhatWasClicked)
     EXPECT_TRUE(std::any_of(views.begin(), views.end(), [](CNimbraView* v) {
         return v->m_strUrl.find("google.co.jp/search?lr=lang_ja&q=ab%20cd&num=100") != std::string::npos;
     })) << "no tab searched for the selection";
+}
+
+TEST_F(EngineUiTest, LinkMenuAddsTheLinkThroughTheBookmarkDialog)
+{
+    Start();
+    CNimbraView* view = Open("http://a/");
+    std::vector<std::string> shown;
+    testenv::HandlerGuard driver(SetBookmarkDialogDriver, [&](QDialog& dialog) {
+        shown.push_back(FromQ(dynamic_cast<CAddBookmarkDlg&>(dialog).TitleEdit()->text()));
+        return int(QDialog::Rejected);
+    });
+    // A link without text is named by its address.
+    for (const char* text : {"  次  ", " "}) {
+        SContextMenu link;
+        link.linkUrl = "http://a/next";
+        link.linkText = text;
+        std::unique_ptr<QMenu> menu(CreatePageContextMenu(*view, link, nullptr));
+        Entry(*menu, "リンクをブックマークに追加(&B)...")->trigger();
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"次", "http://a/next"}));
 }
 
 TEST_F(EngineUiTest, PermissionBarAsksOneAtATimeAndRemembersTheSite)
