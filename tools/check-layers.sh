@@ -4,9 +4,6 @@
 # A file named *Commands.* is where a subsystem meets the frame and the
 # application object: it may include any layer, and only the frames, the
 # application and other such files include it.
-# tools/layer-exceptions.txt lists the upward includes not yet taken out,
-# one "file: included header" a line; a listed include that is gone fails
-# too, so that the list only shrinks.
 #   tools/check-layers.sh [source root]    (default: the repository)
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
@@ -27,24 +24,11 @@ rank_of() { # path relative to the root -> its layer's order, or nothing
     done <<< "$rows"
 }
 
-exceptions="$root/tools/layer-exceptions.txt"
-declare -A allowed=()
-if [ -f "$exceptions" ]; then
-    while read -r entry; do
-        [ -n "$entry" ] && [ "${entry:0:1}" != "#" ] && allowed[$entry]=1
-    done < "$exceptions"
-fi
-declare -A seen=()
-
 status=0
 cd "$root"
 up() { # file line target reason
-    if [ -n "${allowed["$1: $3"]:-}" ]; then
-        seen["$1: $3"]=1
-    else
-        echo "$1:$2: includes $3$4"
-        status=1
-    fi
+    echo "$1:$2: includes $3$4"
+    status=1
 }
 while IFS=: read -r file line text; do
     target=$(sed -n 's/^#include "\([^"]*\)".*/\1/p' <<< "$text")
@@ -64,10 +48,4 @@ while IFS=: read -r file line text; do
     esac
     [ "$to" -gt "$from" ] && up "$file" "$line" "$target" " of a higher layer"
 done < <(grep -rn --include='*.h' --include='*.cpp' '^#include "' src)
-for entry in "${!allowed[@]}"; do
-    if [ -z "${seen[$entry]:-}" ]; then
-        echo "tools/layer-exceptions.txt: $entry is gone: take it off the list"
-        status=1
-    fi
-done
 exit $status

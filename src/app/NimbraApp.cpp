@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "widgets/bars/AddressCombo.h"
+#include "frames/browser/ChildFrame.h"
 #include "frames/browser/MainFrame.h"
 #include "frames/browser/WindowCommands.h"
 #include "platform/Language.h"
@@ -335,7 +336,7 @@ CNimbraView* CNimbraApp::OpenUrl(const std::string& url, int navigateFlags, cons
             view->SetViewTitle("about:blank");
             view->ResetNavigationState();
             if (s.ActiveNewTab == 1)
-                m_pMainFrame->ActivateTab(view->ChildFrame());
+                m_pMainFrame->ActivateTab(CChildFrame::Of(view));
         }
         view->Navigate(target, navigateFlags | 1, targetFrame);
     }

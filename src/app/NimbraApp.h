@@ -49,7 +49,7 @@ public:
 
     // Replaces the shell (tests record what would be started).
     void SetShell(std::unique_ptr<CShell> shell);
-    CShell& Shell() { return *m_shell; }
+    CShell& Shell() override { return *m_shell; }
 
     CSettings& Settings() override { return *m_settings; }
     CMainFrame* MainFrame() const { return m_pMainFrame; }
@@ -62,7 +62,7 @@ public:
     std::string EngineHomePage() const;
 
     // The engine of a new tab; tests put a scripted engine in its place.
-    std::unique_ptr<IWebBrowser> CreateBrowser(QWidget* parent);
+    std::unique_ptr<IWebBrowser> CreateBrowser(QWidget* parent) override;
     void SetBrowserFactory(WebBrowserFactory factory);
 
     // Paths of the data model.

@@ -1,3 +1,4 @@
+#include "frames/browser/ChildFrame.h"
 #include "widgets/bookmarks/AddBookmarkDlg.h"
 #include "widgets/bookmarks/BookmarkCommands.h"
 #include "platform/Text.h"
@@ -37,7 +38,7 @@ TEST_F(BookmarkE2E, PageAddedFromTheMenuIsInTheFileAndTheMenuAndOpensInANewTab)
     CNimbraView* view = m_app->OpenUrl(url);
     ASSERT_NE(view, nullptr);
     ASSERT_TRUE(SpinUntil([&] { return view->m_strTitle == "Bookmarked Page" && !view->Browser()->Busy(); }, kLoadMs));
-    m_frame->ActivateTab(view->ChildFrame());
+    m_frame->ActivateTab(CChildFrame::Of(view));
 
     QMenu* menu = FindBookmarkMenu(m_frame->MainMenu());
     ASSERT_NE(menu, nullptr);

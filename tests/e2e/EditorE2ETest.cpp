@@ -1,5 +1,6 @@
 // The browser (real engine) and the bookmark editor as a program of its own,
 // in one data directory, driven by posted WM_COMMAND as another program would.
+#include "frames/browser/ChildFrame.h"
 #include "widgets/bookmarks/AddBookmarkDlg.h"
 #include "widgets/bookmarks/BookmarkMenu.h"
 #include "ui/EditorIds.h"
@@ -128,7 +129,7 @@ TEST_F(EditorE2E, EditsOfBothProgramsSurviveTheEditorsClose)
     Start();
     CNimbraView* view = OpenAndWait(m_server.Url("/page").toStdString(), kLoadMs);
     ASSERT_NE(view, nullptr);
-    m_frame->ActivateTab(view->ChildFrame());
+    m_frame->ActivateTab(CChildFrame::Of(view));
     StartEditor();
 
     // An unsaved edit in the editor, then an add in the browser.

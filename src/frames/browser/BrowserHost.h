@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 class QWebEngineProfile;
@@ -9,16 +10,21 @@ namespace nimbra {
 
 class CNimbraView;
 class CSettings;
+class CShell;
+class IWebBrowser;
 
 // What the browser frame, its dialogs and the commands of its subsystems
 // need of the application: the settings store, the paths of the data
-// model, opening URLs in new tabs and the engine's profile. The application
+// model, opening URLs in new tabs, the desktop's programs, the engine's
+// profile and each tab's engine. The application
 // hands itself to the frame when it makes it.
 class IBrowserHost {
 public:
     virtual ~IBrowserHost() = default;
 
     virtual CSettings& Settings() = 0;
+    // Opens files and folders with the desktop's programs.
+    virtual CShell& Shell() = 0;
 
     // Paths of the data model.
     virtual const std::string& ProgramDir() const = 0;
@@ -48,6 +54,8 @@ public:
     virtual QWebEngineProfile* Profile() = 0;
     // The profile if it was made; nullptr before.
     virtual QWebEngineProfile* ExistingProfile() const = 0;
+    // The engine of a new tab.
+    virtual std::unique_ptr<IWebBrowser> CreateBrowser(QWidget* parent) = 0;
 };
 
 } // namespace nimbra

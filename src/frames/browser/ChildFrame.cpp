@@ -3,6 +3,7 @@
 #include "frames/browser/MainFrame.h"
 #include "widgets/view/NimbraDoc.h"
 #include "widgets/view/NimbraView.h"
+#include "widgets/view/ViewCommands.h"
 
 #include <QCloseEvent>
 
@@ -13,8 +14,14 @@ CChildFrame::CChildFrame(CMainFrame* mainFrame)
 {
     setWindowFlags(Qt::FramelessWindowHint);
     setAttribute(Qt::WA_DeleteOnClose);
-    m_pView = new CNimbraView(mainFrame, this);
+    m_pView = new CNimbraView(mainFrame->ViewHost(), this);
+    RegisterViewCommands(*m_pView, *mainFrame);
     setWidget(m_pView);
+}
+
+CChildFrame* CChildFrame::Of(const CNimbraView* view)
+{
+    return qobject_cast<CChildFrame*>(view->parentWidget());
 }
 
 CChildFrame::~CChildFrame() = default;

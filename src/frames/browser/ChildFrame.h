@@ -18,6 +18,9 @@ public:
     explicit CChildFrame(CMainFrame* mainFrame);
     ~CChildFrame() override;
 
+    // The tab `view` is in.
+    static CChildFrame* Of(const CNimbraView* view);
+
     CNimbraView* View() const { return m_pView; }
     CNimbraDoc* Doc() const { return m_pDoc.get(); }
 

@@ -164,7 +164,7 @@ void CMainFrame::CloseTab(CNimbraView* view)
     if (!view || view->m_bNaviLock)
         return;
     view->m_bTabRemoved = true;
-    view->ChildFrame()->close();
+    CChildFrame::Of(view)->close();
 }
 
 void CMainFrame::BulkClose(CNimbraView* spare, bool lastToFirst)
@@ -182,7 +182,7 @@ void CMainFrame::BulkClose(CNimbraView* spare, bool lastToFirst)
         std::reverse(closing.begin(), closing.end());
     for (CNimbraView* view : closing) {
         view->m_bTabRemoved = true;
-        view->ChildFrame()->close();
+        CChildFrame::Of(view)->close();
     }
     m_pViewManager->Refresh();
     m_nContextTab = -1;

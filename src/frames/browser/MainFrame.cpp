@@ -72,6 +72,7 @@ CMainFrame::CMainFrame(IBrowserHost& host) : m_host(host)
                                                           ShowNotice(frame, ToQ(message), QMessageBox::Warning);
                                                   }, Qt::QueuedConnection);
                                               });
+    new CDownloadManager(m_viewHost);
 }
 
 CMainFrame::~CMainFrame()
@@ -335,7 +336,7 @@ CNimbraView* CMainFrame::NewDocument()
     if (!view)
         return nullptr;
     view->CreateTabItem("Loading..");
-    ActivateTab(view->ChildFrame());
+    ActivateTab(CChildFrame::Of(view));
     return view;
 }
 
@@ -556,7 +557,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         view->m_bTabRemoved = true;
     m_pMdiArea->closeAllSubWindows();
     CloseListEditor();
-    if (auto* downloads = findChild<CDownloadManager*>(QString(), Qt::FindDirectChildrenOnly))
+    if (CDownloadManager* downloads = CDownloadManager::Of(this))
         downloads->Window()->close();
     if (m_pEndpoint)
         m_pEndpoint->Close();

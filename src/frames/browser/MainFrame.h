@@ -4,6 +4,7 @@
 #include "data/dde/NimbraDDEClient.h"
 #include "frames/browser/BrowserHost.h"
 #include "frames/browser/FrameDDEHost.h"
+#include "frames/browser/FrameViewHost.h"
 #include "platform/HistoryDb.h"
 #include "platform/Ipc.h"
 #include "data/session/BlockedLists.h"
@@ -51,6 +52,8 @@ public:
 
     // The application: settings store, data paths, new tabs, profile.
     IBrowserHost& Host() const { return m_host; }
+    // The frame as its tabs' views see it.
+    IViewHost& ViewHost() { return m_viewHost; }
     CFrameSettings& FrameSettings() { return m_settings; }
     const CFrameSettings& FrameSettings() const { return m_settings; }
     CBlockedLists& BlockedLists() { return m_blockedLists; }
@@ -233,6 +236,7 @@ private:
     std::vector<QPointer<CChildFrame>> m_children;
     std::unique_ptr<ipc::CWindowEndpoint> m_pEndpoint;
     CFrameDDEHost m_ddeHost{*this};
+    CFrameViewHost m_viewHost{*this};
     std::unique_ptr<CNimbraDDEClient> m_pDDE;
     bool m_bClosing = false;
 };

@@ -50,7 +50,7 @@ CViewManager::CViewManager(CMainFrame* mainFrame, QWidget* parent) : QObject(par
     m_pHolder->setObjectName(QStringLiteral("TabBarHolder"));
     auto* layout = new QHBoxLayout(m_pHolder);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_pTabCtrl = new CTabBarCtrl([](const CNimbraView& view) { return view.ChildFrame()->Doc()->GetTitle(); },
+    m_pTabCtrl = new CTabBarCtrl([](const CNimbraView& view) { return CChildFrame::Of(&view)->Doc()->GetTitle(); },
                                  m_pHolder);
     layout->addWidget(m_pTabCtrl);
     m_pTabCtrl->hide();
@@ -278,7 +278,7 @@ void CViewManager::SelectTab(int nTab)
     CNimbraView* view = ViewAt(nTab);
     if (!view)
         return;
-    m_pMainFrame->ActivateTab(view->ChildFrame());
+    m_pMainFrame->ActivateTab(CChildFrame::Of(view));
     m_pTabCtrl->SetCurrentIndex(nTab);
 }
 
@@ -334,7 +334,7 @@ void CViewManager::CloseReadTabs()
     settings.TabPosToCls = 1;
     for (CNimbraView* view : closing) {
         view->m_bTabRemoved = true;
-        view->ChildFrame()->close();
+        CChildFrame::Of(view)->close();
     }
     settings.TabPosToCls = rule;
     Refresh();
@@ -385,7 +385,7 @@ void CViewManager::ProcessPendingClose()
             continue;
         view->m_bNoCloseRecord = true;
         view->m_bTabRemoved = true;
-        view->ChildFrame()->close();
+        CChildFrame::Of(view)->close();
     }
 }
 

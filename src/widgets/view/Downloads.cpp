@@ -1,18 +1,20 @@
 #include "widgets/view/Downloads.h"
 
-#include "app/NimbraApp.h"
+#include "data/settings/Settings.h"
 #include "widgets/bars/StatusBar.h"
-#include "frames/browser/MainFrame.h"
 #include "platform/DialogLoops.h"
 #include "platform/FileDialog.h"
+#include "platform/Shell.h"
 #include "platform/Text.h"
 #include "widgets/view/NimbraView.h"
+#include "widgets/view/ViewHost.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMainWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -94,7 +96,7 @@ QString DownloadProgressText(long long received, long long total, double bytesPe
     return text;
 }
 
-CDownloadsWindow::CDownloadsWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+CDownloadsWindow::CDownloadsWindow(IViewHost& host, QWidget* parent) : QWidget(parent, Qt::Window), m_host(host)
 {
     setWindowTitle(QStringLiteral("ダウンロード"));
     setObjectName(QStringLiteral("downloadsWindow"));
@@ -159,9 +161,9 @@ void CDownloadsWindow::Add(std::shared_ptr<IDownload> download, const std::strin
 
     SRow* r = row.get();
     connect(r->cancel, &QPushButton::clicked, this, [r] { r->download->Cancel(); });
-    connect(r->open, &QPushButton::clicked, this, [r] { CNimbraApp::Instance()->Shell().OpenDefault(r->path); });
+    connect(r->open, &QPushButton::clicked, this, [this, r] { m_host.Shell().OpenDefault(r->path); });
     connect(r->folder, &QPushButton::clicked, this,
-            [r] { CNimbraApp::Instance()->Shell().OpenDefault(FromQ(QFileInfo(ToQ(r->path)).absolutePath())); });
+            [this, r] { m_host.Shell().OpenDefault(FromQ(QFileInfo(ToQ(r->path)).absolutePath())); });
     QPointer<CDownloadsWindow> self(this);
     r->download->SetObserver([self, r] {
         if (self)
@@ -259,22 +261,20 @@ QString CDownloadsWindow::ActiveText() const
     return {};
 }
 
-CDownloadManager* CDownloadManager::Of(CMainFrame* frame)
+CDownloadManager* CDownloadManager::Of(QWidget* frame)
 {
-    if (auto* manager = frame->findChild<CDownloadManager*>(QString(), Qt::FindDirectChildrenOnly))
-        return manager;
-    return new CDownloadManager(frame);
+    return frame->findChild<CDownloadManager*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
-CDownloadManager::CDownloadManager(CMainFrame* frame)
-    : QObject(frame), m_pFrame(frame), m_pWindow(new CDownloadsWindow(frame))
+CDownloadManager::CDownloadManager(IViewHost& host)
+    : QObject(host.Window()), m_host(host), m_pWindow(new CDownloadsWindow(host, host.Window()))
 {
     connect(m_pWindow, &CDownloadsWindow::ActivityChanged, this, &CDownloadManager::ShowActivity);
 }
 
 std::string CDownloadManager::AskPath(CNimbraView* view, const std::string& suggested)
 {
-    CSettings& settings = CNimbraApp::Instance()->Settings();
+    CSettings& settings = m_host.Settings();
     SFileRequest request;
     request.save = true;
     request.folder = settings.GetString(kFolderSection, kFolderKey, {});
@@ -358,7 +358,7 @@ void CDownloadManager::Start(std::shared_ptr<IDownload> download, const std::str
 
 void CDownloadManager::ShowActivity()
 {
-    if (CNimbraStatusBar* status = m_pFrame->StatusBar())
+    if (CNimbraStatusBar* status = m_host.StatusBar())
         status->SetDownloadText(m_pWindow->ActiveText());
 }
 

@@ -18,8 +18,8 @@ class QVBoxLayout;
 
 namespace nimbra {
 
-class CMainFrame;
 class CNimbraView;
+class IViewHost;
 
 // A download's suggested name as a plain file name for the chosen folder:
 // path separators and control characters become "_", leading dots go, the
@@ -40,7 +40,8 @@ QString DownloadProgressText(long long received, long long total, double bytesPe
 class CDownloadsWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit CDownloadsWindow(QWidget* parent);
+    // `host` opens the finished files and their folders.
+    CDownloadsWindow(IViewHost& host, QWidget* parent);
     // Downloads still running when the browser closes are cancelled and
     // their partial files removed.
     ~CDownloadsWindow() override;
@@ -82,6 +83,7 @@ private:
     void Update(SRow& row);
     void Finish(SRow& row);
 
+    IViewHost& m_host;
     QVBoxLayout* m_pRows;
     std::vector<std::unique_ptr<SRow>> m_rows;
 };
@@ -92,8 +94,11 @@ private:
 class CDownloadManager : public QObject {
     Q_OBJECT
 public:
-    // The manager of `frame`, made on first use.
-    static CDownloadManager* Of(CMainFrame* frame);
+    // The manager of the window of `host`'s tabs, whose status bar shows
+    // the downloads; the frame makes it with itself.
+    explicit CDownloadManager(IViewHost& host);
+    // The manager of the tabs of `frame`.
+    static CDownloadManager* Of(QWidget* frame);
 
     // A download that a page of `view` started. The engine drops it unless
     // it starts before this returns.
@@ -105,7 +110,6 @@ public:
     size_t Waiting() const { return m_queue.size(); }
 
 private:
-    explicit CDownloadManager(CMainFrame* frame);
     // The path the user chose for `suggested`, asked over the tab `view`,
     // or empty.
     std::string AskPath(CNimbraView* view, const std::string& suggested);
@@ -118,7 +122,7 @@ private:
         std::string url;
         std::string name;
     };
-    CMainFrame* m_pFrame;
+    IViewHost& m_host;
     CDownloadsWindow* m_pWindow;
     bool m_bAsking = false;
     std::deque<SWaiting> m_queue;

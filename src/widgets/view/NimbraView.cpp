@@ -1,11 +1,9 @@
 #include "widgets/view/NimbraView.h"
 
-#include "app/NimbraApp.h"
+#include "data/session/BlockedLists.h"
+#include "data/settings/Settings.h"
 #include "widgets/bars/StatusBar.h"
-#include "frames/browser/ViewManager.h"
-#include "frames/browser/ChildFrame.h"
 #include "ui/CommandIds.h"
-#include "frames/browser/MainFrame.h"
 #include "platform/DialogLoops.h"
 #include "platform/HistoryDb.h"
 #include "platform/LoginDialog.h"
@@ -17,11 +15,12 @@
 #include "widgets/view/PageContextMenu.h"
 #include "widgets/view/PageNotices.h"
 #include "widgets/view/PopupLimiter.h"
-#include "widgets/view/ViewCommands.h"
+#include "widgets/view/ViewHost.h"
 
 #include <QAction>
 #include <QDateTime>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPointer>
 #include <QTimer>
@@ -43,17 +42,16 @@ constexpr int kBlankPopupSettleMs = 300;
 constexpr int kFirstNavigationWaitMs = 1000;
 } // namespace
 
-CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
-    : QWidget(childFrame), m_pMainFrame(mainFrame), m_pChildFrame(childFrame)
+CNimbraView::CNimbraView(IViewHost& host, QWidget* parent) : QWidget(parent), m_host(host)
 {
-    const CFrameSettings& s = m_pMainFrame->FrameSettings();
+    const CFrameSettings& s = m_host.FrameSettings();
     m_dwDLControl = unsigned(s.DownloadCtrl);
     setFocusPolicy(Qt::StrongFocus);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    m_pBrowser = CNimbraApp::Instance()->CreateBrowser(this);
+    m_pBrowser = m_host.CreateBrowser(this);
     m_pBrowser->SetEvents(this);
     layout->addWidget(m_pBrowser->Widget(), 1);
 
@@ -64,8 +62,7 @@ CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
     m_pBrowser->SetDownloadControl(m_dwDLControl);
     m_pBrowser->SetRegisterAsBrowser(s.RegisterAsBrowser != 0);
     m_pBrowser->SetSilent(s.SilentBrowser != 0);
-    m_pChildFrame->SetDocumentTitle("Loading..");
-    RegisterViewCommands(*this);
+    m_host.SetDocumentTitle(*this, "Loading..");
     QTimer::singleShot(kFirstNavigationWaitMs, this, [this] {
         if (!m_bBlankPopup && !m_pBrowser->Busy())
             ShowUnstartedTab();
@@ -75,7 +72,7 @@ CNimbraView::CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame)
 void CNimbraView::OnClosing()
 {
     if (m_bActive && m_nRefusedOpens > 0)
-        CPopupLimiter::Of(m_pMainFrame)->Show(nullptr);
+        CPopupLimiter::Of(m_host.Window())->Show(nullptr);
     if (m_bNoCloseRecord)
         return;
     std::string url = GetLocationURL();
@@ -84,7 +81,7 @@ void CNimbraView::OnClosing()
     std::string title = GetLocationName();
     if (title.empty())
         title = m_strTitle;
-    m_pMainFrame->RecordClosedTab(url, title);
+    m_host.RecordClosedTab(url, title);
 }
 
 bool CNimbraView::DelayClose()
@@ -94,7 +91,7 @@ bool CNimbraView::DelayClose()
         return true;
     m_bCloseDelayed = EndDialogLoopsFor(this, [this] {
         m_bCloseDelayed = false;
-        m_pChildFrame->close();
+        m_host.CloseTab(*this);
     });
     return m_bCloseDelayed;
 }
@@ -152,12 +149,12 @@ std::string CNimbraView::GetLocationName() const
 
 bool CNimbraView::IsBlocked(const std::string& url) const
 {
-    return m_pMainFrame->BlockedLists().IsUrlAllowed(url, 0).empty();
+    return m_host.BlockedLists().IsUrlAllowed(url, 0).empty();
 }
 
 void CNimbraView::QueueForClosing()
 {
-    m_pMainFrame->QueueBlockedClose(this);
+    m_host.QueueBlockedClose(*this);
 }
 
 void CNimbraView::MarkAndQueueUncounted()
@@ -166,19 +163,19 @@ void CNimbraView::MarkAndQueueUncounted()
         return;
     m_bMarkedForClose = true;
     m_bTabPending = false;
-    m_pMainFrame->ViewManager()->QueueClose(this);
+    m_host.QueueClose(*this);
 }
 
 bool CNimbraView::SetViewTitle(const std::string& title)
 {
     m_strTitle = title;
-    if (m_pMainFrame->BlockedLists().IsTitleBlocked(title)) {
+    if (m_host.BlockedLists().IsTitleBlocked(title)) {
         QueueForClosing();
         return false;
     }
     if (!m_bNaviLock && m_nTab != -1 && !m_bTabRemoved) {
-        m_pMainFrame->ViewManager()->SetItemText(m_nTab, title);
-        m_pChildFrame->SetDocumentTitle(TruncateTitle(title, kDocumentTitleWidth));
+        m_host.SetTabText(m_nTab, title);
+        m_host.SetDocumentTitle(*this, TruncateTitle(title, kDocumentTitleWidth));
         return true;
     }
     return false;
@@ -189,14 +186,14 @@ void CNimbraView::SetTabImage(int index)
     if (m_bNaviLock || m_nTab == -1 || m_bTabRemoved)
         return;
     if (index != m_nTabImage)
-        m_pMainFrame->ViewManager()->SetItemImage(m_nTab, index);
+        m_host.SetTabImage(m_nTab, index);
     m_nTabImage = index;
 }
 
 CNimbraView* CNimbraView::CreateNewView()
 {
-    CNimbraView* view = m_pMainFrame->CreateNewView();
-    if (view && m_pMainFrame->FrameSettings().RegisterAsBrowser != 0)
+    CNimbraView* view = m_host.CreateNewView();
+    if (view && m_host.FrameSettings().RegisterAsBrowser != 0)
         view->m_pBrowser->SetRegisterAsBrowser(true);
     return view;
 }
@@ -235,7 +232,7 @@ void CNimbraView::SetSecureLockIcon(int state)
 
 void CNimbraView::UpdateSecureIndicator()
 {
-    if (CNimbraStatusBar* status = m_pMainFrame->StatusBar()) {
+    if (CNimbraStatusBar* status = m_host.StatusBar()) {
         status->SetSecure(m_bActive && m_nSecureLock > 0 && m_nSecureLock < 8);
         status->SetSecureBroken(m_bActive && m_nSecureLock == SECURELOCK_SET_BROKEN);
     }
@@ -251,7 +248,7 @@ void CNimbraView::CreateTabItem(const std::string& text)
 {
     if (m_nTab != -1)
         return;
-    m_nTab = m_pMainFrame->ViewManager()->AddTab(this, text);
+    m_nTab = m_host.AddTab(*this, text);
     m_bTabPending = false;
 }
 
@@ -271,13 +268,13 @@ void CNimbraView::ShowUnstartedTab()
 
 void CNimbraView::CreatePendingTabItem(const std::string& text, bool activateIfActiveNewTab)
 {
-    m_nTab = m_pMainFrame->ViewManager()->AddTab(this, text);
+    m_nTab = m_host.AddTab(*this, text);
     SetViewTitle(text);
-    if (activateIfActiveNewTab && m_pMainFrame->FrameSettings().ActiveNewTab == 1) {
-        m_pMainFrame->ActivateTab(m_pChildFrame);
+    if (activateIfActiveNewTab && m_host.FrameSettings().ActiveNewTab == 1) {
+        m_host.ActivateTab(*this);
     } else if (m_bActivateOnFirstNavigate) {
         m_bActivateOnFirstNavigate = false;
-        m_pMainFrame->ActivateTab(m_pChildFrame);
+        m_host.ActivateTab(*this);
     }
     m_bFirstActivatePending = false;
     m_bTabPending = false;
@@ -285,8 +282,7 @@ void CNimbraView::CreatePendingTabItem(const std::string& text, bool activateIfA
 
 bool CNimbraView::BeforeNavigate2(const std::string& url, int flags, const std::string&)
 {
-    CNimbraApp* app = CNimbraApp::Instance();
-    const CFrameSettings& s = m_pMainFrame->FrameSettings();
+    const CFrameSettings& s = m_host.FrameSettings();
 
     if (m_bNewWindowPending) {
         m_bNewWindowPending = false;
@@ -294,7 +290,7 @@ bool CNimbraView::BeforeNavigate2(const std::string& url, int flags, const std::
             m_bBlankPopup = true;
             return true;
         }
-        if (IsBlocked(url) || app->OpenSpecialUrl(url)) {
+        if (IsBlocked(url) || m_host.OpenSpecialUrl(url)) {
             QueueForClosing();
             return false;
         }
@@ -317,7 +313,7 @@ bool CNimbraView::BeforeNavigate2(const std::string& url, int flags, const std::
                 return false;
             }
         }
-        if (app->OpenSpecialUrl(url)) {
+        if (m_host.OpenSpecialUrl(url)) {
             ShowUnstartedTab();
             m_bTabPending = false;
             return false;
@@ -338,13 +334,13 @@ bool CNimbraView::BeforeNavigate2(const std::string& url, int flags, const std::
         return true;
     }
     if (s.NaviNewTabLock == 0)
-        app->OpenUrl(url);
+        m_host.OpenUrl(url);
     return false;
 }
 
 bool CNimbraView::SubFrameNavigate(const std::string& url)
 {
-    return m_pMainFrame->FrameSettings().NewWindowClose != 0 || !IsBlocked(url);
+    return m_host.FrameSettings().NewWindowClose != 0 || !IsBlocked(url);
 }
 
 void CNimbraView::DownloadBegin()
@@ -353,9 +349,9 @@ void CNimbraView::DownloadBegin()
         m_pCrashPanel->hide();
         m_pBrowser->Widget()->show();
     }
-    m_pMainFrame->RefreshOfflineState();
-    if (CNimbraStatusBar* status = m_pMainFrame->StatusBar())
-        status->SetOffline(m_pMainFrame->Offline().IsOffline());
+    m_host.RefreshOfflineState();
+    if (CNimbraStatusBar* status = m_host.StatusBar())
+        status->SetOffline(m_host.IsOffline());
     SetTabImage(TABIMG_LOADING);
 }
 
@@ -373,7 +369,7 @@ void CNimbraView::ProgressChange(int progress, int progressMax)
 {
     m_nProgress = ProgressPercent(progress, progressMax);
     if (m_bActive)
-        if (CNimbraStatusBar* status = m_pMainFrame->StatusBar())
+        if (CNimbraStatusBar* status = m_host.StatusBar())
             status->SetProgress(m_nProgress);
 }
 
@@ -384,16 +380,16 @@ void CNimbraView::NavigateComplete2(const std::string& url)
         m_bOpensRefused = false;
         m_nRefusedOpens = 0;
         if (m_bActive)
-            CPopupLimiter::Of(m_pMainFrame)->Show(this);
+            CPopupLimiter::Of(m_host.Window())->Show(this);
     }
     if (m_bActive) {
         const std::string location = GetLocationURL();
-        m_pMainFrame->SetAddressText(location.empty() ? url : location);
-        if (CNimbraStatusBar* status = m_pMainFrame->StatusBar())
+        m_host.SetAddressText(location.empty() ? url : location);
+        if (CNimbraStatusBar* status = m_host.StatusBar())
             status->SetZone(UrlZone(location.empty() ? url : location));
     }
     SetTabImage(TABIMG_NAVIGATED);
-    Q_EMIT m_pMainFrame->OpenTabsChanged();
+    m_host.OpenTabsChanged();
 }
 
 void CNimbraView::TitleChange(const std::string& text)
@@ -403,34 +399,33 @@ void CNimbraView::TitleChange(const std::string& text)
     // visit takes the title; the engine's error page is no visit at all.
     const std::string location = GetLocationURL();
     if (IsHistoryUrl(location) && !m_pBrowser->Busy() && !m_pBrowser->LoadFailed())
-        m_pMainFrame->History().SetTitle(location, StoredTitle(location, text));
+        m_host.History().SetTitle(location, StoredTitle(location, text));
 }
 
 void CNimbraView::ResolveBlankPopup()
 {
-    const CFrameSettings& s = m_pMainFrame->FrameSettings();
+    const CFrameSettings& s = m_host.FrameSettings();
     if (IsBlocked("about:blank")) {
         QueueForClosing();
         return;
     }
     m_bBlankPopup = false;
     if (m_nTab == -1) {
-        m_nTab = m_pMainFrame->ViewManager()->AddTab(this, "about:blank");
+        m_nTab = m_host.AddTab(*this, "about:blank");
         SetViewTitle("about:blank");
         SetTabImage(TABIMG_NAVIGATED);
     }
     if (s.ActiveNewTab == 1)
-        m_pMainFrame->ActivateTab(m_pChildFrame);
+        m_host.ActivateTab(*this);
     m_bTabPending = false;
-    SetTabImage(s.ActiveNewTab == 1 || m_pMainFrame->ViewManager()->GetItemCount() == 1 ? TABIMG_NONE
-                                                                                          : TABIMG_UNREAD);
+    SetTabImage(s.ActiveNewTab == 1 || m_host.TabCount() == 1 ? TABIMG_NONE : TABIMG_UNREAD);
 }
 
 void CNimbraView::DownloadComplete()
 {
     // The engine reports no end of progress; the bar empties now.
     ProgressChange(-1, 0);
-    if (m_pMainFrame->Offline().IsOffline() && m_bBlankPopup && EqualsNoCase(GetLocationURL(), "about:blank")) {
+    if (m_host.IsOffline() && m_bBlankPopup && EqualsNoCase(GetLocationURL(), "about:blank")) {
         ResolveBlankPopup();
         return;
     }
@@ -451,15 +446,15 @@ void CNimbraView::DocumentComplete(const std::string& url)
     const std::string location = GetLocationURL();
     if (IsHistoryUrl(location) && !m_pBrowser->LoadFailed()) {
         const std::string title = StoredTitle(location, GetLocationName());
-        m_pMainFrame->History().AddVisit(location, title, QDateTime::currentSecsSinceEpoch());
+        m_host.History().AddVisit(location, title, QDateTime::currentSecsSinceEpoch());
         // The visit keeps an earlier title; a page that has none now says so.
         if (title.empty())
-            m_pMainFrame->History().SetTitle(location, title);
+            m_host.History().SetTitle(location, title);
         // Pages of the local disk are never searched, so they get no copy.
         if (!StartsWithNoCase(location, "file:"))
             m_pBrowser->ReadHtml([view = QPointer<CNimbraView>(this), location](const std::string& html) {
                 if (view && view->GetLocationURL() == location)
-                    view->m_pMainFrame->History().SetCachedCopy(location, html, QDateTime::currentSecsSinceEpoch());
+                    view->m_host.History().SetCachedCopy(location, html, QDateTime::currentSecsSinceEpoch());
             });
     }
     Q_EMIT DocumentCompleted(ToQ(url));
@@ -467,10 +462,10 @@ void CNimbraView::DocumentComplete(const std::string& url)
 
 IWebBrowser* CNimbraView::NewWindow2(bool userInitiated)
 {
-    const CFrameSettings& s = m_pMainFrame->FrameSettings();
+    const CFrameSettings& s = m_host.FrameSettings();
     if (m_bNaviLock && s.NaviNewTabLock != 0)
         return nullptr;
-    if (!CPopupLimiter::Of(m_pMainFrame)->Allow(this, userInitiated))
+    if (!CPopupLimiter::Of(m_host.Window())->Allow(this, userInitiated))
         return nullptr;
     CNimbraView* view = CreateNewView();
     if (!view)
@@ -483,7 +478,7 @@ IWebBrowser* CNimbraView::NewWindow2(bool userInitiated)
 void CNimbraView::StatusTextChange(const std::string& text)
 {
     if (m_bActive)
-        if (CNimbraStatusBar* status = m_pMainFrame->StatusBar())
+        if (CNimbraStatusBar* status = m_host.StatusBar())
             status->SetStatusText(text);
 }
 
@@ -525,7 +520,7 @@ bool CNimbraView::AuthenticationRequired(const std::string& site, const std::str
 void CNimbraView::CertificateError(const std::string& url, const std::string& description,
                                    std::function<void(bool proceed)> answer)
 {
-    AskCertificate(m_pMainFrame, url, description, [this, guard = QPointer<CNimbraView>(this), answer](bool go) {
+    AskCertificate(m_host.Window(), url, description, [this, guard = QPointer<CNimbraView>(this), answer](bool go) {
         if (!guard)
             return;
         answer(go);
@@ -551,7 +546,7 @@ void CNimbraView::RendererGone(ERendererEnd how, int exitCode)
     m_pCrashPanel->show();
     SetTabImage(m_bActive ? TABIMG_NONE : TABIMG_UNREAD);
     if (m_bActive)
-        if (CNimbraStatusBar* status = m_pMainFrame->StatusBar())
+        if (CNimbraStatusBar* status = m_host.StatusBar())
             status->SetProgress(0);
     m_nProgress = 0;
 }
@@ -575,7 +570,7 @@ void CNimbraView::DownloadRequested(std::shared_ptr<IDownload> download)
     }
     // A tab that was opened for the file alone has nothing to show: it goes
     // once the file has been asked for, unrecorded, as the file is no page.
-    if (CDownloadManager::Of(m_pMainFrame)->Request(this, std::move(download)) && !m_pBrowser->HasPage()) {
+    if (m_host.Downloads().Request(this, std::move(download)) && !m_pBrowser->HasPage()) {
         m_bNoCloseRecord = true;
         MarkAndQueueUncounted();
     }
@@ -597,7 +592,7 @@ bool CNimbraView::HandlePageKey(QKeyCombination key)
     const int code = key.key();
     // A key of the menus keeps its command.
     const QKeySequence sequence(key);
-    for (const QAction* action : m_pMainFrame->findChildren<QAction*>())
+    for (const QAction* action : m_host.Window()->findChildren<QAction*>())
         if (action->shortcuts().contains(sequence))
             return false;
     const int zoom = m_pBrowser->GetZoom();
@@ -630,17 +625,17 @@ void CNimbraView::keyPressEvent(QKeyEvent* event)
 
 void CNimbraView::OnActivateView(bool active)
 {
-    CNimbraStatusBar* status = m_pMainFrame->StatusBar();
+    CNimbraStatusBar* status = m_host.StatusBar();
     if (active) {
         const std::string location = GetLocationURL();
-        m_pMainFrame->SetAddressText(location);
+        m_host.SetAddressText(location);
         if (status)
             status->SetProgress(m_nProgress);
         m_bActive = true;
         MarkRead();
-        CPopupLimiter::Of(m_pMainFrame)->Show(this);
+        CPopupLimiter::Of(m_host.Window())->Show(this);
         if (m_nTab != -1)
-            m_pMainFrame->ViewManager()->SelectItem(m_nTab);
+            m_host.SelectTab(m_nTab);
         UpdateSecureIndicator();
         if (status)
             status->SetZone(UrlZone(location));
@@ -663,7 +658,7 @@ void CNimbraView::ToggleNaviLock()
 void CNimbraView::focusInEvent(QFocusEvent* event)
 {
     QWidget::focusInEvent(event);
-    if (m_pMainFrame->FrameSettings().SetFocus == 0)
+    if (m_host.FrameSettings().SetFocus == 0)
         m_pBrowser->Widget()->setFocus();
 }
 

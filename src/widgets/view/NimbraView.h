@@ -11,8 +11,7 @@ namespace nimbra {
 
 class CCrashPanel;
 class CPermissionBar;
-class CChildFrame;
-class CMainFrame;
+class IViewHost;
 
 // Tab icon indices.
 enum ETabImage : int {
@@ -29,10 +28,11 @@ enum ETabImage : int {
 class CNimbraView : public QWidget, public IWebBrowserEvents {
     Q_OBJECT
 public:
-    CNimbraView(CMainFrame* mainFrame, CChildFrame* childFrame);
+    // `host` is the frame that holds the tabs; `parent` the tab's window.
+    CNimbraView(IViewHost& host, QWidget* parent);
     ~CNimbraView() override;
 
-    CChildFrame* ChildFrame() const { return m_pChildFrame; }
+    IViewHost& Host() const { return m_host; }
     // The commands this tab's view carries; the frame routes to the active one.
     CCommandTable& Commands() { return m_commands; }
     IWebBrowser* Browser() const { return m_pBrowser.get(); }
@@ -168,8 +168,7 @@ private:
     void ShowUnstartedTab();
     void CreatePendingTabItem(const std::string& text, bool activateIfActiveNewTab);
 
-    CMainFrame* m_pMainFrame;
-    CChildFrame* m_pChildFrame;
+    IViewHost& m_host;
     std::unique_ptr<IWebBrowser> m_pBrowser;
     CCommandTable m_commands;
     CCrashPanel* m_pCrashPanel = nullptr;

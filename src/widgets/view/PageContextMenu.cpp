@@ -1,12 +1,10 @@
 #include "widgets/view/PageContextMenu.h"
 
-#include "app/NimbraApp.h"
-#include "widgets/bookmarks/BookmarkCommands.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"
-#include "frames/browser/MainFrame.h"
 #include "platform/Text.h"
 #include "widgets/view/NimbraView.h"
+#include "widgets/view/ViewHost.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -46,20 +44,18 @@ QMenu* CreatePageContextMenu(CNimbraView& view, const SContextMenu& info, QWidge
     if (!info.linkUrl.empty()) {
         const std::string url = info.linkUrl, text = info.linkText;
         add("開く(&O)", [url](CNimbraView& view) { view.Navigate(url); });
-        add("新しいタブで開く(&W)", [url](CNimbraView&) { CNimbraApp::Instance()->OpenUrl(url); });
+        add("新しいタブで開く(&W)", [url](CNimbraView& view) { view.Host().OpenUrl(url); });
         add("リンクのアドレスをコピー(&C)", [url](CNimbraView&) { CopyText(url); });
         add("名前を付けてリンク先を保存(&A)...", page(EPageAction::SaveLink));
-        add("リンクをブックマークに追加(&B)...", [url, text](CNimbraView&) {
-            CMainFrame* frame = CNimbraApp::Instance()->MainFrame();
-            if (CBookmarkCommands* bookmarks = frame ? BookmarkCommandsOf(*frame) : nullptr)
-                bookmarks->AddLink(Trim(text).empty() ? url : Trim(text), url);
+        add("リンクをブックマークに追加(&B)...", [url, text](CNimbraView& view) {
+            view.Host().AddBookmark(Trim(text).empty() ? url : Trim(text), url);
         });
     }
     if (!info.imageUrl.empty()) {
         if (!menu->isEmpty())
             menu->addSeparator();
         const std::string url = info.imageUrl;
-        add("画像を新しいタブで開く(&I)", [url](CNimbraView&) { CNimbraApp::Instance()->OpenUrl(url); });
+        add("画像を新しいタブで開く(&I)", [url](CNimbraView& view) { view.Host().OpenUrl(url); });
         add("名前を付けて画像を保存(&S)...", page(EPageAction::SaveImage));
         add("画像をコピー(&Y)", page(EPageAction::CopyImage));
         add("画像のアドレスをコピー(&O)", [url](CNimbraView&) { CopyText(url); });
@@ -79,12 +75,8 @@ QMenu* CreatePageContextMenu(CNimbraView& view, const SContextMenu& info, QWidge
             menu->addSeparator();
         add("コピー(&C)", page(EPageAction::Copy));
         add("選択文字列を開く(&J)", command(ID_OPEN_SELECTION));
-        CMainFrame* frame = CNimbraApp::Instance()->MainFrame();
-        if (frame && frame->Router().Query(ID_SEARCH_SELECTION).enabled)
-            add("選択文字列で検索(&S)", [frame = QPointer<CMainFrame>(frame)](CNimbraView&) {
-                if (frame)
-                    frame->ExecuteCommand(ID_SEARCH_SELECTION);
-            });
+        if (view.Host().CommandEnabled(ID_SEARCH_SELECTION))
+            add("選択文字列で検索(&S)", [](CNimbraView& view) { view.Host().RunCommand(ID_SEARCH_SELECTION); });
     }
     if (menu->isEmpty()) {
         add("戻る(&B)", command(ID_BACK), view.m_bCanGoBack && !view.m_bNaviLock);

@@ -2,7 +2,6 @@
 #include "ui/CommandIds.h"
 #include "widgets/view/ViewCommands.h"
 
-#include "app/NimbraApp.h"
 #include "widgets/bars/AddressCombo.h"
 #include "frames/browser/ViewManager.h"
 #include "widgets/bookmarks/UrlEntryDialog.h"
@@ -52,11 +51,6 @@ QPrinter& SharedPrinter()
 {
     static QPrinter printer(QPrinter::HighResolution);
     return printer;
-}
-
-CMainFrame* Frame()
-{
-    return CNimbraApp::Instance()->MainFrame();
 }
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to, bool ignoreCase)
@@ -124,7 +118,7 @@ void OpenFindBar(CNimbraView& view)
     bar->Open();
 }
 
-void CreateDesktopShortcut(CNimbraView& view)
+void CreateDesktopShortcut(CNimbraView& view, QWidget* window)
 {
     const std::string url = view.GetLocationURL();
     if (url.empty())
@@ -137,41 +131,41 @@ void CreateDesktopShortcut(CNimbraView& view)
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = base + QStringLiteral(" (%1).url").arg(n);
     if (!WriteInternetShortcut(FromQ(path), url))
-        ShowMessage(Frame(), QStringLiteral("ショートカットを作成できませんでした。"), QMessageBox::Warning);
+        ShowMessage(window, QStringLiteral("ショートカットを作成できませんでした。"), QMessageBox::Warning);
 }
 
-void ShowProperties(CNimbraView& view)
+void ShowProperties(CNimbraView& view, QWidget* window)
 {
     QPointer<CNimbraView> guard(&view);
-    view.Browser()->ReadDocument([guard](const SPageDocument& document) {
+    view.Browser()->ReadDocument([guard, window](const SPageDocument& document) {
         if (!guard)
             return;
         const SPageProperties properties = CPagePropertiesDlg::Describe(
             guard->GetLocationURL(), guard->GetLocationName(), document, guard->m_nSecureLock);
-        auto* dialog = new CPagePropertiesDlg(properties, Frame());
+        auto* dialog = new CPagePropertiesDlg(properties, window);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->show();
     });
 }
 
-void PageSetup()
+void PageSetup(QWidget* window)
 {
-    auto* dialog = new QPageSetupDialog(&SharedPrinter(), Frame());
+    auto* dialog = new QPageSetupDialog(&SharedPrinter(), window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }
 
-void PrintPage(CNimbraView& view)
+void PrintPage(CNimbraView& view, QWidget* window)
 {
     QPointer<CNimbraView> guard(&view);
-    auto* dialog = new QPrintDialog(&SharedPrinter(), Frame());
+    auto* dialog = new QPrintDialog(&SharedPrinter(), window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(dialog, &QDialog::accepted, &view, [guard] {
+    QObject::connect(dialog, &QDialog::accepted, &view, [guard, window = QPointer<QWidget>(window)] {
         if (!guard)
             return;
-        guard->Browser()->Print(&SharedPrinter(), [](bool ok) {
+        guard->Browser()->Print(&SharedPrinter(), [window](bool ok) {
             if (!ok)
-                ShowMessage(Frame(), QStringLiteral("印刷できませんでした。"), QMessageBox::Warning);
+                ShowMessage(window, QStringLiteral("印刷できませんでした。"), QMessageBox::Warning);
         });
     });
     dialog->open();
@@ -262,12 +256,13 @@ void SavePageAs(CNimbraView& view, QWidget* parent)
     dialog->setNameFilters({complete, htmlOnly});
     dialog->setDefaultSuffix(QStringLiteral("html"));
     QPointer<CNimbraView> guard(&view);
-    QObject::connect(dialog, &QFileDialog::fileSelected, &view, [guard, dialog, complete](const QString& path) {
+    QObject::connect(dialog, &QFileDialog::fileSelected, &view,
+                     [guard, dialog, complete, window = QPointer<QWidget>(parent)](const QString& path) {
         if (!guard || path.isEmpty())
             return;
-        guard->Browser()->SavePage(FromQ(path), dialog->selectedNameFilter() == complete, [](bool ok) {
+        guard->Browser()->SavePage(FromQ(path), dialog->selectedNameFilter() == complete, [window](bool ok) {
             if (!ok)
-                ShowMessage(Frame(), QStringLiteral("ページを保存できませんでした。"), QMessageBox::Warning);
+                ShowMessage(window, QStringLiteral("ページを保存できませんでした。"), QMessageBox::Warning);
         });
     });
     dialog->open();
@@ -293,10 +288,11 @@ void EditAutoRefresh(CNimbraView& view, QWidget* parent)
     dialog->open();
 }
 
-void RegisterViewCommands(CNimbraView& view)
+void RegisterViewCommands(CNimbraView& view, CMainFrame& frame)
 {
     CCommandTable& t = view.Commands();
     CNimbraView* v = &view;
+    CMainFrame* f = &frame;
     // Navigation does nothing on a locked tab.
     auto navigation = [v](std::function<void()> action) {
         return [v, action] {
@@ -317,8 +313,8 @@ void RegisterViewCommands(CNimbraView& view)
         if (!v->m_bNaviLock)
             v->Browser()->GoToHistory(id - (ID_FORWARD_LIST_FIRST - 2));
     });
-    t.SetHandler(ID_HOME, navigation([v] {
-        const CFrameSettings& s = Frame()->FrameSettings();
+    t.SetHandler(ID_HOME, navigation([v, f] {
+        const CFrameSettings& s = f->FrameSettings();
         if (s.MyHome == 1)
             v->Navigate(s.MyHomeUrl);
         else
@@ -336,45 +332,44 @@ void RegisterViewCommands(CNimbraView& view)
                       [v](int id) { v->Browser()->SetZoom(ID_TEXT_SMALLEST - id); });
     t.SetRangeUpdateHandler(ID_TEXT_LARGEST, ID_TEXT_SMALLEST,
                             [v](SCmdUI& ui) { ui.SetCheck(v->Browser()->GetZoom() == ID_TEXT_SMALLEST - ui.id); });
-    t.SetHandler(ID_TEXT_SIZE_BUTTON, [] { ShowTextSizeMenu(*Frame()); });
+    t.SetHandler(ID_TEXT_SIZE_BUTTON, [f] { ShowTextSizeMenu(*f); });
 
     t.SetHandler(ID_FIND, [v] { OpenFindBar(*v); });
-    t.SetHandler(ID_SOURCE, [v] {
+    t.SetHandler(ID_SOURCE, [v, f] {
         const std::string url = v->GetLocationURL();
         if (!url.empty())
-            CNimbraApp::Instance()->OpenUrl("view-source:" + url);
+            f->Host().OpenUrl("view-source:" + url);
     });
-    t.SetHandler(ID_CREATE_SHORTCUT, [v] { CreateDesktopShortcut(*v); });
-    t.SetHandler(ID_PAGE_SETUP, [] { PageSetup(); });
-    t.SetHandler(ID_PRINT, [v] { PrintPage(*v); });
-    t.SetHandler(ID_SAVE_AS, [v] { SavePageAs(*v, Frame()); });
-    t.SetHandler(ID_PROPERTIES, [v] { ShowProperties(*v); });
+    t.SetHandler(ID_CREATE_SHORTCUT, [v, f] { CreateDesktopShortcut(*v, f); });
+    t.SetHandler(ID_PAGE_SETUP, [f] { PageSetup(f); });
+    t.SetHandler(ID_PRINT, [v, f] { PrintPage(*v, f); });
+    t.SetHandler(ID_SAVE_AS, [v, f] { SavePageAs(*v, f); });
+    t.SetHandler(ID_PROPERTIES, [v, f] { ShowProperties(*v, f); });
 
     t.SetHandler(ID_SHOW_COMMENTS, [v] { RunCommentPasses(v, kCommentPasses); });
-    t.SetHandler(ID_OPEN_SELECTION, [v] {
-        v->Browser()->ReadSelectionText([](const std::string& text) {
+    t.SetHandler(ID_OPEN_SELECTION, [v, f] {
+        v->Browser()->ReadSelectionText([frame = QPointer<CMainFrame>(f)](const std::string& text) {
             const std::string url = Trim(text);
-            if (!url.empty())
-                CNimbraApp::Instance()->OpenUrl(url);
+            if (!url.empty() && frame)
+                frame->Host().OpenUrl(url);
         });
     });
-    t.SetHandler(ID_DUPLICATE_TAB, [v] {
+    t.SetHandler(ID_DUPLICATE_TAB, [v, f] {
         const std::string url = v->GetLocationURL();
         if (!url.empty())
-            CNimbraApp::Instance()->OpenUrl(url);
+            f->Host().OpenUrl(url);
     });
-    t.SetHandler(ID_BLOCK_URL, [v] {
-        CMainFrame* frame = Frame();
+    t.SetHandler(ID_BLOCK_URL, [v, f] {
         // A tab without an address still closes; only the list needs one.
-        frame->BlockedLists().AddBlockedUrl(v->GetLocationURL());
-        if (frame->FrameSettings().RLCCloseTab != 0 && !v->m_bMarkedForClose) {
+        f->BlockedLists().AddBlockedUrl(v->GetLocationURL());
+        if (f->FrameSettings().RLCCloseTab != 0 && !v->m_bMarkedForClose) {
             // Closed by the user's own choice: not counted as a blocked window.
             v->m_bMarkedForClose = true;
             v->m_bTabPending = false;
-            frame->ViewManager()->QueueClose(v);
+            f->ViewManager()->QueueClose(v);
         }
     });
-    t.SetHandler(ID_BLOCK_TITLE, [v] { Frame()->BlockedLists().AddBlockedTitle(v->GetLocationName()); });
+    t.SetHandler(ID_BLOCK_TITLE, [v, f] { f->BlockedLists().AddBlockedTitle(v->GetLocationName()); });
 }
 
 void RegisterPageFrameCommands(CMainFrame& frame)
@@ -383,7 +378,7 @@ void RegisterPageFrameCommands(CMainFrame& frame)
     CMainFrame* f = &frame;
 
     t.SetHandler(ID_OPEN, [f] {
-        auto* dialog = new CUrlEntryDialog(CNimbraApp::Instance()->Settings(),
+        auto* dialog = new CUrlEntryDialog(f->Host().Settings(),
                                            f->AddressCombo() ? f->AddressCombo()->History() : std::vector<std::string>{}, f);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->SetTitle("ファイルを開く");
@@ -401,7 +396,7 @@ void RegisterPageFrameCommands(CMainFrame& frame)
     });
 
     t.SetHandler(ID_DOWNLOADS, [f] {
-        QWidget* window = CDownloadManager::Of(f)->Window();
+        QWidget* window = f->ViewHost().Downloads().Window();
         window->show();
         window->raise();
         window->activateWindow();

@@ -14,8 +14,8 @@ class CNimbraView;
 
 // The page commands a tab's view carries: navigation, text size, find,
 // source, save, print, properties, comments, selection, duplicate, blocking
-// lists. Registered in the view's own command table.
-void RegisterViewCommands(CNimbraView& view);
+// lists. Registered in the view's own command table; `frame` holds the tab.
+void RegisterViewCommands(CNimbraView& view, CMainFrame& frame);
 
 // Frame commands built on the same operations: open (URL entry dialog),
 // save-as of the context tab, and the auto-refresh pair, which act on the

@@ -271,7 +271,7 @@ TEST_F(SessionTest, TheRecoveryFileFollowsTheTabsWhileTheLogKeepsThePreviousSess
     // Changes right after a write wait for the two-second spacing, and
     // several of them make one write.
     Fake(Tabs()->ViewAt(0))->ClickLink("http://a2/");
-    Tabs()->ViewAt(1)->ChildFrame()->close();
+    CChildFrame::Of(Tabs()->ViewAt(1))->close();
     Open("http://c/");
     ASSERT_TRUE(SpinUntil([&] { return saver->WriteCount() == 2; }, 10000));
     EXPECT_GE(since.elapsed(), COpenTabsAutoSave::kMinIntervalMs);
@@ -330,7 +330,7 @@ TEST_F(SessionTest, RecentlyClosedMenuLabelsAndCommands)
     for (int i = 0; i < 21; ++i) {
         const std::string url = "http://p" + std::to_string(i) + "/";
         FakeWebBrowser::Titles()[url] = "Page " + std::to_string(i);
-        Open(url)->ChildFrame()->close();
+        CChildFrame::Of(Open(url))->close();
     }
     const QStringList texts = RecentMenuTexts();
     ASSERT_EQ(texts.size(), 19 + 3);
@@ -340,7 +340,7 @@ TEST_F(SessionTest, RecentlyClosedMenuLabelsAndCommands)
     EXPECT_EQ(texts[18], "&J Page 2");
 
     // The same page closed again moves to the top, once.
-    Open("http://p5/")->ChildFrame()->close();
+    CChildFrame::Of(Open("http://p5/"))->close();
     EXPECT_EQ(RecentMenuTexts()[0], "&1 Page 5");
     EXPECT_EQ(RecentMenuTexts().filter(QRegularExpression(QStringLiteral(" Page 5$"))).size(), 1);
 
@@ -361,7 +361,7 @@ TEST_F(SessionTest, LastClosedUrlReopensEvenABlankPage)
     Open("http://a/");
     CNimbraView* blank = Open("about:blank");
     Tabs()->SelectTab(0);
-    blank->ChildFrame()->close();
+    CChildFrame::Of(blank)->close();
     EXPECT_TRUE(m_frame->RecentClosed().Entries().empty());
     EXPECT_TRUE(m_frame->Router().Query(32865).enabled);
     Run(32865);
@@ -377,8 +377,8 @@ TEST_F(SessionTest, LongTitlesAreShortenedInTheMenu)
     const std::string wide = std::string(49, 'a') + "日本"; // 日 straddles the 50th cell
     FakeWebBrowser::Titles()["http://ascii/"] = ascii;
     FakeWebBrowser::Titles()["http://wide/"] = wide;
-    Open("http://ascii/")->ChildFrame()->close();
-    Open("http://wide/")->ChildFrame()->close();
+    CChildFrame::Of(Open("http://ascii/"))->close();
+    CChildFrame::Of(Open("http://wide/"))->close();
     const QStringList texts = RecentMenuTexts();
     EXPECT_EQ(texts[0].toStdString(), "&1 " + std::string(49, 'a') + "....");
     EXPECT_EQ(texts[1].toStdString(), "&2 " + std::string(50, 'x') + "...");
@@ -388,8 +388,8 @@ TEST_F(SessionTest, RecentlyClosedListSurvivesARestartUnlessSwitchedOff)
 {
     Start();
     FakeWebBrowser::Titles()["http://a/"] = "A";
-    Open("http://a/")->ChildFrame()->close();
-    Open("http://b/")->ChildFrame()->close();
+    CChildFrame::Of(Open("http://a/"))->close();
+    CChildFrame::Of(Open("http://b/"))->close();
     Open("http://open-at-exit/");
     Restart();
     EXPECT_EQ(RecentMenuTexts(), (QStringList{"&1 http://b/", "&2 A", "-", "終了時に保存する(&E)", "すべて開く(&O)"}));

@@ -1,3 +1,4 @@
+#include "frames/browser/ChildFrame.h"
 #include "widgets/bars/LinkBar.h"
 #include "widgets/bookmarks/AddBookmarkDlg.h"
 #include "widgets/bookmarks/BookmarkCommands.h"
@@ -224,7 +225,7 @@ TEST_F(BookmarkMenuTest, BookmarkOpensInTheCurrentTabUnlessBookmarkNewTabIsOne)
     Write(Link("http://a/", "A"));
     Start();
     CNimbraView* view = Open("http://start/", "Start");
-    m_frame->ActivateTab(view->ChildFrame());
+    m_frame->ActivateTab(CChildFrame::Of(view));
     m_frame->ExecuteCommand(34000);
     EXPECT_EQ(m_frame->TabCount(), 1);
     EXPECT_EQ(view->GetLocationURL(), "http://a/");
@@ -406,7 +407,7 @@ TEST_F(BookmarkMenuTest, AddToRootAppendsToFileAndMenuAndTellsTheEditor)
     Start();
     FakeEditor editor(Path());
     CNimbraView* view = Open("http://p/", "Page P");
-    m_frame->ActivateTab(view->ChildFrame());
+    m_frame->ActivateTab(CChildFrame::Of(view));
 
     EXPECT_TRUE(m_frame->ExecuteCommand(ID_BOOKMARK_ADD));
     EXPECT_EQ(ReadFile(Path()), FileText(Folder("F", Link("http://a/", "A")) + Link("http://p/", "Page P")));
@@ -432,7 +433,7 @@ TEST_F(BookmarkMenuTest, AddToRootLeavesAFileEndingWithAnEmptyLineAlone)
     const std::string text = FileText(Link("http://a/", "A")) + "\r\n";
     WriteFile(Path(), text);
     Start();
-    m_frame->ActivateTab(Open("http://p/", "P")->ChildFrame());
+    m_frame->ActivateTab(CChildFrame::Of(Open("http://p/", "P")));
     m_frame->ExecuteCommand(ID_BOOKMARK_ADD);
     EXPECT_EQ(ReadFile(Path()), text);
     EXPECT_EQ(Items(), std::vector<std::string>{"A"});
@@ -472,7 +473,7 @@ TEST_F(BookmarkMenuTest, DialogAddsAnEmptyTitleAtTheEndOfTheSelectedFolder)
     Write(Folder("F", Link("http://b/", "B") + Folder("G", "")) + Link("http://d/", "D"));
     Start();
     FakeEditor editor(Path());
-    m_frame->ActivateTab(Open("http://p/", "Page P")->ChildFrame());
+    m_frame->ActivateTab(CChildFrame::Of(Open("http://p/", "Page P")));
     std::string shownTitle;
     testenv::HandlerGuard driver(SetBookmarkDialogDriver, [&](QDialog& dialog) {
         auto& dlg = dynamic_cast<CAddBookmarkDlg&>(dialog);
@@ -502,7 +503,7 @@ TEST_F(BookmarkMenuTest, DialogAddsToTheFileAsItIsAtOk)
 {
     Write(Folder("F", "") + Folder("G", Link("http://g/", "g")));
     Start();
-    m_frame->ActivateTab(Open("http://p/", "P")->ChildFrame());
+    m_frame->ActivateTab(CChildFrame::Of(Open("http://p/", "P")));
     // `saved` stands for what the editor saves while the dialog is open.
     const auto add = [&](const std::string& saved, const std::function<void(CAddBookmarkDlg&)>& work) {
         testenv::HandlerGuard driver(SetBookmarkDialogDriver, [&](QDialog& dialog) {
@@ -541,7 +542,7 @@ TEST_F(BookmarkMenuTest, NewFolderGoesToTheEndOfTheSelectedFolder)
     Write(Folder("F", Link("http://b/", "B")) + Link("http://d/", "D"));
     Start();
     FakeEditor editor(Path());
-    m_frame->ActivateTab(Open("http://p/", "P")->ChildFrame());
+    m_frame->ActivateTab(CChildFrame::Of(Open("http://p/", "P")));
     std::vector<std::string> names{"New", ""};
     testenv::HandlerGuard driver(SetBookmarkDialogDriver, [&](QDialog& dialog) {
         if (auto* nameDlg = dynamic_cast<CFolderNameDlg*>(&dialog)) {

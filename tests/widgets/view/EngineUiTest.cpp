@@ -1,4 +1,5 @@
 #include "widgets/bars/StatusBar.h"
+#include "widgets/bookmarks/AddBookmarkDlg.h"
 #include "frames/browser/ChildFrame.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -169,7 +171,7 @@ TEST_F(EngineUiTest, DownloadsArrivingDuringAQuestionWaitAndGoWithTheirTab)
                 Fake(from)->Events()->DownloadRequested(extra.back());
             }
             // The tab that started 99 of them is closed meanwhile.
-            closing->ChildFrame()->close();
+            CChildFrame::Of(closing)->close();
         }
         return Saved(request.name + std::to_string(questions));
     });
@@ -241,7 +243,7 @@ TEST_F(EngineUiTest, ContextMenuEntriesFollowWhatWasClicked)
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("http://a/next"));
 
     // The selection goes to the web search pane's checked engines, on one line.
-    m_frame->ActivateTab(view->ChildFrame());
+    m_frame->ActivateTab(CChildFrame::Of(view));
     Fake(view)->selection = "  ab\ncd ";
     std::unique_ptr<QMenu> selectionMenu(CreatePageContextMenu(*view, selection, nullptr));
     Entry(*selectionMenu, "選択文字列で検索(&S)")->trigger();
@@ -249,6 +251,26 @@ TEST_F(EngineUiTest, ContextMenuEntriesFollowWhatWasClicked)
     EXPECT_TRUE(std::any_of(views.begin(), views.end(), [](CNimbraView* v) {
         return v->m_strUrl.find("google.co.jp/search?lr=lang_ja&q=ab%20cd&num=100") != std::string::npos;
     })) << "no tab searched for the selection";
+}
+
+TEST_F(EngineUiTest, LinkMenuAddsTheLinkThroughTheBookmarkDialog)
+{
+    Start();
+    CNimbraView* view = Open("http://a/");
+    std::vector<std::string> shown;
+    testenv::HandlerGuard driver(SetBookmarkDialogDriver, [&](QDialog& dialog) {
+        shown.push_back(FromQ(dynamic_cast<CAddBookmarkDlg&>(dialog).TitleEdit()->text()));
+        return int(QDialog::Rejected);
+    });
+    // A link without text is named by its address.
+    for (const char* text : {"  次  ", " "}) {
+        SContextMenu link;
+        link.linkUrl = "http://a/next";
+        link.linkText = text;
+        std::unique_ptr<QMenu> menu(CreatePageContextMenu(*view, link, nullptr));
+        Entry(*menu, "リンクをブックマークに追加(&B)...")->trigger();
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"次", "http://a/next"}));
 }
 
 TEST_F(EngineUiTest, PermissionBarAsksOneAtATimeAndRemembersTheSite)

@@ -212,8 +212,8 @@ TEST_F(ViewTest, ClosedTabsAreRecordedButNotBlankOnes)
     CNimbraView* blank = Open("about:blank");
     FakeWebBrowser::Titles()["http://c/"] = "Page C";
     Open("http://c/");
-    blank->ChildFrame()->close();
-    Tabs()->ViewAt(1)->ChildFrame()->close();
+    CChildFrame::Of(blank)->close();
+    CChildFrame::Of(Tabs()->ViewAt(1))->close();
     EXPECT_EQ(Tabs()->GetItemCount(), 1);
     EXPECT_EQ(a->m_nTab, 0);
     ASSERT_EQ(m_frame->RecentClosed().Entries().size(), 1u);
