@@ -75,13 +75,13 @@ protected:
     // The newest row's progress bar of the downloads window.
     QProgressBar* LastProgress() const
     {
-        const auto bars = CDownloadManager::Of(m_frame)->Window()->findChildren<QProgressBar*>();
+        const auto bars = m_frame->ViewHost().Downloads().Window()->findChildren<QProgressBar*>();
         return bars.isEmpty() ? nullptr : bars.back();
     }
     QPushButton* LastButton(const QString& text) const
     {
         QPushButton* found = nullptr;
-        for (QPushButton* button : CDownloadManager::Of(m_frame)->Window()->findChildren<QPushButton*>())
+        for (QPushButton* button : m_frame->ViewHost().Downloads().Window()->findChildren<QPushButton*>())
             if (button->text() == text)
                 found = button;
         return found;
@@ -122,7 +122,7 @@ TEST_F(EngineUiE2E, DownloadShowsProgressAndEndsUnderTheChosenNameOrNotAtAll)
     const std::string cancelled = m_home.file("cancelled.bin");
     SetFileNameAsker([&](QWidget*, const SFileRequest&) { return cancelled; });
     Page(view)->runJavaScript(QStringLiteral("location.href = '/slow.bin'"));
-    auto rows = [this] { return CDownloadManager::Of(m_frame)->Window()->findChildren<QProgressBar*>().size(); };
+    auto rows = [this] { return m_frame->ViewHost().Downloads().Window()->findChildren<QProgressBar*>().size(); };
     ASSERT_TRUE(SpinUntil([&] { return rows() == 2 && LastProgress()->value() > 0; }, kLoadMs));
     EXPECT_TRUE(m_frame->StatusBar()->DownloadText().contains(QStringLiteral("cancelled.bin")));
     LastButton(QStringLiteral("キャンセル"))->click();
@@ -146,7 +146,7 @@ TEST_F(EngineUiE2E, DownloadShowsProgressAndEndsUnderTheChosenNameOrNotAtAll)
 
     // Closed, the window comes back with Ctrl+J; every download has ended,
     // so removing the finished ones empties it and leaves the files.
-    CDownloadsWindow* window = CDownloadManager::Of(m_frame)->Window();
+    CDownloadsWindow* window = m_frame->ViewHost().Downloads().Window();
     ASSERT_TRUE(SpinUntil([&] { return window->findChildren<QProgressBar*>().size() == 3; }, kLoadMs));
     window->close();
     m_frame->activateWindow();

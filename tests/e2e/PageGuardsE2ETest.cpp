@@ -175,7 +175,7 @@ TEST_F(PageGuardsE2E, SaveQuestionRefusesThePagesFurtherDownloadsAndTheTabCloses
     const int calls = Calls(view);
     ASSERT_TRUE(SpinUntil([&] { return Calls(view) >= calls + 100; }, kLoadMs));
     EXPECT_EQ(questions, 1);
-    EXPECT_EQ(CDownloadManager::Of(m_frame)->Waiting(), 0u);
+    EXPECT_EQ(m_frame->ViewHost().Downloads().Waiting(), 0u);
     m_frame->Router().Execute(ID_FILE_CLOSE);
     EXPECT_TRUE(SpinUntil([&] { return m_frame->TabCount() == 0; }, kLoadMs));
 }

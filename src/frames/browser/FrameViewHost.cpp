@@ -67,7 +67,10 @@ CNimbraView* CFrameViewHost::CreateNewView()
 
 CDownloadManager& CFrameViewHost::Downloads()
 {
-    return *CDownloadManager::Of(&m_frame);
+    // Made when first needed: most runs download nothing.
+    if (CDownloadManager* downloads = CDownloadManager::Of(&m_frame))
+        return *downloads;
+    return *new CDownloadManager(*this);
 }
 
 int CFrameViewHost::AddTab(CNimbraView& view, const std::string& text)

@@ -72,7 +72,6 @@ CMainFrame::CMainFrame(IBrowserHost& host) : m_host(host)
                                                           ShowNotice(frame, ToQ(message), QMessageBox::Warning);
                                                   }, Qt::QueuedConnection);
                                               });
-    new CDownloadManager(m_viewHost);
 }
 
 CMainFrame::~CMainFrame()

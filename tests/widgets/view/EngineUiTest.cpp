@@ -127,7 +127,7 @@ TEST_F(EngineUiTest, DownloadIsAskedForWrittenToAPartialNameAndRenamed)
     EXPECT_EQ(file.readAll(), "12345678");
     EXPECT_FALSE(QFile::exists(ToQ(target + ".part")));
     EXPECT_TRUE(m_frame->StatusBar()->DownloadText().isEmpty());
-    auto* window = CDownloadManager::Of(m_frame)->Window();
+    auto* window = m_frame->ViewHost().Downloads().Window();
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("ダウンロード"));
     window->close();
@@ -177,10 +177,10 @@ TEST_F(EngineUiTest, DownloadsArrivingDuringAQuestionWaitAndGoWithTheirTab)
     });
     Fake(keeper)->Events()->DownloadRequested(std::make_shared<FakeDownload>("http://x/first", "first"));
     EXPECT_EQ(questions, 1);
-    EXPECT_EQ(CDownloadManager::Of(m_frame)->Waiting(), 100u);
+    EXPECT_EQ(m_frame->ViewHost().Downloads().Waiting(), 100u);
     for (const auto& d : extra)
         EXPECT_EQ(d->State(), IDownload::EState::Cancelled);
-    ASSERT_TRUE(SpinUntil([&] { return CDownloadManager::Of(m_frame)->Waiting() == 0; }, 2000));
+    ASSERT_TRUE(SpinUntil([&] { return m_frame->ViewHost().Downloads().Waiting() == 0; }, 2000));
     // Only the keeper's download was asked again, and its engine asked to
     // download it anew; that request starts without another question.
     EXPECT_EQ(questions, 2);
@@ -376,7 +376,7 @@ TEST_F(EngineUiTest, DownloadsWindowComesBackByMenuOrKeyAndDropsFinishedRows)
     Fake(view)->Events()->DownloadRequested(running);
     finished->Receive("1");
     finished->Complete();
-    CDownloadsWindow* window = CDownloadManager::Of(m_frame)->Window();
+    CDownloadsWindow* window = m_frame->ViewHost().Downloads().Window();
     ASSERT_TRUE(window->isVisible());
 
     // Closed, it comes back with the key of the Tools menu's item.
