@@ -95,9 +95,9 @@ class CDownloadManager : public QObject {
     Q_OBJECT
 public:
     // The manager of the window of `host`'s tabs, whose status bar shows
-    // the downloads; the frame makes it with itself.
+    // the downloads; the host makes it when first needed.
     explicit CDownloadManager(IViewHost& host);
-    // The manager of the tabs of `frame`.
+    // The manager of the tabs of `frame`; nullptr before it was needed.
     static CDownloadManager* Of(QWidget* frame);
 
     // A download that a page of `view` started. The engine drops it unless
