@@ -17,12 +17,11 @@ namespace {
 
 constexpr int kLoadMs = 20000;
 
-class BookmarkE2E : public testenv::BrowserTest {
+class BookmarkE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         m_server.AddHtml("/page", "Bookmarked Page", "<p>page</p>");
     }
 

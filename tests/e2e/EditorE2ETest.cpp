@@ -25,12 +25,11 @@ constexpr int kLoadMs = 20000;
 // Far below the 10 s that a message to an editor that does not answer waits.
 constexpr qint64 kAddMs = 5000;
 
-class EditorE2E : public testenv::BrowserTest {
+class EditorE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         m_server.AddHtml("/page", "Bookmarked Page", "<p>page</p>");
     }
     void TearDown() override

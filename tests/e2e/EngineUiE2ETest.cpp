@@ -35,12 +35,11 @@ namespace {
 constexpr int kLoadMs = 20000;
 constexpr qsizetype kFileBytes = 5 * 1024 * 1024;
 
-class EngineUiE2E : public testenv::BrowserTest {
+class EngineUiE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         m_server.AddHtml("/page", "Page", "<p>page</p>");
         m_server.AddHtml("/target", "Target");
         m_server.AddHtml("/links", "Links",

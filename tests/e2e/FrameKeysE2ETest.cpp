@@ -105,12 +105,11 @@ namespace {
 
 // The same keys inside the test's own process, where the moment the engine
 // hands back a key the page left unused can be chosen.
-class FrameKeysInProcessE2E : public testenv::BrowserTest {
+class FrameKeysInProcessE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         m_server.AddHtml("/page", "Keys page");
     }
     testenv::HttpServer m_server;

@@ -32,12 +32,11 @@ namespace {
 constexpr int kLoadMs = 60000;
 constexpr int kWaitMs = 10000;
 
-class HistoryE2E : public testenv::BrowserTest {
+class HistoryE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         m_server.AddHtml("/utf8", QStringLiteral("検索の履歴"), QStringLiteral("<p>utf-8</p>"));
         // "日本語" in the title, "表示" (its second byte a backslash) in the body.
         testenv::HttpServer::Page sjis;

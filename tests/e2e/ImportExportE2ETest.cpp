@@ -109,13 +109,8 @@ TEST(ImportExportE2E, AnImportedLinkOpensItsDecodedAddressInTheBrowser)
 
 namespace {
 
-class ExportE2E : public testenv::BrowserTest {
+class ExportE2E : public testenv::EngineTest {
 protected:
-    void SetUp() override
-    {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
-    }
     testenv::HttpServer m_server;
 };
 

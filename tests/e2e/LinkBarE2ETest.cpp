@@ -14,12 +14,11 @@ namespace {
 
 constexpr int kLoadMs = 20000;
 
-class LinkBarE2E : public testenv::BrowserTest {
+class LinkBarE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         m_server.AddHtml("/linked", "Linked Page", "<p>linked</p>");
     }
 

@@ -20,12 +20,11 @@ namespace {
 
 constexpr int kLoadMs = 20000;
 
-class OptionE2E : public testenv::BrowserTest {
+class OptionE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         m_server.AddHtml("/page", "A page with a long title", "<p>page</p>");
     }
 

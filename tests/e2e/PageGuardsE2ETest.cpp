@@ -30,13 +30,8 @@ namespace {
 
 constexpr int kLoadMs = 60000;
 
-class PageGuardsE2E : public testenv::BrowserTest {
+class PageGuardsE2E : public testenv::EngineTest {
 protected:
-    void SetUp() override
-    {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
-    }
     static void RunScript(CNimbraView* view, const QString& script)
     {
         dynamic_cast<CWebEngineBrowser*>(view->Browser())->Page()->runJavaScript(script);

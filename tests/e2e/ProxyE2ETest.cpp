@@ -39,12 +39,11 @@ private:
 
 // Pages of proxied.test (the engine maps it to 127.0.0.1) come from the
 // server directly, or from the recording proxy, which answers them itself.
-class ProxyE2E : public testenv::BrowserTest {
+class ProxyE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         Option("ActiveNewTab", 1);
         for (const char* path : {"/a", "/b", "/c"}) {
             m_server.AddHtml(path, "Direct");

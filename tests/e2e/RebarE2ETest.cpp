@@ -14,12 +14,11 @@ using testenv::SpinUntil;
 
 namespace {
 
-class RebarE2E : public testenv::BrowserTest {
+class RebarE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         m_server.AddHtml(QStringLiteral("/a"), QStringLiteral("A"));
     }
     CNimbraCoolBar* Bar() const { return qobject_cast<CNimbraCoolBar*>(m_frame->menuWidget()); }

@@ -25,12 +25,11 @@ namespace {
 
 constexpr int kLoadMs = 60000;
 
-class SidebarE2E : public testenv::BrowserTest {
+class SidebarE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         for (const char* path : {"/start", "/a", "/f1", "/f2", "/s1", "/s2", "/s3", "/new"})
             m_server.AddHtml(path, QString::fromLatin1(path + 1));
     }

@@ -57,12 +57,11 @@ void AddDialogPages(testenv::HttpServer& server)
     server.AddHtml("/keep", "Keep");
 }
 
-class TabCloseE2E : public testenv::BrowserTest {
+class TabCloseE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         AddDialogPages(m_server);
         Option("CloseTitle", 1);
         Option("ActiveNewTab", 1);

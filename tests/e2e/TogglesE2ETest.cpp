@@ -17,12 +17,11 @@ constexpr int kLoadMs = 20000;
 // How long a request that must not come is waited for after the page.
 constexpr int kQuietMs = 1500;
 
-class TogglesE2E : public testenv::BrowserTest {
+class TogglesE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         // Each page names its resources after itself, so each load is told apart.
         for (const char* name : {"all", "none", "sound"})
             m_server.AddHtml(QStringLiteral("/%1").arg(name), name,

@@ -20,12 +20,11 @@ namespace {
 
 constexpr int kLoadMs = 20000;
 
-class ToolsE2E : public testenv::BrowserTest {
+class ToolsE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         m_server.AddHtml("/tools", "Tools",
                          "<a href='/files/a.zip'>a</a> <a href='/files/B.ZIP'>B</a> <a href='/p1.html'>1</a>"
                          "<a href='/p2.html'>2</a> <a href='/run.cgi?x=1'>cgi</a> <a name='n'>no link</a>"

@@ -19,12 +19,11 @@ namespace {
 
 constexpr int kLoadMs = 20000;
 
-class ViewCommandsE2E : public testenv::BrowserTest {
+class ViewCommandsE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         m_server.AddHtml("/comments", "Comments",
                          "<p>visible</p><!-- top note --><iframe id=f src='/inner'></iframe>");
         m_server.AddHtml("/inner", "Inner", "<p>inner</p><!-- inner note -->");

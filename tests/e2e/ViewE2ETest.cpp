@@ -16,12 +16,11 @@ namespace {
 
 constexpr int kLoadMs = 20000;
 
-class ViewE2E : public testenv::BrowserTest {
+class ViewE2E : public testenv::EngineTest {
 protected:
     void SetUp() override
     {
-        m_bRealEngine = true;
-        BrowserTest::SetUp();
+        EngineTest::SetUp();
         m_server.AddHtml("/links", "Links",
                          "<a id=blank href='/target' target=_blank>new</a> <a id=plain href='/plain'>same</a>");
         m_server.AddHtml("/target", "Target");
@@ -172,7 +171,6 @@ TEST_F(ViewE2E, OneNavigationDeliversItsEventsInOrderAndUnreadIcon)
         browsers.push_back(browser.get());
         return browser;
     });
-    m_bRealEngine = true;
     Start();
     OpenAndWait(Url("/links"));
     log.clear();

@@ -118,4 +118,10 @@ protected:
     nimbra::CMainFrame* m_frame = nullptr;
 };
 
+// A browser test on the real engine.
+class EngineTest : public BrowserTest {
+protected:
+    EngineTest() { m_bRealEngine = true; }
+};
+
 } // namespace testenv
