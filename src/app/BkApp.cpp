@@ -7,6 +7,7 @@
 #include "platform/Language.h"
 #include "platform/Paths.h"
 #include "platform/Signals.h"
+#include "platform/StallMeter.h"
 #include "platform/Text.h"
 
 #include <QApplication>
@@ -51,6 +52,7 @@ int RunEditor(int argc, char** argv)
     if (!OpenDataDirectory("nbbe"))
         return 1;
     UseJapanese();
+    StartStallLogFromEnvironment(&application);
 
     const QString dir = ToQ(DataDirectory());
     ipc::CInstanceLock lock(QStringLiteral("NBBookmarkEditor"), dir);

@@ -4,6 +4,7 @@
 #include "platform/Language.h"
 #include "platform/Paths.h"
 #include "platform/Signals.h"
+#include "platform/StallMeter.h"
 #include "platform/WindowManagerClose.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("nimbrab"));
     nimbra::UseJapanese();
+    nimbra::StartStallLogFromEnvironment(&application);
     if (!nimbra::OpenDataDirectory("nimbrab"))
         return 1;
 
