@@ -45,6 +45,8 @@ int RunEditor(int argc, char** argv)
         std::fwrite(text.data(), 1, text.size(), stdout);
         return 0;
     }
+    if (!ReachDisplay("nbbe", argc, argv))
+        return 1;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(CBkMainFrame::kTitle));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));

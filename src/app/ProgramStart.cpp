@@ -2,6 +2,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
+#include "platform/XDisplay.h"
 
 #include <QGuiApplication>
 #include <QString>
@@ -42,6 +43,17 @@ std::string DataDirectoryHelp()
            "\n"
            "使用中のデータ フォルダ: "
            + dir.path + " (" + source + ")\n";
+}
+
+bool ReachDisplay(const char* program, int argc, char** argv)
+{
+    if (!RunsOnXDisplay(argc, argv))
+        return true;
+    const std::string reason = ReachXDisplay(argc, argv);
+    if (reason.empty())
+        return true;
+    std::fprintf(stderr, "%s: 画面がないため起動できません。%s\n", program, reason.c_str());
+    return false;
 }
 
 bool OpenDataDirectory(const char* program)

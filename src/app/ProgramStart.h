@@ -17,6 +17,11 @@ EInfoArgument InfoArgument(int argc, char** argv);
 std::string InfoOptionsHelp();
 std::string DataDirectoryHelp();
 
+// Before the application object: when Qt will run on an X display that
+// cannot be reached, says so and why on stderr and returns false; the
+// program then ends with status 1 (Qt would abort).
+bool ReachDisplay(const char* program, int argc, char** argv);
+
 // Makes the data directory ready before anything is written. When it cannot
 // be used, says why on stderr (and in a message box where there is a
 // screen) and returns false: the program then ends with status 1.

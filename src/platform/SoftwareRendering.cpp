@@ -1,6 +1,7 @@
 #include "platform/SoftwareRendering.h"
 
 #include "platform/Paths.h"
+#include "platform/XDisplay.h"
 
 #include <QCoreApplication>
 #include <QOpenGLContext>
@@ -23,10 +24,7 @@ namespace {
 // nothing when the program will not run on X.
 std::optional<QStringList> XServerExtensions()
 {
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return std::nullopt;
-    if (platform.isEmpty() ? !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") : !platform.startsWith("xcb"))
+    if (!RunsOnXDisplay())
         return std::nullopt;
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
     std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> closer(connection, &xcb_disconnect);

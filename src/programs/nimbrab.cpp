@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/NimbraApp.h"
+#include "app/ProgramStart.h"
 #include "frames/browser/MainFrame.h"
 #include "platform/Language.h"
 #include "platform/Paths.h"
@@ -17,6 +18,8 @@ int main(int argc, char** argv)
         std::fwrite(text->data(), 1, text->size(), stdout);
         return 0;
     }
+    if (!nimbra::ReachDisplay("nimbrab", argc, argv))
+        return 1;
     nimbra::PrepareWebEngineEnvironment();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Nimbra Browser"));

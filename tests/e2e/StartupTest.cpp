@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <string>
+#include <xcb/xcb.h>
 
 using namespace nimbra;
 
@@ -86,4 +88,40 @@ TEST(Startup, ALockLeftByAKilledBrowserIsTakenOver)
     next.Start({server.Url("/two")});
     EXPECT_TRUE(server.WaitForRequest("/two", 60000));
     EXPECT_TRUE(next.Terminate());
+}
+
+// A start on an X display that does not exist ends with a message and status
+// 1; Qt alone would abort in the application object's constructor.
+TEST(Startup, WithoutItsDisplayEndsWithAMessage)
+{
+    // A display number that no server answers on.
+    int number = 900;
+    for (;; ++number) {
+        const std::string name = ":" + std::to_string(number);
+        xcb_connection_t* c = xcb_connect(name.c_str(), nullptr);
+        const bool answers = !xcb_connection_has_error(c);
+        xcb_disconnect(c);
+        if (!answers && !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+            break;
+    }
+    const QString display = QStringLiteral(":%1").arg(number);
+    testenv::TempDir home;
+    for (const char* program : {"nimbrab", "nbbe"}) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("NIMBRA_HOME", home.path());
+        env.insert("DISPLAY", display);
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        process.setProcessEnvironment(env);
+        process.start(qEnvironmentVariable("NIMBRA_BIN_DIR") + "/" + program, {});
+        ASSERT_TRUE(process.waitForFinished(60000)) << program;
+        const std::string err = process.readAllStandardError().toStdString();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << program << ": " << err;
+        EXPECT_EQ(process.exitCode(), 1) << program << ": " << err;
+        EXPECT_NE(err.find(std::string(program) + ": 画面がないため起動できません。X ディスプレイ \""
+                           + display.toStdString() + "\" に接続できません: "),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList()) << program;
+    }
 }
