@@ -1,5 +1,7 @@
 #include "platform/XDisplay.h"
 
+#include <QCoreApplication>
+
 #include <xcb/xcb.h>
 
 #include <cerrno>
@@ -51,6 +53,27 @@ std::string Reason(int error, int socketErrno)
     }
 }
 
+xcb_connection_t* g_held = nullptr;
+
+void CloseHeld()
+{
+    xcb_disconnect(g_held);
+    g_held = nullptr;
+}
+
+// An X server resets when its last client leaves, and closes every
+// connection that comes in meanwhile: were this the only client, Qt's own
+// connection a moment later would fall into that. So it stays open until
+// the application object has connected.
+void HoldUntilApplication(xcb_connection_t* connection)
+{
+    if (g_held)
+        CloseHeld();
+    else
+        qAddPreRoutine(CloseHeld);
+    g_held = connection;
+}
+
 } // namespace
 
 bool RunsOnXDisplay(int argc, char** argv)
@@ -77,9 +100,11 @@ std::string ReachXDisplay(int argc, char** argv)
         xcb_connection_t* connection = xcb_connect(name, nullptr);
         error = xcb_connection_has_error(connection);
         socketErrno = errno;
-        xcb_disconnect(connection);
-        if (error == 0)
+        if (error == 0) {
+            HoldUntilApplication(connection);
             return {};
+        }
+        xcb_disconnect(connection);
         if (error == XCB_CONN_CLOSED_PARSE_ERR || error == XCB_CONN_CLOSED_INVALID_SCREEN)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));

@@ -13,7 +13,9 @@ bool RunsOnXDisplay(int argc = 0, char** argv = nullptr);
 // Connects to the X display that Qt will use ("-display NAME" or DISPLAY),
 // trying again for a while when the server is busy or just resetting.
 // Empty when a connection could be made, else which display could not be
-// reached and why (in Japanese).
+// reached and why (in Japanese). The connection stays open until the
+// application object is built: a server that its last client left resets,
+// and refuses connections meanwhile, Qt's among them.
 std::string ReachXDisplay(int argc, char** argv);
 
 } // namespace nimbra
