@@ -359,6 +359,42 @@ def run_memory(args, all_peers, bases, watcher):
             print(f"| {peer.name:<24} | {scenario} | " + " | ".join(cells) + " |")
 
 
+def in_private_bus():
+    """Runs this script again under a private session bus, unless it is under
+    one: the browser's DDE service must not meet a running browser's."""
+    if "NIMBRA_BENCH_BUS" not in os.environ:
+        env = dict(os.environ, NIMBRA_BENCH_BUS="1")
+        sys.exit(subprocess.call(["dbus-run-session", "--", sys.executable] + sys.argv, env=env))
+
+
+def start_xvfb(display=None):
+    """Starts Xvfb and points this process's environment (and so the
+    programs') at it; returns (process, display number, empty when it did
+    not start). Xvfb writes the number once it accepts clients; without a
+    display it takes one that no other server uses, and a display in use
+    ends it, so nothing runs on another server.
+
+    -noreset: by default the server resets whenever its last client leaves,
+    and closes every connection that comes in meanwhile; between two runs
+    that is the moment the next program connects (about one connection in
+    ten from one client after another fails so), and a program that loses
+    its display there aborts, or the caption watcher stops watching."""
+    number_read, number_write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb"] + ([display] if display else [])
+                            + ["-displayfd", str(number_write), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+                               "-noreset"],
+                            stderr=subprocess.DEVNULL, pass_fds=(number_write,))
+    os.close(number_write)
+    with os.fdopen(number_read) as numbers:
+        number = numbers.readline().strip()
+    os.environ["DISPLAY"] = ":" + number
+    os.environ.pop("WAYLAND_DISPLAY", None)
+    os.environ["QT_QPA_PLATFORM"] = "xcb"
+    if os.geteuid() == 0:
+        os.environ["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
+    return xvfb, number
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--runs", type=int, default=7, help="start-up runs per program")
@@ -371,32 +407,14 @@ def main():
     parser.add_argument("--only", choices=["startup", "memory"])
     args = parser.parse_args()
 
-    if "NIMBRA_BENCH_BUS" not in os.environ:
-        # A private session bus: the browser's DDE service must not meet a
-        # running browser's.
-        env = dict(os.environ, NIMBRA_BENCH_BUS="1")
-        sys.exit(subprocess.call(["dbus-run-session", "--", sys.executable] + sys.argv, env=env))
+    in_private_bus()
 
     watcher = os.path.join(args.build, "bench", "caption_watch")
     for needed in (watcher, os.path.join(args.build, "bench", "bare_window_program")):
         if not os.access(needed, os.X_OK):
             sys.exit(f"{needed} is missing: run `make bench` first")
 
-    # Xvfb writes the display's number once it accepts clients; without
-    # --display it takes one that no other server uses. A display in use
-    # ends it, so nothing runs on another server.
-    number_read, number_write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb"] + ([args.display] if args.display else [])
-                            + ["-displayfd", str(number_write), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-                            stderr=subprocess.DEVNULL, pass_fds=(number_write,))
-    os.close(number_write)
-    with os.fdopen(number_read) as numbers:
-        number = numbers.readline().strip()
-    os.environ["DISPLAY"] = ":" + number
-    os.environ.pop("WAYLAND_DISPLAY", None)
-    os.environ["QT_QPA_PLATFORM"] = "xcb"
-    if os.geteuid() == 0:
-        os.environ["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
+    xvfb, number = start_xvfb(args.display)
     try:
         if not number:
             sys.exit("Xvfb did not start" + (f" on {args.display}" if args.display else ""))
