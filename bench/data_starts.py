@@ -7,7 +7,9 @@ bookmarks and a link bar of 1,000; 1,000,000 visits with 100,000 page
 copies), a fresh copy per run, interleaved (run 1 of every kind and program,
 then run 2, ...). Prints medians and ranges, the ratios bookmarks/empty and
 history/empty (goal: at most 1.05), and the longest stall of the UI thread
-per start (NIMBRA_STALL_LOG) until a second after the caption.
+per start (NIMBRA_STALL_LOG) until a second after the caption (from the
+event loop's first turn: the building of the window before it is in the
+start-up time only).
 Load: --load N starts in a row (default 100) with an empty data directory
 while two busy loops keep both cores loaded; every start must show its
 page's title. Prints median and slowest (goal: slowest at most twice the
