@@ -2,7 +2,7 @@
 // removing it, on a frame whose tabs have engines that do nothing.
 // Run it offscreen under dbus-run-session (the frame starts its DDE server).
 #include "app/NimbraApp.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "frames/browser/MainFrame.h"
 #include "widgets/view/NimbraView.h"
 

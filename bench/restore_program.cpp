@@ -5,7 +5,7 @@
 //   dbus-run-session -- restore_program URL [N]        (N defaults to 100)
 // Compare with bare_restore_program, which opens the same URLs in plain views.
 #include "app/NimbraApp.h"
-#include "widgets/bars/ViewManager.h"
+#include "frames/browser/ViewManager.h"
 #include "frames/browser/MainFrame.h"
 #include "platform/Ini.h"
 #include "platform/Paths.h"
