@@ -24,11 +24,15 @@ bool Contains(std::string_view text, std::string_view needle, bool matchCase)
         != text.end();
 }
 
-// Byte order after ASCII case folding; multibyte characters compare whole.
-bool LessNoCase(std::string_view a, std::string_view b)
+// The text as the list sorts it: byte order after ASCII case folding, so
+// multibyte characters compare whole. Made once per entry, not per
+// comparison.
+std::string SortKey(std::string_view text)
 {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return Lower(x) < Lower(y); });
+    std::string key(text);
+    for (char& c : key)
+        c = char(Lower(c));
+    return key;
 }
 
 // Every folder below `root` in tree order (root first), through `children`.
@@ -87,12 +91,12 @@ CBkDoc::~CBkDoc()
     m_journal.clear();
 }
 
-void CBkDoc::Reset(const BookmarkItem& root)
+void CBkDoc::Reset(BookmarkItem root)
 {
     m_journal.clear();
     // The panes let go of the old tree before it is freed.
     const BkItemPtr old = std::move(m_root);
-    m_root = FromBookmark(root);
+    m_root = FromBookmark(std::move(root));
     m_root->m_title = kRootLabel;
     ++m_revision;
     if (m_observer)
@@ -338,11 +342,20 @@ void CBkDoc::Sort(CBkItem* folder, ESortColumn column, bool ascending, bool fold
     if (!folder || !folder->IsFolder())
         return;
     BkItemList& items = folder->m_items;
-    auto text = [column](const BkItemPtr& item) -> const std::string& {
-        return column == ESortColumn::Title ? item->Title() : item->Url();
+    struct SKeyed {
+        std::string key;
+        BkItemPtr item;
     };
-    std::stable_sort(items.begin(), items.end(),
-                     [&](const BkItemPtr& a, const BkItemPtr& b) { return LessNoCase(text(a), text(b)); });
+    std::vector<SKeyed> keyed;
+    keyed.reserve(items.size());
+    for (BkItemPtr& item : items) {
+        std::string key = SortKey(column == ESortColumn::Title ? item->Title() : item->Url());
+        keyed.push_back({std::move(key), std::move(item)});
+    }
+    // std::string compares its bytes unsigned, as the folded bytes are meant.
+    std::stable_sort(keyed.begin(), keyed.end(), [](const SKeyed& a, const SKeyed& b) { return a.key < b.key; });
+    for (size_t i = 0; i < items.size(); ++i)
+        items[i] = std::move(keyed[i].item);
     if (!ascending)
         std::reverse(items.begin(), items.end());
     if (foldersFirst) {
