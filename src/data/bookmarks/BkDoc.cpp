@@ -1,5 +1,7 @@
 #include "data/bookmarks/BkDoc.h"
 
+#include <QThreadPool>
+
 #include <algorithm>
 #include <cctype>
 #include <deque>
@@ -78,6 +80,14 @@ std::string EntryKey(const BookmarkItem& item)
     return key;
 }
 
+// A tree of many entries is many small blocks to free: that happens off
+// the UI thread, once nothing points into the tree any more.
+void Discard(BkItemPtr tree)
+{
+    if (CBkItem* raw = tree.release())
+        QThreadPool::globalInstance()->start([raw] { delete raw; });
+}
+
 } // namespace
 
 CBkDoc::CBkDoc()
@@ -95,24 +105,26 @@ void CBkDoc::Reset(BookmarkItem root)
 {
     m_journal.clear();
     // The panes let go of the old tree before it is freed.
-    const BkItemPtr old = std::move(m_root);
+    BkItemPtr old = std::move(m_root);
     m_root = FromBookmark(std::move(root));
     m_root->m_title = kRootLabel;
     ++m_revision;
     if (m_observer)
         m_observer->OnTreeReset();
+    Discard(std::move(old));
 }
 
 void CBkDoc::Reset(BkItemList items)
 {
     m_journal.clear();
-    const BkItemPtr old = std::move(m_root);
+    BkItemPtr old = std::move(m_root);
     m_root = CBkItem::MakeFolder(kRootLabel);
     for (BkItemPtr& item : items)
         m_root->Append(std::move(item));
     ++m_revision;
     if (m_observer)
         m_observer->OnTreeReset();
+    Discard(std::move(old));
 }
 
 void CBkDoc::Changed(CBkItem* folder, bool subFolders)
