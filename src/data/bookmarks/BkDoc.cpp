@@ -7,6 +7,7 @@
 #include <deque>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace nimbra::editor {
 
@@ -80,12 +81,14 @@ std::string EntryKey(const BookmarkItem& item)
     return key;
 }
 
-// A tree of many entries is many small blocks to free: that happens off
-// the UI thread, once nothing points into the tree any more.
-void Discard(BkItemPtr tree)
+// Entries that left the document for good (a replaced tree, a former
+// clipboard, undone additions) may be many small blocks to free: that
+// happens off the UI thread, once nothing points into them any more.
+template <class Garbage>
+void Discard(Garbage garbage)
 {
-    if (CBkItem* raw = tree.release())
-        QThreadPool::globalInstance()->start([raw] { delete raw; });
+    auto* raw = new Garbage(std::move(garbage));
+    QThreadPool::globalInstance()->start([raw] { delete raw; });
 }
 
 } // namespace
@@ -103,7 +106,7 @@ CBkDoc::~CBkDoc()
 
 void CBkDoc::Reset(BookmarkItem root)
 {
-    m_journal.clear();
+    Discard(std::exchange(m_journal, {}));
     // The panes let go of the old tree before it is freed.
     BkItemPtr old = std::move(m_root);
     m_root = FromBookmark(std::move(root));
@@ -116,7 +119,7 @@ void CBkDoc::Reset(BookmarkItem root)
 
 void CBkDoc::Reset(BkItemList items)
 {
-    m_journal.clear();
+    Discard(std::exchange(m_journal, {}));
     BkItemPtr old = std::move(m_root);
     m_root = CBkItem::MakeFolder(kRootLabel);
     for (BkItemPtr& item : items)
@@ -387,7 +390,7 @@ void CBkDoc::Copy(CBkItem* folder, const std::vector<int>& rows)
             copies.push_back(Clone(*folder->m_items[size_t(row)]));
     }
     if (!copies.empty())
-        m_clipboard = std::move(copies);
+        Discard(std::exchange(m_clipboard, std::move(copies)));
 }
 
 void CBkDoc::Cut(CBkItem* folder, const std::vector<int>& rows)
@@ -494,6 +497,7 @@ bool CBkDoc::Undo()
         Changed(folder, subFolders);
     for (const auto& [folder, placed] : restore)
         Changed(folder, subFolders);
+    Discard(std::move(removed));
     return true;
 }
 
