@@ -106,6 +106,10 @@ QString PlainToolTip(const QString& text)
 bool IsValidUtf8(std::string_view bytes)
 {
     for (size_t pos = 0; pos < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
         const Utf8Unit unit = NextUnit(bytes, pos);
         if (!unit.valid)
             return false;
@@ -288,6 +292,9 @@ std::string CutText(std::string_view utf8, int width, bool* straddled)
 {
     if (straddled)
         *straddled = false;
+    // No character is wider than its UTF-8 bytes: a text of no more bytes fits.
+    if (width >= 0 && utf8.size() <= size_t(width))
+        return std::string(utf8);
     int used = 0;
     size_t pos = 0;
     while (pos < utf8.size()) {

@@ -1,10 +1,13 @@
 #include "data/bookmarks/BkDoc.h"
 
+#include <QThreadPool>
+
 #include <algorithm>
 #include <cctype>
 #include <deque>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace nimbra::editor {
 
@@ -24,11 +27,15 @@ bool Contains(std::string_view text, std::string_view needle, bool matchCase)
         != text.end();
 }
 
-// Byte order after ASCII case folding; multibyte characters compare whole.
-bool LessNoCase(std::string_view a, std::string_view b)
+// The text as the list sorts it: byte order after ASCII case folding, so
+// multibyte characters compare whole. Made once per entry, not per
+// comparison.
+std::string SortKey(std::string_view text)
 {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return Lower(x) < Lower(y); });
+    std::string key(text);
+    for (char& c : key)
+        c = char(Lower(c));
+    return key;
 }
 
 // Every folder below `root` in tree order (root first), through `children`.
@@ -74,6 +81,16 @@ std::string EntryKey(const BookmarkItem& item)
     return key;
 }
 
+// Entries that left the document for good (a replaced tree, a former
+// clipboard, undone additions) may be many small blocks to free: that
+// happens off the UI thread, once nothing points into them any more.
+template <class Garbage>
+void Discard(Garbage garbage)
+{
+    auto* raw = new Garbage(std::move(garbage));
+    QThreadPool::globalInstance()->start([raw] { delete raw; });
+}
+
 } // namespace
 
 CBkDoc::CBkDoc()
@@ -87,28 +104,30 @@ CBkDoc::~CBkDoc()
     m_journal.clear();
 }
 
-void CBkDoc::Reset(const BookmarkItem& root)
+void CBkDoc::Reset(BookmarkItem root)
 {
-    m_journal.clear();
+    Discard(std::exchange(m_journal, {}));
     // The panes let go of the old tree before it is freed.
-    const BkItemPtr old = std::move(m_root);
-    m_root = FromBookmark(root);
+    BkItemPtr old = std::move(m_root);
+    m_root = FromBookmark(std::move(root));
     m_root->m_title = kRootLabel;
     ++m_revision;
     if (m_observer)
         m_observer->OnTreeReset();
+    Discard(std::move(old));
 }
 
 void CBkDoc::Reset(BkItemList items)
 {
-    m_journal.clear();
-    const BkItemPtr old = std::move(m_root);
+    Discard(std::exchange(m_journal, {}));
+    BkItemPtr old = std::move(m_root);
     m_root = CBkItem::MakeFolder(kRootLabel);
     for (BkItemPtr& item : items)
         m_root->Append(std::move(item));
     ++m_revision;
     if (m_observer)
         m_observer->OnTreeReset();
+    Discard(std::move(old));
 }
 
 void CBkDoc::Changed(CBkItem* folder, bool subFolders)
@@ -338,11 +357,20 @@ void CBkDoc::Sort(CBkItem* folder, ESortColumn column, bool ascending, bool fold
     if (!folder || !folder->IsFolder())
         return;
     BkItemList& items = folder->m_items;
-    auto text = [column](const BkItemPtr& item) -> const std::string& {
-        return column == ESortColumn::Title ? item->Title() : item->Url();
+    struct SKeyed {
+        std::string key;
+        BkItemPtr item;
     };
-    std::stable_sort(items.begin(), items.end(),
-                     [&](const BkItemPtr& a, const BkItemPtr& b) { return LessNoCase(text(a), text(b)); });
+    std::vector<SKeyed> keyed;
+    keyed.reserve(items.size());
+    for (BkItemPtr& item : items) {
+        std::string key = SortKey(column == ESortColumn::Title ? item->Title() : item->Url());
+        keyed.push_back({std::move(key), std::move(item)});
+    }
+    // std::string compares its bytes unsigned, as the folded bytes are meant.
+    std::stable_sort(keyed.begin(), keyed.end(), [](const SKeyed& a, const SKeyed& b) { return a.key < b.key; });
+    for (size_t i = 0; i < items.size(); ++i)
+        items[i] = std::move(keyed[i].item);
     if (!ascending)
         std::reverse(items.begin(), items.end());
     if (foldersFirst) {
@@ -362,7 +390,7 @@ void CBkDoc::Copy(CBkItem* folder, const std::vector<int>& rows)
             copies.push_back(Clone(*folder->m_items[size_t(row)]));
     }
     if (!copies.empty())
-        m_clipboard = std::move(copies);
+        Discard(std::exchange(m_clipboard, std::move(copies)));
 }
 
 void CBkDoc::Cut(CBkItem* folder, const std::vector<int>& rows)
@@ -469,6 +497,7 @@ bool CBkDoc::Undo()
         Changed(folder, subFolders);
     for (const auto& [folder, placed] : restore)
         Changed(folder, subFolders);
+    Discard(std::move(removed));
     return true;
 }
 

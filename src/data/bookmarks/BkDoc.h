@@ -63,7 +63,7 @@ public:
     uint64_t Revision() const { return m_revision; }
 
     // A new tree, labelled kRootLabel; empties the journal.
-    void Reset(const BookmarkItem& root);
+    void Reset(BookmarkItem root);
     // A new tree of finished entries (an import); empties the journal.
     void Reset(BkItemList items);
     BookmarkItem ToFileTree() const { return ToBookmark(*m_root); }

@@ -48,13 +48,14 @@ std::string Replace(std::string_view text, char from, std::string_view to)
     return out;
 }
 
-BkItemPtr MakeEntry(const BookmarkItem& item)
+// Takes the texts of `item`, which keeps its entries.
+BkItemPtr MakeEntry(BookmarkItem& item)
 {
     switch (item.kind) {
     case BookmarkKind::Link:
-        return CBkItem::MakeLink(item.title, item.url);
+        return CBkItem::MakeLink(std::move(item.title), std::move(item.url));
     case BookmarkKind::Folder:
-        return CBkItem::MakeFolder(item.title);
+        return CBkItem::MakeFolder(std::move(item.title));
     case BookmarkKind::Separator:
         break;
     }
@@ -184,14 +185,15 @@ std::string EntryUrl(std::string_view text)
     return url;
 }
 
-BkItemPtr FromBookmark(const BookmarkItem& item)
+BkItemPtr FromBookmark(BookmarkItem item)
 {
     BkItemPtr folder = MakeEntry(item);
-    std::vector<std::pair<const BookmarkItem*, CBkItem*>> stack{{&item, folder.get()}};
+    std::vector<std::pair<BookmarkItem*, CBkItem*>> stack{{&item, folder.get()}};
     while (!stack.empty()) {
         const auto [source, target] = stack.back();
         stack.pop_back();
-        for (const BookmarkItem& child : source->items) {
+        target->m_items.reserve(source->items.size());
+        for (BookmarkItem& child : source->items) {
             CBkItem* made = target->Append(MakeEntry(child));
             if (child.IsFolder())
                 stack.emplace_back(&child, made);

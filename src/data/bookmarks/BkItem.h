@@ -65,6 +65,7 @@ public:
 
 private:
     friend class CBkDoc;
+    friend BkItemPtr FromBookmark(BookmarkItem item);
     CBkItem(EBkKind kind, std::string title, std::string url);
 
     EBkKind m_kind;
@@ -84,8 +85,9 @@ std::string EntryTitle(std::string_view text);
 std::string EntryUrl(std::string_view text);
 
 // Conversions with the file's tree, without recursion. Titles come as the
-// editor's reader made them.
-BkItemPtr FromBookmark(const BookmarkItem& item);
+// editor's reader made them; a tree handed over whole gives up its texts
+// instead of copying them.
+BkItemPtr FromBookmark(BookmarkItem item);
 BookmarkItem ToBookmark(const CBkItem& item);
 // A deep copy, detached.
 BkItemPtr Clone(const CBkItem& item);

@@ -293,7 +293,7 @@ void CBkMainFrame::AddBookmarkFile()
                      QMessageBox::Warning);
                 return;
             }
-            BkItemPtr root = FromBookmark(**tree);
+            BkItemPtr root = FromBookmark(std::move(**tree));
             TakeImport(root->TakeItems(), false, targetId);
         });
 }

@@ -239,9 +239,10 @@ void CBkMainFrame::LoadStandardAtStart()
     // cannot be read is said, and not overwritten unasked.
     const bool there = FileExists(m_standardPath) || IsDirectory(m_standardPath);
     bool folded = false;
-    const std::optional<BookmarkItem> tree = there ? ReadTree(m_standardPath, &folded) : std::nullopt;
-    m_doc.Reset(tree ? *tree : BookmarkItem::Folder({}));
-    if (there && !tree) {
+    std::optional<BookmarkItem> tree = there ? ReadTree(m_standardPath, &folded) : std::nullopt;
+    const bool read = tree.has_value();
+    m_doc.Reset(read ? std::move(*tree) : BookmarkItem::Folder({}));
+    if (there && !read) {
         m_bStandardUnreadable = true;
         const QString text = QStringLiteral("ブックマークファイル\n%1\nを読み込めませんでした（%2）。\n\n"
                                             "空のブックマークで始めます。このファイルは「保存」を選んだときだけ書き込みます。")
@@ -258,7 +259,7 @@ bool CBkMainFrame::OpenFile(const std::string& path)
     CommitEdits();
     const std::vector<int> place = m_tree->SelectedPath();
     bool folded = false;
-    const std::optional<BookmarkItem> tree = ReadTree(path, &folded);
+    std::optional<BookmarkItem> tree = ReadTree(path, &folded);
     if (!tree) {
         Tell(this,
              QStringLiteral("ファイル\n%1\nを読み込めませんでした（%2）。")
@@ -270,7 +271,7 @@ bool CBkMainFrame::OpenFile(const std::string& path)
     m_reload = EReload::None;
     m_bSavedForBrowser = false;
     m_bDiskChanged = false;
-    m_doc.Reset(*tree);
+    m_doc.Reset(std::move(*tree));
     m_currentPath = path;
     m_bFolded = folded;
     m_cleanRevision = m_doc.Revision();
@@ -586,7 +587,7 @@ void CBkMainFrame::Reload()
     const EReload kind = m_reload;
     m_reload = EReload::None;
     bool folded = false;
-    const std::optional<BookmarkItem> disk = ReadTree(m_currentPath, &folded);
+    std::optional<BookmarkItem> disk = ReadTree(m_currentPath, &folded);
     if (!disk)
         return;
     if (m_doc.Revision() != m_cleanRevision) {
@@ -597,7 +598,7 @@ void CBkMainFrame::Reload()
             m_bDiskChanged = true;
     } else {
         const std::vector<int> place = m_tree->SelectedPath();
-        m_doc.Reset(*disk);
+        m_doc.Reset(std::move(*disk));
         m_tree->SelectPath(place);
         m_bFolded = folded;
         m_cleanRevision = m_doc.Revision();

@@ -227,9 +227,15 @@ int CBkView::FocusedRow() const
 
 void CBkView::SelectRows(const std::vector<int>& rows)
 {
+    // One range for each run of adjacent rows: a paste of many rows is one.
     QItemSelection selection;
-    for (int row : rows)
-        selection.select(m_model->index(row, 0), m_model->index(row, 1));
+    for (size_t i = 0; i < rows.size();) {
+        size_t end = i + 1;
+        while (end < rows.size() && rows[end] == rows[end - 1] + 1)
+            ++end;
+        selection.select(m_model->index(rows[i], 0), m_model->index(rows[end - 1], 1));
+        i = end;
+    }
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!rows.empty()) {
         selectionModel()->setCurrentIndex(m_model->index(rows.front(), 0), QItemSelectionModel::NoUpdate);

@@ -28,6 +28,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <deque>
 #include <sys/stat.h>
 
@@ -665,4 +667,118 @@ TEST_F(BkFrameTest, ListFilesAndDropsAddLinksEachRecorded)
     frame->DropFromOutside(&mime);
     EXPECT_EQ(Titles(doc.Root()), "A;F{in F;};dash;無題;無題;Site;ページ;");
     EXPECT_EQ(doc.JournalSize(), 3u);
+}
+
+namespace {
+
+struct SRow {
+    std::string title;
+    std::string url;
+    bool folder;
+};
+
+std::vector<SRow> ListRows(const CBkView* list)
+{
+    std::vector<SRow> rows;
+    const CBkListModel* model = list->Model();
+    for (int r = 0; r < model->rowCount(); ++r)
+        rows.push_back({FromQ(model->index(r, 0).data().toString()), FromQ(model->index(r, 1).data().toString()),
+                        model->ItemAt(r)->IsFolder()});
+    return rows;
+}
+
+// Rows as "title<TAB>url", readable when they differ.
+std::vector<std::string> Lines(const std::vector<SRow>& rows)
+{
+    std::vector<std::string> lines;
+    for (const SRow& row : rows)
+        lines.push_back(row.title + "\t" + row.url);
+    return lines;
+}
+
+// The labels of a tree item's children.
+std::vector<std::string> Labels(const QTreeWidgetItem* item)
+{
+    std::vector<std::string> labels;
+    for (int i = 0; i < item->childCount(); ++i)
+        labels.push_back(FromQ(item->child(i)->text(0)));
+    return labels;
+}
+
+std::vector<std::string> FolderTitles(const std::vector<SRow>& rows)
+{
+    std::vector<std::string> titles;
+    for (const SRow& row : rows) {
+        if (row.folder)
+            titles.push_back(row.title);
+    }
+    return titles;
+}
+
+// The list's order as a header click gives it: titles compared a byte at a
+// time after case folding, ties in their former order, folders first.
+std::vector<SRow> SortedByTitle(std::vector<SRow> rows)
+{
+    std::stable_sort(rows.begin(), rows.end(), [](const SRow& a, const SRow& b) {
+        return std::lexicographical_compare(a.title.begin(), a.title.end(), b.title.begin(), b.title.end(),
+                                            [](char x, char y) {
+                                                return std::tolower(static_cast<unsigned char>(x))
+                                                       < std::tolower(static_cast<unsigned char>(y));
+                                            });
+    });
+    std::stable_partition(rows.begin(), rows.end(), [](const SRow& row) { return row.folder; });
+    return rows;
+}
+
+} // namespace
+
+TEST_F(BkFrameTest, ALargeFolderSortsThenDeletesAndUndoesWhole)
+{
+    // 3,000 links: titles that differ only in case, prefixes of each other,
+    // multibyte ones, ties; three folders with links of their own.
+    std::string file = "<HTML>\r\n<UL>\r\n<LI>Big<UL>\r\n";
+    const char* stems[] = {"page ", "PAGE ", "Page", "ページ ", "[page] "};
+    for (int i = 0; i < 3000; ++i) {
+        const int key = (i * 7919) % 700;
+        if (i % 1000 == 999)
+            file += "<LI>Sub " + std::to_string(key) + "<UL>\r\n<LI><A HREF=\"http://in/\">in</A>\r\n</UL>\r\n";
+        file += "<LI><A HREF=\"http://x/" + std::to_string(i) + "\">" + stems[i % 5] + std::to_string(key) + "</A>\r\n";
+    }
+    file += "</UL>\r\n</UL>\r\n</HTML>\r\n";
+    testenv::WriteFile(Standard(), file);
+    auto frame = Open();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    CLeftView* tree = frame->Tree();
+    CBkView* list = frame->List();
+
+    // The folder clicked in the tree, then the title column's header twice.
+    QTreeWidgetItem* big = tree->topLevelItem(0)->child(0);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(big).center());
+    ASSERT_EQ(list->Model()->rowCount(), 3003);
+    const std::vector<SRow> ascending = SortedByTitle(ListRows(list));
+    QHeaderView* header = list->header();
+    const QPoint title(header->sectionPosition(0) + 5, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, title);
+    ASSERT_EQ(Lines(ListRows(list)), Lines(ascending));
+    EXPECT_EQ(Labels(big), FolderTitles(ascending));
+    // The second click reverses it, folders last.
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, title);
+    const std::vector<SRow> shown = ListRows(list);
+    ASSERT_EQ(Lines(shown), Lines(std::vector<SRow>(ascending.rbegin(), ascending.rend())));
+    EXPECT_EQ(Labels(big), FolderTitles(shown));
+
+    // Select all, Delete, undo: every row back in its place, the tree too.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(list->SelectedRows().size(), 3003u);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(list->Model()->rowCount(), 0);
+    EXPECT_EQ(big->childCount(), 0);
+    EXPECT_EQ(frame->StatusText(), "[Big] 0 個のオブジェクト");
+    QTest::keyClick(list, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Lines(ListRows(list)), Lines(shown));
+    EXPECT_EQ(Labels(big), FolderTitles(shown));
+    EXPECT_EQ(frame->StatusText(), "[Big] 3003 個のオブジェクト");
+    EXPECT_FALSE(frame->Doc().CanUndo());
 }
