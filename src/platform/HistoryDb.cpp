@@ -94,6 +94,11 @@ QString RangeWhere(const SHistoryRange& range)
     return where;
 }
 
+QString RangeOrder(const SHistoryRange& range)
+{
+    return range.oldestFirst ? QStringLiteral("last_visit") : QStringLiteral("last_visit DESC");
+}
+
 void BindRange(QSqlQuery& q, const SHistoryRange& range)
 {
     for (size_t i = 0; i < range.prefixes.size(); ++i)
@@ -397,8 +402,8 @@ void CHistoryReader::ForEach(const SHistoryRange& range, const std::function<boo
 {
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM urls WHERE %2 ORDER BY last_visit DESC")
-                  .arg(QLatin1String(kEntryColumns), RangeWhere(range)));
+    q.prepare(QStringLiteral("SELECT %1 FROM urls WHERE %2 ORDER BY %3")
+                  .arg(QLatin1String(kEntryColumns), RangeWhere(range), RangeOrder(range)));
     BindRange(q, range);
     if (q.exec())
         while (q.next())
@@ -424,8 +429,8 @@ bool CHistoryReader::ForEachMatch(const SHistoryRange& range, const std::string&
                 + listed + QLatin1Char(')');
     }
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1, %2 FROM urls WHERE %3 AND %4 ORDER BY last_visit DESC")
-                  .arg(QLatin1String(kEntryColumns), inText, RangeWhere(range), where));
+    q.prepare(QStringLiteral("SELECT %1, %2 FROM urls WHERE %3 AND %4 ORDER BY %5")
+                  .arg(QLatin1String(kEntryColumns), inText, RangeWhere(range), where, RangeOrder(range)));
     BindRange(q, range);
     q.bindValue(QStringLiteral(":f"), ToQ(folded));
     if (inCopies)
