@@ -229,7 +229,7 @@ void Completion(const std::shared_ptr<CHistoryDb>& db, Figures& f)
             urls.push_back(std::move(entry.url));
         return std::make_shared<const CUrlCompletionIndex>(std::move(urls));
     });
-    SpinUntil([&] { return completion.isFinished(); });
+    completion.waitForFinished();
     f["completion source (AutoComplete=1): ready"].push_back(double(t.nsecsElapsed()) / 1e6);
     f["completion source (AutoComplete=1): CPU"].push_back(ProcessCpuMs() - cpu);
 }
