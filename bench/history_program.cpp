@@ -8,6 +8,7 @@
 // already holds a fill of the same size is searched as it is.
 //   history_program [entries] [folder]
 #include "platform/HistoryDb.h"
+#include "CpuClock.h"
 #include "data/sidebar/HistorySearch.h"
 
 #include <QCoreApplication>
@@ -45,13 +46,6 @@ std::string Page(unsigned seed, int i, int entries)
     if (i % 2 == 0)
         page += "halfword ";
     return page + "</p></body></html>";
-}
-
-double ThreadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
 // Wall and thread CPU time since start().

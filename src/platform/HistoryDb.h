@@ -27,11 +27,13 @@ struct SHistoryEntry {
 };
 
 // Which entries a read takes: URLs that start with one of `prefixes` (all
-// URLs when there is none), last updated in [updatedFrom, updatedTo).
+// URLs when there is none), last updated in [updatedFrom, updatedTo); and
+// in which order: most recent visit first, or with `oldestFirst` the oldest.
 struct SHistoryRange {
     std::vector<std::string> prefixes;
     long long updatedFrom = std::numeric_limits<long long>::min();
     long long updatedTo = std::numeric_limits<long long>::max();
+    bool oldestFirst = false;
 };
 
 // An entry as a search reads it: `inTitleOrUrl` when its title as shown or
@@ -76,11 +78,11 @@ public:
     CHistoryReader& operator=(const CHistoryReader&) = delete;
 
     bool IsOpen() const;
-    // Entries of `range`, most recent visit first; `each` returns false to stop.
+    // Entries of `range`, in its order; `each` returns false to stop.
     void ForEach(const SHistoryRange& range, const std::function<bool(SHistoryEntry&&)>& each) const;
     // Entries of `range` whose folded title as shown or URL holds `folded`,
     // and with `inCopies` those whose copy, or the copy of their "/" form,
-    // holds every trigram of it; most recent visit first. False, having
+    // holds every trigram of it; in the range's order. False, having
     // read nothing, when the file cannot answer that: one of the first
     // layout, or `inCopies` without an index or with a text of fewer than 3
     // characters.

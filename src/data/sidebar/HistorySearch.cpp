@@ -154,6 +154,9 @@ void RunHistoryQuery(const CHistoryReader& reader, const SHistoryQuery& query, c
     };
 
     SHistoryRange range{HistoryFilterPrefixes(query.prefix)};
+    // Read in about the order of the list when it is sorted by date, so
+    // that the rows mostly go after those listed.
+    range.oldestFirst = query.sort.column == 2 && query.sort.ascending;
     if (query.todayFrom >= 0) {
         range.updatedFrom = query.todayFrom;
         range.updatedTo = query.todayTo;

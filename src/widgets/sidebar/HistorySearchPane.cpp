@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <mutex>
 
 namespace nimbra {
 
@@ -119,25 +120,31 @@ void CHistoryResultModel::Merge(std::vector<SHistoryRow>&& batch)
         endInsertRows();
         return;
     }
+    // Merged in place from the back: the rows before the batch's first
+    // place stay, the others move once, and the storage is reused.
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<SHistoryRow> merged;
-    merged.reserve(m_rows.size() + batch.size());
-    std::vector<int> moved(m_rows.size());
-    size_t i = 0;
-    size_t j = 0;
-    while (i < m_rows.size() || j < batch.size()) {
-        if (j == batch.size() || (i < m_rows.size() && !m_sort(batch[j], m_rows[i]))) {
-            moved[i] = int(merged.size());
-            merged.push_back(std::move(m_rows[i++]));
+    const size_t old = m_rows.size();
+    const size_t first = size_t(std::upper_bound(m_rows.begin(), m_rows.end(), batch.front(), m_sort) - m_rows.begin());
+    if (m_rows.capacity() < old + batch.size())
+        m_rows.reserve(std::max(old + batch.size(), 2 * m_rows.capacity()));
+    m_rows.resize(old + batch.size());
+    std::vector<int> moved(old - first); // new places of the rows from `first` on
+    size_t i = old;
+    size_t j = batch.size();
+    size_t w = m_rows.size();
+    while (j > 0) {
+        // On a tie the row listed earlier stays in front.
+        if (i > first && m_sort(batch[j - 1], m_rows[i - 1])) {
+            m_rows[--w] = std::move(m_rows[--i]);
+            moved[i - first] = int(w);
         } else {
-            merged.push_back(std::move(batch[j++]));
+            m_rows[--w] = std::move(batch[--j]);
         }
     }
-    m_rows = std::move(merged);
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     for (const QModelIndex& index : before)
-        after << createIndex(moved[size_t(index.row())], index.column());
+        after << (size_t(index.row()) < first ? index : createIndex(moved[size_t(index.row()) - first], index.column()));
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
@@ -538,15 +545,41 @@ void CHistorySearchPane::RunWorker(SHistoryQuery query)
     m_pModel->Clear();
     const unsigned generation = ++m_nGeneration;
     m_pStopFlag = std::make_shared<std::atomic<bool>>(false);
-    m_worker = std::thread([this, db = m_host.History(), stop = m_pStopFlag, query = std::move(query), generation] {
+    // Rows wait here, merged in order, until the list takes them: one call
+    // is on its way at a time, so the list merges once per turn of the
+    // event loop however fast rows come.
+    struct SPending {
+        std::mutex mutex;
+        std::vector<SHistoryRow> rows;
+        bool posted = false;
+    };
+    auto pending = std::make_shared<SPending>();
+    m_worker = std::thread([this, db = m_host.History(), stop = m_pStopFlag, query = std::move(query), generation,
+                            pending] {
         {
             const CHistoryReader reader = db->Reader();
             RunHistoryQuery(reader, query, *stop, [&](std::vector<SHistoryRow>&& rows) {
+                {
+                    std::lock_guard lock(pending->mutex);
+                    const auto middle = std::ptrdiff_t(pending->rows.size());
+                    std::move(rows.begin(), rows.end(), std::back_inserter(pending->rows));
+                    std::inplace_merge(pending->rows.begin(), pending->rows.begin() + middle, pending->rows.end(),
+                                       query.sort);
+                    if (pending->posted)
+                        return;
+                    pending->posted = true;
+                }
                 QMetaObject::invokeMethod(
                     this,
-                    [this, generation, rows = std::make_shared<std::vector<SHistoryRow>>(std::move(rows))] {
+                    [this, generation, pending] {
+                        std::vector<SHistoryRow> rows;
+                        {
+                            std::lock_guard lock(pending->mutex);
+                            rows.swap(pending->rows);
+                            pending->posted = false;
+                        }
                         if (generation == m_nGeneration)
-                            m_pModel->Merge(std::move(*rows));
+                            m_pModel->Merge(std::move(rows));
                     },
                     Qt::QueuedConnection);
             });

@@ -235,6 +235,38 @@ TEST(HistoryQuery, StopsAtTheFlagAndExportsEscapedLines)
                     "&quot;q&quot;</A> 最終更新日時 " + rows[0].date + "\r\n</UL>\r\n</HTML>\r\n");
 }
 
+TEST(HistoryResultModel, BatchesMergeAsOneStableSortAndTheCurrentRowFollows)
+{
+    // Ties in every column; batches of every size, each sorted as the
+    // search sends them, land before, among and after the rows listed.
+    std::vector<SHistoryRow> all;
+    for (int i = 0; i < 400; ++i)
+        all.push_back(MakeHistoryRow("t" + std::to_string(i * 7 % 13), "http://u/" + std::to_string(i * 11 % 17),
+                                     1000 + i * 37 % 23));
+    auto text = [](const SHistoryRow& row) { return row.title + " " + row.url + " " + row.date; };
+    for (const SHistorySort sort : {SHistorySort{0, true}, SHistorySort{1, false}, SHistorySort{2, true}}) {
+        CHistoryResultModel model;
+        model.SetSort(sort);
+        QPersistentModelIndex held;
+        std::string heldText;
+        for (size_t at = 0, size = 1; at < all.size(); at += size, size = size * 3 % 31 + 1) {
+            std::vector<SHistoryRow> batch(all.begin() + at, all.begin() + std::min(all.size(), at + size));
+            std::stable_sort(batch.begin(), batch.end(), sort);
+            model.Merge(std::move(batch));
+            if (!held.isValid()) {
+                held = model.index(model.rowCount() / 2, 0);
+                heldText = text(model.Rows()[size_t(held.row())]);
+            }
+            ASSERT_EQ(text(model.Rows()[size_t(held.row())]), heldText);
+        }
+        std::vector<SHistoryRow> expected = all;
+        std::stable_sort(expected.begin(), expected.end(), sort);
+        ASSERT_EQ(model.Rows().size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(text(model.Rows()[i]), text(expected[i])) << sort.column << " row " << i;
+    }
+}
+
 TEST(HistoryTreeGroups, EveryVisitFallsInTheGroupOfItsLocalDayAtEveryEdge)
 {
     // Zones whose clocks move: days of 23 and 25 hours.
@@ -358,6 +390,28 @@ TEST_F(HistoryPanesTest, ListsSortsFindsNextAndKeepsItsSettingsInRange)
     const CIniFile ini(File("nimbrab.ini"));
     EXPECT_EQ(ini.GetString("Options", "FLCColumnSize", ""), "200,300,140");
     EXPECT_EQ(ini.GetInt("Options", "FLCSort", 0), 0x10000);
+}
+
+TEST_F(HistoryPanesTest, ASearchOfManyRowsListsEachOnceInTheListsOrder)
+{
+    StartWithTab();
+    const long long now = QDateTime::currentSecsSinceEpoch();
+    for (int i = 0; i < 3000; ++i)
+        m_frame->History().AddVisit("http://many.example/" + std::to_string(i * 7919 % 3000), "", now - i % 50);
+    ShowSearchPane();
+    // By title the rows come in no order of the list's; by date (flipped
+    // to descending) against the order they are read in.
+    for (int column : {0, 2}) {
+        Pane()->OnHeaderClicked(column);
+        PressFind("many.example");
+        const std::vector<SHistoryRow>& rows = Pane()->Model()->Rows();
+        std::set<std::string> urls;
+        for (const SHistoryRow& row : rows)
+            urls.insert(row.url);
+        EXPECT_EQ(rows.size(), 3000u);
+        EXPECT_EQ(urls.size(), 3000u);
+        EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), Pane()->Model()->Sort())) << column;
+    }
 }
 
 TEST_F(HistoryPanesTest, TreeShowsDaysHostsAndPagesAndRefusesGoneRows)
