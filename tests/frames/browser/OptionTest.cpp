@@ -263,7 +263,7 @@ TEST_F(OptionTest, EveryKeyActsAfterOk)
               }),
               QDialog::Accepted);
 
-    // Every bound key of the fourteen pages is in the table or has its own test.
+    // Every bound key of the pages is in the table or has its own test.
     auto pages = std::make_unique<COption>(m_frame);
     int bound = 0;
     for (int page = 0; page < P::PageCount; ++page)
