@@ -41,8 +41,11 @@ void CFilterCommands::Reload()
         SRead read = watcher->result();
         m_lists = std::move(read.lists);
         m_counts = std::move(read.load.counts);
-        m_engine = std::move(read.load.engine);
+        std::shared_ptr<const CFilterEngine> old = std::exchange(m_engine, std::move(read.load.engine));
         CWebEngineBrowser::SetRequestFilter(m_engine);
+        // Freeing a long list takes long too: not on this thread.
+        if (old)
+            (void)QtConcurrent::run([old = std::move(old)]() mutable { old.reset(); });
         Q_EMIT Loaded();
     });
     watcher->setFuture(QtConcurrent::run([path = m_listsPath] {

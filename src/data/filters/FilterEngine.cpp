@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <optional>
 
 namespace nimbra {
 
@@ -42,6 +44,81 @@ std::string_view PickToken(const SNetworkRule& rule)
             best = token;
     }
     return best;
+}
+
+// A text that every URL the regular expression `source` matches holds
+// (in lower case), or an empty one when none is sure: the longest run of
+// letters, digits and escaped punctuation outside groups, classes and
+// counts, less a last character that a quantifier makes optional. An
+// expression with alternatives has none.
+std::string RegexLiteral(std::string_view source)
+{
+    // Inline options and quoting change what the characters mean.
+    if (source.find('|') != std::string_view::npos || source.find("(?") != std::string_view::npos
+        || source.find("\\Q") != std::string_view::npos)
+        return {};
+    std::string best, run;
+    const auto end = [&] {
+        if (run.size() > best.size())
+            best = run;
+        run.clear();
+    };
+    int depth = 0;
+    for (size_t i = 0; i < source.size(); ++i) {
+        const char c = source[i];
+        const bool alnum = CFilterEngine::IsTokenChar(c) && c != '%';
+        if (c == '\\' && i + 1 < source.size()) {
+            const char next = source[++i];
+            if (CFilterEngine::IsTokenChar(next)) {
+                // A class, a code or a back reference: what follows it is no text.
+                end();
+                while (i + 1 < source.size() && CFilterEngine::IsTokenChar(source[i + 1]))
+                    ++i;
+            } else if (depth == 0 && static_cast<unsigned char>(next) < 0x80) {
+                run += next;
+            } else {
+                end();
+            }
+            continue;
+        }
+        if (c == '[') {
+            end();
+            // Up to the closing bracket (one right after the opening is literal).
+            size_t j = i + 1;
+            if (j < source.size() && source[j] == '^')
+                ++j;
+            if (j < source.size() && source[j] == ']')
+                ++j;
+            while (j < source.size() && source[j] != ']')
+                j += source[j] == '\\' ? 2 : 1;
+            i = j;
+            continue;
+        }
+        if (c == '(')
+            ++depth;
+        if (c == ')')
+            --depth;
+        if (c == '?' || c == '*' || c == '+' || c == '{') {
+            if (!run.empty())
+                run.pop_back();
+            end();
+            // A count: its digits are no text.
+            if (c == '{') {
+                size_t j = i + 1;
+                while (j < source.size() && (std::isdigit(static_cast<unsigned char>(source[j])) || source[j] == ','))
+                    ++j;
+                if (j < source.size() && source[j] == '}')
+                    i = j;
+            }
+            continue;
+        }
+        if (alnum && depth == 0)
+            run += c;
+        else
+            end();
+    }
+    end();
+    return ToLowerAscii(best);
 }
 
 // Where the host stands in a URL "scheme://user@host:port/...".
@@ -98,6 +175,8 @@ struct CFilterEngine::SMatchInput {
     unsigned type = FILTER_OTHER;
     bool thirdParty = false;
     std::vector<std::string_view> tokens;
+    // The URL for the regular expressions, made once when the first needs it.
+    mutable std::optional<QString> text;
 };
 
 bool CFilterEngine::IsTokenChar(char c)
@@ -110,7 +189,9 @@ void CFilterEngine::AddNetwork(SNetworkRule rule)
     const auto id = uint32_t(m_rules.size());
     SIndex& index = rule.exception ? m_allow : m_block;
     const std::string_view token = rule.regex ? std::string_view() : PickToken(rule);
-    if (token.empty()) {
+    if (rule.regex) {
+        index.regexes.emplace_back(id, RegexLiteral(rule.pattern));
+    } else if (token.empty()) {
         index.untokened.push_back(id);
     } else {
         // Tokens are looked up in the lower-case URL.
@@ -159,6 +240,11 @@ bool CFilterEngine::RuleApplies(const SNetworkRule& rule, const SMatchInput& inp
     if (std::any_of(rule.notDomains.begin(), rule.notDomains.end(),
                     [&](const std::string& d) { return HostIsOrUnder(input.pageHost, d); }))
         return false;
+    if (rule.regex) {
+        if (!input.text)
+            input.text = QString::fromUtf8(input.url.data(), qsizetype(input.url.size()));
+        return rule.regex->match(*input.text).hasMatch();
+    }
     const std::string_view url = rule.matchCase ? input.url : std::string_view(input.lowerUrl);
     return MatchNetworkPattern(rule, url, input.hostBegin, input.hostEnd);
 }
@@ -167,6 +253,9 @@ bool CFilterEngine::Matches(const SIndex& index, const SMatchInput& input) const
 {
     for (const uint32_t id : index.untokened)
         if (RuleApplies(m_rules[id], input))
+            return true;
+    for (const auto& [id, literal] : index.regexes)
+        if (input.lowerUrl.find(literal) != std::string::npos && RuleApplies(m_rules[id], input))
             return true;
     if (index.byToken.empty())
         return false;

@@ -45,6 +45,8 @@ private:
     struct SIndex {
         Index byToken;
         std::vector<uint32_t> untokened;
+        // Regular expressions, each with a text the URL must hold first.
+        std::vector<std::pair<uint32_t, std::string>> regexes;
     };
 
     struct SMatchInput;

@@ -181,6 +181,7 @@ EFilterLine ParseFilterLine(std::string_view raw, SNetworkRule& network, SHiding
         if (!regex.isValid())
             return EFilterLine::Skipped;
         network.regex = std::move(regex);
+        network.pattern = std::string(line.substr(1, line.size() - 2));
         return EFilterLine::Network;
     }
     if (line.substr(0, 2) == "||") {
@@ -227,10 +228,6 @@ std::string_view BaseDomain(std::string_view host)
 
 bool MatchNetworkPattern(const SNetworkRule& rule, std::string_view url, size_t hostBegin, size_t hostEnd)
 {
-    if (rule.regex) {
-        const QString text = QString::fromUtf8(url.data(), qsizetype(url.size()));
-        return rule.regex->match(text).hasMatch();
-    }
     const std::string_view p = rule.pattern;
     if (rule.hostAnchor) {
         for (size_t start = hostBegin; start < hostEnd; ++start) {

@@ -30,7 +30,7 @@ enum class EFilterParty { Any, First, Third };
 // URL, `endAnchor` ("|" at the end) ends it at the end of the URL.
 struct SNetworkRule {
     std::string pattern;
-    std::optional<QRegularExpression> regex; // "/regex/" rules: pattern unused
+    std::optional<QRegularExpression> regex; // "/regex/" rules: pattern holds its source
     bool exception = false;                  // "@@"
     bool matchCase = false;
     bool hostAnchor = false;
@@ -72,8 +72,9 @@ bool HostIsOrUnder(std::string_view host, std::string_view domain);
 // the usual two-letter country suffixes of the form "co.uk" / "ne.jp".
 std::string_view BaseDomain(std::string_view host);
 
-// Whether the pattern of `rule` matches `url` (lower case already unless
-// the rule matches case); `hostBegin`/`hostEnd` delimit the URL's host.
+// Whether the pattern of `rule` (one that is no regular expression)
+// matches `url` (lower case already unless the rule matches case);
+// `hostBegin`/`hostEnd` delimit the URL's host.
 bool MatchNetworkPattern(const SNetworkRule& rule, std::string_view url, size_t hostBegin, size_t hostEnd);
 
 } // namespace nimbra

@@ -206,3 +206,32 @@ TEST(FilterLists, LoadsEnabledListsAndCountsTheirLines)
     EXPECT_EQ(testenv::ReadFile(ini).find("Path1"), std::string::npos);
     EXPECT_FALSE(LoadFilterLists({{off, false}}).engine);
 }
+
+// Regular expressions are tried only for URLs that hold a text each needs;
+// the answers stay those of trying every rule.
+TEST(FilterEngine, RegularExpressionsAnswerAsWithoutTheIndex)
+{
+    const struct {
+        const char* rule;
+        const char* url;
+        bool blocked;
+    } cases[] = {
+        {"/\\/banner[0-9]{2,3}\\.gif/", "http://a.com/x/banner123.gif", true},
+        {"/\\/banner[0-9]{2,3}\\.gif/", "http://a.com/x/banner1.gif", false},
+        {"/ads?\\/x/", "http://a.com/ad/x", true},
+        {"/(tracker)?pixel\\.png/", "http://a.com/pixel.png", true},
+        {"/a{2}b/", "http://a.com/aab", true},
+        {"/ab|cd/", "http://a.com/cd", true},
+        {"/\\x41BC/", "http://a.com/abc", true},
+        {"/(?i)XYZ/$match-case", "http://a.com/xyz", true},
+        {"/Ab/$match-case", "http://a.com/ab", false},
+    };
+    for (const auto& c : cases) {
+        CFilterEngine engine;
+        ASSERT_EQ(engine.AddLine(c.rule), EFilterLine::Network) << c.rule;
+        const std::string host = HostOf(c.url);
+        const SRequest request{c.url, host, "a.com", Other};
+        EXPECT_EQ(engine.Blocks(request), c.blocked) << c.rule << " on " << c.url;
+        EXPECT_EQ(engine.BlocksByScan(request), c.blocked) << c.rule << " on " << c.url;
+    }
+}
