@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QPrinter;
@@ -58,6 +59,29 @@ public:
     virtual void SetObserver(std::function<void()> changed) = 0;
 };
 
+// What a request of a page is for.
+enum class ERequestType { Subdocument, Script, Image, Stylesheet, Xhr, Other };
+
+// A request that a page makes, as a request filter sees it.
+struct SRequest {
+    std::string_view url;      // as the engine encodes it
+    std::string_view host;     // of the URL, lower case
+    std::string_view pageHost; // of the page that makes it, lower case; empty when none
+    ERequestType type = ERequestType::Other;
+};
+
+// Refuses requests of pages and hides elements of pages, in every tab.
+// Asked on the user-interface thread for each request, so it answers from
+// an index, never by going through all its rules.
+class IRequestFilter {
+public:
+    virtual ~IRequestFilter() = default;
+    virtual bool Blocks(const SRequest& request) const = 0;
+    // A style sheet that hides elements of the pages of `host`; empty when
+    // nothing is hidden there.
+    virtual std::string HidingStyleSheet(std::string_view host) const = 0;
+};
+
 // Events of one tab's engine. For one navigation they arrive in this order:
 // BeforeNavigate2, DownloadBegin, ProgressChange (repeated),
 // NavigateComplete2, TitleChange, DownloadComplete, DocumentComplete.
@@ -107,6 +131,8 @@ public:
         answer(false);
     }
     virtual void DownloadRequested(std::shared_ptr<IDownload> download) { download->Cancel(); }
+    // The request filter refused a request of the page for `url`.
+    virtual void RequestBlocked(const std::string& /*url*/) {}
 };
 
 // Flags of BeforeNavigate2.

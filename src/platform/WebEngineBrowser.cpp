@@ -25,6 +25,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
@@ -162,6 +163,35 @@ std::atomic<bool> g_workOffline{false};
 
 bool g_refusePageDialogs = false;
 
+// The rules that refuse requests and hide elements, for every tab; set and
+// read on the user-interface thread only.
+std::shared_ptr<const IRequestFilter>& RequestFilter()
+{
+    static std::shared_ptr<const IRequestFilter> filter;
+    return filter;
+}
+
+ERequestType RequestTypeOf(QWebEngineUrlRequestInfo::ResourceType type)
+{
+    switch (type) {
+    case QWebEngineUrlRequestInfo::ResourceTypeSubFrame:
+        return ERequestType::Subdocument;
+    case QWebEngineUrlRequestInfo::ResourceTypeScript:
+        return ERequestType::Script;
+    case QWebEngineUrlRequestInfo::ResourceTypeImage:
+    case QWebEngineUrlRequestInfo::ResourceTypeFavicon:
+        return ERequestType::Image;
+    case QWebEngineUrlRequestInfo::ResourceTypeStylesheet:
+        return ERequestType::Stylesheet;
+    case QWebEngineUrlRequestInfo::ResourceTypeXhr:
+        return ERequestType::Xhr;
+    default:
+        return ERequestType::Other;
+    }
+}
+
+constexpr char kHidingScriptName[] = "nimbra-hiding";
+
 CWebEngineBrowser::ProxyAuthHandler& ProxyAuth()
 {
     static CWebEngineBrowser::ProxyAuthHandler handler;
@@ -261,6 +291,11 @@ bool RefuseEngineDebugUrl(std::string_view url, QWidget* window)
     return true;
 }
 
+void CWebEngineBrowser::SetRequestFilter(std::shared_ptr<const IRequestFilter> filter)
+{
+    RequestFilter() = std::move(filter);
+}
+
 void CWebEngineBrowser::SetWorkOffline(bool offline)
 {
     g_workOffline.store(offline);
@@ -281,9 +316,10 @@ void CWebEngineBrowser::SetProxyAuthHandler(ProxyAuthHandler handler)
     ProxyAuth() = std::move(handler);
 }
 
-// Blocks network requests while offline, and images, media and scripts as
-// the tab's download-control flags say. The engine calls it on the UI thread
-// for every request, which waits meanwhile: it only reads a few flags.
+// Blocks network requests while offline, images, media and scripts as the
+// tab's download-control flags say, and what the request filter refuses.
+// The engine calls it on the UI thread for every request, which waits
+// meanwhile: it reads a few flags and asks the filter's index.
 class CWebEngineBrowser::CInterceptor : public QWebEngineUrlRequestInterceptor {
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
@@ -295,27 +331,61 @@ public:
             info.block(true);
             return;
         }
+        if (FlagsRefuse(info))
+            info.block(true);
+        else
+            FilterRefuses(info);
+    }
+
+private:
+    // The tab's download-control flags refuse the request.
+    bool FlagsRefuse(const QWebEngineUrlRequestInfo& info) const
+    {
         const unsigned f = flags.load(std::memory_order_relaxed);
         switch (info.resourceType()) {
         case QWebEngineUrlRequestInfo::ResourceTypeImage:
         case QWebEngineUrlRequestInfo::ResourceTypeFavicon:
-            if (!(f & DLCTL_DLIMAGES))
-                info.block(true);
-            break;
+            return !(f & DLCTL_DLIMAGES);
         case QWebEngineUrlRequestInfo::ResourceTypeMedia:
-            if (!MediaAllowed(f, info.requestUrl()))
-                info.block(true);
-            break;
+            return !MediaAllowed(f, info.requestUrl());
         case QWebEngineUrlRequestInfo::ResourceTypeScript:
-            if (f & DLCTL_NO_SCRIPTS)
-                info.block(true);
-            break;
+            return f & DLCTL_NO_SCRIPTS;
         default:
-            break;
+            return false;
         }
     }
 
-private:
+    // The request filter refuses the request: it is blocked and its tab
+    // told, once the engine's call has returned. The page itself is the
+    // person's choice and never refused here.
+    bool FilterRefuses(QWebEngineUrlRequestInfo& info)
+    {
+        const std::shared_ptr<const IRequestFilter>& filter = RequestFilter();
+        const QUrl& url = info.requestUrl();
+        if (!filter || info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame
+            || !IsNetworkScheme(url.scheme()))
+            return false;
+        const QByteArray text = url.toEncoded();
+        const QByteArray host = url.host(QUrl::EncodeUnicode).toUtf8();
+        const QByteArray page = info.firstPartyUrl().host(QUrl::EncodeUnicode).toUtf8();
+        const SRequest request{std::string_view(text.constData(), size_t(text.size())),
+                               std::string_view(host.constData(), size_t(host.size())),
+                               std::string_view(page.constData(), size_t(page.size())),
+                               RequestTypeOf(info.resourceType())};
+        if (!filter->Blocks(request))
+            return false;
+        info.block(true);
+        auto* owner = static_cast<CWebEngineBrowser*>(parent());
+        QMetaObject::invokeMethod(
+            owner,
+            [owner, blocked = text.toStdString()] {
+                if (owner->m_pEvents && !owner->m_bClosing)
+                    owner->m_pEvents->RequestBlocked(blocked);
+            },
+            Qt::QueuedConnection);
+        return true;
+    }
+
     // Media requests do not say whether they are sound or video: the file
     // extension tells, and an unknown one needs both allowed.
     static bool MediaAllowed(unsigned f, const QUrl& url)
@@ -809,8 +879,11 @@ bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, int type, bool mainF
         QTimer::singleShot(0, this, [] { ShowMessage(nullptr, QString::fromUtf8(kSpecialFileText), QMessageBox::Warning); });
         return false;
     }
-    if (!m_pEvents)
+    if (!m_pEvents) {
+        if (mainFrame)
+            ApplyHiding(url);
         return true;
+    }
     const std::string text = FromQ(url.toString());
     if (!mainFrame)
         return m_pEvents->SubFrameNavigate(text);
@@ -827,8 +900,44 @@ bool CWebEngineBrowser::OnAcceptNavigation(const QUrl& url, int type, bool mainF
     }
     m_bRefused = false;
     m_nav = ENav::Started;
+    ApplyHiding(url);
     m_pEvents->DownloadBegin();
     return true;
+}
+
+void CWebEngineBrowser::ApplyHiding(const QUrl& url)
+{
+    QWebEngineScriptCollection& scripts = m_pPage->scripts();
+    for (const QWebEngineScript& old : scripts.find(QString::fromLatin1(kHidingScriptName)))
+        scripts.remove(old);
+    const std::shared_ptr<const IRequestFilter>& filter = RequestFilter();
+    if (!filter || !IsNetworkScheme(url.scheme()))
+        return;
+    const std::string css = filter->HidingStyleSheet(FromQ(url.host(QUrl::EncodeUnicode)));
+    if (css.empty())
+        return;
+    // The style sheet goes in as the document is made, before the page's
+    // own scripts run; the text is handed over as a JSON string.
+    const QByteArray text = QJsonDocument(QJsonArray{ToQ(css)}).toJson(QJsonDocument::Compact);
+    QWebEngineScript script;
+    script.setName(QString::fromLatin1(kHidingScriptName));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(false);
+    script.setSourceCode(QStringLiteral("(function () {"
+                                        "  var add = function () {"
+                                        "    var root = document.head || document.documentElement;"
+                                        "    if (!root) return false;"
+                                        "    var style = document.createElement('style');"
+                                        "    style.id = 'nimbra-hiding';"
+                                        "    style.textContent = %1[0];"
+                                        "    root.appendChild(style);"
+                                        "    return true;"
+                                        "  };"
+                                        "  if (!add()) document.addEventListener('DOMContentLoaded', add);"
+                                        "})();")
+                             .arg(QString::fromUtf8(text)));
+    scripts.insert(script);
 }
 
 void CWebEngineBrowser::OnNewWindowRequested(QWebEngineNewWindowRequest& request)

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <atomic>
+#include <memory>
 #include <string_view>
 
 class QAuthenticator;
@@ -37,6 +38,8 @@ public:
 
     // Refuses downloads that pages of tabs without ActiveX download start.
     static void OnDownloadRequested(QWebEngineDownloadRequest* download);
+    // The rules every tab's requests and pages go through; nullptr: none.
+    static void SetRequestFilter(std::shared_ptr<const IRequestFilter> filter);
     // While offline every tab refuses requests to the network.
     static void SetWorkOffline(bool offline);
     // While refused, page dialogs return at once as if cancelled (the
@@ -101,6 +104,9 @@ private:
     bool DialogsRefused() const;
 
     bool OnAcceptNavigation(const QUrl& url, int type, bool mainFrame);
+    // The request filter's style sheet for the page at `url`, put in as its
+    // document is made.
+    void ApplyHiding(const QUrl& url);
     void OnNewWindowRequested(QWebEngineNewWindowRequest& request);
     void OnLoadStarted();
     void OnLoadProgress(int progress);

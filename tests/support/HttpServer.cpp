@@ -16,12 +16,12 @@ namespace {
 constexpr qsizetype kChunk = 256 * 1024;
 }
 
-HttpServer::HttpServer()
+HttpServer::HttpServer(const QString& host) : m_host(host)
 {
     QSemaphore ready;
     QObject::connect(&m_thread, &QThread::started, [this, &ready] {
         m_server = new QTcpServer;
-        m_server->listen(QHostAddress::LocalHost, 0);
+        m_server->listen(QHostAddress(m_host), 0);
         m_port = m_server->serverPort();
         QObject::connect(m_server, &QTcpServer::newConnection, m_server, [this] { Serve(); });
         ready.release();
@@ -74,7 +74,7 @@ void HttpServer::RequireProxyAuthorization(const QByteArray& value)
 
 QString HttpServer::Url(const QString& path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+    return QStringLiteral("http://%1:%2%3").arg(m_host).arg(m_port).arg(path);
 }
 
 QStringList HttpServer::Requests() const

@@ -14,7 +14,7 @@ class QTcpSocket;
 
 namespace testenv {
 
-// A small HTTP/1.0 server on 127.0.0.1 running on a thread of its own, so
+// A small HTTP/1.0 server on 127.0.0.1 (or another loopback address) running on a thread of its own, so
 // tests may block the main thread (waiting for a process) while it serves.
 // It also answers requests in proxy form ("GET http://host/path"), so it can
 // stand for a proxy that records what passes through it.
@@ -29,7 +29,8 @@ public:
         QByteArray authorization; // "Basic ..." the page asks for (401 without)
     };
 
-    HttpServer();
+    // Listens on `host`, an address of the loopback range.
+    explicit HttpServer(const QString& host = QStringLiteral("127.0.0.1"));
     ~HttpServer();
 
     // Serves `body` at `path` ("/a.html").
@@ -60,6 +61,7 @@ private:
 
     QThread m_thread;
     QTcpServer* m_server = nullptr;
+    QString m_host;
     quint16 m_port = 0;
     mutable QMutex m_mutex;
     std::map<QString, Page> m_pages;

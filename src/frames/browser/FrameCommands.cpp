@@ -13,6 +13,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "data/filters/FilterCommands.h"
 #include "data/session/SessionCommands.h"
 #include "widgets/tools/ToolsCommands.h"
 #include "widgets/view/NimbraView.h"
@@ -127,6 +128,7 @@ void CMainFrame::RegisterFrameCommands()
     RegisterBookmarkCommands(*this);
     RegisterTabBarCommands(*this);
     RegisterToolsCommands(*this);
+    RegisterFilterCommands(*this);
     RegisterOptionCommands(*this);
 }
 

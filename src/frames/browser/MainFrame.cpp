@@ -8,6 +8,7 @@
 #include "frames/browser/ViewManager.h"
 #include "widgets/bookmarks/BookmarkCommands.h"
 #include "data/bookmarks/BookmarkMessages.h"
+#include "data/filters/FilterCommands.h"
 #include "frames/browser/ChildFrame.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"
@@ -199,6 +200,8 @@ void CMainFrame::ReloadSettings()
         m_pWindow->OnSettingsReloaded();
     if (CBookmarkCommands* bookmarks = BookmarkCommandsOf(*this))
         bookmarks->ApplyLinkBarSettings(m_settings);
+    if (CFilterCommands* filters = FilterCommandsOf(*this))
+        filters->Reload();
     ApplyNimbraBarSettings(*this);
 
     // What the options dialog may have changed besides the reload group.

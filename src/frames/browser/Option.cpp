@@ -5,6 +5,7 @@
 #include "ui/CommandIds.h"
 #include "ui/CommandRouter.h"
 #include "frames/browser/MainFrame.h"
+#include "frames/browser/FilterListPage.h"
 #include "frames/browser/OptionPages.h"
 #include "frames/browser/WindowCommands.h"
 #include "platform/DefaultBrowser.h"
@@ -50,7 +51,7 @@ COption::COption(CMainFrame* frame)
         new CPropPageTab2(frame),     new CPropPageCloseUrl(frame),   new CPropPageCloseTitle(frame),
         new CPropPageStartupUrl(frame), new CPropPageMail(frame),     new CPropPageTaskTray(frame),
         new CPropPageAddressBar(frame), new CPropPageBookmark(frame), new CPropPageLinkBar(frame),
-        new CPropPageNimbraBar(frame), new CPropPageSecure(frame),
+        new CPropPageNimbraBar(frame), new CPropPageSecure(frame),   new CPropPageFilterLists(frame),
     };
     for (COptionPage* page : m_pages) {
         m_pList->addItem(page->Title());

@@ -15,7 +15,7 @@ class CMainFrame;
 class COptionPage;
 class IBrowserHost;
 
-// The options dialog: fourteen pages listed beside the page shown. Each
+// The options dialog: fifteen pages listed beside the page shown. Each
 // page reads its keys when first shown; OK writes what the shown pages
 // changed in one rewrite of the settings file, then the frame takes the
 // new values. The page last shown is kept in OpDlgState.
@@ -24,7 +24,7 @@ class COption : public QDialog {
 public:
     enum EPage {
         General, Startup, Tab1, Tab2, CloseUrl, CloseTitle, StartupUrl, Mail, TaskTray, AddressBar,
-        Bookmark, LinkBar, NimbraBar, Security, PageCount
+        Bookmark, LinkBar, NimbraBar, Security, FilterLists, PageCount
     };
 
     // `frame` is the main frame, the dialog's parent; its host holds the settings.

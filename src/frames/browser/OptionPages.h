@@ -17,7 +17,8 @@ namespace nimbra {
 
 class CEditableList;
 
-// The fourteen pages, in their order in the dialog.
+// The pages, in their order in the dialog (the filter lists' last, in
+// FilterListPage.h).
 class CPropPageGeneral : public COptionPage {
     Q_OBJECT
 public:

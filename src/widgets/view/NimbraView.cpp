@@ -71,7 +71,7 @@ CNimbraView::CNimbraView(IViewHost& host, QWidget* parent) : QWidget(parent), m_
 
 void CNimbraView::OnClosing()
 {
-    if (m_bActive && m_nRefusedOpens > 0)
+    if (m_bActive && (m_nRefusedOpens > 0 || m_nBlockedRequests > 0))
         CPopupLimiter::Of(m_host.Window())->Show(nullptr);
     if (m_bNoCloseRecord)
         return;
@@ -328,6 +328,9 @@ bool CNimbraView::BeforeNavigate2(const std::string& url, int flags, const std::
         SetTabImage(TABIMG_LOADING);
         m_strUrl = url;
         m_bNewPagePending = !(flags & NAVFLAG_HISTORY);
+        // The page is loaded anew: its requests are counted again.
+        if (std::exchange(m_nBlockedRequests, 0) > 0 && m_bActive)
+            CPopupLimiter::Of(m_host.Window())->Show(this);
         // Flags changed without a reload act from the next page on.
         if (m_pBrowser->DownloadControl() != m_dwDLControl)
             m_pBrowser->SetDownloadControl(m_dwDLControl);
@@ -559,6 +562,13 @@ void CNimbraView::PermissionRequested(const std::string& origin, EPermission wha
         static_cast<QVBoxLayout*>(layout())->insertWidget(0, m_pPermissionBar);
     }
     m_pPermissionBar->Ask(origin, what, std::move(answer));
+}
+
+void CNimbraView::RequestBlocked(const std::string&)
+{
+    ++m_nBlockedRequests;
+    if (m_bActive)
+        CPopupLimiter::Of(m_host.Window())->Show(this);
 }
 
 void CNimbraView::DownloadRequested(std::shared_ptr<IDownload> download)

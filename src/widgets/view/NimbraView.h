@@ -100,6 +100,8 @@ public:
     // without a gesture until the tab leaves it. Opens refused so far.
     bool m_bOpensRefused = false;
     int m_nRefusedOpens = 0;
+    // Requests of the page the filter lists refused.
+    int m_nBlockedRequests = 0;
     // A navigation to another page was let through; its page replaces the
     // one shown when it commits.
     bool m_bNewPagePending = false;
@@ -138,6 +140,7 @@ public:
     void PermissionRequested(const std::string& origin, EPermission what,
                              std::function<void(bool grant)> answer) override;
     void DownloadRequested(std::shared_ptr<IDownload> download) override;
+    void RequestBlocked(const std::string& url) override;
 
     // The keys the page leaves unhandled that a browser gives a meaning
     // (Ctrl+F, Alt+Left, Ctrl+plus, ...), unless the menus

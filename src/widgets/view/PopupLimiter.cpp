@@ -43,25 +43,37 @@ bool CPopupLimiter::Allow(CNimbraView* view, bool userInitiated)
 
 void CPopupLimiter::Show(const CNimbraView* view)
 {
+    const int opens = view ? view->m_nRefusedOpens : 0;
+    ShowCount(m_pLabel, "refusedOpens", QStringLiteral("ポップアップを %1 件ブロック").arg(opens), opens);
+    const int requests = view ? view->m_nBlockedRequests : 0;
+    ShowCount(m_pRequests, "blockedRequests", QStringLiteral("要求を %1 件ブロック").arg(requests), requests);
+}
+
+void CPopupLimiter::ShowCount(QLabel*& label, const char* name, const QString& text, int count)
+{
     auto* status = m_pFrame->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
     if (!status)
         return;
-    const int count = view ? view->m_nRefusedOpens : 0;
-    if (!m_pLabel) {
+    if (!label) {
         if (count == 0)
             return;
-        m_pLabel = new QLabel(status);
-        m_pLabel->setObjectName(QStringLiteral("refusedOpens"));
-        m_pLabel->setTextFormat(Qt::PlainText);
-        status->addPermanentWidget(m_pLabel);
+        label = new QLabel(status);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setTextFormat(Qt::PlainText);
+        status->addPermanentWidget(label);
     }
-    m_pLabel->setText(QStringLiteral("ポップアップを %1 件ブロック").arg(count));
-    m_pLabel->setVisible(count > 0);
+    label->setText(text);
+    label->setVisible(count > 0);
 }
 
 QString CPopupLimiter::Text() const
 {
     return m_pLabel && m_pLabel->isVisibleTo(m_pLabel->parentWidget()) ? m_pLabel->text() : QString();
+}
+
+QString CPopupLimiter::BlockedRequestsText() const
+{
+    return m_pRequests && m_pRequests->isVisibleTo(m_pRequests->parentWidget()) ? m_pRequests->text() : QString();
 }
 
 } // namespace nimbra

@@ -28,7 +28,8 @@ private:
 // Stops a page that keeps opening windows by itself: its opens beyond the
 // rate are refused, and once refused it opens none without a gesture
 // until its tab goes to another page. The refused opens of the active tab
-// are counted in the status bar.
+// are counted in the status bar, and beside them the requests of its page
+// that the filter lists refused.
 class CPopupLimiter : public QObject {
     Q_OBJECT
 public:
@@ -38,16 +39,20 @@ public:
     // A page of `view` opens a window; `userInitiated` when a click or key
     // of the person caused it. False when it is refused.
     bool Allow(CNimbraView* view, bool userInitiated);
-    // The status bar shows `view`'s count (the active tab's).
+    // The status bar shows `view`'s counts (the active tab's).
     void Show(const CNimbraView* view);
     QString Text() const;
+    QString BlockedRequestsText() const;
 
 private:
     explicit CPopupLimiter(QMainWindow* frame);
+    // A count in its own label, made when first not 0; hidden at 0.
+    void ShowCount(QLabel*& label, const char* name, const QString& text, int count);
 
     QMainWindow* m_pFrame;
     COpenRate m_rate;
     QLabel* m_pLabel = nullptr;
+    QLabel* m_pRequests = nullptr;
 };
 
 } // namespace nimbra
