@@ -13,10 +13,20 @@
 #include "FakeWebBrowser.h"
 #include "TestEnv.h"
 
+#include <QMenu>
 #include <QWebEngineProfile>
 #include <gtest/gtest.h>
 
 namespace testenv {
+
+// A menu after a person opened it and closed it again: menus that are
+// filled when they first show hold their items from then on.
+inline QMenu* Shown(QMenu* menu)
+{
+    menu->popup(QPoint(0, 0));
+    menu->hide();
+    return menu;
+}
 
 // Records what the browser asks the shell to start.
 class RecordingShell : public nimbra::CShell {

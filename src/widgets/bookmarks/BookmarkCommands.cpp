@@ -73,7 +73,7 @@ void CBookmarkCommands::Reload()
         return;
     }
     EInputFileError error = EInputFileError::None;
-    const std::optional<BookmarkItem> root = ReadBookmarkFile(path, BookmarkReader::Browser, &error);
+    std::optional<BookmarkItem> root = ReadBookmarkFile(path, BookmarkReader::Browser, &error);
     if (!root) {
         m_menu.Clear(menu);
         // A FIFO or an oversized file is refused, never replaced.
@@ -83,7 +83,7 @@ void CBookmarkCommands::Reload()
             WriteEmptyBookmarkFile(path);
         return;
     }
-    m_menu.Rebuild(menu, *root, MenuOptions());
+    m_menu.Rebuild(menu, std::make_shared<const BookmarkItem>(std::move(*root)), MenuOptions());
 }
 
 void CBookmarkCommands::OpenBookmark(int id, bool newTab)
