@@ -154,8 +154,11 @@ void PrintRow(const char* what, const std::vector<double>& empty, const std::vec
     const auto [emptyMin, emptyMax] = std::minmax_element(empty.begin(), empty.end());
     const auto [largeMin, largeMax] = std::minmax_element(large.begin(), large.end());
     const double base = Median(empty);
-    std::printf("%-32s empty %7.1f ms [%.1f-%.1f]   large %7.1f ms [%.1f-%.1f]   ratio %.2fx\n", what, base,
-                *emptyMin, *emptyMax, Median(large), *largeMin, *largeMax, base > 0 ? Median(large) / base : 0.0);
+    std::printf("%-32s empty %7.1f ms [%.1f-%.1f]   large %7.1f ms [%.1f-%.1f]", what, base, *emptyMin, *emptyMax,
+                Median(large), *largeMin, *largeMax);
+    if (base > 0)
+        std::printf("   ratio %.2fx", Median(large) / base);
+    std::printf("\n");
 }
 
 } // namespace

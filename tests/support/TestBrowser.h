@@ -6,6 +6,7 @@
 #include "app/NimbraApp.h"
 #include "frames/browser/ViewManager.h"
 #include "frames/browser/MainFrame.h"
+#include "widgets/bookmarks/BookmarkCommands.h"
 #include "platform/Shell.h"
 #include "data/session/ListFile.h"
 #include "widgets/view/NimbraView.h"
@@ -92,6 +93,13 @@ protected:
         m_frame = m_app->MainFrame();
         m_frame->show();
         m_frame->EndStartup();
+        // The bookmark file is read off the UI thread at start.
+        EXPECT_TRUE(SpinUntil(
+            [this] {
+                const nimbra::CBookmarkCommands* bookmarks = nimbra::BookmarkCommandsOf(*m_frame);
+                return !bookmarks || !bookmarks->Loading();
+            },
+            20000));
         return m_frame;
     }
 

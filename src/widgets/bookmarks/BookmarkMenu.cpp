@@ -5,6 +5,7 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <algorithm>
 #include <iterator>
 #include <unordered_map>
 
@@ -95,6 +96,11 @@ void CBookmarkMenu::AddEntries(QMenu* menu, const std::vector<Entry>& entries)
     }
 }
 
+int CBookmarkMenu::Data::FirstLink(const BookmarkItem& folder) const
+{
+    return &folder == root.get() ? 0 : folders.at(&folder).firstLink;
+}
+
 void CBookmarkMenu::Number(const BookmarkItem& folder, int depth)
 {
     for (const BookmarkItem& item : folder.items) {
@@ -103,7 +109,7 @@ void CBookmarkMenu::Number(const BookmarkItem& folder, int depth)
         } else if (item.IsFolder()) {
             const int first = LinkCount();
             Number(item, depth + 1);
-            m_folders[&item] = {first, LinkCount() - first, depth + 1};
+            m_data->folders[&item] = {first, LinkCount() - first, depth + 1};
         }
     }
 }
@@ -115,14 +121,14 @@ QMenu* CBookmarkMenu::SubMenu(const BookmarkItem& folder)
         return sub;
     sub = new QMenu(MenuItemText(folder.title, m_options), m_pTop);
     m_owned.emplace_back(sub);
-    m_pending.emplace(sub, Pending{&folder, m_folders[&folder].depth});
+    m_pending.emplace(sub, Pending{&folder, m_data->folders.at(&folder).depth});
     m_fills.push_back(QObject::connect(sub, &QMenu::aboutToShow, sub, [this, sub] { FillPending(sub); }));
     return sub;
 }
 
 void CBookmarkMenu::Entries(const BookmarkItem& folder, int depth, std::vector<Entry>& out)
 {
-    int number = &folder == m_root.get() ? 0 : m_folders[&folder].firstLink;
+    int number = m_data->FirstLink(folder);
     for (const BookmarkItem& item : folder.items) {
         switch (item.kind) {
         case BookmarkKind::Separator:
@@ -137,7 +143,7 @@ void CBookmarkMenu::Entries(const BookmarkItem& folder, int depth, std::vector<E
                 out.push_back({{}, 0, SubMenu(item)});
             else
                 Entries(item, depth, out);
-            number += m_folders[&item].linkCount;
+            number += m_data->folders.at(&item).linkCount;
             break;
         }
     }
@@ -169,7 +175,6 @@ void CBookmarkMenu::Clear(QMenu* menu)
     m_pending.clear();
     m_appended.clear();
     m_subMenus.clear();
-    m_folders.clear();
     if (menu) {
         // Taken out from the front, which is cheap for any number of items;
         // the fixed items go back in.
@@ -184,7 +189,7 @@ void CBookmarkMenu::Clear(QMenu* menu)
     m_owned.clear();
     m_urls.clear();
     m_treeRoot = m_pTree ? m_pTree->ResetRoot() : nullptr;
-    m_root.reset();
+    m_data.reset();
 }
 
 void CBookmarkMenu::Rebuild(QMenu* menu, const BookmarkItem& root, const Options& options)
@@ -198,20 +203,21 @@ void CBookmarkMenu::Rebuild(QMenu* menu, std::shared_ptr<const BookmarkItem> roo
     m_pTop = menu;
     if (!menu || !root)
         return;
-    m_root = std::move(root);
+    m_data = std::make_shared<Data>();
+    m_data->root = std::move(root);
     m_options = options;
-    Number(*m_root, 0);
-    m_pending.emplace(menu, Pending{m_root.get(), 0});
+    Number(*m_data->root, 0);
+    m_pending.emplace(menu, Pending{m_data->root.get(), 0});
     m_fills.push_back(QObject::connect(menu, &QMenu::aboutToShow, menu, [this, menu] { FillPending(menu); }));
     if (m_pTree)
-        FillTree(*m_root, m_treeRoot);
+        FillTree(*m_pTree, m_data, *m_data->root, m_treeRoot);
     if (m_pLinkBar) {
-        for (const LinkBarEntry& entry : LinkBarEntries(*m_root)) {
+        for (const LinkBarEntry& entry : LinkBarEntries(*m_data->root)) {
             if (entry.item->IsLink()) {
                 m_pLinkBar->AddButton(entry.item->title, entry.item->url, ID_BOOKMARK_FIRST + entry.linkNumber,
                                       nullptr);
             } else {
-                const bool hasMenu = m_folders[entry.item].depth <= kMaxBookmarkMenuDepth;
+                const bool hasMenu = m_data->folders.at(entry.item).depth <= kMaxBookmarkMenuDepth;
                 m_pLinkBar->AddButton(entry.item->title, {}, -1, hasMenu ? SubMenu(*entry.item) : nullptr);
             }
         }
@@ -220,15 +226,23 @@ void CBookmarkMenu::Rebuild(QMenu* menu, std::shared_ptr<const BookmarkItem> roo
         m_pTree->ExpandAndSelectRoot();
 }
 
-void CBookmarkMenu::FillTree(const BookmarkItem& folder, IBookmarkTree::Item parent)
+void CBookmarkMenu::FillTree(IBookmarkTree& tree, const std::shared_ptr<const Data>& data,
+                             const BookmarkItem& folder, IBookmarkTree::Item parent)
 {
-    int number = &folder == m_root.get() ? 0 : m_folders[&folder].firstLink;
+    int number = data->FirstLink(folder);
     for (const BookmarkItem& item : folder.items) {
         if (item.IsLink()) {
-            m_pTree->AddLink(parent, item.title, number++);
+            tree.AddLink(parent, item.title, number++);
         } else if (item.IsFolder()) {
-            FillTree(item, m_pTree->AddFolder(parent, item.title));
-            number += m_folders[&item].linkCount;
+            const bool hasItems = std::any_of(item.items.begin(), item.items.end(),
+                                              [](const BookmarkItem& child) { return !child.IsSeparator(); });
+            IBookmarkTree::Filler fill;
+            if (hasItems)
+                fill = [data, &item](IBookmarkTree& owner, IBookmarkTree::Item self) {
+                    FillTree(owner, data, item, self);
+                };
+            tree.AddFolder(parent, item.title, std::move(fill));
+            number += data->folders.at(&item).linkCount;
         }
     }
 }

@@ -50,8 +50,12 @@ public:
     virtual ~IBookmarkTree() = default;
     // Leaves only the root item (kBookmarkTreeRootText) and returns it.
     virtual Item ResetRoot() = 0;
+    // Fills a folder's item with its entries.
+    using Filler = std::function<void(IBookmarkTree& tree, Item folder)>;
     // A folder item (closed/open folder images) at the end of `parent`.
-    virtual Item AddFolder(Item parent, const std::string& name) = 0;
+    // With a `fill`, the folder has entries that the tree asks for when it
+    // first needs them (when the folder opens), not before.
+    virtual Item AddFolder(Item parent, const std::string& name, Filler fill = {}) = 0;
     // A link item (bookmark image) at the end of `parent`; `number` is its
     // link number (command - ID_BOOKMARK_FIRST).
     virtual void AddLink(Item parent, const std::string& title, int number) = 0;
@@ -126,13 +130,23 @@ private:
         int linkCount = 0;
         int depth = 0;
     };
+    // The tree of the last rebuild and where each folder's links start;
+    // shared with the side-bar tree's folders that are not filled yet.
+    struct Data {
+        std::shared_ptr<const BookmarkItem> root;
+        std::unordered_map<const BookmarkItem*, FolderInfo> folders;
+        int FirstLink(const BookmarkItem& folder) const;
+    };
     // A menu not opened yet: the folder it shows.
     struct Pending {
         const BookmarkItem* folder;
         int depth;
     };
     void Number(const BookmarkItem& folder, int depth);
-    void FillTree(const BookmarkItem& folder, IBookmarkTree::Item parent);
+    // The entries of `folder` in the tree, its sub-folders to be filled
+    // when they open.
+    static void FillTree(IBookmarkTree& tree, const std::shared_ptr<const Data>& data, const BookmarkItem& folder,
+                         IBookmarkTree::Item parent);
     void Entries(const BookmarkItem& folder, int depth, std::vector<Entry>& out);
     // The submenu of `folder`, made (empty, filled when it shows) on first use.
     QMenu* SubMenu(const BookmarkItem& folder);
@@ -151,8 +165,7 @@ private:
     QPointer<QMenu> m_pTop;
     std::vector<QPointer<QObject>> m_owned;
     Options m_options;
-    std::shared_ptr<const BookmarkItem> m_root;
-    std::unordered_map<const BookmarkItem*, FolderInfo> m_folders;
+    std::shared_ptr<Data> m_data;
     std::unordered_map<const BookmarkItem*, QMenu*> m_subMenus;
     // Menus not opened yet, and what fills them when they are.
     std::unordered_map<QMenu*, Pending> m_pending;
