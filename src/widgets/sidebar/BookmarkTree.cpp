@@ -100,7 +100,12 @@ void CBookmarkTree::Fill(QTreeWidgetItem* folder)
     const Filler fill = std::move(filler->second);
     m_fillers.erase(filler);
     folder->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    // The entries join the folder together: one insertion for the view.
+    m_pFilling = folder;
     fill(*this, folder);
+    m_pFilling = nullptr;
+    folder->addChildren(m_filled);
+    m_filled.clear();
     // Folders that were open before the last reset open again when they
     // come back, however late.
     Reopen();
@@ -118,6 +123,10 @@ QTreeWidgetItem* CBookmarkTree::NewItem(QTreeWidgetItem* parent, const std::stri
     auto* item = new CBookmarkItem(ItemText(text), number);
     if (!parent) {
         addTopLevelItem(item);
+        return item;
+    }
+    if (parent == m_pFilling) {
+        m_filled.append(item);
         return item;
     }
     if (parent == Root()) {

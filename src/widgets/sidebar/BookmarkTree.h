@@ -142,6 +142,9 @@ private:
     std::vector<QTreeWidgetItem*> m_toExpand;
     // Folders whose entries are not in the tree yet.
     std::unordered_map<const QTreeWidgetItem*, Filler> m_fillers;
+    // The folder being filled and its entries so far.
+    QTreeWidgetItem* m_pFilling = nullptr;
+    QList<QTreeWidgetItem*> m_filled;
 };
 
 } // namespace nimbra

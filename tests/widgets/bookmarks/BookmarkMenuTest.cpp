@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QTest>
 #include <QThread>
+#include <QThreadPool>
 #include <QTreeWidget>
 #include <mutex>
 #include <sys/stat.h>
@@ -636,6 +637,22 @@ TEST_F(BookmarkMenuTest, EditorsReloadMessageRebuildsTheMenu)
     SpinUntil([&] { return reply.has_value(); }, 5000);
     sender.join();
     EXPECT_TRUE(reply.has_value());
+}
+
+TEST_F(BookmarkMenuTest, AReloadWinsOverAnEarlierReadStillRunning)
+{
+    Start();
+    Write(Link("http://old/", "Old"));
+    Cmds()->ReloadInBackground();
+    EXPECT_TRUE(Cmds()->Loading());
+    Write(Link("http://new/", "New"));
+    Cmds()->Reload();
+    // The worker's result arrives after the reload: it is dropped.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(Cmds()->Loading());
+    EXPECT_EQ(Items(), std::vector<std::string>{"New"});
+    EXPECT_EQ(Cmds()->Menu().Urls(), std::vector<std::string>{"http://new/"});
 }
 
 TEST_F(BookmarkMenuTest, HostileFilesBuildBoundedMenusQuickly)
