@@ -56,7 +56,7 @@ TEST_F(BookmarkE2E, PageAddedFromTheMenuIsInTheFileAndTheMenuAndOpensInANewTab)
     const std::string file = testenv::ReadFile(m_app->BookmarkPath());
     EXPECT_NE(file.find("\t<LI><A HREF=\"" + url + "\">Bookmarked Page</A>\r\n</UL>\r\n</HTML>"), std::string::npos)
         << file;
-    const QList<QAction*> items = menu->actions();
+    const QList<QAction*> items = testenv::Shown(menu)->actions();
     ASSERT_EQ(items.size(), kBookmarkFixedItems + 1);
     QAction* item = items.last();
     EXPECT_EQ(FromQ(item->text()), "Bookmarked Page");

@@ -76,7 +76,7 @@ protected:
     int MenuCount(const QString& text) const
     {
         int count = 0;
-        for (QAction* action : BookmarkMenu()->actions())
+        for (QAction* action : testenv::Shown(BookmarkMenu())->actions())
             count += action->text() == text;
         return count;
     }

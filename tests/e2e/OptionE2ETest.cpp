@@ -51,7 +51,7 @@ TEST_F(OptionE2E, F12TabWidthAndMenuTitlesActWithoutARestart)
     QMenu* menu = FindBookmarkMenu(m_frame->MainMenu());
     ASSERT_NE(menu, nullptr);
     const auto titleShown = [menu](const QString& text) {
-        const QList<QAction*> items = menu->actions();
+        const QList<QAction*> items = testenv::Shown(menu)->actions();
         return std::any_of(items.begin(), items.end(), [&](QAction* a) { return a->text() == text; });
     };
     ASSERT_TRUE(SpinUntil([&] { return titleShown("Bookmarked page"); }, kLoadMs));

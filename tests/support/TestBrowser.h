@@ -6,6 +6,7 @@
 #include "app/NimbraApp.h"
 #include "frames/browser/ViewManager.h"
 #include "frames/browser/MainFrame.h"
+#include "widgets/bookmarks/BookmarkCommands.h"
 #include "platform/Shell.h"
 #include "data/session/ListFile.h"
 #include "widgets/view/NimbraView.h"
@@ -13,10 +14,20 @@
 #include "FakeWebBrowser.h"
 #include "TestEnv.h"
 
+#include <QMenu>
 #include <QWebEngineProfile>
 #include <gtest/gtest.h>
 
 namespace testenv {
+
+// A menu after a person opened it and closed it again: menus that are
+// filled when they first show hold their items from then on.
+inline QMenu* Shown(QMenu* menu)
+{
+    menu->popup(QPoint(0, 0));
+    menu->hide();
+    return menu;
+}
 
 // Records what the browser asks the shell to start.
 class RecordingShell : public nimbra::CShell {
@@ -82,6 +93,13 @@ protected:
         m_frame = m_app->MainFrame();
         m_frame->show();
         m_frame->EndStartup();
+        // The bookmark file is read off the UI thread at start.
+        EXPECT_TRUE(SpinUntil(
+            [this] {
+                const nimbra::CBookmarkCommands* bookmarks = nimbra::BookmarkCommandsOf(*m_frame);
+                return !bookmarks || !bookmarks->Loading();
+            },
+            20000));
         return m_frame;
     }
 

@@ -146,9 +146,15 @@ bool CMainFrame::Create()
     // engine's profile when the first tab makes it.
     ReloadSettings();
 
-    // 7. The bookmark menu is built once the frame is up.
+    // 7. The bookmark menu is built once the frame is up, from the file as
+    // a worker thread reads it, so the first page does not wait for it.
     QMetaObject::invokeMethod(
-        this, [this] { OnWindowMessage({ipc::WM_USER_BOOKMARK_MENU_RELOAD, 0, {}}); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            if (CBookmarkCommands* bookmarks = BookmarkCommandsOf(*this))
+                bookmarks->ReloadInBackground();
+        },
+        Qt::QueuedConnection);
 
     // 8. The proxy menu and the indicators.
     SetUpProxyMenu();

@@ -10,7 +10,9 @@
 #include "platform/MessageBox.h"
 #include "widgets/view/NimbraView.h"
 
+#include <QFutureWatcher>
 #include <QMenuBar>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace nimbra {
 
@@ -62,8 +64,33 @@ CBookmarkMenu::Options CBookmarkCommands::MenuOptions() const
     return {settings.MenuTitle != 0, settings.MenuTitleLength};
 }
 
+CBookmarkCommands::SLoad CBookmarkCommands::Load(const std::string& path)
+{
+    SLoad load;
+    std::optional<BookmarkItem> root = ReadBookmarkFile(path, BookmarkReader::Browser, &load.error);
+    if (root)
+        load.root = std::make_shared<const BookmarkItem>(std::move(*root));
+    return load;
+}
+
+void CBookmarkCommands::Apply(QMenu* menu, const std::string& path, SLoad load)
+{
+    if (!load.root) {
+        m_menu.Clear(menu);
+        // A FIFO or an oversized file is refused, never replaced.
+        if (load.error == EInputFileError::NotRegular || load.error == EInputFileError::TooLarge)
+            ShowMessage(&m_frame, QString::fromUtf8(kBookmarkFileRefusedText), QMessageBox::Warning);
+        else
+            WriteEmptyBookmarkFile(path);
+        return;
+    }
+    m_menu.Rebuild(menu, std::move(load.root), MenuOptions());
+}
+
 void CBookmarkCommands::Reload()
 {
+    ++m_nReloads;
+    m_bLoading = false;
     QMenu* menu = FindBookmarkMenu(m_frame.MainMenu());
     if (!menu)
         return;
@@ -72,18 +99,28 @@ void CBookmarkCommands::Reload()
         m_menu.Clear(menu);
         return;
     }
-    EInputFileError error = EInputFileError::None;
-    const std::optional<BookmarkItem> root = ReadBookmarkFile(path, BookmarkReader::Browser, &error);
-    if (!root) {
-        m_menu.Clear(menu);
-        // A FIFO or an oversized file is refused, never replaced.
-        if (error == EInputFileError::NotRegular || error == EInputFileError::TooLarge)
-            ShowMessage(&m_frame, QString::fromUtf8(kBookmarkFileRefusedText), QMessageBox::Warning);
-        else
-            WriteEmptyBookmarkFile(path);
+    Apply(menu, path, Load(path));
+}
+
+void CBookmarkCommands::ReloadInBackground()
+{
+    const std::string path = Path();
+    if (path.empty() || !FindBookmarkMenu(m_frame.MainMenu())) {
+        Reload();
         return;
     }
-    m_menu.Rebuild(menu, *root, MenuOptions());
+    const unsigned reload = ++m_nReloads;
+    m_bLoading = true;
+    auto* watcher = new QFutureWatcher<SLoad>(this);
+    connect(watcher, &QFutureWatcher<SLoad>::finished, this, [this, watcher, reload, path] {
+        watcher->deleteLater();
+        if (reload != m_nReloads)
+            return;
+        m_bLoading = false;
+        if (QMenu* menu = FindBookmarkMenu(m_frame.MainMenu()))
+            Apply(menu, path, watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run([path] { return Load(path); }));
 }
 
 void CBookmarkCommands::OpenBookmark(int id, bool newTab)
@@ -130,7 +167,11 @@ void CBookmarkCommands::AddToRoot(const std::string& title, const std::string& u
         return;
     switch (AddPagesToRoot(Path(), {{url, text}})) {
     case RootAddResult::Added:
-        m_menu.AppendRootLink(menu, text, url, MenuOptions());
+        // A read still running may have missed the new line.
+        if (m_bLoading)
+            Reload();
+        else
+            m_menu.AppendRootLink(menu, text, url, MenuOptions());
         ipc::SendToEditor(ipc::WM_USER_BOOKMARK_CHANGED);
         break;
     case RootAddResult::WriteFailed:

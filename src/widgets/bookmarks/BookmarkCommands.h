@@ -24,6 +24,12 @@ public:
     // Rebuilds the bookmark menu, the link bar and the side-bar tree from
     // the file; an unreadable file is created empty.
     void Reload();
+    // The same, with the file read on a worker thread: the window goes on
+    // (the first page loads) meanwhile. A Reload() before it is done wins.
+    void ReloadInBackground();
+    // A ReloadInBackground() not applied yet (or the frame's first one
+    // not even started).
+    bool Loading() const { return m_bLoading; }
     // A bookmark command: opens its URL through the address bar, in a new
     // tab when asked or when bookmarks always open in one.
     void OpenBookmark(int id, bool newTab = false);
@@ -42,6 +48,13 @@ public:
     void ApplyLinkBarSettings(const CFrameSettings& settings);
 
 private:
+    struct SLoad {
+        std::shared_ptr<const BookmarkItem> root; // nullptr when the file could not be read
+        EInputFileError error = EInputFileError::None;
+    };
+    static SLoad Load(const std::string& path);
+    // Rebuilds from what Load() found.
+    void Apply(QMenu* menu, const std::string& path, SLoad load);
     void Register();
     CBookmarkMenu::Options MenuOptions() const;
     std::string Path() const;
@@ -49,6 +62,10 @@ private:
     CMainFrame& m_frame;
     CBookmarkMenu m_menu;
     CLinkBar* m_pLinkBar;
+    // From the start until the frame's first read is applied.
+    bool m_bLoading = true;
+    // Counts the reloads; a background read applies only if none came after it.
+    unsigned m_nReloads = 0;
 };
 
 // Creates the frame's bookmark commands and registers their handlers.

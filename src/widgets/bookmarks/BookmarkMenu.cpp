@@ -5,6 +5,8 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <algorithm>
+#include <iterator>
 #include <unordered_map>
 
 namespace nimbra {
@@ -39,67 +41,6 @@ QString MenuItemText(std::string_view title, const CBookmarkMenu::Options& optio
 }
 
 } // namespace
-
-// One pass over the tree: the entries of every menu, the tree items, and
-// the popup of each folder for the link bar's drop-downs.
-struct CBookmarkMenu::Pass {
-    CBookmarkMenu& self;
-    QMenu* top;
-    const Options& options;
-    std::unordered_map<const BookmarkItem*, QMenu*> popups;
-    std::unordered_map<QMenu*, std::vector<Entry>> entries;
-    std::vector<QMenu*> menus; // in the order they were made, the top first
-
-    void Folder(const BookmarkItem& folder, QMenu* menu, IBookmarkTree::Item treeParent, int menuDepth)
-    {
-        IBookmarkTree* tree = self.m_pTree;
-        std::vector<Entry>* list = &entries[menu];
-        for (const BookmarkItem& item : folder.items) {
-            switch (item.kind) {
-            case BookmarkKind::Separator:
-                list->push_back({});
-                break;
-            case BookmarkKind::Link: {
-                const int number = self.LinkCount();
-                list->push_back({MenuItemText(item.title, options), ID_BOOKMARK_FIRST + number});
-                self.m_urls.push_back(item.url);
-                if (tree)
-                    tree->AddLink(treeParent, item.title, number);
-                break;
-            }
-            case BookmarkKind::Folder: {
-                QMenu* sub = menu;
-                if (menuDepth < kMaxBookmarkMenuDepth) {
-                    sub = new QMenu(MenuItemText(item.title, options), menu);
-                    self.Own(menu, sub);
-                    list->push_back({{}, 0, sub});
-                    popups.emplace(&item, sub);
-                    menus.push_back(sub);
-                }
-                IBookmarkTree::Item treeItem = tree ? tree->AddFolder(treeParent, item.title) : nullptr;
-                // (Elements of the map stay where they are as it grows.)
-                Folder(item, sub, treeItem, sub == menu ? menuDepth : menuDepth + 1);
-                break;
-            }
-            }
-        }
-    }
-
-    // Small menus get their entries now, large ones when they first show.
-    void Fill()
-    {
-        for (QMenu* menu : menus) {
-            std::vector<Entry>& list = entries[menu];
-            if (list.size() <= size_t(kMenuEntriesBuiltAtOnce)) {
-                self.AddEntries(menu, list);
-                continue;
-            }
-            self.m_pending.emplace(menu, std::move(list));
-            self.m_fills.push_back(
-                QObject::connect(menu, &QMenu::aboutToShow, menu, [this_ = &self, menu] { this_->FillPending(menu); }));
-        }
-    }
-};
 
 CBookmarkMenu::CBookmarkMenu(std::function<void(int id)> run)
     : m_run(std::move(run))
@@ -155,13 +96,72 @@ void CBookmarkMenu::AddEntries(QMenu* menu, const std::vector<Entry>& entries)
     }
 }
 
+int CBookmarkMenu::Data::FirstLink(const BookmarkItem& folder) const
+{
+    return &folder == root.get() ? 0 : folders.at(&folder).firstLink;
+}
+
+void CBookmarkMenu::Number(const BookmarkItem& folder, int depth)
+{
+    for (const BookmarkItem& item : folder.items) {
+        if (item.IsLink()) {
+            m_urls.push_back(item.url);
+        } else if (item.IsFolder()) {
+            const int first = LinkCount();
+            Number(item, depth + 1);
+            m_data->folders[&item] = {first, LinkCount() - first, depth + 1};
+        }
+    }
+}
+
+QMenu* CBookmarkMenu::SubMenu(const BookmarkItem& folder)
+{
+    QMenu*& sub = m_subMenus[&folder];
+    if (sub)
+        return sub;
+    sub = new QMenu(MenuItemText(folder.title, m_options), m_pTop);
+    m_owned.emplace_back(sub);
+    m_pending.emplace(sub, Pending{&folder, m_data->folders.at(&folder).depth});
+    m_fills.push_back(QObject::connect(sub, &QMenu::aboutToShow, sub, [this, sub] { FillPending(sub); }));
+    return sub;
+}
+
+void CBookmarkMenu::Entries(const BookmarkItem& folder, int depth, std::vector<Entry>& out)
+{
+    int number = m_data->FirstLink(folder);
+    for (const BookmarkItem& item : folder.items) {
+        switch (item.kind) {
+        case BookmarkKind::Separator:
+            out.push_back({});
+            break;
+        case BookmarkKind::Link:
+            out.push_back({MenuItemText(item.title, m_options), ID_BOOKMARK_FIRST + number++});
+            break;
+        case BookmarkKind::Folder:
+            // Below the depth limit a folder's entries join this menu.
+            if (depth < kMaxBookmarkMenuDepth)
+                out.push_back({{}, 0, SubMenu(item)});
+            else
+                Entries(item, depth, out);
+            number += m_data->folders.at(&item).linkCount;
+            break;
+        }
+    }
+}
+
 void CBookmarkMenu::FillPending(QMenu* menu)
 {
     const auto pending = m_pending.find(menu);
     if (pending == m_pending.end())
         return;
-    const std::vector<Entry> entries = std::move(pending->second);
+    const Pending folder = pending->second;
     m_pending.erase(pending);
+    std::vector<Entry> entries;
+    Entries(*folder.folder, folder.depth, entries);
+    if (menu == m_pTop) {
+        std::move(m_appended.begin(), m_appended.end(), std::back_inserter(entries));
+        m_appended.clear();
+    }
     AddEntries(menu, entries);
 }
 
@@ -173,6 +173,8 @@ void CBookmarkMenu::Clear(QMenu* menu)
         QObject::disconnect(fill);
     m_fills.clear();
     m_pending.clear();
+    m_appended.clear();
+    m_subMenus.clear();
     if (menu) {
         // Taken out from the front, which is cheap for any number of items;
         // the fixed items go back in.
@@ -187,26 +189,36 @@ void CBookmarkMenu::Clear(QMenu* menu)
     m_owned.clear();
     m_urls.clear();
     m_treeRoot = m_pTree ? m_pTree->ResetRoot() : nullptr;
+    m_data.reset();
 }
 
 void CBookmarkMenu::Rebuild(QMenu* menu, const BookmarkItem& root, const Options& options)
 {
+    Rebuild(menu, std::make_shared<const BookmarkItem>(root), options);
+}
+
+void CBookmarkMenu::Rebuild(QMenu* menu, std::shared_ptr<const BookmarkItem> root, const Options& options)
+{
     Clear(menu);
     m_pTop = menu;
-    if (!menu)
+    if (!menu || !root)
         return;
-    Pass pass{*this, menu, options, {}, {}, {menu}};
-    pass.Folder(root, menu, m_treeRoot, 0);
-    pass.Fill();
+    m_data = std::make_shared<Data>();
+    m_data->root = std::move(root);
+    m_options = options;
+    Number(*m_data->root, 0);
+    m_pending.emplace(menu, Pending{m_data->root.get(), 0});
+    m_fills.push_back(QObject::connect(menu, &QMenu::aboutToShow, menu, [this, menu] { FillPending(menu); }));
+    if (m_pTree)
+        FillTree(*m_pTree, m_data, *m_data->root, m_treeRoot);
     if (m_pLinkBar) {
-        for (const LinkBarEntry& entry : LinkBarEntries(root)) {
+        for (const LinkBarEntry& entry : LinkBarEntries(*m_data->root)) {
             if (entry.item->IsLink()) {
                 m_pLinkBar->AddButton(entry.item->title, entry.item->url, ID_BOOKMARK_FIRST + entry.linkNumber,
                                       nullptr);
             } else {
-                const auto popup = pass.popups.find(entry.item);
-                m_pLinkBar->AddButton(entry.item->title, {}, -1,
-                                      popup == pass.popups.end() ? nullptr : popup->second);
+                const bool hasMenu = m_data->folders.at(entry.item).depth <= kMaxBookmarkMenuDepth;
+                m_pLinkBar->AddButton(entry.item->title, {}, -1, hasMenu ? SubMenu(*entry.item) : nullptr);
             }
         }
     }
@@ -214,14 +226,35 @@ void CBookmarkMenu::Rebuild(QMenu* menu, const BookmarkItem& root, const Options
         m_pTree->ExpandAndSelectRoot();
 }
 
+void CBookmarkMenu::FillTree(IBookmarkTree& tree, const std::shared_ptr<const Data>& data,
+                             const BookmarkItem& folder, IBookmarkTree::Item parent)
+{
+    int number = data->FirstLink(folder);
+    for (const BookmarkItem& item : folder.items) {
+        if (item.IsLink()) {
+            tree.AddLink(parent, item.title, number++);
+        } else if (item.IsFolder()) {
+            const bool hasItems = std::any_of(item.items.begin(), item.items.end(),
+                                              [](const BookmarkItem& child) { return !child.IsSeparator(); });
+            IBookmarkTree::Filler fill;
+            if (hasItems)
+                fill = [data, &item](IBookmarkTree& owner, IBookmarkTree::Item self) {
+                    FillTree(owner, data, item, self);
+                };
+            tree.AddFolder(parent, item.title, std::move(fill));
+            number += data->folders.at(&item).linkCount;
+        }
+    }
+}
+
 void CBookmarkMenu::AppendRootLink(QMenu* menu, const std::string& title, const std::string& url,
                                    const Options& options)
 {
     const int number = LinkCount();
     Entry entry{MenuItemText(title, options), ID_BOOKMARK_FIRST + number};
-    // A menu not filled yet takes it after the others.
-    if (const auto pending = m_pending.find(menu); pending != m_pending.end())
-        pending->second.push_back(std::move(entry));
+    // A top menu not filled yet takes it after the others.
+    if (m_pending.count(menu))
+        m_appended.push_back(std::move(entry));
     else
         m_owned.emplace_back(AddLinkItem(menu, nullptr, entry.text, entry.id));
     m_urls.push_back(url);

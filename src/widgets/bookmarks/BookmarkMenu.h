@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -49,18 +50,17 @@ public:
     virtual ~IBookmarkTree() = default;
     // Leaves only the root item (kBookmarkTreeRootText) and returns it.
     virtual Item ResetRoot() = 0;
+    // Fills a folder's item with its entries.
+    using Filler = std::function<void(IBookmarkTree& tree, Item folder)>;
     // A folder item (closed/open folder images) at the end of `parent`.
-    virtual Item AddFolder(Item parent, const std::string& name) = 0;
+    // With a `fill`, the folder has entries that the tree asks for when it
+    // first needs them (when the folder opens), not before.
+    virtual Item AddFolder(Item parent, const std::string& name, Filler fill = {}) = 0;
     // A link item (bookmark image) at the end of `parent`; `number` is its
     // link number (command - ID_BOOKMARK_FIRST).
     virtual void AddLink(Item parent, const std::string& title, int number) = 0;
     virtual void ExpandAndSelectRoot() = 0;
 };
-
-// A menu with more entries than this gets them when it is first opened:
-// Qt adds an item to a menu in time proportional to the items it has, so a
-// folder of 200,000 links would take tens of seconds at every rebuild.
-inline constexpr int kMenuEntriesBuiltAtOnce = 1000;
 
 // Titles are shown at most this wide (menus, link bar buttons), so a
 // runaway line of the file cannot make a widget unusable.
@@ -98,9 +98,12 @@ public:
     // Removes the bookmark items of `menu` and empties the link bar, the
     // tree and the URL table.
     void Clear(QMenu* menu);
-    // Clear() followed by the items of `root`, in file order. Menus of
-    // more than kMenuEntriesBuiltAtOnce entries are filled when they are
-    // about to show.
+    // Clear() followed by the items of `root`, in file order. Each menu
+    // gets its items, and each folder its submenu, when the menu is about
+    // to show for the first time: a start with a large file builds nothing
+    // a person has not opened. The link bar's drop-downs are the same
+    // submenus.
+    void Rebuild(QMenu* menu, std::shared_ptr<const BookmarkItem> root, const Options& options);
     void Rebuild(QMenu* menu, const BookmarkItem& root, const Options& options);
     // Appends one link at the end of the root list, as a rebuild would
     // place it after the file gained it there.
@@ -113,7 +116,6 @@ public:
     int LinkCount() const { return int(m_urls.size()); }
 
 private:
-    struct Pass;
     // One entry of a menu: a link (its text and command), a folder's
     // submenu, or a separator (neither).
     struct Entry {
@@ -121,6 +123,33 @@ private:
         int id = 0;
         QMenu* sub = nullptr;
     };
+    // Where a folder's links start in the URL table, how many it holds at
+    // every depth, and how deep its menu lies (1 below the top menu).
+    struct FolderInfo {
+        int firstLink = 0;
+        int linkCount = 0;
+        int depth = 0;
+    };
+    // The tree of the last rebuild and where each folder's links start;
+    // shared with the side-bar tree's folders that are not filled yet.
+    struct Data {
+        std::shared_ptr<const BookmarkItem> root;
+        std::unordered_map<const BookmarkItem*, FolderInfo> folders;
+        int FirstLink(const BookmarkItem& folder) const;
+    };
+    // A menu not opened yet: the folder it shows.
+    struct Pending {
+        const BookmarkItem* folder;
+        int depth;
+    };
+    void Number(const BookmarkItem& folder, int depth);
+    // The entries of `folder` in the tree, its sub-folders to be filled
+    // when they open.
+    static void FillTree(IBookmarkTree& tree, const std::shared_ptr<const Data>& data, const BookmarkItem& folder,
+                         IBookmarkTree::Item parent);
+    void Entries(const BookmarkItem& folder, int depth, std::vector<Entry>& out);
+    // The submenu of `folder`, made (empty, filled when it shows) on first use.
+    QMenu* SubMenu(const BookmarkItem& folder);
     void AddEntries(QMenu* menu, const std::vector<Entry>& entries);
     QAction* AddLinkItem(QMenu* menu, QAction* before, const QString& text, int id);
     void Own(QMenu* menu, QObject* object);
@@ -135,9 +164,14 @@ private:
     // at the next Clear().
     QPointer<QMenu> m_pTop;
     std::vector<QPointer<QObject>> m_owned;
-    // Entries of menus not opened yet, and what fills them when they are.
-    std::unordered_map<QMenu*, std::vector<Entry>> m_pending;
+    Options m_options;
+    std::shared_ptr<Data> m_data;
+    std::unordered_map<const BookmarkItem*, QMenu*> m_subMenus;
+    // Menus not opened yet, and what fills them when they are.
+    std::unordered_map<QMenu*, Pending> m_pending;
     std::vector<QMetaObject::Connection> m_fills;
+    // Links added to the root list while the top menu was not filled yet.
+    std::vector<Entry> m_appended;
 };
 
 } // namespace nimbra

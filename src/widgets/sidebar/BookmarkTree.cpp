@@ -89,6 +89,32 @@ CBookmarkTree::CBookmarkTree(IBookmarkTreeHost& host, QWidget* parent) : CPaneTr
     const SBookmarkImages images = LoadBookmarkImages();
     m_folderIcon = images.FolderIcon();
     m_bookmarkIcon = images.bookmark;
+    connect(this, &QTreeWidget::itemExpanded, this, &CBookmarkTree::Fill);
+}
+
+void CBookmarkTree::Fill(QTreeWidgetItem* folder)
+{
+    const auto filler = m_fillers.find(folder);
+    if (filler == m_fillers.end())
+        return;
+    const Filler fill = std::move(filler->second);
+    m_fillers.erase(filler);
+    folder->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    // The entries join the folder together: one insertion for the view.
+    m_pFilling = folder;
+    fill(*this, folder);
+    m_pFilling = nullptr;
+    folder->addChildren(m_filled);
+    m_filled.clear();
+    // Folders that were open before the last reset open again when they
+    // come back, however late.
+    Reopen();
+}
+
+void CBookmarkTree::FillAll()
+{
+    while (!m_fillers.empty())
+        Fill(const_cast<QTreeWidgetItem*>(m_fillers.begin()->first));
 }
 
 QTreeWidgetItem* CBookmarkTree::NewItem(QTreeWidgetItem* parent, const std::string& text, int number)
@@ -97,6 +123,10 @@ QTreeWidgetItem* CBookmarkTree::NewItem(QTreeWidgetItem* parent, const std::stri
     auto* item = new CBookmarkItem(ItemText(text), number);
     if (!parent) {
         addTopLevelItem(item);
+        return item;
+    }
+    if (parent == m_pFilling) {
+        m_filled.append(item);
         return item;
     }
     if (parent == Root()) {
@@ -127,6 +157,7 @@ std::string CBookmarkTree::FolderPath(const QTreeWidgetItem* item) const
 IBookmarkTree::Item CBookmarkTree::ResetRoot()
 {
     ForgetPress();
+    m_fillers.clear();
     m_pDetached.reset();
     m_reopen.clear();
     m_paths.clear();
@@ -153,10 +184,14 @@ IBookmarkTree::Item CBookmarkTree::ResetRoot()
     return root;
 }
 
-IBookmarkTree::Item CBookmarkTree::AddFolder(Item parent, const std::string& name)
+IBookmarkTree::Item CBookmarkTree::AddFolder(Item parent, const std::string& name, Filler fill)
 {
     auto* owner = static_cast<QTreeWidgetItem*>(parent);
     QTreeWidgetItem* item = NewItem(owner, name, -1);
+    if (fill) {
+        item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        m_fillers.emplace(item, std::move(fill));
+    }
     if (!m_reopen.empty()) {
         if (auto it = m_paths.find(owner); it != m_paths.end()) {
             std::string path = it->second + kPathSeparator + FromQ(item->text(0));
@@ -180,12 +215,19 @@ void CBookmarkTree::ExpandAndSelectRoot()
         return;
     AttachDetached();
     root->setExpanded(true);
-    for (QTreeWidgetItem* item : m_toExpand)
-        item->setExpanded(true);
-    m_toExpand.clear();
-    m_paths.clear();
-    m_reopen.clear();
+    Reopen();
     setCurrentItem(root);
+}
+
+void CBookmarkTree::Reopen()
+{
+    // Filling a folder that was open may find more open folders in it.
+    while (!m_toExpand.empty()) {
+        QTreeWidgetItem* item = m_toExpand.back();
+        m_toExpand.pop_back();
+        Fill(item);
+        item->setExpanded(true);
+    }
 }
 
 QTreeWidgetItem* CBookmarkTree::Selected() const
@@ -276,9 +318,10 @@ void CBookmarkTree::OnEnter(Qt::KeyboardModifiers modifiers)
 
 void CBookmarkTree::OpenFolderContents()
 {
-    const QTreeWidgetItem* folder = Selected();
+    QTreeWidgetItem* folder = Selected();
     if (!folder || !IsFolder(folder))
         return;
+    Fill(folder);
     for (int i = 0; i < folder->childCount(); ++i) {
         const QTreeWidgetItem* child = folder->child(i);
         const std::string url = IsFolder(child) ? std::string() : UrlOf(child);
@@ -295,8 +338,10 @@ void CBookmarkTree::ExpandAll(bool expand)
         return;
     // The root keeps its state; every item under it follows.
     const bool rootOpen = root->isExpanded();
-    if (expand)
+    if (expand) {
+        FillAll();
         expandAll();
+    }
     else
         collapseAll();
     root->setExpanded(rootOpen);

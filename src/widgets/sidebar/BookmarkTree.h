@@ -66,9 +66,11 @@ public:
     // IBookmarkTree: the loader fills the tree. A folder added to the root
     // is built off the tree and joins it whole at the next item added to
     // the root or at ExpandAndSelectRoot(), so the view hears of one
-    // insertion per top-level folder, not one per item.
+    // insertion per top-level folder, not one per item. A folder with a
+    // filler gets its entries when it first opens, when all folders open,
+    // or when its bookmarks are opened together.
     Item ResetRoot() override;
-    Item AddFolder(Item parent, const std::string& name) override;
+    Item AddFolder(Item parent, const std::string& name, Filler fill = {}) override;
     void AddLink(Item parent, const std::string& title, int number) override;
     // Opens the root and the folders that were open before the reset,
     // and selects the root.
@@ -114,6 +116,11 @@ protected:
 
 private:
     QTreeWidgetItem* NewItem(QTreeWidgetItem* parent, const std::string& text, int number);
+    // Gives a folder its entries if it has not got them yet.
+    void Fill(QTreeWidgetItem* folder);
+    void FillAll();
+    // Opens the folders found again that were open before the reset.
+    void Reopen();
     void AttachDetached();
     void Open(const QTreeWidgetItem* item, bool newTab, bool viewSource);
     void AfterOpen();
@@ -129,10 +136,15 @@ private:
     // The top-level folder the loader is filling, not yet in the tree.
     std::unique_ptr<QTreeWidgetItem> m_pDetached;
     // Folders open before a reset, by path of names, and what the refill
-    // found of them.
+    // found of them (kept until the next reset, as folders fill late).
     std::unordered_set<std::string> m_reopen;
     std::unordered_map<const QTreeWidgetItem*, std::string> m_paths;
     std::vector<QTreeWidgetItem*> m_toExpand;
+    // Folders whose entries are not in the tree yet.
+    std::unordered_map<const QTreeWidgetItem*, Filler> m_fillers;
+    // The folder being filled and its entries so far.
+    QTreeWidgetItem* m_pFilling = nullptr;
+    QList<QTreeWidgetItem*> m_filled;
 };
 
 } // namespace nimbra

@@ -147,7 +147,7 @@ TEST_F(OptionTest, EveryKeyActsAfterOk)
         return std::to_string(FlatToolBarOf(f)->Images().Size());
     };
     const auto menuTitle = [](OptionTest&, CMainFrame& f) {
-        for (QAction* item : FindBookmarkMenu(f.MainMenu())->actions())
+        for (QAction* item : testenv::Shown(FindBookmarkMenu(f.MainMenu()))->actions())
             if (item->text().startsWith(QStringLiteral("Long")))
                 return item->text().toStdString();
         return std::string("none");

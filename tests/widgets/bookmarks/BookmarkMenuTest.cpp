@@ -15,7 +15,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 #include <QThread>
+#include <QThreadPool>
 #include <QTreeWidget>
 #include <mutex>
 #include <sys/stat.h>
@@ -25,6 +27,7 @@
 
 using namespace nimbra;
 using testenv::ReadFile;
+using testenv::Shown;
 using testenv::SpinUntil;
 using testenv::WriteFile;
 
@@ -45,11 +48,12 @@ std::string FileText(const std::string& items)
     return "<HTML>\r\n<TITLE>Nimbra Browser BookMark</TITLE>\r\n<UL>\r\n" + items + "</UL>\r\n</HTML>\r\n";
 }
 
-// The texts of a menu's items: "-" for a separator, "name>" for a submenu.
-std::vector<std::string> Texts(const QMenu* menu, int from = 0)
+// The texts of a menu's items as it shows them: "-" for a separator,
+// "name>" for a submenu.
+std::vector<std::string> Texts(QMenu* menu, int from = 0)
 {
     std::vector<std::string> texts;
-    const QList<QAction*> actions = menu->actions();
+    const QList<QAction*> actions = Shown(menu)->actions();
     for (int i = from; i < actions.size(); ++i) {
         QAction* a = actions[i];
         texts.push_back(a->isSeparator() ? "-" : FromQ(a->text()) + (a->menu() ? ">" : ""));
@@ -57,20 +61,12 @@ std::vector<std::string> Texts(const QMenu* menu, int from = 0)
     return texts;
 }
 
-QMenu* Sub(const QMenu* menu, const std::string& name)
+QMenu* Sub(QMenu* menu, const std::string& name)
 {
-    for (QAction* a : menu->actions())
+    for (QAction* a : Shown(menu)->actions())
         if (a->menu() && FromQ(a->text()) == name)
             return a->menu();
     return nullptr;
-}
-
-// The menu after a person opened it and closed it again.
-QMenu* Shown(QMenu* menu)
-{
-    menu->popup(QPoint(0, 0));
-    menu->hide();
-    return menu;
 }
 
 std::string Links(const std::string& prefix, int count)
@@ -81,9 +77,9 @@ std::string Links(const std::string& prefix, int count)
     return links;
 }
 
-QAction* ItemWithCommand(const QMenu* menu, int id)
+QAction* ItemWithCommand(QMenu* menu, int id)
 {
-    for (QAction* a : menu->actions()) {
+    for (QAction* a : Shown(menu)->actions()) {
         if (a->data().toInt() == id)
             return a;
         if (a->menu())
@@ -203,14 +199,41 @@ TEST_F(BookmarkMenuTest, MenuMirrorsTheFileAndKeepsItsFixedItems)
     EXPECT_EQ(m_frame->TabCount(), 2);
 }
 
+TEST_F(BookmarkMenuTest, AFolderShowsItsEntriesWhenThePointerOpensIt)
+{
+    Write(Link("http://a/", "A") + Folder("F", Link("http://b/", "B") + Folder("G", Link("http://c/", "C"))));
+    Start();
+    // Open the bookmark menu, rest the pointer on "F", then on "G".
+    QMenu* menu = Menu();
+    for (const std::string& name : {"F", "G"}) {
+        menu->popup(QPoint(100, 100));
+        ASSERT_TRUE(SpinUntil([&] { return menu->isVisible(); }, 5000));
+        QAction* folder = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->menu() && FromQ(a->text()) == name)
+                folder = a;
+        ASSERT_NE(folder, nullptr) << name;
+        QTest::mouseMove(menu, menu->actionGeometry(folder).center());
+        ASSERT_TRUE(SpinUntil([&] { return folder->menu()->isVisible(); }, 5000)) << name;
+        menu = folder->menu();
+    }
+    const QList<QAction*> items = menu->actions();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]->text(), "C");
+    items[0]->trigger();
+    ASSERT_EQ(m_frame->TabCount(), 1);
+    EXPECT_EQ(m_frame->Views()[0]->GetLocationURL(), "http://c/");
+    Menu()->hide();
+}
+
 TEST_F(BookmarkMenuTest, AnAmpersandInATitleIsShownAndIsNoMnemonic)
 {
     Write(Link("http://a/", "Alpha & Co") + Folder("R&D", Link("http://b/", "&&B&")));
     Start();
     // As the menu draws them: the text without mnemonic marks, and no key.
-    const QList<QAction*> items = Menu()->actions().mid(kBookmarkFixedItems);
+    const QList<QAction*> items = Shown(Menu())->actions().mid(kBookmarkFixedItems);
     ASSERT_EQ(items.size(), 2);
-    const QList<QAction*> sub = items[1]->menu()->actions();
+    const QList<QAction*> sub = Shown(items[1]->menu())->actions();
     ASSERT_EQ(sub.size(), 1);
     const std::pair<QAction*, std::string> cases[] = {{items[0], "Alpha & Co"}, {items[1], "R&D"}, {sub[0], "&&B&"}};
     for (const auto& [item, title] : cases) {
@@ -257,7 +280,7 @@ TEST_F(BookmarkMenuTest, LinksPastTheCommandRangeDoNothing)
 
 TEST_F(BookmarkMenuTest, LargeMenusShowTheSameEntriesWhenOpened)
 {
-    const int n = kMenuEntriesBuiltAtOnce + 1;
+    const int n = 1001;
     Write(Link("http://a/", "A") + Folder("Big", "\t<HR>\r\n" + Links("f", n) + Folder("Small", Link("http://s/", "S"))) +
           "\t<HR>\r\n" + Links("r", n));
     Start();
@@ -616,6 +639,22 @@ TEST_F(BookmarkMenuTest, EditorsReloadMessageRebuildsTheMenu)
     EXPECT_TRUE(reply.has_value());
 }
 
+TEST_F(BookmarkMenuTest, AReloadWinsOverAnEarlierReadStillRunning)
+{
+    Start();
+    Write(Link("http://old/", "Old"));
+    Cmds()->ReloadInBackground();
+    EXPECT_TRUE(Cmds()->Loading());
+    Write(Link("http://new/", "New"));
+    Cmds()->Reload();
+    // The worker's result arrives after the reload: it is dropped.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(Cmds()->Loading());
+    EXPECT_EQ(Items(), std::vector<std::string>{"New"});
+    EXPECT_EQ(Cmds()->Menu().Urls(), std::vector<std::string>{"http://new/"});
+}
+
 TEST_F(BookmarkMenuTest, HostileFilesBuildBoundedMenusQuickly)
 {
     Start();
@@ -669,7 +708,7 @@ TEST_F(BookmarkMenuTest, DeepNestingIsFlattenedBelowTheMenuDepthLimit)
         int depth = 0;
         for (;;) {
             QMenu* next = nullptr;
-            for (QAction* a : menu->actions())
+            for (QAction* a : Shown(menu)->actions())
                 if (a->menu())
                     next = a->menu();
             if (!next)
