@@ -4,6 +4,8 @@
 // CLOCK_MONOTONIC time in nanoseconds and exits 0; exits 1 on timeout.
 // bench/compare_browsers.py starts the program under test after "ready", so
 // no caption can be missed and no polling adds load.
+#include "XcbProperty.h"
+
 #include <xcb/xcb.h>
 
 #include <cstdio>
@@ -13,37 +15,9 @@
 #include <poll.h>
 #include <string>
 
-namespace {
-
-long long NowNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000000000LL + now.tv_nsec;
-}
-
-xcb_atom_t Atom(xcb_connection_t* c, const char* name)
-{
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
-    std::free(reply);
-    return atom;
-}
-
-std::string Property(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property)
-{
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 4096), nullptr);
-    std::string value;
-    if (reply) {
-        value.assign(static_cast<const char*>(xcb_get_property_value(reply)),
-                     size_t(xcb_get_property_value_length(reply)));
-        std::free(reply);
-    }
-    return value;
-}
-
-} // namespace
+using benchutil::Atom;
+using benchutil::NowNs;
+using benchutil::Property;
 
 int main(int argc, char** argv)
 {
@@ -54,12 +28,10 @@ int main(int argc, char** argv)
     const std::string text = argv[1];
     const long long deadline = NowNs() + (argc > 2 ? std::atoll(argv[2]) : 60000) * 1000000LL;
 
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c)) {
-        std::fprintf(stderr, "caption_watch: cannot open the display\n");
+    xcb_connection_t* c = benchutil::Connect("caption_watch");
+    if (!c)
         return 2;
-    }
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const xcb_window_t root = benchutil::Root(c);
     const xcb_atom_t netName = Atom(c, "_NET_WM_NAME");
     const uint32_t rootMask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &rootMask);

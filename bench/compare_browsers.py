@@ -11,6 +11,14 @@ after 20 tabs of one local site, and after 50 tabs spread over 10 local sites
 command line, the others through a second start each (`nimbrab URL`,
 `falkon --new-tab URL`); the bare program gets them all on its command line.
 A table of PSS by process kind (browser, renderers, zygotes, ...) follows.
+Many tabs (`--only tabs200`): 200 tabs over 20 local sites (127.0.0.1 ..
+127.0.0.20), opened one by one by a second start each (the bare program: all
+on its command line); then PSS of all processes, Ctrl+Tab switching (key
+sent through XTEST until the window caption names the next page, by
+key_caption_timer), close all (Ctrl+Shift+W until no page title is left in
+the caption), and the main process's PSS and RSS after the close against its
+size before the tabs were opened. The longest UI stall of each step comes
+from NIMBRA_STALL_LOG (programs that write it).
 
 Runs are interleaved (run 1 of every program, then run 2, ...), so that load
 from elsewhere on the machine spreads over all of them. Prints medians,
@@ -19,6 +27,7 @@ ranges and ratios. A peer that is not installed is skipped.
     make bench
     python3 bench/compare_browsers.py [--runs 7] [--mem-runs 3]
         [--nimbrab LABEL=PATH ...] [--display :N] [--port 8741]
+        [--only startup|memory|tabs200] [--tabs-runs 1] [--switches 100]
 
 It starts its own Xvfb (on a free display unless --display names one) and
 runs under a private session bus.
@@ -39,6 +48,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SITES = 10
+TAB_SITES = 20
 SETTLE_S = 12
 
 
@@ -63,10 +73,10 @@ class Page(http.server.BaseHTTPRequestHandler):
         pass
 
 
-def serve_sites(port):
-    """Site k (1..SITES) at http://127.0.0.k:(port+k-1)/; returns the base URLs."""
+def serve_sites(port, count=SITES):
+    """Site k (1..count) at http://127.0.0.k:(port+k-1)/; returns the base URLs."""
     bases = []
-    for k in range(1, SITES + 1):
+    for k in range(1, count + 1):
         host, p = f"127.0.0.{k}", port + k - 1
         server = http.server.ThreadingHTTPServer((host, p), Page)
         threading.Thread(target=server.serve_forever, daemon=True).start()
@@ -165,10 +175,14 @@ KINDS = ["browser", "gpu-process", "renderer", "zygote", "utility:network", "uti
 
 class Peer:
     """start(urls, home) gives the command line that opens the first URL, or
-    all of them when the peer takes no new_tab(url) command."""
+    all of them when the peer takes no new_tab(url) command; close_all names
+    the keys that close every tab, when the program has them; caption is a
+    text that the main window's caption always holds (else the page title's
+    "bench ")."""
 
-    def __init__(self, name, start, new_tab=None, env=None):
+    def __init__(self, name, start, new_tab=None, env=None, close_all=None, caption="bench "):
         self.name, self.start, self.new_tab, self.env = name, start, new_tab, env or (lambda home: {})
+        self.close_all, self.caption = close_all, caption
 
     def environment(self, home):
         env = dict(os.environ)
@@ -199,14 +213,15 @@ def peers(args):
             return {"HOME": home, "XDG_CONFIG_HOME": home + "/.config", "XDG_DATA_HOME": home + "/.local/share",
                     "XDG_CACHE_HOME": home + "/.cache"}
         found.append(Peer("falkon", lambda urls, home: [falkon, urls[0]],
-                          lambda url: [falkon, "--new-tab", url], falkon_env))
+                          lambda url: [falkon, "--new-tab", url], falkon_env, caption="Falkon"))
     else:
         print("falkon is not installed: skipped", file=sys.stderr)
     for label, path in args.nimbrab or [("nimbrab", os.path.join(args.build, "nimbrab"))]:
         def nimbrab_env(home):
             return {"NIMBRA_HOME": home, "XDG_CONFIG_HOME": home + "/.config"}
         found.append(Peer(label, lambda urls, home, path=path: [path, urls[0]],
-                          lambda url, path=path: [path, url], nimbrab_env))
+                          lambda url, path=path: [path, url], nimbrab_env, "ctrl+shift+w",
+                          "Nimbra Browser"))
     return found
 
 
@@ -395,6 +410,161 @@ def start_xvfb(display=None):
     return xvfb, number
 
 
+def pss_rss_kib(pid):
+    """(PSS, RSS) of one process in KiB, or None when it is gone."""
+    values = {}
+    try:
+        with open(f"/proc/{pid}/smaps_rollup") as f:
+            for line in f:
+                key = line.split(":", 1)[0]
+                if key in ("Pss", "Rss"):
+                    values[key] = int(line.split()[1])
+    except OSError:
+        return None
+    return values.get("Pss", 0), values.get("Rss", 0)
+
+
+def longest_stall(log, since_ms, until_ms):
+    """The longest stall in ms that the program logged in [since_ms, until_ms), 0 when none."""
+    longest = 0.0
+    try:
+        with open(log) as f:
+            for line in f:
+                words = line.split()
+                if len(words) == 2 and since_ms <= float(words[0]) < until_ms:
+                    longest = max(longest, float(words[1]))
+    except (OSError, ValueError):
+        return None
+    return longest
+
+
+def percentile(values, share):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(share * len(ordered)))] if ordered else None
+
+
+def run_tabs200(args, all_peers, bases, watcher):
+    """200 tabs over TAB_SITES sites: memory, Ctrl+Tab, close all, the main process afterwards."""
+    timer = os.path.join(args.build, "bench", "key_caption_timer")
+    urls = [f"{bases[i % TAB_SITES]}/page?tab={i}" for i in range(200)]
+    measured = [p for p in all_peers if p.name not in ("bare (off the record)", "bare (persistent)")]
+    rows = {p.name: [] for p in measured}
+    for run in range(args.tabs_runs):
+        for peer in measured:
+            log = tempfile.mktemp(prefix="nimbra-stall-", suffix=".log")
+            os.environ["NIMBRA_STALL_LOG"] = log
+            try:
+                running = Running(peer, urls if not peer.new_tab else urls[:1], watcher, 120000)
+            finally:
+                del os.environ["NIMBRA_STALL_LOG"]
+            row = {"stall": {}}
+            steps = []  # (name, start epoch ms, end epoch ms)
+
+            def step(name, start_ms):
+                steps.append((name, start_ms, time.time() * 1000))
+
+            try:
+                if running.caption_ms is None:
+                    raise RuntimeError("no caption")
+                main = running.proc.pid
+                if peer.new_tab:
+                    time.sleep(5)
+                    row["before"] = pss_rss_kib(main)
+                    start_ms, start = time.time() * 1000, time.monotonic()
+                    for url in urls[1:]:
+                        running.open_tab(url)
+                    row["open_s"] = time.monotonic() - start
+                    step("open", start_ms)
+                start_ms = time.time() * 1000
+                time.sleep(SETTLE_S)
+                step("settle", start_ms)
+                tree = process_tree(main)
+                row["kinds"] = pss_by_kind(tree)
+                row["loaded"] = pss_rss_kib(main)
+                start_ms = time.time() * 1000
+                done = subprocess.run([timer, peer.caption, "ctrl+Tab", str(args.switches), "5000"], capture_output=True,
+                                      text=True, timeout=args.switches * 6 + 60)
+                out = done.stdout.split()
+                if not out:
+                    print(f"  {peer.name}: switching: {done.stderr.strip()}", file=sys.stderr)
+                step("switch", start_ms)
+                row["switch"] = [float(v) for v in out if v != "timeout"]
+                row["switch_missed"] = sum(1 for v in out if v == "timeout")
+                if peer.new_tab and peer.close_all:
+                    start_ms = time.time() * 1000
+                    out = subprocess.run([timer, "--until-without", "bench ", peer.caption, peer.close_all, "1", "60000"],
+                                         capture_output=True, text=True, timeout=90).stdout.split()
+                    row["close_ms"] = float(out[0]) if out and out[0] != "timeout" else None
+                    # Until the engine has ended the renderers of the closed
+                    # pages; it keeps one spare renderer.
+                    start = time.monotonic()
+                    while time.monotonic() - start < 60 and sum(
+                            process_kind(p) == "renderer" for p in process_tree(main)) > 1:
+                        time.sleep(0.05)
+                    row["renderers_gone_s"] = time.monotonic() - start + (row["close_ms"] or 0) / 1000
+                    step("close", start_ms)
+                    start_ms = time.time() * 1000
+                    time.sleep(SETTLE_S)
+                    step("after", start_ms)
+                    row["after"] = pss_rss_kib(main)
+            except (RuntimeError, subprocess.TimeoutExpired, ValueError, IndexError) as error:
+                print(f"  {peer.name}: tabs200: {error}", file=sys.stderr)
+            running.stop()
+            for name, since, until in steps:
+                row["stall"][name] = longest_stall(log, since, until)
+            if os.path.exists(log):
+                os.remove(log)
+            rows[peer.name].append(row)
+            if "kinds" in row:
+                print(f"  tabs200 run {run + 1}: {peer.name}: {sum(v[1] for v in row['kinds'].values()):.0f} MiB, "
+                      f"switch p95 {percentile(row['switch'], 0.95)} ms, close {row.get('close_ms')} ms",
+                      file=sys.stderr)
+
+    def mib(kib):
+        return f"{kib / 1024:.0f}"
+
+    print("\n200 tabs over 20 sites (each further tab by a second start; the bare program gets all URLs on its"
+          f" command line), PSS of all processes {SETTLE_S} s after the last was opened (MiB), Ctrl+Tab from the"
+          " key (XTEST) to the caption's change (ms), close all (Ctrl+Shift+W) to a caption without a page (ms)"
+          " and until only the engine's spare renderer is left (s); one line per run")
+    print(f"| {'program':<24} | PSS | × falkon | renderers | open 199 (s) | switch p50 / p95 / max (n) "
+          "| close all | renderers gone |")
+    print("|---|---|---|---|---|---|---|---|")
+    falkon = [sum(v[1] for v in r["kinds"].values()) for r in rows.get("falkon", []) if "kinds" in r]
+    falkon_pss = statistics.median(falkon) if falkon else None
+    for peer in measured:
+        for row in rows[peer.name]:
+            if "kinds" not in row:
+                print(f"| {peer.name:<24} | failed | | | | | | |")
+                continue
+            total = sum(v[1] for v in row["kinds"].values())
+            ratio = f"{total / falkon_pss:.2f}" if falkon_pss else "-"
+            sw = row["switch"]
+            switch = (f"{statistics.median(sw):.1f} / {percentile(sw, 0.95):.1f} / {max(sw):.1f} ({len(sw)}"
+                      + (f", {row['switch_missed']} no change" if row["switch_missed"] else "") + ")") if sw else "-"
+            opened = f"{row['open_s']:.0f}" if "open_s" in row else "-"
+            close = f"{row['close_ms']:.0f} ms" if row.get("close_ms") is not None else "-"
+            gone = f"{row['renderers_gone_s']:.1f}" if "renderers_gone_s" in row else "-"
+            print(f"| {peer.name:<24} | {total:.0f} | {ratio} | {row['kinds'].get('renderer', (0, 0))[0]} | {opened} "
+                  f"| {switch} | {close} | {gone} |")
+    print("\nThe main process: PSS / RSS (MiB) 5 s after the first page, with the 200 tabs, and "
+          f"{SETTLE_S} s after closing them all; the longest UI stall per step (ms, NIMBRA_STALL_LOG)")
+    print(f"| {'program':<24} | before | 200 tabs | after close | after / before (PSS, RSS) "
+          "| stall: open | settle | switch | close | after |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
+    for peer in measured:
+        for row in rows[peer.name]:
+            if "kinds" not in row:
+                continue
+            cells = [f"{mib(row[k][0])} / {mib(row[k][1])}" if row.get(k) else "-"
+                     for k in ("before", "loaded", "after")]
+            ratio = (f"{row['after'][0] / row['before'][0]:.2f}, {row['after'][1] / row['before'][1]:.2f}"
+                     if row.get("before") and row.get("after") else "-")
+            stalls = [row["stall"].get(name) for name in ("open", "settle", "switch", "close", "after")]
+            stalls = [f"{v:.0f}" if v is not None else "-" for v in stalls]
+            print(f"| {peer.name:<24} | " + " | ".join(cells) + f" | {ratio} | " + " | ".join(stalls) + " |")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--runs", type=int, default=7, help="start-up runs per program")
@@ -403,14 +573,17 @@ def main():
     parser.add_argument("--nimbrab", action="append", type=lambda t: tuple(t.split("=", 1)),
                         metavar="LABEL=PATH", help="a nimbrab to measure (repeatable; default the build's)")
     parser.add_argument("--display", help="the Xvfb display (default: a free one)")
-    parser.add_argument("--port", type=int, default=8741, help="first of the 10 ports of the local sites")
-    parser.add_argument("--only", choices=["startup", "memory"])
+    parser.add_argument("--port", type=int, default=8741, help="first of the 20 ports of the local sites")
+    parser.add_argument("--only", choices=["startup", "memory", "tabs200"])
+    parser.add_argument("--tabs-runs", type=int, default=1, help="runs of the 200-tab scenario per program")
+    parser.add_argument("--switches", type=int, default=100, help="Ctrl+Tab presses timed in the 200-tab scenario")
     args = parser.parse_args()
 
     in_private_bus()
 
     watcher = os.path.join(args.build, "bench", "caption_watch")
-    for needed in (watcher, os.path.join(args.build, "bench", "bare_window_program")):
+    for needed in (watcher, os.path.join(args.build, "bench", "bare_window_program"),
+                   os.path.join(args.build, "bench", "key_caption_timer")):
         if not os.access(needed, os.X_OK):
             sys.exit(f"{needed} is missing: run `make bench` first")
 
@@ -418,13 +591,15 @@ def main():
     try:
         if not number:
             sys.exit("Xvfb did not start" + (f" on {args.display}" if args.display else ""))
-        bases = serve_sites(args.port)
+        bases = serve_sites(args.port, TAB_SITES)
         all_peers = peers(args)
         print("Command: " + " ".join(["python3", "bench/compare_browsers.py"] + sys.argv[1:]))
-        if args.only != "memory":
+        if args.only in (None, "startup"):
             run_startup(args, all_peers, bases, watcher)
-        if args.only != "startup":
+        if args.only in (None, "memory"):
             run_memory(args, all_peers, bases, watcher)
+        if args.only in (None, "tabs200"):
+            run_tabs200(args, all_peers, bases, watcher)
     finally:
         xvfb.terminate()
         xvfb.wait()

@@ -41,6 +41,18 @@ void CChildFrame::closeEvent(QCloseEvent* event)
     }
 }
 
+bool CChildFrame::event(QEvent* event)
+{
+    // The deletion that closing asked for: each frame takes its engine page
+    // with it, which is slow, so the frame lets the main frame spread a run
+    // of them over several turns of the event loop.
+    if (event->type() == QEvent::DeferredDelete) {
+        m_pMainFrame->DeleteClosedFrame(this);
+        return true;
+    }
+    return QMdiSubWindow::event(event);
+}
+
 void CChildFrame::SetDocumentTitle(const std::string& title)
 {
     // Kept off the subwindow's own title: Qt copies the title of a

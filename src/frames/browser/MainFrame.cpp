@@ -369,7 +369,13 @@ void CMainFrame::OnChildClosed(CChildFrame* child)
     m_pViewManager->RemoveTab(child->View());
     if (m_pLastActive == child)
         m_pLastActive = nullptr;
+    m_heapTrim.Request();
     Q_EMIT OpenTabsChanged();
+}
+
+void CMainFrame::DeleteClosedFrame(CChildFrame* child)
+{
+    m_closedFrames.Add(child);
 }
 
 void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window)

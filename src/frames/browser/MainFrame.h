@@ -5,6 +5,8 @@
 #include "frames/browser/BrowserHost.h"
 #include "frames/browser/FrameDDEHost.h"
 #include "frames/browser/FrameViewHost.h"
+#include "platform/DeleteInTurns.h"
+#include "platform/HeapTrim.h"
 #include "platform/HistoryDb.h"
 #include "platform/Ipc.h"
 #include "data/session/BlockedLists.h"
@@ -137,6 +139,9 @@ public:
     // A closing tab: its view records it, its item goes.
     void RecordClosedTab(const std::string& url, const std::string& title);
     // A tab's child frame is closing: it no longer counts as a tab.
+    const CHeapTrim& HeapTrim() const { return m_heapTrim; }
+    // Deletes a closed tab's frame in a later turn of the event loop.
+    void DeleteClosedFrame(CChildFrame* child);
     void OnChildClosed(CChildFrame* child);
     void OnDocumentTitleChanged(CChildFrame* child);
 
@@ -234,6 +239,10 @@ private:
     CRecentClosed m_recentClosed;
     QPointer<CChildFrame> m_pLastActive;
     std::vector<QPointer<CChildFrame>> m_children;
+    // Closed tabs' frames, deleted a few per turn of the event loop.
+    CDeleteInTurns m_closedFrames;
+    // After tabs closed, what their pages left in the heap goes back.
+    CHeapTrim m_heapTrim;
     std::unique_ptr<ipc::CWindowEndpoint> m_pEndpoint;
     CFrameDDEHost m_ddeHost{*this};
     CFrameViewHost m_viewHost{*this};

@@ -7,6 +7,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QPointer>
+#include <QTest>
+
+#include <algorithm>
 
 using namespace nimbra;
 using testenv::FakeWebBrowser;
@@ -61,6 +65,23 @@ TEST_F(FrameTest, LockedTabSurvivesCloseAndCloseAll)
     ASSERT_EQ(Tabs()->GetItemCount(), 1);
     EXPECT_EQ(TabUrls(), (std::vector<std::string>{"http://t1/"}));
     EXPECT_EQ(m_frame->m_closeAllRestore, (UrlList{"http://t0/", "http://t2/"}));
+}
+
+// Closed tabs' frames go in later turns of the event loop, and the heap is
+// trimmed after them.
+TEST_F(FrameTest, ClosedTabsAreDeletedAndTheHeapTrimmed)
+{
+    Start();
+    OpenTabs(3);
+    std::vector<QPointer<CChildFrame>> frames;
+    for (CNimbraView* view : Tabs()->Views())
+        frames.emplace_back(CChildFrame::Of(view));
+    EXPECT_FALSE(m_frame->HeapTrim().IsPending());
+    m_frame->ExecuteCommand(ID_CLOSE_ALL);
+    EXPECT_EQ(Tabs()->GetItemCount(), 0);
+    EXPECT_TRUE(m_frame->HeapTrim().IsPending());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::all_of(frames.begin(), frames.end(), [](const QPointer<CChildFrame>& f) { return f.isNull(); }), 60000);
 }
 
 TEST_F(FrameTest, ClosingTheActiveTabFollowsTabPosToCls)
