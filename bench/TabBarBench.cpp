@@ -1,11 +1,12 @@
 // Tab bar operations with many tabs: adding an item, renaming it and
-// removing it, on a frame whose tabs have engines that do nothing.
+// removing it, on a frame whose tabs have the tests' stand-in engine.
 // Run it offscreen under dbus-run-session (the frame starts its DDE server).
 #include "app/NimbraApp.h"
 #include "frames/browser/ViewManager.h"
 #include "frames/browser/MainFrame.h"
 #include "widgets/view/NimbraView.h"
 
+#include "FakeWebBrowser.h"
 #include "WidgetBenchMain.h"
 
 #include <QApplication>
@@ -15,46 +16,6 @@
 using namespace nimbra;
 
 namespace {
-
-class CIdleBrowser : public IWebBrowser {
-public:
-    explicit CIdleBrowser(QWidget* parent) : m_widget(parent) {}
-    QWidget* Widget() override { return &m_widget; }
-    void SetEvents(IWebBrowserEvents*) override {}
-    void Navigate(const std::string&, int, const std::string&) override {}
-    void GoBack() override {}
-    void GoForward() override {}
-    void GoHome() override {}
-    void Refresh(int) override {}
-    void Stop() override {}
-    std::string LocationURL() const override { return {}; }
-    std::string LocationName() const override { return {}; }
-    bool Busy() const override { return false; }
-    void SetRegisterAsBrowser(bool) override {}
-    void SetSilent(bool) override {}
-    int GetZoom() const override { return 2; }
-    void SetZoom(int) override {}
-    void SetDownloadControl(unsigned) override {}
-    unsigned DownloadControl() const override { return 0; }
-    void SetHostUI(unsigned, unsigned) override {}
-    void ReadDocument(std::function<void(const SPageDocument&)>) override {}
-    void WriteBodyHtml(const std::string&) override {}
-    void WriteFrameBodyHtml(const std::vector<int>&, const std::string&) override {}
-    void ReadSelectionText(std::function<void(const std::string&)>) override {}
-    void ReadHtml(std::function<void(const std::string&)>) override {}
-    std::vector<std::string> BackList() const override { return {}; }
-    std::vector<std::string> ForwardList() const override { return {}; }
-    void GoToHistory(int) override {}
-    void FindText(const std::string&, bool, bool, std::function<void(int, int)>) override {}
-    void SavePage(const std::string&, bool, std::function<void(bool)>) override {}
-    void Print(QPrinter*, std::function<void(bool)>) override {}
-    void TriggerPageAction(EPageAction) override {}
-    void ExitFullScreen() override {}
-    void DownloadUrl(const std::string&) override {}
-
-private:
-    QWidget m_widget;
-};
 
 struct SFrame {
     QTemporaryDir home;
@@ -68,7 +29,7 @@ struct SFrame {
         qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
         app = std::make_unique<CNimbraApp>();
         app->InitPaths();
-        app->SetBrowserFactory([](QWidget* parent) { return std::make_unique<CIdleBrowser>(parent); });
+        app->SetBrowserFactory([](QWidget* parent) { return std::make_unique<testenv::FakeWebBrowser>(parent); });
         app->CreateMainFrame();
         frame = app->MainFrame();
         frame->show();

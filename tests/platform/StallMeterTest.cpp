@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -14,8 +15,9 @@
 namespace nimbra {
 namespace {
 
-// A busy spell on the UI thread shows as a stall of at least its length;
-// a reset forgets it, and an idle loop reports nothing near it.
+// A busy spell on the UI thread shows as a stall of at least its length and
+// is reported; a reset forgets it. (A loaded machine may add stalls of its
+// own, so only lower bounds are checked.)
 TEST(StallMeterTest, NotesTheLongestBusySpellAndForgetsItOnReset)
 {
     CStallMeter meter;
@@ -26,12 +28,11 @@ TEST(StallMeterTest, NotesTheLongestBusySpellAndForgetsItOnReset)
     QThread::msleep(120);
     QTest::qWait(30);
     EXPECT_GE(meter.LongestMs(), 100);
-    ASSERT_EQ(reported.size(), 1u);
-    EXPECT_GE(reported[0], 100);
+    ASSERT_FALSE(reported.empty());
+    EXPECT_GE(*std::max_element(reported.begin(), reported.end()), 100);
 
     meter.Reset();
-    QTest::qWait(50);
-    EXPECT_LT(meter.LongestMs(), 100);
+    EXPECT_EQ(meter.LongestMs(), 0);
 }
 
 TEST(StallMeterTest, EnvironmentLogGetsOneLinePerStall)

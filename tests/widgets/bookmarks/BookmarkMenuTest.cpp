@@ -205,7 +205,7 @@ TEST_F(BookmarkMenuTest, AFolderShowsItsEntriesWhenThePointerOpensIt)
     Start();
     // Open the bookmark menu, rest the pointer on "F", then on "G".
     QMenu* menu = Menu();
-    for (const std::string& name : {"F", "G"}) {
+    for (const char* name : {"F", "G"}) {
         menu->popup(QPoint(100, 100));
         ASSERT_TRUE(SpinUntil([&] { return menu->isVisible(); }, 5000));
         QAction* folder = nullptr;
