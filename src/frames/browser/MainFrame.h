@@ -135,7 +135,7 @@ public:
     // Shows and activates a tab.
     void ActivateTab(CChildFrame* child);
     // A closing tab: its view records it, its item goes.
-    void RecordClosedTab(const std::string& url, const std::string& title);
+    void RecordClosedTab(const std::string& url, const std::string& title, const STabHistory& history);
     // A tab's child frame is closing: it no longer counts as a tab.
     void OnChildClosed(CChildFrame* child);
     void OnDocumentTitleChanged(CChildFrame* child);
