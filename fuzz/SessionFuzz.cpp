@@ -33,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string bytes = in.ConsumeRemainingBytesAsString();
 
     const std::string log = fuzzsupport::WriteFile("eaou.log", bytes);
-    const UrlList entries = LogEntriesToRestore(log, removeRepeats, startup);
-    if (std::any_of(entries.begin(), entries.end(), [](const std::string& e) { return e.empty(); }))
+    const std::vector<SRestoreEntry> entries = LogEntriesToRestore(log, removeRepeats, startup);
+    if (std::any_of(entries.begin(), entries.end(), [](const SRestoreEntry& e) { return e.url.empty(); }))
         std::abort();
 
     const std::string rcul = fuzzsupport::WriteFile("rcul.ini", bytes);

@@ -9,7 +9,7 @@ seconds=${2:-60}
 shift 2 || true
 here=$(cd "$(dirname "$0")" && pwd)
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(ini listfile session bookmark shortcut shelllink ipc dde text wildcard filter)
+[ ${#targets[@]} -eq 0 ] && targets=(ini listfile session tabhistory bookmark shortcut shelllink ipc dde text wildcard filter)
 
 # The time-out is wall time: generous, so that a busy machine does not
 # report slow units, yet any backtracking matcher still exceeds it.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TabHistory.h"
+
 #include <QPoint>
 #include <functional>
 #include <memory>
@@ -251,6 +253,13 @@ public:
     virtual std::vector<std::string> ForwardList() const = 0;
     // Moves through the history: `offset` < 0 back, > 0 forward.
     virtual void GoToHistory(int offset) = 0;
+    // The whole session history with its current page; empty while the
+    // tab has shown nothing.
+    virtual STabHistory History() const { return {}; }
+    // Replaces the session history by `history` and loads its current page,
+    // as a move through the history. False when the engine cannot take it;
+    // the tab is then left as it was.
+    virtual bool RestoreHistory(const STabHistory& /*history*/) { return false; }
 
     // Highlights the next (or previous) match of `text` in the page; an
     // empty text clears the highlight. `done` gets the active match (from

@@ -1,6 +1,7 @@
 #include "platform/WebEngineBrowser.h"
 
 #include "platform/DialogLoops.h"
+#include "platform/EngineHistoryStream.h"
 #include "platform/HistoryDb.h"
 #include "platform/InputFile.h"
 #include "platform/MessageBox.h"
@@ -9,6 +10,8 @@
 #include "platform/UrlText.h"
 
 #include <QAuthenticator>
+#include <QDataStream>
+#include <QIODevice>
 #include <QFileInfo>
 #include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
@@ -747,6 +750,36 @@ void CWebEngineBrowser::GoToHistory(int offset)
         m_bHistoryMove = true;
         history->goToItem(item);
     }
+}
+
+namespace {
+
+QByteArray SaveEngineHistory(const QWebEngineHistory& history)
+{
+    QByteArray stream;
+    QDataStream out(&stream, QIODevice::WriteOnly);
+    out << history;
+    return stream;
+}
+
+} // namespace
+
+STabHistory CWebEngineBrowser::History() const
+{
+    // A stream this adapter cannot read keeps the tab's URL alone.
+    return ReadEngineHistory(SaveEngineHistory(*m_pPage->history())).value_or(STabHistory());
+}
+
+bool CWebEngineBrowser::RestoreHistory(const STabHistory& history)
+{
+    const QByteArray stream = WriteEngineHistory(history);
+    if (stream.isEmpty() || EngineHistoryLayout(SaveEngineHistory(*m_pPage->history())) != EngineHistoryLayout(stream))
+        return false;
+    // The engine replaces the page's history and loads its current page.
+    m_bHistoryMove = true;
+    QDataStream in(stream);
+    in >> *m_pPage->history();
+    return true;
 }
 
 void CWebEngineBrowser::FindText(const std::string& text, bool backward, bool matchCase,

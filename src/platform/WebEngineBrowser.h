@@ -84,6 +84,8 @@ public:
     std::vector<std::string> BackList() const override;
     std::vector<std::string> ForwardList() const override;
     void GoToHistory(int offset) override;
+    STabHistory History() const override;
+    bool RestoreHistory(const STabHistory& history) override;
     void FindText(const std::string& text, bool backward, bool matchCase,
                   std::function<void(int active, int count)> done) override;
     void SavePage(const std::string& path, bool complete, std::function<void(bool ok)> done) override;

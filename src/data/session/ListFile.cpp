@@ -7,9 +7,31 @@
 #include <QDateTime>
 
 #include <cstdio>
-#include <unordered_set>
 
 namespace nimbra {
+
+namespace {
+
+// The entry of one line of a list file, if it holds one.
+std::optional<std::string> EntryOfLine(std::string_view raw)
+{
+    if (raw.find("<LI>") == std::string_view::npos)
+        return std::nullopt;
+    // The four bytes the Windows version dropped are four cells of
+    // width here, so a decoded character is never split.
+    const std::string line = Trim(DecodeLine(raw));
+    const size_t skip = CutText(line, 4).size();
+    if (line.size() <= skip)
+        return std::nullopt;
+    return line.substr(skip);
+}
+
+std::string LineOfEntry(std::string_view entry)
+{
+    return "\t<LI>" + OneLine(entry);
+}
+
+} // namespace
 
 bool ReadListFile(const std::string& path, UrlList& list)
 {
@@ -21,16 +43,15 @@ bool ReadListFile(const std::string& path, UrlList& list)
         const size_t lf = rest.find('\n');
         const std::string_view raw = rest.substr(0, lf);
         rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
-        if (raw.find("<LI>") == std::string_view::npos)
-            continue;
-        // The four bytes the Windows version dropped are four cells of
-        // width here, so a decoded character is never split.
-        const std::string line = Trim(DecodeLine(raw));
-        const size_t skip = CutText(line, 4).size();
-        if (line.size() > skip)
-            list.push_back(line.substr(skip));
+        if (std::optional<std::string> entry = EntryOfLine(raw))
+            list.push_back(std::move(*entry));
     }
     return file.Ok();
+}
+
+std::optional<std::string> ListEntryAsRead(std::string_view entry)
+{
+    return EntryOfLine(LineOfEntry(entry));
 }
 
 bool WriteListFile(std::string_view heading, const std::string& path, const UrlList& list)
@@ -41,36 +62,11 @@ bool WriteListFile(std::string_view heading, const std::string& path, const UrlL
     text += heading;
     text += "</H1>\r\n<H2>URL</H2>\r\n<UL>\r\n";
     for (const std::string& entry : list) {
-        text += "\t<LI>";
-        text += OneLine(entry);
+        text += LineOfEntry(entry);
         text += "\r\n";
     }
     text += "</UL>\r\n</HTML>\r\n";
     return WriteFileAtomically(path, text);
-}
-
-UrlList LogEntriesToRestore(const std::string& logPath, bool removeRepeats, const std::string& startupPath)
-{
-    UrlList log;
-    ReadListFile(logPath, log);
-
-    std::unordered_set<std::string> skip;
-    if (!startupPath.empty()) {
-        UrlList startup;
-        ReadListFile(startupPath, startup);
-        skip.insert(startup.begin(), startup.end());
-    }
-
-    UrlList result;
-    std::unordered_set<std::string> seen;
-    for (std::string& entry : log) {
-        if (entry.empty() || skip.count(entry))
-            continue;
-        if (removeRepeats && !seen.insert(entry).second)
-            continue;
-        result.push_back(std::move(entry));
-    }
-    return result;
 }
 
 SFileRequest ListFileRequest(bool save, const std::string& folder, const std::string& name)

@@ -2,6 +2,7 @@
 
 #include "platform/FileDialog.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,10 @@ bool ReadListFile(const std::string& path, UrlList& list);
 // written (the old file then stays as it was).
 bool WriteListFile(std::string_view heading, const std::string& path, const UrlList& list);
 
+// What ReadListFile gives back for `entry` as WriteListFile writes it;
+// nothing for an entry that reads as no entry (an empty or blank one).
+std::optional<std::string> ListEntryAsRead(std::string_view entry);
+
 // The request of the list file dialogs: ".nbl" files, default suffix "nbl".
 SFileRequest ListFileRequest(bool save, const std::string& folder, const std::string& name);
 
@@ -39,10 +44,5 @@ SFileRequest ListFileRequest(bool save, const std::string& folder, const std::st
 // weekday, time and milliseconds.
 std::string DefaultListFileName(const QDateTime& time);
 
-// The entries of the open-tabs log to open again, in order: repeats removed
-// (first occurrence kept, exact comparison) when `removeRepeats`, and the
-// entries of the start-up list removed when `startupPath` is not empty.
-// Empty entries are dropped.
-UrlList LogEntriesToRestore(const std::string& logPath, bool removeRepeats, const std::string& startupPath);
 
 } // namespace nimbra

@@ -5,7 +5,7 @@
 
 namespace nimbra {
 
-COpenTabsAutoSave::COpenTabsAutoSave(std::function<UrlList()> collect, std::string path, QObject* parent)
+COpenTabsAutoSave::COpenTabsAutoSave(std::function<SOpenTabs()> collect, std::string path, QObject* parent)
     : QObject(parent), m_collect(std::move(collect)), m_path(std::move(path))
 {
     m_timer.setSingleShot(true);
@@ -41,14 +41,14 @@ void COpenTabsAutoSave::OnTimeout()
     if (m_bStopped)
         return;
     m_dirty = false;
-    UrlList urls = m_collect();
-    if (m_written && urls == *m_written)
+    SOpenTabs tabs = m_collect();
+    if (m_written && tabs == *m_written)
         return;
-    m_written = urls;
+    m_written = tabs;
     m_lastWrite.start();
     m_bWriting = true;
-    m_future = QtConcurrent::run([path = m_path, urls = std::move(urls)] {
-        return WriteListFile(kHeadingOpenTabsLog, path, urls);
+    m_future = QtConcurrent::run([path = m_path, tabs = std::move(tabs)] {
+        return WriteOpenTabs(kHeadingOpenTabsLog, path, tabs);
     });
     m_watcher.setFuture(m_future);
 }

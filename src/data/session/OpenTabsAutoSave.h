@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/session/ListFile.h"
+#include "data/session/OpenTabsLog.h"
 
 #include <QElapsedTimer>
 #include <QFuture>
@@ -14,7 +14,8 @@
 namespace nimbra {
 
 // Keeps a list file of the open tabs current while the browser runs, so
-// that a crash does not lose them. Changes are coalesced: the list is taken on
+// that a crash does not lose them, with the tabs' histories in its side
+// file. Changes are coalesced: the list is taken on
 // the calling thread a little after a change, at most once every
 // kMinIntervalMs, and written atomically on a worker thread unless it is
 // the list written last.
@@ -24,7 +25,7 @@ public:
     static constexpr int kDelayMs = 500;
     static constexpr int kMinIntervalMs = 2000;
 
-    COpenTabsAutoSave(std::function<UrlList()> collect, std::string path, QObject* parent = nullptr);
+    COpenTabsAutoSave(std::function<SOpenTabs()> collect, std::string path, QObject* parent = nullptr);
     ~COpenTabsAutoSave() override;
 
     // The tabs or one of their URLs changed.
@@ -42,9 +43,9 @@ private:
     void OnTimeout();
     void OnWritten();
 
-    std::function<UrlList()> m_collect;
+    std::function<SOpenTabs()> m_collect;
     std::string m_path;
-    std::optional<UrlList> m_written;
+    std::optional<SOpenTabs> m_written;
     QTimer m_timer;
     QElapsedTimer m_lastWrite;
     QFuture<bool> m_future;

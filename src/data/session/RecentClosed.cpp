@@ -1,5 +1,6 @@
 #include "data/session/RecentClosed.h"
 
+#include "data/session/TabHistoryFile.h"
 #include "platform/Ini.h"
 #include "platform/Text.h"
 
@@ -18,7 +19,7 @@ std::string SectionName(size_t index)
 
 } // namespace
 
-void CRecentClosed::AddRecentClosed(const std::string& url, const std::string& title)
+void CRecentClosed::AddRecentClosed(const std::string& url, const std::string& title, const STabHistory& history)
 {
     m_strLastClosedUrl = url;
     if (url.empty() || url == "about:blank")
@@ -27,7 +28,10 @@ void CRecentClosed::AddRecentClosed(const std::string& url, const std::string& t
                                    [&](const SEntry& entry) { return entry.url == url; });
     if (same != m_entries.end())
         m_entries.erase(same);
-    m_entries.insert(m_entries.begin(), SEntry{url, title});
+    STabHistory kept = CTabHistoryFile::Bounded(history);
+    if (!kept.Empty() && kept.Current().url != url)
+        kept = {};
+    m_entries.insert(m_entries.begin(), SEntry{url, title, std::move(kept)});
     if (m_entries.size() > kMaxEntries)
         m_entries.resize(kMaxEntries);
     if (m_changed)
@@ -45,8 +49,11 @@ void CRecentClosed::Load(const std::string& path)
             break;
         // An entry keeps its own title, also an empty one, so titles never
         // slide onto the following URLs.
-        m_entries.push_back(SEntry{std::move(url), ini.GetString(section, "Title", "")});
+        m_entries.push_back(SEntry{std::move(url), ini.GetString(section, "Title", ""), {}});
     }
+    std::vector<STabHistory> histories = CTabHistoryFile::Read(CTabHistoryFile::PathFor(path), Urls());
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        m_entries[i].history = std::move(histories[i]);
     if (m_changed)
         m_changed();
 }
@@ -67,7 +74,18 @@ bool CRecentClosed::Save(const std::string& path) const
         if (!index || *index < 0 || size_t(*index) >= m_entries.size())
             ok = ini.DeleteSection(section) && ok;
     }
-    return ok;
+    std::vector<STabHistory> histories;
+    for (const SEntry& entry : m_entries)
+        histories.push_back(entry.history);
+    return CTabHistoryFile::Write(CTabHistoryFile::PathFor(path), Urls(), histories) && ok;
+}
+
+UrlList CRecentClosed::Urls() const
+{
+    UrlList urls;
+    for (const SEntry& entry : m_entries)
+        urls.push_back(entry.url);
+    return urls;
 }
 
 std::string CRecentClosed::MenuLabel(size_t index) const

@@ -14,7 +14,6 @@
 #include "widgets/view/NimbraView.h"
 
 #include <QAction>
-#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <cstdio>
@@ -101,14 +100,16 @@ void RegisterRecentClosedCommands(CMainFrame& frame, CCommandTable& t)
     t.SetRangeHandler(ID_RECENT_FIRST, ID_RECENT_FIRST + int(CRecentClosed::kMaxEntries) - 1, [&frame](int id) {
         const auto& entries = frame.RecentClosed().Entries();
         const size_t index = size_t(id - ID_RECENT_FIRST);
-        if (index < entries.size())
-            frame.AddressCombo()->Go(entries[index].url, 0, 1, 0, 1);
+        if (index < entries.size()) {
+            OpenWithHistory(frame.Host(), entries[index].url, entries[index].history, 0);
+            frame.PostFocusView();
+        }
     });
     t.SetHandler(ID_RECENT_OPEN_ALL, [&frame, host] {
-        UrlList urls;
-        for (const CRecentClosed::SEntry& entry : frame.RecentClosed().Entries())
-            urls.push_back(entry.url);
-        OpenListEntries(*host, urls);
+        const std::vector<CRecentClosed::SEntry> entries = frame.RecentClosed().Entries();
+        for (const CRecentClosed::SEntry& entry : entries)
+            if (!entry.url.empty())
+                OpenWithHistory(*host, entry.url, entry.history, 0);
         frame.PostFocusView();
     });
     t.SetHandler(ID_RECENT_SAVE_ON_EXIT,
@@ -147,7 +148,7 @@ void StartOpenTabsAutoSave(CMainFrame& frame)
 {
     IBrowserHost& host = frame.Host();
     PromoteRecoveryFile(host.OpenTabsRecoveryPath(), host.OpenTabsLogPath());
-    auto* saver = new COpenTabsAutoSave([&frame] { return OpenTabUrls(frame); }, host.OpenTabsRecoveryPath(), &frame);
+    auto* saver = new COpenTabsAutoSave([&frame] { return OpenTabs(frame); }, host.OpenTabsRecoveryPath(), &frame);
     saver->setObjectName(QString::fromLatin1(kAutoSaveName));
     // Only while the exit writes the log too: otherwise the log holds what
     // the user saved on purpose.
@@ -159,25 +160,26 @@ void StartOpenTabsAutoSave(CMainFrame& frame)
 
 } // namespace
 
-UrlList OpenTabUrls(const CMainFrame& frame)
+SOpenTabs OpenTabs(const CMainFrame& frame)
 {
-    UrlList urls;
+    SOpenTabs tabs;
     for (const CNimbraView* view : frame.Views()) {
         // A tab a blocking rule is closing is no open tab.
         if (view->m_bMarkedForClose)
             continue;
         std::string url = view->GetLocationURL();
-        urls.push_back(url.empty() ? view->m_strUrl : std::move(url));
+        tabs.urls.push_back(url.empty() ? view->m_strUrl : std::move(url));
+        tabs.histories.push_back(view->Browser()->History());
     }
-    return urls;
+    return tabs;
 }
 
 bool SaveOpenTabs(const CMainFrame& frame, const std::string& path)
 {
-    const UrlList urls = OpenTabUrls(frame);
+    const SOpenTabs tabs = OpenTabs(frame);
     if (path.empty())
-        return WriteListFile(kHeadingOpenTabsLog, frame.Host().OpenTabsLogPath(), urls);
-    return WriteListFile(kHeadingUrlList, path, urls);
+        return WriteOpenTabs(kHeadingOpenTabsLog, frame.Host().OpenTabsLogPath(), tabs);
+    return WriteListFile(kHeadingUrlList, path, tabs.urls);
 }
 
 void OpenListEntries(IBrowserHost& host, const UrlList& entries)
@@ -187,13 +189,23 @@ void OpenListEntries(IBrowserHost& host, const UrlList& entries)
             host.OpenUrl(entry, 0, {}, 0, 0);
 }
 
+void OpenWithHistory(IBrowserHost& host, const std::string& url, const STabHistory& history, int focusAfter)
+{
+    CNimbraView* view = host.OpenUrl(url, 0, {}, 0, focusAfter);
+    if (view && !history.Empty())
+        view->Browser()->RestoreHistory(history);
+}
+
 void RestoreLog(IBrowserHost& host, bool atStartup)
 {
     CSettings& settings = host.Settings();
     const bool skipStartup = atStartup && settings.GetInt(EKey::StartOpenUrl) != 0
                              && settings.GetInt(EKey::SURepeatCheck) != 0;
-    OpenListEntries(host, LogEntriesToRestore(host.OpenTabsLogPath(), settings.GetInt(EKey::LogRepeatCheck) != 0,
-                                              skipStartup ? host.StartupPath() : std::string()));
+    const std::vector<SRestoreEntry> entries =
+        LogEntriesToRestore(host.OpenTabsLogPath(), settings.GetInt(EKey::LogRepeatCheck) != 0,
+                            skipStartup ? host.StartupPath() : std::string());
+    for (const SRestoreEntry& entry : entries)
+        OpenWithHistory(host, entry.url, entry.history, 0);
 }
 
 void OpenStartupList(IBrowserHost& host)
@@ -245,14 +257,14 @@ void SaveSessionAtExit(CMainFrame& frame)
         saver->Stop();
     // The recovery file stays when the log could not be written.
     if (frame.FrameSettings().ExitSaveLog == 0 || SaveOpenTabs(frame, {}))
-        QFile::remove(QString::fromStdString(host.OpenTabsRecoveryPath()));
+        RemoveListWithHistory(host.OpenTabsRecoveryPath());
 
     const CRecentClosed& recent = frame.RecentClosed();
     host.Settings().WriteInt(EKey::RectUrlEnable, recent.m_bSaveOnExit ? 1 : 0);
     if (recent.m_bSaveOnExit)
         recent.Save(host.RecentClosedPath());
     else
-        QFile::remove(QString::fromStdString(host.RecentClosedPath()));
+        RemoveListWithHistory(host.RecentClosedPath());
 }
 
 COpenTabsAutoSave* OpenTabsAutoSaveOf(const CMainFrame& frame)

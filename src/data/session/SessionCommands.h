@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/session/ListFile.h"
+#include "data/session/OpenTabsLog.h"
 #include "platform/FileDialog.h"
 
 #include <QDateTime>
@@ -38,15 +39,20 @@ void RebuildRecentClosedMenu(CMainFrame& frame);
 void SaveSessionAtExit(CMainFrame& frame);
 
 // The URL of every tab in tab order: the engine's location, or the view's
-// own URL when the page has not arrived yet.
-UrlList OpenTabUrls(const CMainFrame& frame);
+// own URL when the page has not arrived yet; with each tab's history.
+SOpenTabs OpenTabs(const CMainFrame& frame);
 
-// Writes the open tabs to a list file; the open-tabs log when `path` is
-// empty. False when the file could not be written.
+// Writes the open tabs to a list file; the open-tabs log, with the tabs'
+// histories beside it, when `path` is empty. False when the file could not
+// be written.
 bool SaveOpenTabs(const CMainFrame& frame, const std::string& path);
 
 // Opens every non-empty entry in a new tab of its own, in order.
 void OpenListEntries(IBrowserHost& host, const UrlList& entries);
+
+// Opens `url` in a new tab as OpenUrl does (`focusAfter` the same) and
+// gives the tab `history` when it has one.
+void OpenWithHistory(IBrowserHost& host, const std::string& url, const STabHistory& history, int focusAfter);
 
 // Reopens the tabs of the open-tabs log. At start-up the entries of the
 // start-up list, opened just before, are skipped when SURepeatCheck is on.

@@ -123,9 +123,9 @@ void CFrameViewHost::QueueBlockedClose(CNimbraView& view)
     m_frame.QueueBlockedClose(&view);
 }
 
-void CFrameViewHost::RecordClosedTab(const std::string& url, const std::string& title)
+void CFrameViewHost::RecordClosedTab(const std::string& url, const std::string& title, const STabHistory& history)
 {
-    m_frame.RecordClosedTab(url, title);
+    m_frame.RecordClosedTab(url, title, history);
 }
 
 void CFrameViewHost::OpenTabsChanged()

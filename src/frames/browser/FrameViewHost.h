@@ -35,7 +35,7 @@ public:
     void CloseTab(CNimbraView& view) override;
     void QueueClose(CNimbraView& view) override;
     void QueueBlockedClose(CNimbraView& view) override;
-    void RecordClosedTab(const std::string& url, const std::string& title) override;
+    void RecordClosedTab(const std::string& url, const std::string& title, const STabHistory& history) override;
     void OpenTabsChanged() override;
     void SetAddressText(const std::string& url) override;
 

@@ -356,9 +356,9 @@ void CMainFrame::ActivateTab(CChildFrame* child)
     m_pMdiArea->setActiveSubWindow(child);
 }
 
-void CMainFrame::RecordClosedTab(const std::string& url, const std::string& title)
+void CMainFrame::RecordClosedTab(const std::string& url, const std::string& title, const STabHistory& history)
 {
-    m_recentClosed.AddRecentClosed(url, title);
+    m_recentClosed.AddRecentClosed(url, title, history);
 }
 
 void CMainFrame::OnChildClosed(CChildFrame* child)

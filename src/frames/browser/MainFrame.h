@@ -137,7 +137,7 @@ public:
     // Shows and activates a tab.
     void ActivateTab(CChildFrame* child);
     // A closing tab: its view records it, its item goes.
-    void RecordClosedTab(const std::string& url, const std::string& title);
+    void RecordClosedTab(const std::string& url, const std::string& title, const STabHistory& history);
     // A tab's child frame is closing: it no longer counts as a tab.
     const CHeapTrim& HeapTrim() const { return m_heapTrim; }
     // Deletes a closed tab's frame in a later turn of the event loop.

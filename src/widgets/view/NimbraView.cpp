@@ -81,7 +81,7 @@ void CNimbraView::OnClosing()
     std::string title = GetLocationName();
     if (title.empty())
         title = m_strTitle;
-    m_host.RecordClosedTab(url, title);
+    m_host.RecordClosedTab(url, title, m_pBrowser->History());
 }
 
 bool CNimbraView::DelayClose()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TabHistory.h"
+
 #include <memory>
 #include <string>
 
@@ -64,8 +66,8 @@ public:
     // Closes the view's tab as a blocking rule does: counted as a blocked
     // window.
     virtual void QueueBlockedClose(CNimbraView& view) = 0;
-    // A closing tab's page for the recently closed list.
-    virtual void RecordClosedTab(const std::string& url, const std::string& title) = 0;
+    // A closing tab's page and its history for the recently closed list.
+    virtual void RecordClosedTab(const std::string& url, const std::string& title, const STabHistory& history) = 0;
     // A tab's URL changed.
     virtual void OpenTabsChanged() = 0;
     virtual void SetAddressText(const std::string& url) = 0;

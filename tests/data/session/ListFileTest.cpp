@@ -82,9 +82,15 @@ TEST(OpenTabsLog, RepeatsAndStartupEntries)
     WriteListFile(kHeadingOpenTabsLog, log, {"A", "B", "A", "a", "S"});
     WriteListFile(kHeadingStartup, startup, {"S"});
 
-    EXPECT_EQ(LogEntriesToRestore(log, true, {}), (UrlList{"A", "B", "a", "S"}));
-    EXPECT_EQ(LogEntriesToRestore(log, false, {}), (UrlList{"A", "B", "A", "a", "S"}));
-    EXPECT_EQ(LogEntriesToRestore(log, true, startup), (UrlList{"A", "B", "a"}));
+    const auto urls = [](const std::vector<SRestoreEntry>& entries) {
+        UrlList list;
+        for (const SRestoreEntry& entry : entries)
+            list.push_back(entry.url);
+        return list;
+    };
+    EXPECT_EQ(urls(LogEntriesToRestore(log, true, {})), (UrlList{"A", "B", "a", "S"}));
+    EXPECT_EQ(urls(LogEntriesToRestore(log, false, {})), (UrlList{"A", "B", "A", "a", "S"}));
+    EXPECT_EQ(urls(LogEntriesToRestore(log, true, startup)), (UrlList{"A", "B", "a"}));
 }
 
 TEST(BlockedLists, UrlPatterns)
