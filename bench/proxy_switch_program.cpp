@@ -5,6 +5,7 @@
 // same set-and-probe.
 #include "app/NimbraApp.h"
 #include "ui/CommandIds.h"
+#include "frames/browser/ChildFrame.h"
 #include "frames/browser/MainFrame.h"
 #include "platform/Paths.h"
 #include "widgets/view/NimbraView.h"
@@ -40,7 +41,7 @@ int main(int argc, char** argv)
     nimbra::CNimbraView* view = app.OpenUrl(timer.PageUrl());
     if (!view)
         return 1;
-    frame->ActivateTab(view->ChildFrame());
+    frame->ActivateTab(nimbra::CChildFrame::Of(view));
     int loads = 0;
     QObject::connect(view, &nimbra::CNimbraView::DocumentCompleted, [&loads] { ++loads; });
     return timer.Run(

@@ -130,7 +130,7 @@ TEST_F(RestoreHistoryE2E, TheRecoveryFileOfAKilledProgramBringsBackAndForward)
     const std::string side = testenv::ReadFile(CTabHistoryFile::PathFor(recovery));
     m_frame->close();
     m_app.reset();
-    for (const std::string& name : {"eaou.log", "eaou.log.history"})
+    for (const char* name : {"eaou.log", "eaou.log.history"})
         QFile::remove(QString::fromStdString(File(name)));
     testenv::WriteFile(recovery, list);
     testenv::WriteFile(CTabHistoryFile::PathFor(recovery), side);
