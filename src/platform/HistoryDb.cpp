@@ -545,8 +545,9 @@ void CHistoryReader::Check(const QSqlQuery& q) const
 // ---------------------------------------------------------------- writer
 
 CHistoryDb::CHistoryDb(const std::string& path, long long copyBudget,
-                       std::function<void(const std::string&)> onMessage)
-    : m_path(path), m_budget(copyBudget), m_onMessage(std::move(onMessage)), m_onDamage([this] { CheckFile(); })
+                       std::function<void(const std::string&)> onMessage, bool checkWhenAsked)
+    : m_path(path), m_budget(copyBudget), m_onMessage(std::move(onMessage)), m_onDamage([this] { CheckFile(); }),
+      m_bCheckHeld(checkWhenAsked)
 {
     m_thread = std::thread([this] { Run(); });
 }
@@ -602,12 +603,22 @@ bool CHistoryDb::CheckPages(QSqlDatabase& db)
     return damaged;
 }
 
+void CHistoryDb::StartCheck()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_bCheckHeld = false;
+    }
+    m_wake.notify_all();
+}
+
 void CHistoryDb::Queue(Job job, bool barrier)
 {
     {
         std::lock_guard lock(m_mutex);
         m_jobs.push_back(std::move(job));
         ++m_queued;
+        m_bCheckHeld = false;
         if (barrier)
             m_barrier = m_queued;
     }
@@ -827,6 +838,10 @@ void CHistoryDb::Run()
         // A sound header says nothing of the pages behind it. Reads go on
         // meanwhile; writes wait in the queue, for the file they belong in,
         // and nothing is written into a file before its check.
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [&] { return m_bStop || !m_bCheckHeld; });
+        }
         if (!m_bReadOnly && db.isOpen() && CheckPages(db)) {
             db.close();
             version = Open(db, true);

@@ -119,9 +119,15 @@ public:
     // Opens or creates the database at `path` on the writer thread.
     // `onMessage` (when given) gets each message for the user on the writer
     // thread: the file set aside or used read-only, writes that fail.
+    // With `checkWhenAsked` the check of the pages waits for StartCheck()
+    // or the first write, so that reading a large file leaves the start its
+    // disk and cores; writes wait for the check as ever.
     explicit CHistoryDb(const std::string& path, long long copyBudget = kCopyBudgetBytes,
-                        std::function<void(const std::string&)> onMessage = {});
+                        std::function<void(const std::string&)> onMessage = {}, bool checkWhenAsked = false);
     ~CHistoryDb() override;
+
+    // Lets the check at open begin; any later call does nothing.
+    void StartCheck();
 
     void AddVisit(const std::string& url, const std::string& title, long long when) override;
     void SetTitle(const std::string& url, const std::string& title) override;
@@ -185,6 +191,7 @@ private:
     bool m_bOpened = false;
     bool m_bReady = false; // opened, checked and prepared
     bool m_bStop = false;
+    bool m_bCheckHeld = false; // the check at open waits for StartCheck()
     bool m_bReadOnly = false;
     bool m_bIndex = false;
     bool m_bVacuum = false; // writer thread only, as are the next four

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <set>
+#include <thread>
 #include <sys/stat.h>
 
 using namespace nimbra;
@@ -171,6 +172,30 @@ TEST(HistoryDb, ClearingLeavesNoPageOnDisk)
     const std::string bytes = FileBytes(dir);
     for (const char* text : {"secret.example", "Secret title", "confidential", "queued.example", "late words"})
         EXPECT_EQ(bytes.find(text), std::string::npos) << text;
+}
+
+TEST(HistoryDb, AHeldCheckBeginsWhenAskedOrAtTheFirstWriteAndAnExitDoesNotWaitForIt)
+{
+    enum EStart { kAsked, kWrite, kExit };
+    for (const EStart start : {kAsked, kWrite, kExit}) {
+        testenv::TempDir dir;
+        const std::string path = dir.file("history.db");
+        MakeHistory(path, 300);
+        testenv::DamageSqlitePages(path);
+        {
+            CHistoryDb db(path, kCopyBudgetBytes, {}, true);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_TRUE(SetAside(dir).empty()) << start;
+            if (start == kExit)
+                continue;
+            if (start == kAsked)
+                db.StartCheck();
+            else
+                db.AddVisit("http://c/", "C", 1);
+            EXPECT_EQ(db.OpenMessage(), "履歴ファイルが壊れているため別名で残し、新しく作りました: " + path) << start;
+        }
+        EXPECT_EQ(SetAside(dir).size(), start == kExit ? 0u : 1u) << start;
+    }
 }
 
 TEST(HistoryDb, BadFilesAreSetAsideOrUsedReadOnly)

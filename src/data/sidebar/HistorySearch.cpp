@@ -38,16 +38,44 @@ long long HistoryDayStart(const QDate& date)
     return QDateTime(date, QTime(0, 0)).toSecsSinceEpoch();
 }
 
-std::string HistoryDateText(long long secs)
+namespace {
+
+int UtcOffsetAt(long long secs)
+{
+    return QDateTime::fromSecsSinceEpoch(secs).offsetFromUtc();
+}
+
+std::string DateText(long long secs, int offset)
 {
     static const char* const days[] = {"日", "月", "火", "水", "木", "金", "土"};
-    const QDateTime t = QDateTime::fromSecsSinceEpoch(secs);
+    const QDateTime t = QDateTime::fromSecsSinceEpoch(secs, Qt::OffsetFromUTC, offset);
     const QDate d = t.date();
     const QTime tm = t.time();
     char text[64];
     std::snprintf(text, sizeof text, "%04d/%02d/%02d (%s) %02d:%02d:%02d", d.year(), d.month(), d.day(),
                   days[d.dayOfWeek() % 7], tm.hour(), tm.minute(), tm.second());
     return text;
+}
+
+} // namespace
+
+std::string HistoryDateText(long long secs)
+{
+    return DateText(secs, UtcOffsetAt(secs));
+}
+
+std::string CHistoryDateTexts::Text(long long secs)
+{
+    constexpr long long kDay = 86400;
+    const long long day = secs >= 0 ? secs / kDay : (secs - kDay + 1) / kDay;
+    auto found = m_offsets.find(day);
+    if (found == m_offsets.end()) {
+        const int first = UtcOffsetAt(day * kDay);
+        if (first != UtcOffsetAt(day * kDay + kDay - 1))
+            return HistoryDateText(secs);
+        found = m_offsets.emplace(day, first).first;
+    }
+    return DateText(secs, found->second);
 }
 
 std::vector<SHistoryGroup> HistoryGroups(const std::vector<std::string>& dates, const QDate& today)
@@ -84,12 +112,13 @@ std::vector<SHistoryGroup> HistoryGroups(const std::vector<std::string>& dates, 
     return groups;
 }
 
-SHistoryRow MakeHistoryRow(const std::string& title, const std::string& url, long long lastUpdate)
+SHistoryRow MakeHistoryRow(const std::string& title, const std::string& url, long long lastUpdate,
+                           CHistoryDateTexts& dates)
 {
     SHistoryRow row;
     row.title = HistoryDisplayTitle(title, url);
     row.url = url;
-    row.date = HistoryDateText(lastUpdate);
+    row.date = dates.Text(lastUpdate);
     row.keys = {FoldCase(row.title), FoldCase(row.url), row.date};
     return row;
 }
@@ -119,6 +148,7 @@ void RunHistoryQuery(const CHistoryReader& reader, const SHistoryQuery& query, c
     };
 
     std::vector<SHistoryRow> rows;
+    CHistoryDateTexts dates;
     // Batches grow with the rows listed, so merging them stays cheap.
     std::unordered_set<std::string> listed;
     QElapsedTimer sinceBatch;
@@ -146,7 +176,7 @@ void RunHistoryQuery(const CHistoryReader& reader, const SHistoryQuery& query, c
         }
         // The row, with its date text, is made only for what is listed.
         if (taken && listed.insert(url).second)
-            rows.push_back(MakeHistoryRow(e.title, url, e.lastUpdate));
+            rows.push_back(MakeHistoryRow(e.title, url, e.lastUpdate, dates));
         if (rows.size() >= std::max(query.batchRows, listed.size() - rows.size())
             || (!rows.empty() && sinceBatch.elapsed() >= query.batchMs))
             flush();

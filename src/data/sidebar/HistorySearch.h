@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace nimbra {
@@ -14,6 +15,17 @@ namespace nimbra {
 // A time as the history shows it, in local time:
 // "2026/12/09 (水) 13:05:09".
 std::string HistoryDateText(long long secs);
+
+// The same texts for many times: the zone is asked once per day of the
+// times given (twice, at its ends; a day with a change of offset is asked
+// per time), as each question of the C library looks at the zone's file.
+class CHistoryDateTexts {
+public:
+    std::string Text(long long secs);
+
+private:
+    std::unordered_map<long long, int> m_offsets; // UTC day: seconds east of UTC
+};
 
 // When the local day `date` begins, in seconds since the epoch.
 long long HistoryDayStart(const QDate& date);
@@ -73,7 +85,8 @@ void RunHistoryQuery(const CHistoryReader& reader, const SHistoryQuery& query, c
 
 // The row for an entry: the title shown (with the URL's last segment for
 // an untitled page), the URL, the last update's date text, the sort keys.
-SHistoryRow MakeHistoryRow(const std::string& title, const std::string& url, long long lastUpdate);
+SHistoryRow MakeHistoryRow(const std::string& title, const std::string& url, long long lastUpdate,
+                           CHistoryDateTexts& dates);
 
 // The export of `rows` as an HTML file's bytes, lines ended by CR LF;
 // titles and URLs escaped. `now` is the heading's date text.

@@ -51,6 +51,8 @@ constexpr char kAppTitle[] = "Nimbra Browser";
 // A close asked for under an open dialog is tried again this much later.
 constexpr int kCloseRetryMs = 50;
 constexpr int kViewMenu = 2;
+// How long the check of the history file waits when no page arrives.
+constexpr int kHistoryCheckDelayMs = 10000;
 } // namespace
 
 CMainFrame::CMainFrame(IBrowserHost& host) : m_host(host)
@@ -72,7 +74,12 @@ CMainFrame::CMainFrame(IBrowserHost& host) : m_host(host)
                                                       if (frame)
                                                           ShowNotice(frame, ToQ(message), QMessageBox::Warning);
                                                   }, Qt::QueuedConnection);
-                                              });
+                                              },
+                                              true);
+    // The check of the history file's pages waits for the first visit, which
+    // comes when the first page has loaded, or a while when none comes: a
+    // large file does not slow the start.
+    QTimer::singleShot(kHistoryCheckDelayMs, this, [this] { m_pHistory->StartCheck(); });
 }
 
 CMainFrame::~CMainFrame()

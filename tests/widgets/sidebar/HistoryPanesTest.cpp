@@ -228,7 +228,9 @@ TEST(HistoryQuery, StopsAtTheFlagAndExportsEscapedLines)
     EXPECT_EQ(batches, 1);
     EXPECT_LT(cpu.elapsed(), 100);
 
-    const std::vector<SHistoryRow> rows = {MakeHistoryRow("<script>x</script> & \"q\"", "http://e/?a=1&b=\"2\"", 0)};
+    CHistoryDateTexts dates;
+    const std::vector<SHistoryRow> rows = {
+        MakeHistoryRow("<script>x</script> & \"q\"", "http://e/?a=1&b=\"2\"", 0, dates)};
     const std::string html = HistoryExportHtml(rows, "NOW");
     EXPECT_EQ(html, "<HTML>\r\n<H1> 履歴 NOW </H1>\r\n<H2>URL</H2>\r\n<UL>\r\n"
                     "<LI><A HREF=\"http://e/?a=1&amp;b=&quot;2&quot;\">&lt;script&gt;x&lt;/script&gt; &amp; "
@@ -240,9 +242,10 @@ TEST(HistoryResultModel, BatchesMergeAsOneStableSortAndTheCurrentRowFollows)
     // Ties in every column; batches of every size, each sorted as the
     // search sends them, land before, among and after the rows listed.
     std::vector<SHistoryRow> all;
+    CHistoryDateTexts dates;
     for (int i = 0; i < 400; ++i)
         all.push_back(MakeHistoryRow("t" + std::to_string(i * 7 % 13), "http://u/" + std::to_string(i * 11 % 17),
-                                     1000 + i * 37 % 23));
+                                     1000 + i * 37 % 23, dates));
     auto text = [](const SHistoryRow& row) { return row.title + " " + row.url + " " + row.date; };
     for (const SHistorySort sort : {SHistorySort{0, true}, SHistorySort{1, false}, SHistorySort{2, true}}) {
         CHistoryResultModel model;
@@ -340,10 +343,15 @@ TEST(HistoryTreeGroups, EveryVisitFallsInTheGroupOfItsLocalDayAtEveryEdge)
         {"2026-12-31 23:59:59", "2026/12/31 (木) 23:59:59"}, {"2027-01-01 00:00:00", "2027/01/01 (金) 00:00:00"},
         {"2027-01-02 09:05:07", "2027/01/02 (土) 09:05:07"}, {"2027-01-03 23:59:59", "2027/01/03 (日) 23:59:59"},
         {"2027-01-04 00:00:00", "2027/01/04 (月) 00:00:00"}, {"2027-03-28 03:00:00", "2027/03/28 (日) 03:00:00"},
+        {"2027-03-28 01:59:59", "2027/03/28 (日) 01:59:59"}, {"2027-03-28 23:30:00", "2027/03/28 (日) 23:30:00"},
     };
     zone("Europe/Berlin");
-    for (const auto& [local, text] : texts)
+    // One by one, and many at once (each day's offset looked up once).
+    CHistoryDateTexts many;
+    for (const auto& [local, text] : texts) {
         EXPECT_EQ(HistoryDateText(at(local)), text);
+        EXPECT_EQ(many.Text(at(local)), text);
+    }
     if (hadZone)
         qputenv("TZ", oldZone);
     else
