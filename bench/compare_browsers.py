@@ -13,7 +13,8 @@ command line, the others through a second start each (`nimbrab URL`,
 A table of PSS by process kind (browser, renderers, zygotes, ...) follows.
 Many tabs (`--only tabs200`): 200 tabs over 20 local sites (127.0.0.1 ..
 127.0.0.20), opened one by one by a second start each (the bare program: all
-on its command line); then PSS of all processes, Ctrl+Tab switching (key
+on its command line, and once more as "bare (one by one)", which takes each
+further tab by a second start and closes all tabs as the browser does); then PSS of all processes, Ctrl+Tab switching (key
 sent through XTEST until the window caption names the next page, by
 key_caption_timer), close all (Ctrl+Shift+W until no page title is left in
 the caption), and the main process's PSS and RSS after the close against its
@@ -447,7 +448,14 @@ def run_tabs200(args, all_peers, bases, watcher):
     """200 tabs over TAB_SITES sites: memory, Ctrl+Tab, close all, the main process afterwards."""
     timer = os.path.join(args.build, "bench", "key_caption_timer")
     urls = [f"{bases[i % TAB_SITES]}/page?tab={i}" for i in range(200)]
-    measured = [p for p in all_peers if p.name not in ("bare (off the record)", "bare (persistent)")]
+    # The engine's own figures beside ours: the bare program with our set-up,
+    # each further tab by a second start, closing all as we do.
+    bare = os.path.join(args.build, "bench", "bare_window_program")
+    instance = f"nimbra-bench-bare-{os.getpid()}"
+    one_by_one = Peer("bare (one by one)",
+                      lambda urls, home: [bare, "--storage", os.path.join(home, "engine"), "--instance", instance] + urls,
+                      lambda url: [bare, "--instance", instance, url], lambda home: OUR_ENGINE_ENV, "ctrl+shift+w")
+    measured = [p for p in all_peers if p.name not in ("bare (off the record)", "bare (persistent)")] + [one_by_one]
     rows = {p.name: [] for p in measured}
     for run in range(args.tabs_runs):
         for peer in measured:
