@@ -1,5 +1,6 @@
 #include "platform/HistoryDb.h"
 
+#include "platform/LowPriority.h"
 #include "platform/Text.h"
 
 #include <QDateTime>
@@ -12,9 +13,7 @@
 #include <cstdio>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace nimbra {
@@ -258,15 +257,6 @@ bool MakePrivate(const std::string& path)
     for (const char* suffix : {"-wal", "-shm"})
         ::chmod((path + suffix).c_str(), 0600);
     return true;
-}
-
-// Puts the calling thread last for the CPU and low for the disk.
-void LowerThreadPriority()
-{
-    const auto tid = id_t(::syscall(SYS_gettid));
-    ::setpriority(PRIO_PROCESS, tid, 19);
-    constexpr int kBestEffortLowest = (2 << 13) | 7; // IOPRIO_CLASS_BE, level 7
-    ::syscall(SYS_ioprio_set, 1 /* IOPRIO_WHO_PROCESS */, tid, kBestEffortLowest);
 }
 
 void SetAside(const std::string& path)

@@ -7,12 +7,12 @@
 #include "data/bookmarks/BookmarkMessages.h"
 #include "ui/CommandRouter.h"
 #include "frames/browser/MainFrame.h"
+#include "platform/LowPriority.h"
 #include "platform/MessageBox.h"
 #include "widgets/view/NimbraView.h"
 
 #include <QFutureWatcher>
 #include <QMenuBar>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace nimbra {
 
@@ -120,7 +120,9 @@ void CBookmarkCommands::ReloadInBackground()
         if (QMenu* menu = FindBookmarkMenu(m_frame.MainMenu()))
             Apply(menu, path, watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run([path] { return Load(path); }));
+    // At the lowest priority: the first page, which the start races, comes
+    // first; the menus and the link bar follow a moment later.
+    watcher->setFuture(LowPriorityRun([path] { return Load(path); }));
 }
 
 void CBookmarkCommands::OpenBookmark(int id, bool newTab)
