@@ -3,10 +3,12 @@
 #include "data/session/ListFile.h"
 #include "data/session/TabHistoryFile.h"
 #include "platform/Ini.h"
+#include "ui/CommandIds.h"
 
 #include "BrowserProcess.h"
 #include "HttpServer.h"
 #include "TestBrowser.h"
+#include "XServer.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -95,6 +97,32 @@ TEST_F(RestoreHistoryE2E, TheExitLogBringsBackAndForward)
     ASSERT_EQ(Pages(SavedHistory(File("eaou.log"))), 3u) << testenv::ReadFile(File("eaou.log.history"));
     NextStart();
     ExpectRestoredWithHistory();
+}
+
+// The real program: the log loaded through the menu while the side bar has
+// the focus leaves the focus in the restored page, whose keys then work.
+TEST_F(RestoreHistoryE2E, TheLogLoadedFromTheMenuTakesTheFocusSoAltLeftGoesBack)
+{
+    Start();
+    BrowseBackToB();
+    m_frame->close();
+    m_app.reset();
+    testenv::XServer x;
+    ASSERT_FALSE(x.Display().isEmpty());
+    testenv::Browser program(m_home.path());
+    program.SetEnv("QT_QPA_PLATFORM", "xcb");
+    program.SetEnv("DISPLAY", x.Display());
+    program.Start({});
+    unsigned window = 0;
+    ASSERT_TRUE(SpinUntil([&] { return (window = x.FindWindow("Nimbra Browser")) != 0 && x.IsViewable(window); },
+                          kLoadMs));
+    x.Xdo({"windowfocus", "--sync", QString::number(window)});
+    for (const char* keys : {"alt+m", "alt+f", "g", "r"})
+        EXPECT_EQ(x.Xdo({"key", "--delay", "80", keys}), 0) << keys;
+    ASSERT_TRUE(SpinUntil([&] { return x.FindWindow("b - Nimbra Browser") != 0; }, kLoadMs));
+    EXPECT_EQ(x.Xdo({"key", "alt+Left"}), 0);
+    EXPECT_TRUE(SpinUntil([&] { return x.FindWindow("a - Nimbra Browser") != 0; }, 10000));
+    EXPECT_TRUE(program.Terminate());
 }
 
 TEST_F(RestoreHistoryE2E, ADamagedSideFileRestoresTheUrlAlone)

@@ -77,7 +77,10 @@ void RegisterListCommands(CMainFrame& frame, CCommandTable& t)
     t.SetHandler(ID_LIST_SAVE, [&frame] { SaveListFile(frame); });
     t.SetHandler(ID_LIST_OPEN, [&frame] { OpenListFile(frame); });
     t.SetHandler(ID_LOG_SAVE, [&frame] { SaveOpenTabs(frame, {}); });
-    t.SetHandler(ID_LOG_RESTORE, [host] { RestoreLog(*host, false); });
+    t.SetHandler(ID_LOG_RESTORE, [&frame, host] {
+        RestoreLog(*host, false);
+        frame.PostFocusView();
+    });
     t.SetHandler(ID_RESTORE_CLOSE_ALL, [&frame, host] {
         const UrlList restore = frame.m_closeAllRestore;
         OpenListEntries(*host, restore);
