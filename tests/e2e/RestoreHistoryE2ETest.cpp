@@ -169,11 +169,14 @@ TEST_F(RestoreHistoryE2E, TheRecoveryFileOfAKilledProgramBringsBackAndForward)
         program.Start({});
         // Restored from the recovery file, which became the log, then saved
         // again by the program's own running save, history and all.
+        // The log first: once it is there, the recovery file read is the
+        // program's own, not the one written here before it moved it.
         ASSERT_TRUE(SpinUntil(
             [&] {
+                if (!QFile::exists(QString::fromStdString(File("eaou.log"))))
+                    return false;
                 const STabHistory history = SavedHistory(recovery);
-                return QFile::exists(QString::fromStdString(File("eaou.log"))) && Pages(history) == 3
-                       && history.current == 1;
+                return Pages(history) == 3 && history.current == 1;
             },
             kLoadMs))
             << testenv::ReadFile(CTabHistoryFile::PathFor(recovery));
